@@ -1,0 +1,111 @@
+// Definitions that interpose on the platform layer (see PlatformFake.h).
+#include "support/PlatformFake.h"
+
+#include <dlfcn.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+namespace kutest {
+
+PlatformHooks &hooks()
+{
+    static PlatformHooks h;
+    return h;
+}
+
+namespace {
+// The next definition after this executable's: libkuOS's.
+template <typename F> F next(const char *name)
+{
+    void *f = dlsym(RTLD_NEXT, name);
+    if (f == nullptr) {
+        fprintf(stderr, "PlatformFake: no real %s\n", name);
+        abort();
+    }
+    return (F)f;
+}
+} // namespace
+
+#define KU_REAL(F) static auto fn = next<decltype(&::F)>(#F); return fn
+
+namespace real {
+int timeOfDay(kuTimeVal *v) { KU_REAL(kuTime_GetTimeOfDay) (v); }
+int macAddress(int i, uint8_t *b) { KU_REAL(kuMACAddress_Get) (i, b); }
+uint32_t rand() { KU_REAL(kuOSRand_Rand) (); }
+void setSeed(uint32_t s) { KU_REAL(kuOSRand_SetSeed) (s); }
+kuMutex *mutexNew() { KU_REAL(kuMutex_New) (); }
+int fileOpen(const char *p, uint32_t f, uint32_t m, kuFile **h) { KU_REAL(kuFile_Open) (p, f, m, h); }
+ptrdiff_t fileRead(kuFile *f, void *b, size_t c) { KU_REAL(kuFile_Read) (f, b, c); }
+ptrdiff_t fileWrite(kuFile *f, const void *b, size_t c) { KU_REAL(kuFile_Write) (f, b, c); }
+int fileClose(kuFile *f) { KU_REAL(kuFile_Close) (f); }
+int fileExists(const char *p) { KU_REAL(kuFile_Exists) (p); }
+int fileRemove(const char *p) { KU_REAL(kuFile_Remove) (p); }
+int fileRename(const char *a, const char *b) { KU_REAL(kuFile_Rename) (a, b); }
+char *getenv(const char *n) { KU_REAL(kuPlatform_getenv) (n); }
+} // namespace real
+
+} // namespace kutest
+
+using kutest::hooks;
+namespace real = kutest::real;
+
+
+extern "C" {
+
+int kuTime_GetTimeOfDay(kuTimeVal *v)
+{
+    return hooks().timeOfDay ? hooks().timeOfDay(v) : real::timeOfDay(v);
+}
+int kuMACAddress_Get(int i, uint8_t b[6])
+{
+    return hooks().macAddress ? hooks().macAddress(i, b) : real::macAddress(i, b);
+}
+uint32_t kuOSRand_Rand(void)
+{
+    return hooks().rand ? hooks().rand() : real::rand();
+}
+void kuOSRand_SetSeed(uint32_t s)
+{
+    if (hooks().setSeed)
+        hooks().setSeed(s);
+    else
+        real::setSeed(s);
+}
+kuMutex *kuMutex_New(void)
+{
+    return hooks().mutexNew ? hooks().mutexNew() : real::mutexNew();
+}
+int kuFile_Open(const char *p, uint32_t f, uint32_t m, kuFile **h)
+{
+    return hooks().fileOpen ? hooks().fileOpen(p, f, m, h) : real::fileOpen(p, f, m, h);
+}
+ptrdiff_t kuFile_Read(kuFile *f, void *b, size_t c)
+{
+    return hooks().fileRead ? hooks().fileRead(f, b, c) : real::fileRead(f, b, c);
+}
+ptrdiff_t kuFile_Write(kuFile *f, const void *b, size_t c)
+{
+    return hooks().fileWrite ? hooks().fileWrite(f, b, c) : real::fileWrite(f, b, c);
+}
+int kuFile_Close(kuFile *f)
+{
+    return hooks().fileClose ? hooks().fileClose(f) : real::fileClose(f);
+}
+int kuFile_Exists(const char *p)
+{
+    return hooks().fileExists ? hooks().fileExists(p) : real::fileExists(p);
+}
+int kuFile_Remove(const char *p)
+{
+    return hooks().fileRemove ? hooks().fileRemove(p) : real::fileRemove(p);
+}
+int kuFile_Rename(const char *a, const char *b)
+{
+    return hooks().fileRename ? hooks().fileRename(a, b) : real::fileRename(a, b);
+}
+char *kuPlatform_getenv(const char *n)
+{
+    return hooks().getenv ? hooks().getenv(n) : real::getenv(n);
+}
+
+} // extern "C"
