@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -117,6 +118,31 @@ TEST(kuUnicode, WideToUTF8StopsBeforeAPartialCharacter)
     EXPECT_EQ('#', out[6]);
     EXPECT_EQ(0u, kuUnicode_WideToUTF8(out, text, 0));
     EXPECT_EQ('#', out[6]);
+}
+
+// Long ASCII runs take a word-at-a-time path: its edges must behave like the
+// character-at-a-time one.
+TEST(kuUnicode, LongASCIIRunsAtEveryBoundary)
+{
+    const std::string alphabet = "abcdefghijklmnopqrstuvwxyz0123456789";
+    for (size_t length = 0; length <= alphabet.size(); length++) {
+        std::string text = alphabet.substr(0, length);
+        EXPECT_EQ((ptrdiff_t)length, kuUnicode_UTF8ToWide(nullptr, text.c_str(), 0));
+        for (size_t size = 0; size <= length + 1; size++) {
+            std::vector<wchar_t> out(size + 1, L'#');
+            ptrdiff_t n = kuUnicode_UTF8ToWide(out.data(), text.c_str(), size);
+            ASSERT_EQ((ptrdiff_t)std::min(size, length), n);
+            for (ptrdiff_t i = 0; i < n; i++)
+                ASSERT_EQ((wchar_t)text[i], out[i]);
+            ASSERT_EQ(size > length ? L'\0' : L'#', out[n]);
+        }
+        // an invalid or multi-byte character right after the run
+        EXPECT_EQ(-1, kuUnicode_UTF8ToWide(nullptr, (text + "\x80").c_str(), 0));
+        std::vector<wchar_t> out(length + 2);
+        EXPECT_EQ((ptrdiff_t)length + 1,
+                  kuUnicode_UTF8ToWide(out.data(), (text + "\xC3\xA9").c_str(), out.size()));
+        EXPECT_EQ(L'\xE9', out[length]);
+    }
 }
 
 // Every code point of the 31-bit range class boundaries survives both ways.
