@@ -3,9 +3,13 @@
 #define KUVANATOOLS_KUVANATOOLS_H
 
 #include <kuvanaTools/kuDefs.h>
+#include <kuvanaTools/kuCustomHashTable.h>
+#include <kuvanaTools/kuDictionary.h>
 #include <kuvanaTools/kuFatalError.h>
+#include <kuvanaTools/kuHashTable.h>
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuPrintf.h>
+#include <kuvanaTools/kuStringHashTable.h>
 #include <kuvanaTools/kuUTF.h>
 #include <kuvanaTools/kuUnicode.h>
 #include <kuvanaTools/kuWString.h>
