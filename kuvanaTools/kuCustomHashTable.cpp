@@ -3,17 +3,13 @@
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/private/kuBucketTable.h>
 
+#include <stddef.h>
 #include <string.h>
 #include <wchar.h>
 
 namespace {
 
-struct Entry {
-    uint32_t hash;
-    void *key;
-    void *value;
-    Entry *next;
-};
+using Entry = ku::BucketEntry<void *, void *>;
 
 // One running ForEach: where it goes next. Removals move it on, so a visit
 // function that removes entries never leaves the walk on released memory.
@@ -25,8 +21,7 @@ struct WalkCursor {
 } // namespace
 
 struct kuCustomHashTable {
-    Entry *buckets[ku::kBucketCount];
-    uint32_t bucketCounts[ku::kBucketCount];
+    ku::Buckets<Entry> buckets;
     uint32_t tupleCount;
     kuCustomHashTableDupFunc keyDup;
     kuCustomHashTableFreeFunc keyFree;
@@ -37,6 +32,10 @@ struct kuCustomHashTable {
     uint32_t allowDuplicates;
     WalkCursor *walks;
 };
+
+static_assert(offsetof(kuCustomHashTable, tupleCount) == sizeof(ku::Buckets<Entry>) &&
+                  sizeof(kuCustomHashTable::tupleCount) == 4,
+              "bucket heads and counts, then the 32-bit total");
 
 namespace {
 
@@ -112,7 +111,7 @@ void unlink(kuCustomHashTable *t, uint32_t bucket, Entry **link)
     for (WalkCursor *w = t->walks; w != nullptr; w = w->outer)
         if (w->next == e)
             w->next = e->next;
-    t->bucketCounts[bucket]--;
+    t->buckets.counts[bucket]--;
     t->tupleCount--;
 }
 
@@ -124,7 +123,7 @@ void removeMatching(kuCustomHashTable *t, const void *key, uint32_t hash, const 
 {
     uint32_t bucket = hash % ku::kBucketCount;
     Entry *removed = nullptr;
-    for (Entry **link = &t->buckets[bucket]; *link != nullptr;) {
+    for (Entry **link = &t->buckets.heads[bucket]; *link != nullptr;) {
         Entry *e = *link;
         if (!matches(t, e, key, hash)) {
             link = &e->next;
@@ -150,7 +149,7 @@ Entry *find(const kuCustomHashTable *t, const void *key)
     if (t == nullptr || key == nullptr)
         return nullptr;
     uint32_t hash = t->keyHash(key);
-    for (Entry *e = t->buckets[hash % ku::kBucketCount]; e != nullptr; e = e->next)
+    for (Entry *e = t->buckets.heads[hash % ku::kBucketCount]; e != nullptr; e = e->next)
         if (matches(t, e, key, hash))
             return e;
     return nullptr;
@@ -168,14 +167,11 @@ int store(kuCustomHashTable *t, const void *key, void *storedKey, void *storedVa
     uint32_t hash = t->keyHash(key);
     if (!t->allowDuplicates)
         removeMatching(t, key, hash, storedKey, storedValue);
-    uint32_t bucket = hash % ku::kBucketCount;
     Entry *e = (Entry *)kuMalloc(sizeof(Entry));
     e->hash = hash;
     e->key = storedKey;
     e->value = storedValue;
-    e->next = t->buckets[bucket];
-    t->buckets[bucket] = e;
-    t->bucketCounts[bucket]++;
+    t->buckets.pushFront(e);
     t->tupleCount++;
     return 1;
 }
@@ -332,9 +328,9 @@ void kuCustomHashTable_Clear(kuCustomHashTable *table)
     if (table == nullptr)
         return;
     for (uint32_t b = 0; b < ku::kBucketCount; b++) {
-        while (table->buckets[b] != nullptr) {
-            Entry *e = table->buckets[b];
-            unlink(table, b, &table->buckets[b]);
+        while (table->buckets.heads[b] != nullptr) {
+            Entry *e = table->buckets.heads[b];
+            unlink(table, b, &table->buckets.heads[b]);
             releaseItems(table, e->key, e->value);
             kuFree(e);
         }
@@ -356,7 +352,7 @@ void *kuCustomHashTable_GetKeyAtIndex(kuCustomHashTable *table, uint32_t index)
 {
     if (table == nullptr)
         return nullptr;
-    Entry *e = ku::bucketEntryAt(table->buckets, table->bucketCounts, index);
+    Entry *e = table->buckets.at(index);
     return e != nullptr ? e->key : nullptr;
 }
 
@@ -368,7 +364,7 @@ void kuCustomHashTable_ForEach(kuCustomHashTable *table, kuCustomHashTableForEac
     WalkCursor walk = {nullptr, table->walks};
     table->walks = &walk;
     for (uint32_t b = 0; b < ku::kBucketCount; b++) {
-        for (Entry *e = table->buckets[b]; e != nullptr; e = walk.next) {
+        for (Entry *e = table->buckets.heads[b]; e != nullptr; e = walk.next) {
             walk.next = e->next;
             visit(e->key, e->value, context);
         }
@@ -385,7 +381,7 @@ kuCustomHashTable *kuCustomHashTable_Duplicate(kuCustomHashTable *table)
                               table->valueDup, table->valueFree);
     copy->allowDuplicates = table->allowDuplicates;
     for (uint32_t b = 0; b < ku::kBucketCount; b++)
-        for (Entry *e = table->buckets[b]; e != nullptr; e = e->next)
+        for (Entry *e = table->buckets.heads[b]; e != nullptr; e = e->next)
             kuCustomHashTable_Add(copy, e->key, e->value);
     return copy;
 }

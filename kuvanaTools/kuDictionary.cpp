@@ -3,6 +3,7 @@
 #include <kuvanaTools/kuMemory.h>
 
 #include <stdint.h>
+#include <stddef.h>
 #include <string.h>
 
 namespace {
@@ -36,6 +37,10 @@ struct kuDictionary {
     Cell *cells;      // power-of-two sized, at most half full
     uint32_t cellMask;
 };
+
+static_assert(sizeof(kuDictionary::capacity) == 4 && sizeof(kuDictionary::entryCount) == 4 &&
+                  offsetof(kuDictionary, slots) == sizeof(void *),
+              "32-bit counts around the slot pointer");
 
 namespace {
 

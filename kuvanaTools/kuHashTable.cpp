@@ -2,6 +2,7 @@
 #include <kuvanaTools/kuHashTable.h>
 #include <kuvanaTools/kuMemory.h>
 
+#include <stddef.h>
 #include <string.h>
 
 struct kuHashTable {
@@ -16,6 +17,10 @@ struct kuHashTableEnumerator {
     kuHashTable *table;        // null once the table is gone
     kuHashTableEnumerator *nextOfTable;
 };
+
+static_assert(offsetof(kuHashTableEntry, digest) == 2 * sizeof(void *) &&
+                  sizeof(kuHashTableEntry::digest) == 4 && sizeof(kuHashTableEntry::keyLength) == 4,
+              "entry fields in their order, digest and length 32-bit");
 
 namespace {
 

@@ -7,18 +7,12 @@
 
 namespace {
 
-struct Entry {
-    uint32_t hash;
-    char *key;
-    char *value;
-    Entry *next;
-};
+using Entry = ku::BucketEntry<char *, char *>;
 
 } // namespace
 
 struct kuStringHashTable {
-    Entry *buckets[ku::kBucketCount];
-    uint32_t bucketCounts[ku::kBucketCount];
+    ku::Buckets<Entry> buckets;
 };
 
 namespace {
@@ -28,7 +22,7 @@ Entry **findLink(kuStringHashTable *table, const char *key, uint32_t *bucket)
 {
     uint32_t hash = ku::textHash(key);
     *bucket = hash % ku::kBucketCount;
-    for (Entry **link = &table->buckets[*bucket]; *link != nullptr; link = &(*link)->next)
+    for (Entry **link = &table->buckets.heads[*bucket]; *link != nullptr; link = &(*link)->next)
         if ((*link)->hash == hash && strcmp((*link)->key, key) == 0)
             return link;
     return nullptr;
@@ -52,15 +46,11 @@ int kuStringHashTable_Add(kuStringHashTable *table, const char *key, const char 
 {
     if (table == nullptr || key == nullptr || value == nullptr)
         return 0;
-    uint32_t hash = ku::textHash(key);
-    uint32_t bucket = hash % ku::kBucketCount;
     Entry *e = (Entry *)kuMalloc(sizeof(Entry));
-    e->hash = hash;
+    e->hash = ku::textHash(key);
     e->key = kuStrdup(key);
     e->value = kuStrdup(value);
-    e->next = table->buckets[bucket];
-    table->buckets[bucket] = e;
-    table->bucketCounts[bucket]++;
+    table->buckets.pushFront(e);
     return 1;
 }
 
@@ -83,7 +73,7 @@ void kuStringHashTable_Remove(kuStringHashTable *table, const char *key)
         return;
     Entry *e = *link;
     *link = e->next;
-    table->bucketCounts[bucket]--;
+    table->buckets.counts[bucket]--;
     release(e);
 }
 
@@ -91,7 +81,7 @@ const char *kuStringHashTable_GetKeyAtIndex(kuStringHashTable *table, uint32_t i
 {
     if (table == nullptr)
         return nullptr;
-    Entry *e = ku::bucketEntryAt(table->buckets, table->bucketCounts, index);
+    Entry *e = table->buckets.at(index);
     return e != nullptr ? e->key : nullptr;
 }
 
@@ -99,7 +89,7 @@ void kuStringHashTable_Delete(kuStringHashTable *table)
 {
     if (table == nullptr)
         return;
-    for (Entry *head : table->buckets) {
+    for (Entry *head : table->buckets.heads) {
         while (head != nullptr) {
             Entry *next = head->next;
             release(head);

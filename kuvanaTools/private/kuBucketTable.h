@@ -24,24 +24,47 @@ inline uint32_t textHash(const char *text)
     return textHash((const unsigned char *)text);
 }
 
-// The entry at position index of a bucket table walked bucket 0 to 10, each
-// chain from its front: whole buckets are skipped by their counts. Entry needs
-// a next member; null when index is not below the total.
+// An entry of such a table: the key's hash, key, value, next of the bucket.
+template <typename Key, typename Value>
+struct BucketEntry {
+    uint32_t hash;
+    Key key;
+    Value value;
+    BucketEntry *next;
+};
+
+// Chain heads and per-bucket counts, in that order as both tables lay them
+// out. Positions run bucket 0 to 10, each chain from its front.
 template <typename Entry>
-inline Entry *bucketEntryAt(Entry *const *buckets, const uint32_t *counts, uint32_t index)
-{
-    for (uint32_t b = 0; b < kBucketCount; b++) {
-        if (index >= counts[b]) {
-            index -= counts[b];
-            continue;
-        }
-        Entry *entry = buckets[b];
-        while (entry != nullptr && index-- > 0)
-            entry = entry->next;
-        return entry;
+struct Buckets {
+    Entry *heads[kBucketCount];
+    uint32_t counts[kBucketCount];
+
+    void pushFront(Entry *e)
+    {
+        uint32_t b = e->hash % kBucketCount;
+        e->next = heads[b];
+        heads[b] = e;
+        counts[b]++;
     }
-    return nullptr;
-}
+
+    // The entry at position index, or null when index is not below the
+    // total: whole buckets are skipped by their counts.
+    Entry *at(uint32_t index) const
+    {
+        for (uint32_t b = 0; b < kBucketCount; b++) {
+            if (index >= counts[b]) {
+                index -= counts[b];
+                continue;
+            }
+            Entry *e = heads[b];
+            while (e != nullptr && index-- > 0)
+                e = e->next;
+            return e;
+        }
+        return nullptr;
+    }
+};
 
 } // namespace ku
 
