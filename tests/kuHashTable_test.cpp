@@ -124,10 +124,7 @@ TEST(kuHashTable, EmptyKeysAndNullHandles)
     kuHashTable_Delete(t);
 
     kuHashTable_Delete(nullptr);
-    kuHashTable_Clear(nullptr);
     EXPECT_EQ(nullptr, kuHashTable_AddEntry(nullptr, "k", 1, &a));
-    EXPECT_EQ(1, kuHashTable_IsEmpty(nullptr));
-    kuHashTableEnumerator_Delete(nullptr);
     kuHashTableEnumerator *none = kuHashTableEnumerator_New(nullptr);
     EXPECT_NE(0, kuHashTableEnumerator_MoveNext(none));
     kuHashTableEnumerator_Delete(none);

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdio.h>
 #include <string>
 #include <vector>
 
@@ -73,24 +72,8 @@ TEST(kuStringHashTable, EnumerationOrderAndOwnKeys)
     kuStringHashTable_Delete(t);
 }
 
-TEST(kuStringHashTable, ManyEntriesAndNullHandles)
+TEST(kuStringHashTable, NullHandles)
 {
-    kuStringHashTable *t = kuStringHashTable_New();
-    char key[16], value[16];
-    for (int i = 0; i < 500; i++) {
-        snprintf(key, sizeof key, "k%d", i);
-        snprintf(value, sizeof value, "v%d", i);
-        ASSERT_EQ(1, kuStringHashTable_Add(t, key, value));
-    }
-    for (int i = 0; i < 500; i += 3) {
-        snprintf(key, sizeof key, "k%d", i);
-        kuStringHashTable_Remove(t, key);
-    }
-    EXPECT_EQ(333u, keysInOrder(t).size());
-    EXPECT_EQ("v499", lookup(t, "k499"));
-    EXPECT_EQ("<absent>", lookup(t, "k498"));
-    kuStringHashTable_Delete(t);
-
     kuStringHashTable_Delete(nullptr);
     EXPECT_EQ(0, kuStringHashTable_Add(nullptr, "k", "v"));
     EXPECT_EQ("<absent>", lookup(nullptr, "k"));
