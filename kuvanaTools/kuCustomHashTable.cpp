@@ -12,10 +12,12 @@ namespace {
 using Entry = ku::BucketEntry<void *, void *>;
 
 // One running ForEach: where it goes next. Removals move it on, so a visit
-// function that removes entries never leaves the walk on released memory.
+// function that removes entries (or deletes the table) never leaves the walk
+// on released memory.
 struct WalkCursor {
     Entry *next;
     WalkCursor *outer;
+    bool tableGone;
 };
 
 } // namespace
@@ -339,6 +341,10 @@ void kuCustomHashTable_Clear(kuCustomHashTable *table)
 
 void kuCustomHashTable_Delete(kuCustomHashTable *table)
 {
+    if (table == nullptr)
+        return;
+    for (WalkCursor *w = table->walks; w != nullptr; w = w->outer)
+        w->tableGone = true;
     kuCustomHashTable_Clear(table);
     kuFree(table);
 }
@@ -361,12 +367,14 @@ void kuCustomHashTable_ForEach(kuCustomHashTable *table, kuCustomHashTableForEac
 {
     if (table == nullptr || visit == nullptr)
         return;
-    WalkCursor walk = {nullptr, table->walks};
+    WalkCursor walk = {nullptr, table->walks, false};
     table->walks = &walk;
     for (uint32_t b = 0; b < ku::kBucketCount; b++) {
         for (Entry *e = table->buckets.heads[b]; e != nullptr; e = walk.next) {
             walk.next = e->next;
             visit(e->key, e->value, context);
+            if (walk.tableGone)
+                return;
         }
     }
     table->walks = walk.outer;

@@ -145,8 +145,9 @@ KU_API uint32_t kuCustomHashTable_GetTupleCount(kuCustomHashTable *table);
 KU_API void *kuCustomHashTable_GetKeyAtIndex(kuCustomHashTable *table, uint32_t index);
 
 /* Calls visit(key, value, context) for every entry in enumeration order; the
- * walk cannot be stopped. The next entry is read before each call, so visit
- * may remove the entry it is given (but no other). */
+ * walk cannot be stopped. The next entry is read before each call; visit may
+ * remove any entry (one that was next is skipped), clear the table or delete
+ * it (the walk then ends). */
 KU_API void kuCustomHashTable_ForEach(kuCustomHashTable *table, kuCustomHashTableForEachFunc visit,
                                       void *context);
 

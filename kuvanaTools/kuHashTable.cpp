@@ -5,11 +5,24 @@
 #include <stddef.h>
 #include <string.h>
 
+namespace {
+
+// A ForEach in progress: the record it visits next. Deleting that record
+// moves it on; clearing or deleting the table ends the walk.
+struct WalkCursor {
+    kuHashTableEntry *next;
+    WalkCursor *outer;
+    bool tableGone;
+};
+
+} // namespace
+
 struct kuHashTable {
     kuHashTableEntry *head;
-    // Live enumerators, so that deleting an entry or the table never leaves
-    // one standing on released memory.
+    // Live enumerators and walks, so that deleting an entry or the table
+    // never leaves one standing on released memory.
     kuHashTableEnumerator *enumerators;
+    WalkCursor *walks;
 };
 
 struct kuHashTableEnumerator {
@@ -101,6 +114,10 @@ void kuHashTable_Delete(kuHashTable *table)
         e->nextOfTable = nullptr;
         e = next;
     }
+    for (WalkCursor *w = table->walks; w != nullptr; w = w->outer) {
+        w->next = nullptr;
+        w->tableGone = true;
+    }
     releaseChain(table->head);
     kuFree(table);
 }
@@ -113,6 +130,8 @@ void kuHashTable_Clear(kuHashTable *table)
     table->head = newHead();
     for (kuHashTableEnumerator *e = table->enumerators; e != nullptr; e = e->nextOfTable)
         e->current = table->head;
+    for (WalkCursor *w = table->walks; w != nullptr; w = w->outer)
+        w->next = nullptr;
 }
 
 kuHashTableEntry *kuHashTable_AddEntry(kuHashTable *table, const void *key, uint32_t length,
@@ -157,6 +176,9 @@ void kuHashTable_DeleteEntry(kuHashTable *table, const void *key, uint32_t lengt
     for (kuHashTableEnumerator *e = table->enumerators; e != nullptr; e = e->nextOfTable)
         if (e->current == entry)
             e->current = entry->prev;
+    for (WalkCursor *w = table->walks; w != nullptr; w = w->outer)
+        if (w->next == entry)
+            w->next = entry->next;
     kuFree(entry->key);
     kuFree(entry);
 }
@@ -170,11 +192,15 @@ void kuHashTable_ForEach(kuHashTable *table, kuHashTableForEachFunc visit, void 
 {
     if (table == nullptr || visit == nullptr)
         return;
-    for (kuHashTableEntry *record = table->head; record != nullptr;) {
-        kuHashTableEntry *next = record->next;
+    WalkCursor walk = {nullptr, table->walks, false};
+    table->walks = &walk;
+    for (kuHashTableEntry *record = table->head; record != nullptr; record = walk.next) {
+        walk.next = record->next;
         visit(record->key, record->keyLength, record->value, context);
-        record = next;
+        if (walk.tableGone)
+            return;
     }
+    table->walks = walk.outer;
 }
 
 kuHashTableEnumerator *kuHashTableEnumerator_New(kuHashTable *table)

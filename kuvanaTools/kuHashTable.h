@@ -74,8 +74,9 @@ KU_API int kuHashTable_IsEmpty(kuHashTable *table);
 /*
  * Calls visit(key, length, value, context) for each record in insertion
  * order, starting with the head record (null key, length 0, null value). The
- * next record is read before each call, so visit may delete the entry it is
- * given (but no other).
+ * next record is read before each call, so entries appended by visit after the
+ * last one are not visited. visit may delete any entry (a deleted entry that
+ * was next is skipped), clear the table (the walk ends) or delete it.
  */
 KU_API void kuHashTable_ForEach(kuHashTable *table, kuHashTableForEachFunc visit, void *context);
 

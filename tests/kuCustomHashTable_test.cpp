@@ -308,7 +308,17 @@ TEST(kuCustomHashTable, ForEachToleratesRemovals)
     kuCustomHashTable_ForEach(t, removeWhileWalking, &clearing);
     EXPECT_EQ(1u, clearing.seen.size());
     EXPECT_EQ(0u, kuCustomHashTable_GetTupleCount(t));
-    kuCustomHashTable_Delete(t);
+
+    kuCustomHashTable_Add(t, "a", "v");
+    kuCustomHashTable_Add(t, "b", "v");
+    // deleting the table from inside the walk ends the walk
+    kuCustomHashTable_ForEach(
+        t,
+        [](void *, void *, void *table) {
+            kuCustomHashTable_Delete((kuCustomHashTable *)table);
+            return 0;
+        },
+        t);
 }
 
 TEST(kuCustomHashTable, NullHandlesAndMissingHash)

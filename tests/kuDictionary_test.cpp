@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <stdio.h>
+
+#include <algorithm>
 #include <random>
 #include <string>
 #include <utility>
@@ -157,7 +159,8 @@ TEST(kuDictionary, RandomOperationsMatchAnOrderedModel)
         unsigned op = rng() % 10;
         if (op < (growing ? 7u : 2u)) {
             std::string value = rng() % 8 == 0 ? "" : std::to_string(rng());
-            kuDictionary_WriteKey(d, k.c_str(), value.empty() && rng() % 2 ? nullptr : value.c_str());
+            bool null = value.empty() && rng() % 2 == 0;
+            kuDictionary_WriteKey(d, k.c_str(), null ? nullptr : value.c_str());
             if (it != model.end())
                 it->second = value;
             else
@@ -165,8 +168,8 @@ TEST(kuDictionary, RandomOperationsMatchAnOrderedModel)
         } else if (op < 9) {
             // delete an existing entry most of the time, near either end
             if (!model.empty() && rng() % 4 != 0) {
-                size_t at = rng() % 2 ? rng() % model.size()
-                                      : model.size() - 1 - rng() % std::min<size_t>(model.size(), 8);
+                size_t nearEnd = rng() % std::min<size_t>(model.size(), 8);
+                size_t at = rng() % 2 ? rng() % model.size() : model.size() - 1 - nearEnd;
                 it = model.begin() + (ptrdiff_t)at;
             }
             std::string victim = it != model.end() ? it->first : k;

@@ -132,29 +132,38 @@ TEST(kuHashTable, EmptyKeysAndNullHandles)
 
 namespace {
 
+enum Action { kNothing, kDeleteVisited, kDeleteY, kClear, kDeleteTable };
+
 struct Visit {
     kuHashTable *table;
     std::vector<std::pair<std::string, void *>> seen;
-    bool deleteEach;
+    Action action;
 };
 
 void record(const char *key, uint32_t length, void *value, void *context)
 {
     Visit *v = (Visit *)context;
     v->seen.emplace_back(key != nullptr ? std::string(key, length) : std::string("<head>"), value);
-    if (v->deleteEach && key != nullptr)
-        kuHashTable_DeleteEntry(v->table, key, length);
+    if (key == nullptr)
+        return;
+    switch (v->action) {
+    case kDeleteVisited: kuHashTable_DeleteEntry(v->table, key, length); break;
+    case kDeleteY: kuHashTable_DeleteEntry(v->table, "y", 1); break;
+    case kClear: kuHashTable_Clear(v->table); break;
+    case kDeleteTable: kuHashTable_Delete(v->table); break;
+    case kNothing: break;
+    }
 }
 
 } // namespace
 
-TEST(kuHashTable, ForEachStartsAtHeadAndAllowsDeletingTheVisitedEntry)
+TEST(kuHashTable, ForEachStartsAtHeadAndSurvivesChanges)
 {
     kuHashTable *t = kuHashTable_New();
     add(t, "x", &a);
     add(t, "y", &b);
     add(t, "z", &c);
-    Visit v{t, {}, false};
+    Visit v{t, {}, kNothing};
     kuHashTable_ForEach(t, record, &v);
     ASSERT_EQ(4u, v.seen.size());
     EXPECT_EQ("<head>", v.seen[0].first);
@@ -162,11 +171,27 @@ TEST(kuHashTable, ForEachStartsAtHeadAndAllowsDeletingTheVisitedEntry)
     EXPECT_EQ("x", v.seen[1].first);
     EXPECT_EQ(&c, v.seen[3].second);
 
-    Visit del{t, {}, true};
+    // deleting the entry that comes next skips it
+    Visit skip{t, {}, kDeleteY};
+    kuHashTable_ForEach(t, record, &skip);
+    ASSERT_EQ(3u, skip.seen.size());
+    EXPECT_EQ("z", skip.seen[2].first);
+
+    Visit del{t, {}, kDeleteVisited};
     kuHashTable_ForEach(t, record, &del);
-    EXPECT_EQ(4u, del.seen.size());
+    EXPECT_EQ(3u, del.seen.size());
     EXPECT_EQ(1, kuHashTable_IsEmpty(t));
-    kuHashTable_Delete(t);
+
+    add(t, "x", &a);
+    add(t, "y", &b);
+    Visit clear{t, {}, kClear};
+    kuHashTable_ForEach(t, record, &clear);
+    EXPECT_EQ(2u, clear.seen.size());
+    add(t, "x", &a);
+    add(t, "y", &b);
+    Visit gone{t, {}, kDeleteTable};
+    kuHashTable_ForEach(t, record, &gone);
+    EXPECT_EQ(2u, gone.seen.size());
 }
 
 TEST(kuHashTable, EnumeratorSurvivesChangesToItsTable)
