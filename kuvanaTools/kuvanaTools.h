@@ -6,6 +6,8 @@
 #include <kuvanaTools/kuFatalError.h>
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuPrintf.h>
+#include <kuvanaTools/kuStringEscaper.h>
+#include <kuvanaTools/kuStringSubstitution.h>
 #include <kuvanaTools/kuUTF.h>
 #include <kuvanaTools/kuUnicode.h>
 #include <kuvanaTools/kuWString.h>
