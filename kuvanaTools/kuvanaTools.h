@@ -5,6 +5,7 @@
 #include <kuvanaTools/kuDefs.h>
 #include <kuvanaTools/kuFatalError.h>
 #include <kuvanaTools/kuMemory.h>
+#include <kuvanaTools/kuMimeTypeInfo.h>
 #include <kuvanaTools/kuPrintf.h>
 #include <kuvanaTools/kuStringEscaper.h>
 #include <kuvanaTools/kuStringSubstitution.h>
