@@ -67,6 +67,29 @@ bool isQuote(char c)
     return c == '"' || c == '\'';
 }
 
+// Cuts the range at each delimiter. held(position) is asked once for every
+// byte the scan stops at, in order, and tells whether it joins the current
+// token whatever it is (escaped or quoted).
+template <typename Held>
+kuCStringTokenList *cut(const char *string, Range r, const char *delimiter,
+                        size_t delimiterLength, Held held)
+{
+    kuCStringTokenList *list = newList();
+    size_t tokenStart = r.start;
+    size_t position = r.start;
+    while (position < r.end) {
+        if (!held(position) && delimiterAt(string, position, r.end, delimiter, delimiterLength)) {
+            append(list, string, tokenStart, position);
+            position += delimiterLength;
+            tokenStart = position;
+        } else {
+            position++;
+        }
+    }
+    append(list, string, tokenStart, r.end);
+    return list;
+}
+
 // Trims white space at both ends, then removes a pair of equal quotes.
 void narrow(kuCStringToken *token)
 {
@@ -213,57 +236,31 @@ kuCStringTokenList *kuCStringParser_TokenizeEscaped(const char *string, size_t s
                                                     char escape)
 {
     Range r = byEnd(string, start, end);
-    kuCStringTokenList *list = newList();
-    size_t tokenStart = r.start;
-    size_t position = r.start;
-    while (position < r.end) {
-        bool escaped = escape != '\0' && position > r.start && string[position - 1] == escape;
-        if (!escaped && delimiterAt(string, position, r.end, delimiter, delimiterLength)) {
-            append(list, string, tokenStart, position);
-            position += delimiterLength;
-            tokenStart = position;
-        } else {
-            position++;
-        }
-    }
-    append(list, string, tokenStart, r.end);
-    return list;
+    return cut(string, r, delimiter, delimiterLength, [&](size_t position) {
+        return escape != '\0' && position > r.start && string[position - 1] == escape;
+    });
 }
 
 kuCStringTokenList *kuCStringParser_TokenizeQuoted(const char *string, size_t start, size_t length,
                                                    const char *delimiter, size_t delimiterLength)
 {
-    Range r = byLength(string, start, length);
-    kuCStringTokenList *list = newList();
     char quote = '\0';
     bool inside = false;
-    size_t tokenStart = r.start;
-    size_t position = r.start;
-    while (position < r.end) {
-        char c = string[position];
-        if (quote == '\0' && isQuote(c)) {
-            quote = c;
-            inside = true;
-            position++;
-            continue;
-        }
-        if (quote != '\0' && c == quote) {
-            inside = !inside;
-            if (inside) {
-                position++;
-                continue;
-            }
-        }
-        if (!inside && delimiterAt(string, position, r.end, delimiter, delimiterLength)) {
-            append(list, string, tokenStart, position);
-            position += delimiterLength;
-            tokenStart = position;
-        } else {
-            position++;
-        }
-    }
-    append(list, string, tokenStart, r.end);
-    return list;
+    return cut(string, byLength(string, start, length), delimiter, delimiterLength,
+               [&](size_t position) {
+                   char c = string[position];
+                   if (quote == '\0' && isQuote(c)) {
+                       quote = c;
+                       inside = true;
+                       return true;
+                   }
+                   if (quote != '\0' && c == quote) {
+                       inside = !inside;
+                       if (inside)
+                           return true;
+                   }
+                   return inside;
+               });
 }
 
 kuCStringTokenList *kuCStringParser_TokenizeQuotedList(const char *string, size_t start,

@@ -1,6 +1,8 @@
 #include <kuvanaTools/kuCStringParser.h>
 #include <kuvanaTools/kuMemory.h>
 
+#include "support/OwnedText.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +10,8 @@
 #include <vector>
 
 namespace {
+
+using kutest::take;
 
 using Tokens = std::vector<std::string>;
 
@@ -28,14 +32,11 @@ Tokens texts(kuCStringTokenList *list, const char *source)
     return out;
 }
 
-Tokens split(const char *s, const char *delimiter = ",")
+Tokens split(const char *s, const char *delimiter = ",", char escape = '\0')
 {
-    return texts(kuCStringParser_Tokenize(s, 0, strlen(s), delimiter, strlen(delimiter)), s);
-}
-
-Tokens splitEscaped(const char *s, char escape = '\\')
-{
-    return texts(kuCStringParser_TokenizeEscaped(s, 0, strlen(s), ",", 1, escape), s);
+    return texts(
+        kuCStringParser_TokenizeEscaped(s, 0, strlen(s), delimiter, strlen(delimiter), escape),
+        s);
 }
 
 Tokens splitQuoted(const char *s, const char *delimiter = ",")
@@ -49,215 +50,121 @@ Tokens quotedList(const char *s)
     return texts(kuCStringParser_TokenizeQuotedList(s, 0, strlen(s)), s);
 }
 
-std::string take(char *s)
-{
-    std::string r = s != nullptr ? s : "<null>";
-    kuFree(s);
-    return r;
-}
-
 } // namespace
 
-TEST(kuCStringParser, TokenizeGivesAtLeastOneToken)
+TEST(kuCStringParser, Tokenizers)
 {
     EXPECT_EQ((Tokens{"a", "", "b"}), split("a,,b"));
     EXPECT_EQ((Tokens{"a", ""}), split("a,"));
-    EXPECT_EQ((Tokens{"", "a"}), split(",a"));
     EXPECT_EQ((Tokens{""}), split(""));
-    EXPECT_EQ((Tokens{"a::b", ""}), split("a::b::c", "::c"));
     EXPECT_EQ((Tokens{"a", "b", "c"}), split("a::b::c", "::"));
-    // A delimiter cut by the end of the range does not count.
-    EXPECT_EQ((Tokens{"a:"}), split("a:", "::"));
-    // An empty delimiter never cuts.
-    EXPECT_EQ((Tokens{"a,b"}), split("a,b", ""));
+    EXPECT_EQ((Tokens{"a:"}), split("a:", "::")); // cut by the end of the range
+    EXPECT_EQ((Tokens{"a,b"}), split("a,b", ""));  // an empty delimiter never cuts
 
-    // Sub-ranges: nothing outside [start, end) is looked at.
-    const char *s = "xx,a,b,yy";
-    EXPECT_EQ((Tokens{"a", "b"}), texts(kuCStringParser_Tokenize(s, 3, 6, ",", 1), s));
-    EXPECT_EQ((Tokens{"", "a"}), texts(kuCStringParser_Tokenize(s, 2, 4, ",", 1), s));
-    EXPECT_EQ((Tokens{""}), texts(kuCStringParser_Tokenize(s, 5, 3, ",", 1), s));
+    // Escapes stay in the text; an escape at the end, or before the range, is harmless.
+    EXPECT_EQ((Tokens{"a\\,b", "c"}), split("a\\,b,c", ",", '\\'));
+    EXPECT_EQ((Tokens{"a\\,"}), split("a\\,", ",", '\\'));
+    const char *s = "x\\,a,b,yy";
+    EXPECT_EQ((Tokens{"", "a", ""}),
+              texts(kuCStringParser_TokenizeEscaped(s, 2, 5, ",", 1, '\\'), s));
     EXPECT_EQ((Tokens{"a", "b"}), texts(kuCStringParser_TokenizeQuoted(s, 3, 3, ",", 1), s));
+    EXPECT_EQ((Tokens{""}), texts(kuCStringParser_Tokenize(s, 5, 3, ",", 1), s));
+
+    // Quotes: only the first quote character met quotes; unclosed runs to the end.
+    EXPECT_EQ((Tokens{"x=\"1,2\"", "y"}), splitQuoted("x=\"1,2\",y"));
+    EXPECT_EQ((Tokens{"'a'", "\"b", "c\""}), splitQuoted("'a',\"b,c\""));
+    EXPECT_EQ((Tokens{"a", "'b,c"}), splitQuoted("a,'b,c"));
+    EXPECT_EQ((Tokens{"'a", ""}), splitQuoted("'a'", "'")); // a closing quote can cut
 
     kuCStringTokenList *none = kuCStringParser_Tokenize(nullptr, 0, 10, ",", 1);
     ASSERT_EQ(1u, none->count);
-    EXPECT_EQ(nullptr, none->first->text);
     EXPECT_EQ(0u, none->first->length);
     kuCStringParser_Delete(none);
     kuCStringParser_Delete(nullptr);
-}
-
-TEST(kuCStringParser, TokenizeEscapedKeepsEscapes)
-{
-    EXPECT_EQ((Tokens{"a\\,b", "c"}), splitEscaped("a\\,b,c"));
-    // An escape at the very end, or an escaped delimiter at the end.
-    EXPECT_EQ((Tokens{"a\\"}), splitEscaped("a\\"));
-    EXPECT_EQ((Tokens{"a\\,"}), splitEscaped("a\\,"));
-    // The escape is looked for only inside the range.
-    const char *s = "\\,a";
-    EXPECT_EQ((Tokens{"", "a"}),
-              texts(kuCStringParser_TokenizeEscaped(s, 1, 3, ",", 1, '\\'), s));
-    // Escape character 0 means none.
-    EXPECT_EQ((Tokens{"a\\", "b"}), splitEscaped("a\\,b", '\0'));
-}
-
-TEST(kuCStringParser, TokenizeQuoted)
-{
-    EXPECT_EQ((Tokens{"x=\"1,2\"", "y"}), splitQuoted("x=\"1,2\",y"));
-    // The first quote met is the only one that quotes.
-    EXPECT_EQ((Tokens{"'a'", "\"b", "c\""}), splitQuoted("'a',\"b,c\""));
-    EXPECT_EQ((Tokens{"\"it's\"", "x"}), splitQuoted("\"it's\",x"));
-    // An unclosed quote runs to the end of the range.
-    EXPECT_EQ((Tokens{"a", "'b,c"}), splitQuoted("a,'b,c"));
-    // A closing quote is tested as a delimiter.
-    EXPECT_EQ((Tokens{"'a", ""}), splitQuoted("'a'", "'"));
-    EXPECT_EQ((Tokens{""}), splitQuoted(""));
-    EXPECT_EQ((Tokens{"'"}), splitQuoted("'"));
 }
 
 TEST(kuCStringParser, QuotedListAndListContains)
 {
     EXPECT_EQ((Tokens{"a", "b", "c"}), quotedList(" 'a' ,\t\"b\" , c "));
     EXPECT_EQ((Tokens{"'x'y\"", "z"}), quotedList("'x'y\", z"));
-    EXPECT_EQ((Tokens{"'a\",b"}), quotedList("'a\",b"));
-    EXPECT_EQ((Tokens{"", "", ""}), quotedList(" ,'',  "));
-    EXPECT_EQ((Tokens{"'"}), quotedList(" ' "));
-    EXPECT_EQ((Tokens{""}), quotedList(""));
+    EXPECT_EQ((Tokens{"", "", "'"}), quotedList(" ,'', ' "));
 
     EXPECT_EQ(1, kuCStringParser_ListContains("eth0, 'wlan0' ,lo", ",", "wlan0"));
-    EXPECT_EQ(1, kuCStringParser_ListContains("eth0, 'wlan0' ,lo", ",", "lo"));
     EXPECT_EQ(0, kuCStringParser_ListContains("eth0, 'wlan0' ,lo", ",", "wlan"));
     EXPECT_EQ(0, kuCStringParser_ListContains("eth0", ",", "ETH0"));
     EXPECT_EQ(1, kuCStringParser_ListContains("a; b", "; ", "b"));
     EXPECT_EQ(1, kuCStringParser_ListContains("a,,b", ",", ""));
-    EXPECT_EQ(1, kuCStringParser_ListContains("", ",", ""));
     EXPECT_EQ(0, kuCStringParser_ListContains(nullptr, ",", "a"));
-    EXPECT_EQ(0, kuCStringParser_ListContains("a", nullptr, "a"));
-    EXPECT_EQ(0, kuCStringParser_ListContains("a", ",", nullptr));
 }
 
-TEST(kuCStringParser, DelimiterSurroundAndSets)
+TEST(kuCStringParser, DelimiterSurroundTrimAndSets)
 {
-    const char *s = "a::b";
-    EXPECT_EQ(1, kuCStringParser_IsDelimiter(s, 1, 4, "::", 2));
-    EXPECT_EQ(0, kuCStringParser_IsDelimiter(s, 1, 2, "::", 2));
-    EXPECT_EQ(0, kuCStringParser_IsDelimiter(s, 0, 4, "::", 2));
-    EXPECT_EQ(1, kuCStringParser_IsDelimiter(s, 4, 4, "", 0));
-    EXPECT_EQ(0, kuCStringParser_IsDelimiter(s, 5, 4, "", 0));
-    EXPECT_EQ(0, kuCStringParser_IsDelimiter(s, 3, SIZE_MAX, "::", SIZE_MAX));
+    EXPECT_EQ(1, kuCStringParser_IsDelimiter("a::b", 1, 4, "::", 2));
+    EXPECT_EQ(0, kuCStringParser_IsDelimiter("a::b", 1, 2, "::", 2));
+    EXPECT_EQ(1, kuCStringParser_IsDelimiter("a::b", 4, 4, "", 0));
+    EXPECT_EQ(0, kuCStringParser_IsDelimiter("a::b", 5, 4, "", 0));
+    EXPECT_EQ(0, kuCStringParser_IsDelimiter("a::b", 3, SIZE_MAX, "::", SIZE_MAX));
 
     EXPECT_EQ(0, kuCStringParser_IsSurrounded("\"a\"b\"", 5, '"', '"', 0));
     EXPECT_EQ(1, kuCStringParser_IsSurrounded("\"a\"b\"", 5, '"', '"', 1));
     EXPECT_EQ(1, kuCStringParser_IsSurrounded("\"\"", 2, '"', '"', 0));
-    EXPECT_EQ(1, kuCStringParser_IsSurrounded("(a)", 3, '(', ')', 0));
-    EXPECT_EQ(1, kuCStringParser_IsSurrounded("(a))", 4, '(', ')', 0));
-    EXPECT_EQ(0, kuCStringParser_IsSurrounded("((a)", 4, '(', ')', 0));
     EXPECT_EQ(0, kuCStringParser_IsSurrounded("\"", 1, '"', '"', 1));
     EXPECT_EQ(0, kuCStringParser_IsSurrounded(nullptr, 2, '"', '"', 1));
 
     EXPECT_EQ(1, kuCStringParser_ContainsOneOf("ab c", 4, " #"));
     EXPECT_EQ(0, kuCStringParser_ContainsOneOf("ab c", 2, " #"));
     EXPECT_EQ(0, kuCStringParser_ContainsOneOf("a\0b", 3, "x"));
-    EXPECT_EQ(0, kuCStringParser_ContainsOneOf("abc", 0, "a"));
 
     const char *set = "\"'\\";
-    EXPECT_EQ("\"a\\\"b\"", take(kuCStringParser_EscapeAndSurround("a\"b", 3, set, '\\', '"',
-                                                                  '"')));
-    EXPECT_EQ("[\\\\x\\']", take(kuCStringParser_EscapeAndSurround("\\x'", 3, set, '\\', '[',
-                                                                  ']')));
-    EXPECT_EQ("\"\"", take(kuCStringParser_EscapeAndSurround("", 0, set, '\\', '"', '"')));
-    EXPECT_EQ("<null>", take(kuCStringParser_EscapeAndSurround(nullptr, 0, set, '\\', '"', '"')));
-}
+    auto quote = [set](const char *text, char open, char close) {
+        return take(kuCStringParser_EscapeAndSurround(text, strlen(text), set, '\\', open, close));
+    };
+    EXPECT_EQ("\"a\\\"b\"", quote("a\"b", '"', '"'));
+    EXPECT_EQ("[\\\\x\\']", quote("\\x'", '[', ']'));
+    EXPECT_EQ("\"\"", quote("", '"', '"'));
 
-TEST(kuCStringParser, Trim)
-{
     EXPECT_EQ("a b", take(kuCStringParser_Trim(" \t a b\r\n ", 9, 1, 1)));
-    EXPECT_EQ("a b\r\n ", take(kuCStringParser_Trim(" \t a b\r\n ", 9, 1, 0)));
-    EXPECT_EQ(" \t a b", take(kuCStringParser_Trim(" \t a b\r\n ", 9, 0, 1)));
     EXPECT_EQ("", take(kuCStringParser_Trim(" \v\f ", 4, 1, 1)));
-    EXPECT_EQ("", take(kuCStringParser_Trim(" \v\f ", 4, 0, 1)));
-    EXPECT_EQ("", take(kuCStringParser_Trim("abc", 0, 1, 1)));
-    // Only the given length is read; bytes 128 and up are not blanks.
-    EXPECT_EQ("ab", take(kuCStringParser_Trim(" ab cd", 3, 1, 1)));
-    EXPECT_EQ("\xa0x\xa0", take(kuCStringParser_Trim("\xa0x\xa0", 3, 1, 1)));
+    EXPECT_EQ("ab", take(kuCStringParser_Trim(" ab cd", 3, 1, 1))); // only the length is read
+    EXPECT_EQ("\xa0x", take(kuCStringParser_Trim("\xa0x", 2, 1, 1)));
     EXPECT_EQ("<null>", take(kuCStringParser_Trim(nullptr, 3, 1, 1)));
 }
 
-TEST(kuCStringParser, MatchWildcardsAndPreCheck)
+TEST(kuCStringParser, Match)
 {
     EXPECT_EQ(1, kuCStringParser_Match("*.MP3", "song.mp3"));
     EXPECT_EQ(0, kuCStringParser_Match("Song*", "song.mp3"));
     EXPECT_EQ(1, kuCStringParser_Match("?ong*", "song.mp3"));
-    EXPECT_EQ(1, kuCStringParser_Match("s?NG.*", "song.mp3"));
-    EXPECT_EQ(0, kuCStringParser_MatchEx("s?NG.*", "song.mp3", 0, '\0'));
+    EXPECT_EQ(0, kuCStringParser_MatchEx("?oNG*", "song.mp3", 0, '\0'));
     EXPECT_EQ(1, kuCStringParser_Match("*", ""));
-    EXPECT_EQ(1, kuCStringParser_Match("**", ""));
-    EXPECT_EQ(1, kuCStringParser_Match("", ""));
     EXPECT_EQ(0, kuCStringParser_Match("", "a"));
-    EXPECT_EQ(0, kuCStringParser_Match("a", ""));
-    EXPECT_EQ(0, kuCStringParser_Match("?", ""));
-    EXPECT_EQ(0, kuCStringParser_Match("a?", "a"));
-    EXPECT_EQ(1, kuCStringParser_Match("a**b*", "axxbyy"));
-    EXPECT_EQ(1, kuCStringParser_Match("*a*b", "xaxbxb"));
-    EXPECT_EQ(0, kuCStringParser_Match("*a*b", "xaxbxa"));
-    EXPECT_EQ(0, kuCStringParser_Match(nullptr, "a"));
-    EXPECT_EQ(0, kuCStringParser_Match("*", nullptr));
-
-    // Escapes: the next byte is literal; a trailing '\' never matches.
     EXPECT_EQ(1, kuCStringParser_Match("a\\*", "a*"));
-    EXPECT_EQ(0, kuCStringParser_Match("a\\*", "ab"));
-    EXPECT_EQ(1, kuCStringParser_Match("a\\B", "ab"));
-    EXPECT_EQ(0, kuCStringParser_Match("a\\", "a\\"));
-    EXPECT_EQ(0, kuCStringParser_Match("*\\", "a\\"));
-}
+    EXPECT_EQ(0, kuCStringParser_Match("a\\", "a\\")); // a trailing '\' never matches
 
-TEST(kuCStringParser, MatchClasses)
-{
     EXPECT_EQ(1, kuCStringParser_Match("*[^0-9]x", "ax"));
     EXPECT_EQ(0, kuCStringParser_Match("*[^0-9]x", "5x"));
     EXPECT_EQ(1, kuCStringParser_Match("*[]]", "]"));
     EXPECT_EQ(0, kuCStringParser_Match("[a-z]*", "abc"));
-    EXPECT_EQ(1, kuCStringParser_Match("?[a-c]", "xb"));
-    EXPECT_EQ(0, kuCStringParser_Match("?[a-c]", "xd"));
-    EXPECT_EQ(1, kuCStringParser_Match("?[-a]", "x-"));
     EXPECT_EQ(1, kuCStringParser_Match("?[a-]", "x-"));
-    EXPECT_EQ(1, kuCStringParser_Match("?[^]]", "xa"));
-    EXPECT_EQ(0, kuCStringParser_Match("?[^]]", "x]"));
-    EXPECT_EQ(1, kuCStringParser_Match("?[*?\\]", "x\\"));
     EXPECT_EQ(1, kuCStringParser_Match("?[a-c-e]", "x-"));
-    EXPECT_EQ(0, kuCStringParser_Match("?[a-c-e]", "xd"));
-    EXPECT_EQ(1, kuCStringParser_Match("?[]-a]", "x^"));
-    // Classes compare exactly, even when case is ignored elsewhere.
-    EXPECT_EQ(0, kuCStringParser_Match("?[A-Z]", "xa"));
-    // Ranges compare unsigned bytes.
+    EXPECT_EQ(0, kuCStringParser_Match("?[A-Z]", "xa")); // classes compare exactly
     EXPECT_EQ(1, kuCStringParser_Match("?[\x80-\xff]", "x\xc3"));
-    EXPECT_EQ(0, kuCStringParser_Match("?[\x01-\x7f]", "x\xc3"));
-
     // An unclosed class never matches and nothing past the pattern is read.
     EXPECT_EQ(0, kuCStringParser_Match("*[ab", "a"));
-    EXPECT_EQ(0, kuCStringParser_Match("?[", "xa"));
-    EXPECT_EQ(0, kuCStringParser_Match("?[^", "xa"));
     EXPECT_EQ(0, kuCStringParser_Match("?[a-", "xa"));
-    EXPECT_EQ(0, kuCStringParser_Match("[", "["));
     EXPECT_EQ(0, kuCStringParser_Match("*[]", "]"));
-}
 
-TEST(kuCStringParser, MatchStopsAtTheStopCharacter)
-{
     EXPECT_EQ(1, kuCStringParser_MatchEx("a*c", "abc/def", 1, '/'));
     EXPECT_EQ(1, kuCStringParser_MatchEx("abc", "abc/def", 1, '/'));
     EXPECT_EQ(1, kuCStringParser_MatchEx("ab*", "abc/def", 1, '/'));
     EXPECT_EQ(0, kuCStringParser_MatchEx("a*f", "abc/def", 1, '/'));
-    EXPECT_EQ(0, kuCStringParser_MatchEx("abc?", "abc/def", 1, '/'));
     EXPECT_EQ(0, kuCStringParser_MatchEx("abc/def", "abc/def", 1, '/'));
-    EXPECT_EQ(1, kuCStringParser_MatchEx("abc/def", "abc/def", 1, '\0'));
-    EXPECT_EQ(1, kuCStringParser_MatchEx("*", "/", 1, '/'));
-    EXPECT_EQ(0, kuCStringParser_MatchEx("", "/x", 1, '/'));
 }
 
 TEST(kuCStringParser, LongInputsStayCheap)
 {
-    // Many stars against a long text that almost matches: without the
-    // right backtracking this takes exponential time or deep recursion.
+    // Many stars against a text that almost matches: exponential time or deep
+    // recursion without the right backtracking.
     std::string pattern;
     for (int i = 0; i < 5000; i++)
         pattern += "*a";
@@ -278,8 +185,9 @@ TEST(kuCStringParser, LongInputsStayCheap)
 
 namespace {
 
-// The matcher as first described: recursive, with the three results match,
-// no match and abort. The library's iterative matcher must agree with it.
+// The matcher as first described, classes left out: recursive, with the
+// three results match, no match and abort. The library's iterative matcher
+// must agree with it.
 enum Result { kMatch, kNoMatch, kAbort };
 
 Result reference(const unsigned char *t, const unsigned char *p, bool ignoreCase,
@@ -304,30 +212,6 @@ Result reference(const unsigned char *t, const unsigned char *p, bool ignoreCase
         }
         if (*p == '?')
             continue;
-        if (*p == '[') {
-            size_t i = 1;
-            bool negated = p[i] == '^';
-            if (negated)
-                i++;
-            bool member = false;
-            for (bool first = true;; first = false) {
-                if (p[i] == 0)
-                    return kAbort; // unclosed
-                if (p[i] == ']' && !first)
-                    break;
-                if (p[i + 1] == '-' && p[i + 2] != ']' && p[i + 2] != 0) {
-                    member |= p[i] <= *t && *t <= p[i + 2];
-                    i += 3;
-                } else {
-                    member |= p[i] == *t;
-                    i++;
-                }
-            }
-            if (member == negated)
-                return kNoMatch;
-            p += i;
-            continue;
-        }
         if (*p == '\\' && *++p == 0)
             return kAbort;
         if (ignoreCase ? tolower(*p) != tolower(*t) : *p != *t)
@@ -350,8 +234,8 @@ int referenceMatch(const char *pattern, const char *text, bool ignoreCase, char 
 
 TEST(kuCStringParser, MatchAgreesWithTheRecursiveDefinition)
 {
-    const char patternBytes[] = "aAb*?[]^-\\/";
-    const char textBytes[] = "aAb]^\\/-";
+    const char patternBytes[] = "aAb*?\\/";
+    const char textBytes[] = "aAb\\/";
     uint32_t seed = 12345;
     auto next = [&seed](uint32_t n) {
         seed = seed * 1103515245u + 12345u;

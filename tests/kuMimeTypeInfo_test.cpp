@@ -1,18 +1,15 @@
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuMimeTypeInfo.h>
 
+#include "support/OwnedText.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 namespace {
 
-std::string take(char *s)
-{
-    std::string r = s != nullptr ? s : "<null>";
-    kuFree(s);
-    return r;
-}
+using kutest::take;
 
 std::string orNull(const char *s)
 {
@@ -47,66 +44,43 @@ std::string roundTrip(const char *text)
 
 } // namespace
 
-TEST(kuMimeTypeInfo, Parsing)
+TEST(kuMimeTypeInfo, ParsingAndComposition)
 {
     EXPECT_EQ("text/html", parsed("text/html"));
     EXPECT_EQ("", parsed(nullptr));
-    EXPECT_EQ("", parsed(""));
     EXPECT_EQ(" Video/MPEG ", parsed(" Video/MPEG ;"));
-    EXPECT_EQ("video/mpeg", parsed("video/mpeg;;x"));
-    EXPECT_EQ("video/mpeg", parsed("video/mpeg;=v;n=;n=\"\";"));
+    EXPECT_EQ("video/mpeg", parsed("video/mpeg;;x;=v;n=;n=\"\";"));
     EXPECT_EQ("a/b| n=v|N=\"x", parsed("a/b; n=v;N=\"x"));
-    // Quotes protect ';' and '=' only once the '=' has been seen.
+    // Quotes protect ';' only once the '=' has been seen; unclosed, they run
+    // to the end.
     EXPECT_EQ("a/b|x=1;2|y=3", parsed("a/b;x=\"1;2\";y=3"));
     EXPECT_EQ("a/b|y=2", parsed("a/b;x\"1;y=2"));
-    EXPECT_EQ("a/b|x\"1=2\";z=3", parsed("a/b;x\"1=2\";z=3"));
     EXPECT_EQ("a/b|x=p\"q;r\"s", parsed("a/b;x=p\"q;r\"s"));
-    EXPECT_EQ("a/b|x=\"", parsed("a/b;x=\""));
-    // An unclosed quote runs to the end of the text.
     EXPECT_EQ("a/b|x=\"open;y=1", parsed("a/b;x=\"open;y=1"));
     // Everything after the first '=' is the value; duplicates are kept.
     EXPECT_EQ("a/b|a=b=c|a=2", parsed("a/b;a=b=c;a=2"));
+
+    EXPECT_EQ("a/b;x=1;2;y=3", roundTrip("a/b;x=\"1;2\";y=3"));
+    EXPECT_EQ("video/mpeg", roundTrip("video/mpeg;;x"));
+    kuMimeTypeInfo *info = kuMimeTypeInfo_New("application/x-dtcp1;A=1");
+    kuMimeTypeInfo_AddPart(info, "flag", nullptr);
+    kuMimeTypeInfo_AddPart(info, "empty", "");
+    kuMimeTypeInfo_AddPart(info, "", "ignored");
+    kuMimeTypeInfo_AddPart(info, nullptr, "ignored");
+    kuMimeTypeInfo_AddPart(info, "A", "again");
+    EXPECT_EQ("application/x-dtcp1;A=1;flag;empty;A=again", take(kuMimeTypeInfo_Get(info)));
+    kuMimeTypeInfo_Delete(info);
+    kuMimeTypeInfo_Delete(nullptr);
 }
 
 TEST(kuMimeTypeInfo, L16ChannelsRule)
 {
     EXPECT_EQ("audio/L16", parsed("audio/L16"));
-    EXPECT_EQ("audio/L16|rate=44100|channels=1", parsed("audio/L16;rate=44100"));
     EXPECT_EQ("audio/L16;rate=44100;channels=1", roundTrip("audio/L16;rate=44100"));
     EXPECT_EQ("audio/l16|rate=48000|channels=2", parsed("audio/l16;rate=48000;channels=2"));
     EXPECT_EQ("audio/L16|Channels=2", parsed("audio/L16;Channels=2"));
     EXPECT_EQ("audio/L16|channels=1", parsed("audio/L16;"));
-    // The media type must be exactly audio/L16.
     EXPECT_EQ("audio/L16 |rate=1", parsed("audio/L16 ;rate=1"));
-    EXPECT_EQ("audio/L24|rate=1", parsed("audio/L24;rate=1"));
-}
-
-TEST(kuMimeTypeInfo, Composition)
-{
-    EXPECT_EQ("text/html", roundTrip("text/html"));
-    EXPECT_EQ("video/mpeg", roundTrip("video/mpeg;;x"));
-    EXPECT_EQ("a/b;x=1;2;y=3", roundTrip("a/b;x=\"1;2\";y=3"));
-    EXPECT_EQ("", roundTrip(nullptr));
-
-    kuMimeTypeInfo *info = kuMimeTypeInfo_New("application/x-dtcp1");
-    kuMimeTypeInfo_AddPart(info, "DTCP1HOST", "10.0.0.1");
-    kuMimeTypeInfo_AddPart(info, "flag", nullptr);
-    kuMimeTypeInfo_AddPart(info, "empty", "");
-    kuMimeTypeInfo_AddPart(info, "", "ignored");
-    kuMimeTypeInfo_AddPart(info, nullptr, "ignored");
-    kuMimeTypeInfo_AddPart(info, "DTCP1HOST", "again");
-    EXPECT_EQ(4u, kuMimeTypeInfo_GetPartCount(info));
-    EXPECT_EQ("application/x-dtcp1;DTCP1HOST=10.0.0.1;flag;empty;DTCP1HOST=again",
-              take(kuMimeTypeInfo_Get(info)));
-    // A parsed text gains parameters the same way.
-    kuMimeTypeInfo *parsedInfo = kuMimeTypeInfo_New("a/b;x=1");
-    kuMimeTypeInfo_AddPart(parsedInfo, "y", "2");
-    EXPECT_EQ("a/b;x=1;y=2", take(kuMimeTypeInfo_Get(parsedInfo)));
-    kuMimeTypeInfo_Delete(parsedInfo);
-
-    kuMimeTypeInfo_Delete(info);
-    kuMimeTypeInfo_Delete(nullptr);
-    EXPECT_EQ("<null>", take(kuMimeTypeInfo_Get(nullptr)));
 }
 
 TEST(kuMimeTypeInfo, Lookups)
@@ -115,24 +89,19 @@ TEST(kuMimeTypeInfo, Lookups)
     EXPECT_EQ(1, kuMimeTypeInfo_HasPart(info, "rate"));
     EXPECT_EQ(0, kuMimeTypeInfo_HasPart(info, "blank"));
     EXPECT_EQ(1, kuMimeTypeInfo_HasPart(info, " BLANK"));
-    EXPECT_EQ(0, kuMimeTypeInfo_HasPart(info, nullptr));
     EXPECT_EQ("44100", take(kuMimeTypeInfo_GetPartValueByName(info, "RATE")));
     EXPECT_EQ("<null>", take(kuMimeTypeInfo_GetPartValueByName(info, "missing")));
     EXPECT_EQ("<null>", take(kuMimeTypeInfo_GetPartValueByName(info, "")));
-    EXPECT_EQ("<null>", take(kuMimeTypeInfo_GetPartValueByName(info, nullptr)));
     EXPECT_EQ(nullptr, kuMimeTypeInfo_GetPart(info, 3));
     EXPECT_EQ(nullptr, kuMimeTypeInfo_GetPartValue(info, 3));
-    EXPECT_EQ(nullptr, kuMimeTypeInfo_GetPart(info, UINT32_MAX));
-    kuMimeTypeInfo_AddPart(info, "flag", nullptr);
-    EXPECT_EQ(1, kuMimeTypeInfo_HasPart(info, "FLAG"));
     // The first parameter of the name decides, even without value.
+    kuMimeTypeInfo_AddPart(info, "flag", nullptr);
     kuMimeTypeInfo_AddPart(info, "flag", "later");
+    EXPECT_EQ(1, kuMimeTypeInfo_HasPart(info, "FLAG"));
     EXPECT_EQ("<null>", take(kuMimeTypeInfo_GetPartValueByName(info, "flag")));
     kuMimeTypeInfo_Delete(info);
-
     EXPECT_EQ(nullptr, kuMimeTypeInfo_GetMimeType(nullptr));
     EXPECT_EQ(0u, kuMimeTypeInfo_GetPartCount(nullptr));
-    EXPECT_EQ(nullptr, kuMimeTypeInfo_GetPart(nullptr, 0));
 }
 
 TEST(kuMimeTypeInfo, ComparisonIsOneSidedAndCaseInsensitive)
@@ -140,31 +109,22 @@ TEST(kuMimeTypeInfo, ComparisonIsOneSidedAndCaseInsensitive)
     EXPECT_EQ(1, kuMimeTypeInfo_S_Same("VIDEO/MPEG;Profile=A", "video/mpeg;profile=a;level=2"));
     EXPECT_EQ(0, kuMimeTypeInfo_S_Same("video/mpeg;profile=a;level=2", "VIDEO/MPEG;Profile=A"));
     EXPECT_EQ(1, kuMimeTypeInfo_S_Same("audio/mpeg", "audio/mpeg;x=1"));
-    EXPECT_EQ(0, kuMimeTypeInfo_S_Same("audio/mpeg;x=1", "audio/mpeg"));
-    EXPECT_EQ(0, kuMimeTypeInfo_S_Same("audio/mpeg", "audio/mp4"));
     EXPECT_EQ(0, kuMimeTypeInfo_S_Same("audio/mpeg;x=1", "audio/mpeg;x=2"));
+    EXPECT_EQ(0, kuMimeTypeInfo_S_Same("audio/mpeg", "audio/mp4"));
     EXPECT_EQ(1, kuMimeTypeInfo_S_Same("a/b;x=1;x=2", "a/b;x=2;y=0;x=1"));
-    EXPECT_EQ(1, kuMimeTypeInfo_S_Same(nullptr, ""));
-    EXPECT_EQ(0, kuMimeTypeInfo_S_Same("a/b", nullptr));
-    // Quotes are gone after parsing on both sides.
     EXPECT_EQ(1, kuMimeTypeInfo_S_Same("a/b;x=\"A;B\"", "a/b;X=\"a;b\""));
     EXPECT_EQ(0, kuMimeTypeInfo_S_Same("a/b;x=\"A;B\"", "a/b;x=a;b"));
+    EXPECT_EQ(0, kuMimeTypeInfo_S_Same("a/b", nullptr));
     // The L16 channel count takes part on both sides.
-    EXPECT_EQ(1, kuMimeTypeInfo_S_Same("audio/L16;rate=44100", "audio/L16;rate=44100"));
     EXPECT_EQ(0, kuMimeTypeInfo_S_Same("audio/L16;rate=44100", "audio/L16;rate=44100;channels=2"));
     EXPECT_EQ(1, kuMimeTypeInfo_S_Same("audio/L16", "audio/L16;rate=44100;channels=2"));
 
-    // Parameters without value match only parameters without value.
+    // A parameter without value matches only one without value, which no
+    // parsed text has.
     kuMimeTypeInfo *info = kuMimeTypeInfo_New("a/b");
     kuMimeTypeInfo_AddPart(info, "flag", nullptr);
     EXPECT_EQ(0, kuMimeTypeInfo_SameAs(info, "a/b;flag=1"));
     EXPECT_EQ(0, kuMimeTypeInfo_SameAs(info, "a/b;flag"));
-    kuMimeTypeInfo *withFlag = kuMimeTypeInfo_New("a/b");
-    kuMimeTypeInfo_AddPart(withFlag, "FLAG", nullptr);
-    char *text = kuMimeTypeInfo_Get(withFlag);
-    EXPECT_EQ(0, kuMimeTypeInfo_SameAs(info, text)); // "a/b;FLAG" parses without it
-    kuFree(text);
-    kuMimeTypeInfo_Delete(withFlag);
     kuMimeTypeInfo_Delete(info);
     EXPECT_EQ(0, kuMimeTypeInfo_SameAs(nullptr, "a/b"));
 }
@@ -179,10 +139,8 @@ TEST(kuMimeTypeInfo, ManyParametersFromTheNetwork)
         backward += ";P" + std::to_string(n - 1 - i) + "=V" + std::to_string(n - 1 - i);
     }
     EXPECT_EQ(1, kuMimeTypeInfo_S_Same(forward.c_str(), backward.c_str()));
-    std::string missing = backward + ";extra=1";
-    EXPECT_EQ(0, kuMimeTypeInfo_S_Same(missing.c_str(), forward.c_str()));
+    std::string extra = backward + ";extra=1";
+    EXPECT_EQ(0, kuMimeTypeInfo_S_Same(extra.c_str(), forward.c_str()));
     EXPECT_EQ(forward, roundTrip(forward.c_str()));
-
-    std::string semicolons = "x/y" + std::string(100000, ';');
-    EXPECT_EQ("x/y", parsed(semicolons.c_str()));
+    EXPECT_EQ("x/y", parsed(("x/y" + std::string(100000, ';')).c_str()));
 }
