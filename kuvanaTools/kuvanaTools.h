@@ -2,6 +2,7 @@
 #ifndef KUVANATOOLS_KUVANATOOLS_H
 #define KUVANATOOLS_KUVANATOOLS_H
 
+#include <kuvanaTools/kuCStringParser.h>
 #include <kuvanaTools/kuCustomHashTable.h>
 #include <kuvanaTools/kuDefs.h>
 #include <kuvanaTools/kuDictionary.h>
@@ -9,8 +10,11 @@
 #include <kuvanaTools/kuHashTable.h>
 #include <kuvanaTools/kuLongLong.h>
 #include <kuvanaTools/kuMemory.h>
+#include <kuvanaTools/kuMimeTypeInfo.h>
 #include <kuvanaTools/kuPrintf.h>
+#include <kuvanaTools/kuStringEscaper.h>
 #include <kuvanaTools/kuStringHashTable.h>
+#include <kuvanaTools/kuStringSubstitution.h>
 #include <kuvanaTools/kuUnicode.h>
 #include <kuvanaTools/kuUTF.h>
 #include <kuvanaTools/kuWString.h>
