@@ -6,6 +6,7 @@
 #include <kuvanaTools/kuFatalError.h>
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuPrintf.h>
+#include <kuvanaTools/kuPtrList.h>
 #include <kuvanaTools/kuUTF.h>
 #include <kuvanaTools/kuUnicode.h>
 #include <kuvanaTools/kuWString.h>
