@@ -3,6 +3,7 @@
 #define KUVANATOOLS_KUVANATOOLS_H
 
 #include <kuvanaTools/kuArray.h>
+#include <kuvanaTools/kuBitSet.h>
 #include <kuvanaTools/kuBuffer.h>
 #include <kuvanaTools/kuDefs.h>
 #include <kuvanaTools/kuFatalError.h>
