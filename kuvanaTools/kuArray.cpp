@@ -266,8 +266,19 @@ kuArray *ku::unflattenArray(const void *data, size_t limit, kuArrayUnFlattenerFu
     const uint8_t *bytes = (const uint8_t *)data;
     uint32_t count = ku::loadLE32(bytes);
     size_t offset = 4;
-    for (uint32_t i = 0; i < count && offset < limit; i++)
-        offset += unflattener(array, bytes + offset, i);
+    // The stock string reader is replaced by one that cannot run past the
+    // end when the last string lacks its terminator.
+    bool strings = unflattener == kuStringArray_UnFlattenerFunc;
+    for (uint32_t i = 0; i < count && offset < limit; i++) {
+        if (strings) {
+            const char *text = (const char *)bytes + offset;
+            size_t n = strnlen(text, limit - offset);
+            kuArray_Append(array, kuStrndup(text, n));
+            offset += n + 1;
+        } else {
+            offset += unflattener(array, bytes + offset, i);
+        }
+    }
     return array;
 }
 

@@ -8,6 +8,7 @@
 #include <kuvanaTools/kuDefs.h>
 #include <kuvanaTools/kuFatalError.h>
 #include <kuvanaTools/kuMemory.h>
+#include <kuvanaTools/kuPackedData.h>
 #include <kuvanaTools/kuPrintf.h>
 #include <kuvanaTools/kuPtrList.h>
 #include <kuvanaTools/kuUTF.h>
