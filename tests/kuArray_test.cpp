@@ -357,7 +357,7 @@ TEST(kuArray, RandomOperationsMatchModel)
             }
             case 4: {
                 uint32_t at = size > 0 ? rng() % (size + 1) : 0;
-                uint32_t n = rng() % 600;
+                uint32_t n = rng() % 40;
                 kuArray_InsertAt(array, at, n);
                 model.insert(model.begin() + at, n, nullptr);
                 break;

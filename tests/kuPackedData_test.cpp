@@ -7,6 +7,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <utility>
@@ -398,4 +399,252 @@ TEST(kuPackedData, Arrays)
     kuPackedData_Free(data);
     kuArray_Delete(none);
     kuArray_Delete(names);
+}
+
+TEST(kuPackedData, MoveData)
+{
+    kuPackedData *data = kuPackedData_New(2);
+    kuPackedData_AddNewEntry(data);
+    kuPackedData_AddData(data, 1, "ab", 2);
+    kuPackedData_AddNewEntry(data);
+    kuPackedData_AddData(data, 2, "cd", 2);
+    uint32_t entry1 = le32(data->block + 12);
+    uint32_t used = data->usedSize;
+
+    // Open a gap before entry 1 and close it again.
+    kuPackedData_MoveData(data, entry1, 6);
+    EXPECT_EQ(used + 6, data->usedSize);
+    EXPECT_EQ(entry1 + 6, le32(data->block + 12));
+    EXPECT_EQ(16u, le32(data->block + 8)); // below the offset: unchanged
+    kuPackedData_MoveData(data, entry1 + 6, -6);
+    expectLayout(data, {{{1, "ab"}}, {{2, "cd"}}}, 2);
+
+    // Moves that would leave the entry area, or start past the end, do nothing.
+    kuPackedData_MoveData(data, 16, -1);
+    kuPackedData_MoveData(data, used + 1, 4);
+    expectLayout(data, {{{1, "ab"}}, {{2, "cd"}}}, 2);
+
+    // A positive move with no room made grows the block instead of overrunning.
+    uint32_t big = data->allocatedSize;
+    kuPackedData_MoveData(data, entry1, (int32_t)big);
+    EXPECT_GT(data->allocatedSize, data->usedSize);
+    EXPECT_EQ(entry1 + big, le32(data->block + 12));
+    uint32_t length = 0;
+    EXPECT_EQ(0, memcmp("cd", kuPackedData_GetData(data, 1, 2, &length), 2));
+    kuPackedData_Free(data);
+}
+
+namespace {
+
+// A block of size bytes holding the given words first.
+uint8_t *craft(std::vector<uint32_t> words, size_t size)
+{
+    uint8_t *block = (uint8_t *)kuMallocZeroed(size);
+    for (size_t i = 0; i < words.size(); i++)
+        put32(block + 4 * i, words[i]);
+    return block;
+}
+
+} // namespace
+
+TEST(kuPackedData, CorruptedBlocksAreReportedNotFollowed)
+{
+    kutest::LogCapture log;
+    kuPackedData *sound = kuPackedData_New(2);
+    kuPackedData_AddNewEntry(sound);
+    kuPackedData_AddData(sound, 1, "abc", 3);
+    kuPackedData_Dump(sound);
+    kuPackedData_Dump(nullptr);
+    EXPECT_TRUE(log.lines().empty());
+    kuPackedData_Free(sound);
+
+    struct Case {
+        const char *what;
+        std::vector<uint32_t> words;
+        size_t size;
+    };
+    const Case cases[] = {
+        {"entry offset past the end", {20, 1, 400}, 20},
+        {"tag count straddles the end", {14, 1, 13}, 14},
+        // entry at 12: 3 tags claimed, one (identifier 2) present
+        {"tags past the end", {20, 1, 12, 0x00020003, 0x00010002}, 20},
+        // one tag of length 0x100 in a 20-byte block
+        {"tag data past the end", {20, 1, 12, 0x01000001, 0x00000001}, 20},
+        {"slot table past the end", {12, 1000000, 12}, 12},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        kuPackedData *data = kuPackedData_NewData(craft(c.words, c.size));
+        uint32_t length = 7;
+        EXPECT_EQ(nullptr, kuPackedData_GetData(data, 0, 1, &length));
+        EXPECT_EQ(0u, length);
+        EXPECT_EQ(0u, kuPackedData_GetDataAsUInt32(data, 0, 1));
+        EXPECT_STREQ("", kuPackedData_GetDataStr(data, 0, 1, nullptr));
+        kuArray *array = kuPackedData_GetDataArray(data, 0, 1, kuStringArray_UnFlattenerFunc);
+        EXPECT_EQ(0u, kuArray_GetCount(array));
+        kuArray_Delete(array);
+        kuPackedData_Dump(data);
+        // Writers must not write through bad offsets either (the sanitizer
+        // build checks); whether they refuse depends on the damage.
+        kuPackedData_SetData(data, 0, 1, "x", 1, 1);
+        kuPackedData_AddDataToEntry(data, 0, 1, "x", 1);
+        kuPackedData_AddNewEntry(data);
+        kuPackedData_Free(data);
+    }
+    auto lines = log.lines();
+    ASSERT_EQ(sizeof cases / sizeof cases[0], lines.size());
+    for (const std::string &line : lines)
+        EXPECT_EQ(0u, line.find("KU 1 99 kuvanaTools/kuPackedData:")) << line;
+    EXPECT_NE(std::string::npos, lines[0].find(": kuPackedData corrupted !"));
+}
+
+namespace {
+
+std::string randomValue(std::mt19937 &rng)
+{
+    std::string value(rng() % 41, '\0');
+    for (char &c : value)
+        c = (char)(rng() % 4 == 0 ? 0 : 'a' + rng() % 26);
+    return value;
+}
+
+} // namespace
+
+// Random building operations, with the block handed out and taken back in
+// along the way, against a model of the entries.
+TEST(kuPackedData, RandomBuildsMatchModel)
+{
+    kutest::LogCapture log;
+    std::mt19937 rng(77);
+    for (int round = 0; round < 40; round++) {
+        uint32_t slots = rng() % 4;
+        kuPackedData *data = kuPackedData_New(slots);
+        ASSERT_NE(nullptr, data);
+        std::vector<Entry> model;
+        for (int step = 0; step < 80; step++) {
+            uint16_t id = (uint16_t)(rng() % 6);
+            std::string value = randomValue(rng);
+            uint32_t entry = model.empty() ? 0 : rng() % model.size();
+            switch (rng() % 8) {
+            case 0:
+                ASSERT_NE(0u, kuPackedData_AddNewEntry(data));
+                model.emplace_back();
+                slots = std::max<uint32_t>(slots, (uint32_t)model.size());
+                break;
+            case 1:
+            case 2:
+                if (model.empty()) {
+                    ASSERT_EQ(0u, kuPackedData_AddData(data, id, value.data(), (uint32_t)value.size()));
+                } else {
+                    ASSERT_NE(0u, kuPackedData_AddData(data, id, value.data(), (uint32_t)value.size()));
+                    model.back().push_back({id, value});
+                }
+                break;
+            case 3:
+            case 4:
+                ASSERT_EQ(model.empty() ? 0 : 1,
+                          kuPackedData_AddDataToEntry(data, entry, id, value.data(),
+                                                      (uint32_t)value.size()));
+                if (!model.empty())
+                    model[entry].push_back({id, value});
+                break;
+            case 5: {
+                int add = rng() % 2;
+                int result = kuPackedData_SetData(data, entry, id, value.data(),
+                                                  (uint32_t)value.size(), add);
+                if (model.empty()) {
+                    ASSERT_EQ(0, result);
+                    break;
+                }
+                auto &tags = model[entry];
+                auto it = std::find_if(tags.begin(), tags.end(),
+                                       [&](const auto &tag) { return tag.first == id; });
+                if (it != tags.end())
+                    it->second = value;
+                else if (add)
+                    tags.push_back({id, value});
+                ASSERT_EQ(it != tags.end() || add ? 1 : 0, result);
+                break;
+            }
+            case 6: {
+                void *block = kuPackedData_TakeData(data);
+                kuPackedData_PutData(data, block);
+                ASSERT_EQ(data->usedSize, data->allocatedSize);
+                break;
+            }
+            default: {
+                kuPackedData *copy = kuPackedData_Duplicate(data);
+                kuPackedData_Free(data);
+                data = copy;
+                break;
+            }
+            }
+            ASSERT_EQ(model.size(), data->currentEntry);
+            expectLayout(data, model, slots);
+            expectReads(data, model);
+            kuPackedData_Dump(data);
+        }
+        kuPackedData_Free(data);
+    }
+    EXPECT_TRUE(log.lines().empty());
+}
+
+// Damaged copies of a sound block: nothing may read or write outside the
+// block whatever the damage (the sanitizer build checks).
+TEST(kuPackedData, DamagedBlocksStayInBounds)
+{
+    std::mt19937 rng(5);
+    kuPackedData *source = kuPackedData_New(3);
+    for (int e = 0; e < 3; e++) {
+        kuPackedData_AddNewEntry(source);
+        for (int t = 0; t < 4; t++) {
+            std::string value = randomValue(rng);
+            kuPackedData_AddData(source, (uint16_t)t, value.data(), (uint32_t)value.size());
+        }
+    }
+    uint32_t size = 0;
+    const uint8_t *pristine = (const uint8_t *)kuPackedData_PeekData(source, &size);
+
+    for (int round = 0; round < 3000; round++) {
+        uint8_t *block = (uint8_t *)kuMalloc(size);
+        memcpy(block, pristine, size);
+        for (int flips = 1 + rng() % 3; flips > 0; flips--) {
+            uint32_t at = rng() % size;
+            block[at] = rng() % 3 == 0 ? 0xFF : (uint8_t)rng();
+        }
+        put32(block, size); // word 0 stays true: the caller vouches for it
+        kuPackedData *data = kuPackedData_NewData(block);
+        for (uint32_t entry = 0; entry < 5; entry++) {
+            kuPackedData_GetTagCount(data, entry);
+            for (uint16_t tag = 0; tag < 5; tag++) {
+                uint32_t length = 0;
+                const uint8_t *bytes = (const uint8_t *)kuPackedData_GetData(data, entry, tag, &length);
+                if (bytes != nullptr)
+                    ASSERT_LE(bytes + length, data->block + data->usedSize);
+                const char *text = kuPackedData_GetDataStr(data, entry, tag, nullptr);
+                (void)strlen(text);
+                kuPackedData_GetDataAsUInt32(data, entry, tag);
+                kuArray_Delete(kuPackedData_GetDataArray(data, entry, tag, kuStringArray_UnFlattenerFunc));
+            }
+        }
+        kuPackedData_Dump(data);
+        uint32_t entry = rng() % 4;
+        switch (rng() % 4) {
+        case 0:
+            kuPackedData_SetData(data, entry, (uint16_t)(rng() % 5), "value", 5, 1);
+            break;
+        case 1:
+            kuPackedData_AddDataToEntry(data, entry, 1, "xyz", 3);
+            break;
+        case 2:
+            kuPackedData_AddNewEntry(data);
+            kuPackedData_AddData(data, 2, "q", 1);
+            break;
+        default:
+            kuPackedData_SetData(data, entry, (uint16_t)(rng() % 5), "", 0, 0);
+            break;
+        }
+        kuPackedData_Free(data);
+    }
+    kuPackedData_Free(source);
 }
