@@ -5,8 +5,14 @@
 #include <kuvanaTools/private/kuArrayFlat.h>
 #include <kuvanaTools/private/kuByteOrder.h>
 
+#include <stddef.h>
 #include <stdlib.h>
 #include <string.h>
+
+static_assert(offsetof(kuArray, count) == sizeof(void *) &&
+                  offsetof(kuArray, capacity) == sizeof(void *) + 4,
+              "slots, then two 32-bit counts");
+static_assert(sizeof(((kuArray *)nullptr)->keepSorted) == 4, "32-bit flag");
 
 namespace {
 

@@ -42,9 +42,9 @@ typedef uint32_t (*kuArrayUnFlattenerFunc)(kuArray *array, const void *bytes, ui
 
 /* The fields are for reading; change them only through the functions. */
 struct kuArray {
-    void **items;       /* the slots; never null once created */
-    uint32_t count;     /* slots in use */
-    uint32_t capacity;  /* slots allocated */
+    void **items;      /* the slots; never null once created */
+    uint32_t count;    /* slots in use */
+    uint32_t capacity; /* slots allocated */
     kuArrayCompareFunc sortFunc;
     kuArrayFreeFunc freeFunc;
     uint32_t keepSorted; /* nonzero: kuArray_Insert keeps the comparison's order */

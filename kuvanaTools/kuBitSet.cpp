@@ -2,7 +2,11 @@
 #include <kuvanaTools/kuBitSet.h>
 #include <kuvanaTools/kuMemory.h>
 
+#include <stddef.h>
 #include <string.h>
+
+static_assert(offsetof(kuBitSet, byteCount) == 4 && offsetof(kuBitSet, bits) == 8,
+              "two 32-bit counts, then the bits");
 
 namespace {
 
@@ -165,7 +169,8 @@ void kuBitSet_Insert(kuBitSet *set, uint32_t position, uint32_t n)
         position = set->bitCount;
     uint32_t bitCount = set->bitCount + n;
     uint8_t *bits = newBlock(kuBitSet_S_GetBytes(bitCount));
-    for (uint32_t p = kuBitSet_GetNextSet(set, kNone); p != kNone; p = kuBitSet_GetNextSet(set, p)) {
+    for (uint32_t p = kuBitSet_GetNextSet(set, kNone); p != kNone;
+         p = kuBitSet_GetNextSet(set, p)) {
         uint32_t q = p < position ? p : p + n;
         bits[q / 8] |= maskOf(q);
     }
@@ -183,7 +188,8 @@ void kuBitSet_Remove(kuBitSet *set, uint32_t position, uint32_t n)
     uint32_t bitCount = set->bitCount - n;
     uint8_t *bits = newBlock(kuBitSet_S_GetBytes(bitCount));
     uint32_t kept = 0;
-    for (uint32_t p = kuBitSet_GetNextSet(set, kNone); p != kNone; p = kuBitSet_GetNextSet(set, p)) {
+    for (uint32_t p = kuBitSet_GetNextSet(set, kNone); p != kNone;
+         p = kuBitSet_GetNextSet(set, p)) {
         if (p >= position && p - position < n)
             continue;
         uint32_t q = p < position ? p : p - n;

@@ -4,7 +4,12 @@
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuPrintf.h>
 
+#include <stddef.h>
 #include <string.h>
+
+static_assert(offsetof(kuBuffer, capacity) == sizeof(void *) &&
+                  offsetof(kuBuffer, size) == sizeof(void *) + 4,
+              "pointer, then two 32-bit sizes");
 
 namespace {
 

@@ -6,13 +6,13 @@
 #include <kuvanaTools/private/kuByteOrder.h>
 #include <kuvanaTools/private/kuLogInternal.h>
 
+#include <stddef.h>
 #include <stdlib.h>
 #include <string.h>
 
-static_assert(sizeof(((kuPackedData *)nullptr)->currentEntry) == 4, "32-bit field");
-static_assert(sizeof(((kuPackedData *)nullptr)->slotCount) == 4, "32-bit field");
-static_assert(sizeof(((kuPackedData *)nullptr)->allocatedSize) == 4, "32-bit field");
-static_assert(sizeof(((kuPackedData *)nullptr)->usedSize) == 4, "32-bit field");
+static_assert(offsetof(kuPackedData, slotCount) == 4 && offsetof(kuPackedData, allocatedSize) == 8,
+              "three 32-bit words first");
+static_assert(sizeof(((kuPackedData *)nullptr)->usedSize) == 4, "32-bit used size");
 
 namespace {
 
@@ -65,8 +65,7 @@ struct Tag {
 // Walks the tags of entry; visit(tag) returns true to stop. Every tag handed
 // to visit lies wholly inside the used bytes. Returns false when the entry
 // is missing or a tag runs out of the block before the walk ended.
-template <typename Visit>
-bool walkTags(const kuPackedData *data, uint32_t entry, Visit visit)
+template <typename Visit> bool walkTags(const kuPackedData *data, uint32_t entry, Visit visit)
 {
     uint32_t offset = entryOffset(data, entry);
     if (offset == kNotStarted)
@@ -103,8 +102,7 @@ bool findTag(const kuPackedData *data, uint32_t entry, uint16_t id, Tag *found)
 bool writable(const kuPackedData *data)
 {
     return data != nullptr && data->block != nullptr &&
-           slotPosition(data->slotCount) <= data->usedSize &&
-           data->usedSize <= data->allocatedSize;
+           slotPosition(data->slotCount) <= data->usedSize && data->usedSize <= data->allocatedSize;
 }
 
 // Makes room for n more bytes, with an allowance for the entries to come.
@@ -449,8 +447,8 @@ uint32_t insertionPoint(const kuPackedData *data, uint32_t entry, uint32_t offse
 
 } // namespace
 
-int kuPackedData_AddDataToEntry(kuPackedData *data, uint32_t entry, uint16_t tag,
-                                const void *bytes, uint32_t length)
+int kuPackedData_AddDataToEntry(kuPackedData *data, uint32_t entry, uint16_t tag, const void *bytes,
+                                uint32_t length)
 {
     if (!writable(data) || !acceptableTag(bytes, length))
         return 0;
@@ -475,8 +473,7 @@ int kuPackedData_AddDataToEntry(kuPackedData *data, uint32_t entry, uint16_t tag
 int kuPackedData_SetData(kuPackedData *data, uint32_t entry, uint16_t tag, const void *bytes,
                          uint32_t length, int add)
 {
-    if (!writable(data) || !acceptableTag(bytes, length) ||
-        entryOffset(data, entry) == kNotStarted)
+    if (!writable(data) || !acceptableTag(bytes, length) || entryOffset(data, entry) == kNotStarted)
         return 0;
     Tag found;
     if (!findTag(data, entry, tag, &found))

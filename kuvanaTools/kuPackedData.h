@@ -149,8 +149,8 @@ KU_API int kuPackedData_AddDataToEntry(kuPackedData *data, uint32_t entry, uint1
  * the rest of the block by the difference of the padded lengths. A missing
  * tag is added with kuPackedData_AddDataToEntry when add is nonzero, else the
  * result is 0. 1 on success; 0 for an entry beyond N or not started. */
-KU_API int kuPackedData_SetData(kuPackedData *data, uint32_t entry, uint16_t tag,
-                                const void *bytes, uint32_t length, int add);
+KU_API int kuPackedData_SetData(kuPackedData *data, uint32_t entry, uint16_t tag, const void *bytes,
+                                uint32_t length, int add);
 
 /* Moves the bytes from offset to the used end by delta (negative moves
  * down), adds delta to the used size and to every started entry offset at or

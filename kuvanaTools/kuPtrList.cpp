@@ -2,6 +2,15 @@
 #include <kuvanaTools/kuPtrList.h>
 #include <kuvanaTools/kuMemory.h>
 
+#include <stddef.h>
+
+// Callers read these fields directly.
+static_assert(offsetof(kuPtrListNode, data) == 0 &&
+                  offsetof(kuPtrListNode, list) == 3 * sizeof(void *),
+              "node field order");
+static_assert(offsetof(kuPtrList, count) == 0 && sizeof(((kuPtrList *)nullptr)->count) == 4,
+              "32-bit count first");
+
 namespace {
 
 // The visit order of a walk: which link leads on, and where it starts.
@@ -178,8 +187,7 @@ kuPtrListNode *kuPtrList_ForEach(kuPtrList *list, kuPtrListForEachFunc visit, vo
     return walk<false>(list, visit, context);
 }
 
-kuPtrListNode *kuPtrList_ForEachReverse(kuPtrList *list, kuPtrListForEachFunc visit,
-                                        void *context)
+kuPtrListNode *kuPtrList_ForEachReverse(kuPtrList *list, kuPtrListForEachFunc visit, void *context)
 {
     return walk<true>(list, visit, context);
 }

@@ -31,8 +31,8 @@ struct kuPtrListNode {
 
 struct kuPtrList {
     uint32_t count;
-    kuPtrListNode *head; /* null when empty */
-    kuPtrListNode *tail; /* null when empty */
+    kuPtrListNode *head;        /* null when empty */
+    kuPtrListNode *tail;        /* null when empty */
     kuPtrListFreeFunc freeFunc; /* null: items are not released */
 };
 
