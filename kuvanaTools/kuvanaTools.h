@@ -2,6 +2,9 @@
 #ifndef KUVANATOOLS_KUVANATOOLS_H
 #define KUVANATOOLS_KUVANATOOLS_H
 
+#include <kuvanaTools/kuArray.h>
+#include <kuvanaTools/kuBitSet.h>
+#include <kuvanaTools/kuBuffer.h>
 #include <kuvanaTools/kuCStringParser.h>
 #include <kuvanaTools/kuCustomHashTable.h>
 #include <kuvanaTools/kuDefs.h>
@@ -11,7 +14,9 @@
 #include <kuvanaTools/kuLongLong.h>
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuMimeTypeInfo.h>
+#include <kuvanaTools/kuPackedData.h>
 #include <kuvanaTools/kuPrintf.h>
+#include <kuvanaTools/kuPtrList.h>
 #include <kuvanaTools/kuStringEscaper.h>
 #include <kuvanaTools/kuStringHashTable.h>
 #include <kuvanaTools/kuStringSubstitution.h>
