@@ -83,99 +83,119 @@ constexpr Tables kT = makeTables();
 static_assert(kT.sbox[0x00] == 0x63 && kT.sbox[0x53] == 0xED && kT.inverse[0x63] == 0x00,
               "S-box");
 
-constexpr const uint32_t *Te0 = kT.te[0], *Te1 = kT.te[1], *Te2 = kT.te[2], *Te3 = kT.te[3];
-constexpr const uint32_t *Td0 = kT.td[0], *Td1 = kT.td[1], *Td2 = kT.td[2], *Td3 = kT.td[3];
-constexpr const uint8_t *Sb = kT.sbox, *Si = kT.inverse;
-
-inline uint32_t b0(uint32_t w) { return w >> 24; }
-inline uint32_t b1(uint32_t w) { return (w >> 16) & 0xFF; }
-inline uint32_t b2(uint32_t w) { return (w >> 8) & 0xFF; }
-inline uint32_t b3(uint32_t w) { return w & 0xFF; }
+inline uint32_t byte(uint32_t w, int row)
+{
+    return (w >> (24 - 8 * row)) & 0xFF;
+}
 
 // One block held as four big-endian column words.
 struct Block {
-    uint32_t s0, s1, s2, s3;
+    uint32_t s[4];
 };
-
-inline void encryptRound(Block &b, const uint32_t *rk)
-{
-    uint32_t t0 = Te0[b0(b.s0)] ^ Te1[b1(b.s1)] ^ Te2[b2(b.s2)] ^ Te3[b3(b.s3)] ^ rk[0];
-    uint32_t t1 = Te0[b0(b.s1)] ^ Te1[b1(b.s2)] ^ Te2[b2(b.s3)] ^ Te3[b3(b.s0)] ^ rk[1];
-    uint32_t t2 = Te0[b0(b.s2)] ^ Te1[b1(b.s3)] ^ Te2[b2(b.s0)] ^ Te3[b3(b.s1)] ^ rk[2];
-    uint32_t t3 = Te0[b0(b.s3)] ^ Te1[b1(b.s0)] ^ Te2[b2(b.s1)] ^ Te3[b3(b.s2)] ^ rk[3];
-    b = {t0, t1, t2, t3};
-}
-
-inline uint32_t lastEncrypt(uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3, uint32_t k)
-{
-    return ((uint32_t)Sb[b0(w0)] << 24 | (uint32_t)Sb[b1(w1)] << 16 |
-            (uint32_t)Sb[b2(w2)] << 8 | Sb[b3(w3)]) ^ k;
-}
-
-// Expects the first round key already added.
-inline void encryptBlock(Block &b, const uint32_t *rk)
-{
-    encryptRound(b, rk + 4);
-    encryptRound(b, rk + 8);
-    encryptRound(b, rk + 12);
-    encryptRound(b, rk + 16);
-    encryptRound(b, rk + 20);
-    encryptRound(b, rk + 24);
-    encryptRound(b, rk + 28);
-    encryptRound(b, rk + 32);
-    encryptRound(b, rk + 36);
-    b = {lastEncrypt(b.s0, b.s1, b.s2, b.s3, rk[40]), lastEncrypt(b.s1, b.s2, b.s3, b.s0, rk[41]),
-         lastEncrypt(b.s2, b.s3, b.s0, b.s1, rk[42]), lastEncrypt(b.s3, b.s0, b.s1, b.s2, rk[43])};
-}
-
-inline void decryptRound(Block &b, const uint32_t *rk)
-{
-    uint32_t t0 = Td0[b0(b.s0)] ^ Td1[b1(b.s3)] ^ Td2[b2(b.s2)] ^ Td3[b3(b.s1)] ^ rk[0];
-    uint32_t t1 = Td0[b0(b.s1)] ^ Td1[b1(b.s0)] ^ Td2[b2(b.s3)] ^ Td3[b3(b.s2)] ^ rk[1];
-    uint32_t t2 = Td0[b0(b.s2)] ^ Td1[b1(b.s1)] ^ Td2[b2(b.s0)] ^ Td3[b3(b.s3)] ^ rk[2];
-    uint32_t t3 = Td0[b0(b.s3)] ^ Td1[b1(b.s2)] ^ Td2[b2(b.s1)] ^ Td3[b3(b.s0)] ^ rk[3];
-    b = {t0, t1, t2, t3};
-}
-
-inline uint32_t lastDecrypt(uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3, uint32_t k)
-{
-    return ((uint32_t)Si[b0(w0)] << 24 | (uint32_t)Si[b1(w1)] << 16 |
-            (uint32_t)Si[b2(w2)] << 8 | Si[b3(w3)]) ^ k;
-}
-
-// Equivalent inverse cipher over the decryption schedule, used from the end;
-// expects words 40 to 43 already added.
-inline void decryptBlock(Block &b, const uint32_t *dk)
-{
-    decryptRound(b, dk + 36);
-    decryptRound(b, dk + 32);
-    decryptRound(b, dk + 28);
-    decryptRound(b, dk + 24);
-    decryptRound(b, dk + 20);
-    decryptRound(b, dk + 16);
-    decryptRound(b, dk + 12);
-    decryptRound(b, dk + 8);
-    decryptRound(b, dk + 4);
-    b = {lastDecrypt(b.s0, b.s3, b.s2, b.s1, dk[0]), lastDecrypt(b.s1, b.s0, b.s3, b.s2, dk[1]),
-         lastDecrypt(b.s2, b.s1, b.s0, b.s3, dk[2]), lastDecrypt(b.s3, b.s2, b.s1, b.s0, dk[3])};
-}
 
 inline Block load(const uint8_t *p)
 {
-    return {loadBE32(p), loadBE32(p + 4), loadBE32(p + 8), loadBE32(p + 12)};
+    return {{loadBE32(p), loadBE32(p + 4), loadBE32(p + 8), loadBE32(p + 12)}};
 }
 
 inline void store(uint8_t *p, const Block &b)
 {
-    storeBE32(p, b.s0);
-    storeBE32(p + 4, b.s1);
-    storeBE32(p + 8, b.s2);
-    storeBE32(p + 12, b.s3);
+    for (int c = 0; c < 4; c++)
+        storeBE32(p + 4 * c, b.s[c]);
+}
+
+inline Block load4(const uint32_t *w)
+{
+    return {{w[0], w[1], w[2], w[3]}};
 }
 
 inline Block operator^(const Block &x, const Block &y)
 {
-    return {x.s0 ^ y.s0, x.s1 ^ y.s1, x.s2 ^ y.s2, x.s3 ^ y.s3};
+    return {{x.s[0] ^ y.s[0], x.s[1] ^ y.s[1], x.s[2] ^ y.s[2], x.s[3] ^ y.s[3]}};
+}
+
+// The tables of the cipher or its inverse, and the column whose byte in row
+// r moves to column c: ShiftRows takes it from c + r, InvShiftRows from c - r.
+template <bool kInverse>
+struct Direction {
+    static constexpr const uint32_t (*T)[256] = kInverse ? kT.td : kT.te;
+    static constexpr const uint8_t *S = kInverse ? kT.inverse : kT.sbox;
+    static constexpr int from(int c, int r) { return (kInverse ? c - r + 4 : c + r) & 3; }
+};
+
+template <bool kInverse>
+inline Block round(const Block &b, const uint32_t *rk)
+{
+    using D = Direction<kInverse>;
+    Block out;
+    for (int c = 0; c < 4; c++)
+        out.s[c] = D::T[0][byte(b.s[D::from(c, 0)], 0)] ^ D::T[1][byte(b.s[D::from(c, 1)], 1)] ^
+                   D::T[2][byte(b.s[D::from(c, 2)], 2)] ^ D::T[3][byte(b.s[D::from(c, 3)], 3)] ^
+                   rk[c];
+    return out;
+}
+
+template <bool kInverse>
+inline Block lastRound(const Block &b, const uint32_t *rk)
+{
+    using D = Direction<kInverse>;
+    Block out;
+    for (int c = 0; c < 4; c++)
+        out.s[c] = ((uint32_t)D::S[byte(b.s[D::from(c, 0)], 0)] << 24 |
+                    (uint32_t)D::S[byte(b.s[D::from(c, 1)], 1)] << 16 |
+                    (uint32_t)D::S[byte(b.s[D::from(c, 2)], 2)] << 8 |
+                    D::S[byte(b.s[D::from(c, 3)], 3)]) ^
+                   rk[c];
+    return out;
+}
+
+// Rounds 1 to 10 after the first round key was added. The inverse cipher
+// is the equivalent one and takes the decryption schedule from its end.
+template <bool kInverse>
+inline void crypt(Block &b, const uint32_t *keys)
+{
+#pragma GCC unroll 9
+    for (int r = 1; r < 10; r++)
+        b = round<kInverse>(b, keys + 4 * (kInverse ? 10 - r : r));
+    b = lastRound<kInverse>(b, keys + (kInverse ? 0 : 40));
+}
+
+// Encrypts or decrypts whole blocks in place in the object's mode.
+template <bool kInverse>
+int process(kuAES128 *aes, void *data, size_t length)
+{
+    if (length % 16 != 0 || (length != 0 && (aes == nullptr || data == nullptr)))
+        return -1;
+    if (length == 0)
+        return 0;
+    uint8_t *p = (uint8_t *)data;
+    uint8_t *end = p + length;
+    const uint32_t *keys = kInverse ? aes->decryptKey : aes->encryptKey;
+    const Block first = load4(keys + (kInverse ? 40 : 0));
+    if (aes->ecb) {
+        for (; p != end; p += 16) {
+            Block b = load(p) ^ first;
+            crypt<kInverse>(b, keys);
+            store(p, b);
+        }
+        return 0;
+    }
+    Block chain = load(aes->chain);
+    for (; p != end; p += 16) {
+        Block in = load(p);
+        if constexpr (kInverse) {
+            Block b = in ^ first;
+            crypt<kInverse>(b, keys);
+            store(p, b ^ chain);
+            chain = in;
+        } else {
+            chain = in ^ chain ^ first;
+            crypt<kInverse>(chain, keys);
+            store(p, chain);
+        }
+    }
+    store(aes->chain, chain);
+    return 0;
 }
 
 kuAES128 *newObject(const uint8_t *key, int ecb)
@@ -201,7 +221,8 @@ void kuAES128_SetupKeyEncrypt(uint32_t *w, const uint8_t *key)
     uint8_t rcon = 1;
     for (int i = 4; i < 44; i += 4) {
         uint32_t t = w[i - 1];
-        t = column(Sb[b1(t)] ^ rcon, Sb[b2(t)], Sb[b3(t)], Sb[b0(t)]);
+        t = column(kT.sbox[byte(t, 1)] ^ rcon, kT.sbox[byte(t, 2)], kT.sbox[byte(t, 3)],
+                   kT.sbox[byte(t, 0)]);
         rcon = xtime(rcon);
         w[i] = w[i - 4] ^ t;
         w[i + 1] = w[i - 3] ^ w[i];
@@ -218,7 +239,10 @@ void kuAES128_SetupKeyDecrypt(uint32_t *dw, const uint8_t *key)
     // InvMixColumns of a word: Td of S(b) undoes the S-box inside Td
     for (int i = 4; i < 40; i++) {
         uint32_t w = dw[i];
-        dw[i] = Td0[Sb[b0(w)]] ^ Td1[Sb[b1(w)]] ^ Td2[Sb[b2(w)]] ^ Td3[Sb[b3(w)]];
+        uint32_t m = 0;
+        for (int row = 0; row < 4; row++)
+            m ^= kT.td[row][kT.sbox[byte(w, row)]];
+        dw[i] = m;
     }
 }
 
@@ -244,60 +268,12 @@ void kuAES128_SetIV(kuAES128 *aes, const uint8_t *iv)
 
 int kuAES128_Encrypt(kuAES128 *aes, void *data, size_t length)
 {
-    if (length % 16 != 0 || (length != 0 && (aes == nullptr || data == nullptr)))
-        return -1;
-    if (length == 0)
-        return 0;
-    uint8_t *p = (uint8_t *)data;
-    uint8_t *end = p + length;
-    const uint32_t *rk = aes->encryptKey;
-    const Block first = {rk[0], rk[1], rk[2], rk[3]};
-    if (aes->ecb) {
-        for (; p != end; p += 16) {
-            Block b = load(p) ^ first;
-            encryptBlock(b, rk);
-            store(p, b);
-        }
-        return 0;
-    }
-    Block chain = load(aes->chain);
-    for (; p != end; p += 16) {
-        chain = load(p) ^ chain ^ first;
-        encryptBlock(chain, rk);
-        store(p, chain);
-    }
-    store(aes->chain, chain);
-    return 0;
+    return process<false>(aes, data, length);
 }
 
 int kuAES128_Decrypt(kuAES128 *aes, void *data, size_t length)
 {
-    if (length % 16 != 0 || (length != 0 && (aes == nullptr || data == nullptr)))
-        return -1;
-    if (length == 0)
-        return 0;
-    uint8_t *p = (uint8_t *)data;
-    uint8_t *end = p + length;
-    const uint32_t *dk = aes->decryptKey;
-    const Block first = {dk[40], dk[41], dk[42], dk[43]};
-    if (aes->ecb) {
-        for (; p != end; p += 16) {
-            Block b = load(p) ^ first;
-            decryptBlock(b, dk);
-            store(p, b);
-        }
-        return 0;
-    }
-    Block chain = load(aes->chain);
-    for (; p != end; p += 16) {
-        Block cipher = load(p);
-        Block b = cipher ^ first;
-        decryptBlock(b, dk);
-        store(p, b ^ chain);
-        chain = cipher;
-    }
-    store(aes->chain, chain);
-    return 0;
+    return process<true>(aes, data, length);
 }
 
 void kuAES128_Delete(kuAES128 *aes)

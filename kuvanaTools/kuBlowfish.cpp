@@ -18,13 +18,15 @@ inline uint32_t F(const kuBlowfish *bf, uint32_t x)
 
 // Two rounds with the swaps folded into the variable order.
 #define KU_BF_ROUNDS(a, b)                                                                    \
-    r ^= F(bf, l) ^ P[a];                                                                     \
-    l ^= F(bf, r) ^ P[b];
+    r ^= F(bf, l) ^ P(a);                                                                     \
+    l ^= F(bf, r) ^ P(b);
 
-inline void encrypt(const kuBlowfish *bf, uint32_t &left, uint32_t &right)
+// Decryption is encryption with the P-array taken backwards.
+template <bool kDecrypt>
+inline void crypt(const kuBlowfish *bf, uint32_t &left, uint32_t &right)
 {
-    const uint32_t *P = bf->P;
-    uint32_t l = left ^ P[0], r = right;
+    auto P = [bf](int i) { return bf->P[kDecrypt ? 17 - i : i]; };
+    uint32_t l = left ^ P(0), r = right;
     KU_BF_ROUNDS(1, 2)
     KU_BF_ROUNDS(3, 4)
     KU_BF_ROUNDS(5, 6)
@@ -33,24 +35,18 @@ inline void encrypt(const kuBlowfish *bf, uint32_t &left, uint32_t &right)
     KU_BF_ROUNDS(11, 12)
     KU_BF_ROUNDS(13, 14)
     KU_BF_ROUNDS(15, 16)
-    left = r ^ P[17];
+    left = r ^ P(17);
     right = l;
+}
+
+inline void encrypt(const kuBlowfish *bf, uint32_t &left, uint32_t &right)
+{
+    crypt<false>(bf, left, right);
 }
 
 inline void decrypt(const kuBlowfish *bf, uint32_t &left, uint32_t &right)
 {
-    const uint32_t *P = bf->P;
-    uint32_t l = left ^ P[17], r = right;
-    KU_BF_ROUNDS(16, 15)
-    KU_BF_ROUNDS(14, 13)
-    KU_BF_ROUNDS(12, 11)
-    KU_BF_ROUNDS(10, 9)
-    KU_BF_ROUNDS(8, 7)
-    KU_BF_ROUNDS(6, 5)
-    KU_BF_ROUNDS(4, 3)
-    KU_BF_ROUNDS(2, 1)
-    left = r ^ P[0];
-    right = l;
+    crypt<true>(bf, left, right);
 }
 
 #undef KU_BF_ROUNDS
