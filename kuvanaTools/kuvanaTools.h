@@ -2,8 +2,10 @@
 #ifndef KUVANATOOLS_KUVANATOOLS_H
 #define KUVANATOOLS_KUVANATOOLS_H
 
+#include <kuvanaTools/kuAES128.h>
 #include <kuvanaTools/kuArray.h>
 #include <kuvanaTools/kuBitSet.h>
+#include <kuvanaTools/kuBlowfish.h>
 #include <kuvanaTools/kuBuffer.h>
 #include <kuvanaTools/kuCStringParser.h>
 #include <kuvanaTools/kuCustomHashTable.h>
@@ -12,11 +14,14 @@
 #include <kuvanaTools/kuFatalError.h>
 #include <kuvanaTools/kuHashTable.h>
 #include <kuvanaTools/kuLongLong.h>
+#include <kuvanaTools/kuMD5.h>
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuMimeTypeInfo.h>
 #include <kuvanaTools/kuPackedData.h>
 #include <kuvanaTools/kuPrintf.h>
 #include <kuvanaTools/kuPtrList.h>
+#include <kuvanaTools/kuRC4.h>
+#include <kuvanaTools/kuSHA1.h>
 #include <kuvanaTools/kuStringEscaper.h>
 #include <kuvanaTools/kuStringHashTable.h>
 #include <kuvanaTools/kuStringSubstitution.h>
