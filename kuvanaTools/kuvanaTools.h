@@ -7,6 +7,7 @@
 #include <kuvanaTools/kuDictionary.h>
 #include <kuvanaTools/kuFatalError.h>
 #include <kuvanaTools/kuHashTable.h>
+#include <kuvanaTools/kuHook.h>
 #include <kuvanaTools/kuLongLong.h>
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuPrintf.h>
