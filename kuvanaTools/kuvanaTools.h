@@ -13,6 +13,7 @@
 #include <kuvanaTools/kuDictionary.h>
 #include <kuvanaTools/kuFatalError.h>
 #include <kuvanaTools/kuHashTable.h>
+#include <kuvanaTools/kuHook.h>
 #include <kuvanaTools/kuLongLong.h>
 #include <kuvanaTools/kuMD5.h>
 #include <kuvanaTools/kuMemory.h>
