@@ -2,6 +2,7 @@
 #ifndef KUVANATOOLS_KUVANATOOLS_H
 #define KUVANATOOLS_KUVANATOOLS_H
 
+#include <kuvanaTools/kuConvert.h>
 #include <kuvanaTools/kuDefs.h>
 #include <kuvanaTools/kuFatalError.h>
 #include <kuvanaTools/kuLongLong.h>
