@@ -1,11 +1,13 @@
 // Number parsers under one status contract, and hexadecimal buffers.
 #include <kuvanaTools/kuConvert.h>
 #include <kuvanaTools/kuMemory.h>
+#include <kuvanaTools/kuPrintf.h>
 #include <kuvanaTools/private/kuCharClass.h>
 #include <kuvanaTools/private/kuTextReader.h>
 
 #include <float.h>
 #include <limits.h>
+#include <math.h>
 #include <string.h>
 
 using ku::TextReader;
@@ -441,6 +443,10 @@ double scaleByPow10(double v, int64_t scale)
 {
     if (v == 0)
         return v;
+    // a few digits more than the exact powers reach: move them into v while
+    // it stays exact, then round once
+    if (scale > 22 && scale <= 22 + 15 && v * kPow10[scale - 22] < 9007199254740992.0)
+        return v * kPow10[scale - 22] * 1e22;
     for (; scale > kMaxPow && v <= DBL_MAX; scale -= kMaxPow)
         v *= kPow10[kMaxPow];
     for (; scale < -kMaxPow && v != 0; scale += kMaxPow)
@@ -452,18 +458,21 @@ double scaleByPow10(double v, int64_t scale)
     return v;
 }
 
-// The significant digits go into a 64-bit integer (19 digits at most; later
-// ones only move the decimal point), so one rounding happens for ordinary
-// numbers. The limits on the exponent count every fraction digit.
-template <bool Bounded>
-int32_t parseDouble(const TextReader<Bounded> &t, double *out)
+struct Decimal {
+    double value;            // signed; infinite when too large
+    int64_t decimalExponent; // the exponent less the count of fraction digits
+    const char *stop;        // null when there was no digit
+};
+
+// Sign, digits, an optional point and digits, an optional exponent (a marker
+// and sign without digits are consumed). The significant digits go into a
+// 64-bit integer (19 digits at most; later ones only move the decimal point),
+// so ordinary numbers are rounded once. Works on any reader with at().
+template <typename Reader>
+Decimal scanDecimal(const Reader &t, const char *p)
 {
     constexpr uint64_t kRoom = 1000000000000000000u; // m * 10 + 9 still fits
     constexpr int64_t kExponentCap = 1000000000;
-    *out = 0.0;
-    const char *p = t.begin;
-    while (ku::isSpace(t.at(p)))
-        p++;
     bool negative = false;
     if (t.at(p) == '+' || t.at(p) == '-')
         negative = t.at(p++) == '-';
@@ -491,7 +500,7 @@ int32_t parseDouble(const TextReader<Bounded> &t, double *out)
         }
     }
     if (!anyDigit)
-        return kNoNumber;
+        return {0.0, 0, nullptr};
 
     int64_t exponent = 0;
     if (t.at(p) == 'e' || t.at(p) == 'E') {
@@ -506,17 +515,28 @@ int32_t parseDouble(const TextReader<Bounded> &t, double *out)
         if (negativeExponent)
             exponent = -exponent;
     }
-    int64_t decimalExponent = exponent - fractionDigits;
-    if (decimalExponent < -1021)
-        return kUnderflow;
-    if (decimalExponent > 1024)
-        return kOverflow;
-
     double v = scaleByPow10((double)m, scale + exponent);
-    if (!(v <= DBL_MAX))
+    return {negative ? -v : v, exponent - fractionDigits, p};
+}
+
+template <bool Bounded>
+int32_t parseDouble(const TextReader<Bounded> &t, double *out)
+{
+    *out = 0.0;
+    const char *p = t.begin;
+    while (ku::isSpace(t.at(p)))
+        p++;
+    Decimal d = scanDecimal(t, p);
+    if (d.stop == nullptr)
+        return kNoNumber;
+    if (d.decimalExponent < -1021)
+        return kUnderflow;
+    if (d.decimalExponent > 1024)
         return kOverflow;
-    *out = negative ? -v : v;
-    return stopStatus(t, t.begin, p);
+    if (!(d.value <= DBL_MAX && d.value >= -DBL_MAX))
+        return kOverflow;
+    *out = d.value;
+    return stopStatus(t, t.begin, d.stop);
 }
 
 } // namespace
@@ -578,6 +598,201 @@ int32_t kuConvert_strtodouble(const char *text, double *out)
         return kNoNumber;
     double fraction = numerator / denominator;
     *out = whole < 0 ? whole - fraction : whole + fraction;
+    return 0;
+}
+
+// ------------------------------------------------------------ fraction text
+
+namespace {
+
+constexpr int kEndMark = 7;
+
+// The text as a scan of its marked copy sees it: the bytes, the end marker,
+// then the terminator. A zero byte inside ends the copy's string there.
+struct MarkedReader {
+    const char *end;
+
+    int at(const char *p) const
+    {
+        if (p < end)
+            return (unsigned char)*p;
+        return p == end ? kEndMark : 0;
+    }
+};
+
+// " %ld": white space, a sign, decimal digits; saturates like the C library.
+const char *scanLong(const MarkedReader &t, const char *p, long *out)
+{
+    constexpr uint64_t kMagnitudeLimit = (uint64_t)LONG_MAX + 1;
+    while (ku::isSpace(t.at(p)))
+        p++;
+    bool negative = false;
+    if (t.at(p) == '+' || t.at(p) == '-')
+        negative = t.at(p++) == '-';
+    const char *digits = p;
+    uint64_t m = 0;
+    for (uint32_t d; (d = (uint32_t)t.at(p) - '0') <= 9; p++) {
+        if (m <= kMagnitudeLimit / 10)
+            m = m * 10 + d;
+        else
+            m = kMagnitudeLimit + 1;
+    }
+    if (p == digits)
+        return nullptr;
+    if (negative)
+        *out = m >= kMagnitudeLimit ? LONG_MIN : -(long)m;
+    else
+        *out = m > (uint64_t)LONG_MAX ? LONG_MAX : (long)m;
+    return p;
+}
+
+int32_t scanFraction(const char *text, size_t length, double *out)
+{
+    MarkedReader t{text + length};
+    const char *p = text;
+    while (ku::isSpace(t.at(p)))
+        p++;
+    bool leadingMinus = t.at(p) == '-';
+    Decimal first = scanDecimal(t, p);
+    if (first.stop == nullptr)
+        return 1;
+    *out = first.value;
+    p = first.stop;
+    int c1 = t.at(p++);
+    if (c1 == kEndMark)
+        return 0;
+    bool integral = fmod(first.value, 1.0) == 0;
+    long n, d;
+    if (c1 == 0 || (p = scanLong(t, p, &n)) == nullptr)
+        return 1;
+    while (ku::isSpace(t.at(p)))
+        p++;
+    int c2 = t.at(p++);
+    if (c2 == kEndMark) {
+        if (c1 != '/' || !integral || n < 1)
+            return 1;
+        *out = first.value / (double)n;
+        return 0;
+    }
+    if (c2 == 0 || (p = scanLong(t, p, &d)) == nullptr)
+        return 1;
+    while (ku::isSpace(t.at(p)))
+        p++;
+    if (t.at(p) != kEndMark || (c1 != ' ' && c1 != '-') || c2 != '/' || !integral || n < 0 ||
+        n >= d)
+        return 1;
+    double fraction = (double)n / (double)d;
+    *out = leadingMinus ? first.value - fraction : first.value + fraction;
+    return 0;
+}
+
+} // namespace
+
+int32_t kuConvert_strnfractiontodouble(const char *text, size_t length, double *out)
+{
+    return text == nullptr ? 1 : scanFraction(text, length, out);
+}
+
+int32_t kuConvert_strfractiontodouble(const char *text, double *out)
+{
+    return text == nullptr ? 1 : scanFraction(text, strlen(text), out);
+}
+
+namespace {
+
+// Truncation toward zero that saturates instead of leaving the range.
+int64_t truncate64(double d)
+{
+    kuint64 v;
+    kuLongLong_SetDouble(&v, d);
+    return (int64_t)((uint64_t)(uint32_t)v.high << 32 | v.low);
+}
+
+} // namespace
+
+int32_t kuConvert_doubletofraction(double value, int32_t largestDenominator, double tolerance,
+                                   char **text)
+{
+    // Developing further than this cannot shrink the error of a double.
+    constexpr int kMaxSteps = 64;
+    if (text == nullptr)
+        return kNoNumber;
+    *text = nullptr;
+    if (!isfinite(value))
+        return kNoNumber;
+    double tol = tolerance >= 0 ? tolerance : 0; // also for NaN
+    double v = fabs(value);
+    int64_t whole = truncate64(v + tol);
+    double x0 = fabs(v - (double)whole);
+
+    // h: numerator of the current convergent, p1 and p2 the two before it;
+    // the denominator is recovered from h and x0.
+    int64_t h = 1, k = 0, p1 = 0, p2 = 0;
+    if (x0 > tol) {
+        double e = tol, r = x0;
+        bool limited = false;
+        for (int step = 0;; step++) {
+            double y = 1 / r;
+            double a = trunc(y + e);
+            // an endless or huge term only comes from a remainder of 0
+            if (step == kMaxSteps || !(a < 4611686018427387904.0)) {
+                limited = true;
+                break;
+            }
+            if (p1 != 0 && (__builtin_mul_overflow(h, (int64_t)a, &h) ||
+                            __builtin_add_overflow(h, p2, &h))) {
+                limited = true;
+                break;
+            }
+            double kd = trunc((double)h / x0 + 0.5);
+            if (kd > largestDenominator) {
+                limited = true;
+                break;
+            }
+            k = (int64_t)kd;
+            double err = k != 0 ? fabs((double)h / (double)k - x0) : HUGE_VAL;
+            double next = y - a;
+            if (err <= tol || next < e)
+                break;
+            e = tol / err;
+            p2 = p1;
+            p1 = h;
+            r = next;
+        }
+        if (limited) {
+            if (p1 != 0) {
+                h = p1;
+                k = truncate64((double)h / x0 + 0.5);
+            } else {
+                k = largestDenominator;
+                h = 1;
+                if (k <= 0 || x0 < fabs(1.0 / (double)k - x0)) {
+                    h = 0;
+                    k = 1;
+                }
+            }
+        }
+    }
+    if (h == k) {
+        if (whole < INT64_MAX)
+            whole++;
+        h = k = 0;
+    } else if (k == 0) {
+        h = 0;
+    }
+
+    char buffer[80];
+    const char *sign = value < 0 ? "-" : "";
+    if (whole != 0 && h != 0)
+        ku_snprintf(buffer, sizeof buffer, "%s%lld %lld/%lld", sign, (long long)whole,
+                    (long long)h, (long long)k);
+    else if (whole != 0)
+        ku_snprintf(buffer, sizeof buffer, "%s%lld", sign, (long long)whole);
+    else if (h != 0)
+        ku_snprintf(buffer, sizeof buffer, "%s%lld/%lld", sign, (long long)h, (long long)k);
+    else
+        ku_snprintf(buffer, sizeof buffer, "0");
+    *text = kuStrdup(buffer);
     return 0;
 }
 

@@ -107,6 +107,32 @@ KU_API int32_t kuConvert_strtod(const char *text, double *out);
 KU_API int32_t kuConvert_strtodouble(const char *text, double *out);
 
 /*
+ * Fraction text: a plain number ("2", "-1.5"), a fraction "N/D" whose N is
+ * integral and D at least 1, or a mixed number "I N/D" or "I-N/D" with I
+ * integral and 0 <= N < D, giving I + N/D (I - N/D when the text starts with
+ * '-'). White space may precede each part except right after the first
+ * number ("2 " is no number). The text is read as by sscanf with
+ * " %lf%c %ld %c %ld %c" on a copy followed by the character 7, except that
+ * numbers are decimal only (no "inf", "nan" or hexadecimal floats) and the
+ * decimal point is always '.'. Returns 0 with the value, or 1 on failure (out
+ * then holds the first number read, if any). The n-form reads at most length
+ * bytes; a zero byte ends the text early and makes it fail.
+ */
+KU_API int32_t kuConvert_strnfractiontodouble(const char *text, size_t length, double *out);
+KU_API int32_t kuConvert_strfractiontodouble(const char *text, double *out);
+
+/*
+ * Text of value as an integer and a fraction ("1 1/2", "-3/4", "2", "0")
+ * found by continued fractions: the fraction's denominator stays within
+ * largestDenominator and the development stops once it is within tolerance
+ * of the value. Returns 0 and a new text (release with kuFree), or -3 with a
+ * null text for a value that is not finite. A negative value that rounds to
+ * 0 gives "0".
+ */
+KU_API int32_t kuConvert_doubletofraction(double value, int32_t largestDenominator,
+                                          double tolerance, char **text);
+
+/*
  * Reads length bytes of hexadecimal text (after an optional "0x"/"0X") into
  * a new buffer (release with kuFree) of units of unitSize bytes (1, 2 or 4),
  * each unit's first byte most significant. With unitAsNumber 0 each unit's

@@ -3,6 +3,7 @@
 #define KUVANATOOLS_KUVANATOOLS_H
 
 #include <kuvanaTools/kuConvert.h>
+#include <kuvanaTools/kuDLNATime.h>
 #include <kuvanaTools/kuDefs.h>
 #include <kuvanaTools/kuFatalError.h>
 #include <kuvanaTools/kuLongLong.h>

@@ -540,3 +540,152 @@ TEST(kuConvert, StrCompareTakesNullAsEmpty)
     EXPECT_LT(kuUtil_StrCompare("a", "b"), 0);
     EXPECT_GT(kuUtil_StrCompare("\xff", "a"), 0);
 }
+
+TEST(kuConvert, FractionText)
+{
+    double d = 9;
+    EXPECT_EQ(0, kuConvert_strfractiontodouble("3/4", &d));
+    EXPECT_EQ(0.75, d);
+    EXPECT_EQ(0, kuConvert_strfractiontodouble("1 1/2", &d));
+    EXPECT_EQ(1.5, d);
+    EXPECT_EQ(0, kuConvert_strfractiontodouble("-1 1/2", &d));
+    EXPECT_EQ(-1.5, d);
+    EXPECT_EQ(0, kuConvert_strfractiontodouble("-0 1/2", &d));
+    EXPECT_EQ(-0.5, d);
+    EXPECT_EQ(0, kuConvert_strfractiontodouble("1-1/2", &d));
+    EXPECT_EQ(1.5, d);
+    EXPECT_EQ(0, kuConvert_strfractiontodouble("3/2", &d));
+    EXPECT_EQ(1.5, d);
+    EXPECT_EQ(0, kuConvert_strfractiontodouble("2", &d));
+    EXPECT_EQ(2.0, d);
+    EXPECT_EQ(0, kuConvert_strfractiontodouble(" 29.97", &d));
+    EXPECT_EQ(29.97, d);
+    EXPECT_EQ(0, kuConvert_strfractiontodouble("30000/1001 ", &d));
+    EXPECT_EQ(30000.0 / 1001, d);
+    EXPECT_EQ(1, kuConvert_strfractiontodouble("1.5/2", &d));
+    EXPECT_EQ(1.5, d); // the first number stays
+    EXPECT_EQ(1, kuConvert_strfractiontodouble("1 3/2", &d));
+    EXPECT_EQ(1, kuConvert_strfractiontodouble("1 -1/2", &d));
+    EXPECT_EQ(1, kuConvert_strfractiontodouble("3/0", &d));
+    EXPECT_EQ(1, kuConvert_strfractiontodouble("3/-4", &d));
+    EXPECT_EQ(1, kuConvert_strfractiontodouble("2 ", &d));
+    EXPECT_EQ(1, kuConvert_strfractiontodouble("", &d));
+    EXPECT_EQ(1, kuConvert_strfractiontodouble("x", &d));
+    EXPECT_EQ(1, kuConvert_strfractiontodouble("1 1/2x", &d));
+    EXPECT_EQ(1, kuConvert_strfractiontodouble(nullptr, &d));
+
+    EXPECT_EQ(0, kuConvert_strnfractiontodouble("3/4,1/2", 3, &d));
+    EXPECT_EQ(0.75, d);
+    EXPECT_EQ(0, kuConvert_strnfractiontodouble("1/2", 1, &d));
+    EXPECT_EQ(1.0, d);
+    EXPECT_EQ(1, kuConvert_strnfractiontodouble("1/2", 2, &d));
+    EXPECT_EQ(1, kuConvert_strnfractiontodouble("1\0" "5", 3, &d));
+    EXPECT_EQ(1, kuConvert_strnfractiontodouble("1", 0, &d));
+    char block[5] = {'-', '2', '/', '4', '7'}; // unterminated
+    EXPECT_EQ(0, kuConvert_strnfractiontodouble(block, 5, &d));
+    EXPECT_EQ(-2.0 / 47, d);
+    EXPECT_EQ(0, kuConvert_strnfractiontodouble(block, 4, &d));
+    EXPECT_EQ(-0.5, d);
+    EXPECT_EQ(1, kuConvert_strnfractiontodouble(block, 3, &d));
+    EXPECT_EQ(0, kuConvert_strnfractiontodouble(block, 2, &d));
+    EXPECT_EQ(-2.0, d);
+}
+
+// The scan behaves as sscanf on the marked copy for texts built from the
+// pieces that matter.
+TEST(kuConvert, FractionTextMatchesTheScanItReplaces)
+{
+    // no "x": hexadecimal floats are not read
+    const char *pieces[] = {"1", "25", "-", "+", " ", "/", ".", "5", "z", "0", "e", "3"};
+    uint64_t state = 7;
+    for (int i = 0; i < 50000; i++) {
+        char text[24] = "";
+        int n = (int)(state % 7) + 1;
+        for (int j = 0; j < n; j++) {
+            state = state * 6364136223846793005u + 1442695040888963407u;
+            strcat(text, pieces[(state >> 33) % 12]);
+        }
+        char copy[32];
+        snprintf(copy, sizeof copy, "%s\a", text);
+        double v = 0, ref = 0;
+        char c1 = 0, c2 = 0, c3 = 0;
+        long a = 0, b = 0;
+        int items = sscanf(copy, " %lf%c %ld %c %ld %c", &v, &c1, &a, &c2, &b, &c3);
+        int32_t expected = 1;
+        if (items == 2 && c1 == '\a') {
+            expected = 0;
+            ref = v;
+        } else if (items == 4 && c1 == '/' && c2 == '\a' && fmod(v, 1.0) == 0 && a >= 1) {
+            expected = 0;
+            ref = v / a;
+        } else if (items == 6 && (c1 == ' ' || c1 == '-') && c2 == '/' && c3 == '\a' &&
+                   fmod(v, 1.0) == 0 && a >= 0 && a < b) {
+            expected = 0;
+            const char *p = text;
+            while (*p == ' ')
+                p++;
+            ref = *p == '-' ? v - (double)a / b : v + (double)a / b;
+        }
+        double d = -99;
+        EXPECT_EQ(expected, kuConvert_strfractiontodouble(text, &d)) << "'" << text << "'";
+        if (expected == 0) {
+            EXPECT_DOUBLE_EQ(ref, d) << "'" << text << "'";
+        }
+        if (HasFailure())
+            break;
+    }
+}
+
+TEST(kuConvert, DoubleToFraction)
+{
+    struct {
+        double value;
+        int32_t largest;
+        double tolerance;
+        const char *text;
+    } cases[] = {
+        {0.333333, 100, 0.001, "1/3"},
+        {3.14159, 10, 0.001, "3 1/7"},
+        {3.14159, 1000, 0.000001, "3 16/113"},
+        {1.5, 100, 0.001, "1 1/2"},
+        {-0.75, 100, 0.001, "-3/4"},
+        {-2.25, 100, 0.001, "-2 1/4"},
+        {2.0, 100, 0.001, "2"},
+        {0.9999, 100, 0.001, "1"},
+        {0.0, 100, 0.001, "0"},
+        {-0.0001, 100, 0.001, "0"},
+        {0.001, 100, 0.0001, "0"},        // 0 is nearer than 1/100
+        {0.008, 100, 0.0001, "1/100"},    // 1/100 is nearer than 0
+        {0.9996, 100, 0.0001, "1"},       // the limited convergent is whole
+        {29.97002997, 1001, 0.0000001, "29 971/1001"},
+        {0.5, 1, 0.001, "1"},            // 1/1 is as near as 0: taken, then whole
+        {0.3, 0, 0.001, "0"},
+        {0.3, -5, 0.001, "0"},
+        {1e300, 100, 0.001, "9223372036854775807"},
+        {0.1, 100, -1, "1/10"},          // a negative tolerance counts as 0
+        {0.1, 100, NAN, "1/10"},
+    };
+    for (const auto &c : cases) {
+        char *text = (char *)1;
+        EXPECT_EQ(0, kuConvert_doubletofraction(c.value, c.largest, c.tolerance, &text))
+            << c.value;
+        ASSERT_NE(nullptr, text);
+        EXPECT_STREQ(c.text, text) << c.value << " " << c.largest << " " << c.tolerance;
+        kuFree(text);
+    }
+    char *text = (char *)1;
+    EXPECT_EQ(-3, kuConvert_doubletofraction(NAN, 100, 0.001, &text));
+    EXPECT_EQ(nullptr, text);
+    EXPECT_EQ(-3, kuConvert_doubletofraction(-INFINITY, 100, 0.001, &text));
+    EXPECT_EQ(-3, kuConvert_doubletofraction(1, 100, 0.001, nullptr));
+
+    // every result is a fraction within reach of the value
+    for (int i = 1; i < 2000; i++) {
+        double value = i * 0.01234567;
+        EXPECT_EQ(0, kuConvert_doubletofraction(value, 1000, 1e-9, &text));
+        double back;
+        ASSERT_EQ(0, kuConvert_strfractiontodouble(text, &back)) << text;
+        EXPECT_NEAR(value, back, 1.0 / 1000 / 2) << text;
+        kuFree(text);
+    }
+}
