@@ -70,13 +70,16 @@ Parsed32 parseUnsigned(const TextReader<Bounded> &t, const char *p, int base)
     uint32_t value = 0;
     bool overflow = false;
     if (base == 10) {
-        for (;;) {
-            uint32_t d = (uint32_t)t.at(p) - '0';
-            if (d > 9)
-                break;
-            overflow |= value > 429496729u || (value == 429496729u && d > 5);
+        // nine digits cannot overflow; only longer runs need the check
+        uint32_t d;
+        int n = 0;
+        for (; n < 9 && (d = (uint32_t)t.at(p) - '0') <= 9; n++, p++)
             value = value * 10 + d;
-            p++;
+        if (n == 9) {
+            for (; (d = (uint32_t)t.at(p) - '0') <= 9; p++) {
+                overflow |= value > 429496729u || (value == 429496729u && d > 5);
+                value = value * 10 + d;
+            }
         }
     } else {
         for (;;) {

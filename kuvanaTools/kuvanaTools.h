@@ -2,6 +2,7 @@
 #ifndef KUVANATOOLS_KUVANATOOLS_H
 #define KUVANATOOLS_KUVANATOOLS_H
 
+#include <kuvanaTools/kuBase64.h>
 #include <kuvanaTools/kuConvert.h>
 #include <kuvanaTools/kuDLNATime.h>
 #include <kuvanaTools/kuDefs.h>
