@@ -46,7 +46,7 @@ template <bool Bounded>
 Parsed32 parseUnsigned(const TextReader<Bounded> &t, const char *p, int base)
 {
     const char *start = p;
-    if (base != 0 && (base < 2 || base > 36))
+    if (p == nullptr || (base != 0 && (base < 2 || base > 36)))
         return {0, kNoNumber, start};
     while (ku::isSpace(t.at(p)))
         p++;
@@ -134,6 +134,10 @@ template <bool Bounded>
 int32_t toInt32(const TextReader<Bounded> &t, int32_t *out, int base)
 {
     const char *p = t.begin;
+    if (p == nullptr) {
+        *out = 0;
+        return kNoNumber;
+    }
     while (ku::isSpace(t.at(p)))
         p++;
     bool negative = false;
@@ -197,57 +201,47 @@ int kuConvert_isxdigit(int c)
 
 // ------------------------------------------------------------ 32 and 16 bits
 
-#define KU_NULL_TEXT(out)                                                      \
-    if (text == nullptr) {                                                     \
-        *(out) = 0;                                                            \
-        return kNoNumber;                                                      \
-    }
-
 int32_t kuConvert_strtouint32_base(const char *text, uint32_t *out, int base)
 {
-    KU_NULL_TEXT(out)
     return toUInt32(TextReader<false>(text), out, base);
 }
 
 int32_t kuConvert_strtouint32(const char *text, uint32_t *out)
 {
-    KU_NULL_TEXT(out)
     return toUInt32(TextReader<false>(text), out, 10);
 }
 
 int32_t kuConvert_hexstrtouint32(const char *text, uint32_t *out)
 {
-    KU_NULL_TEXT(out)
     return toUInt32(TextReader<false>(text), out, 16);
 }
 
 int32_t kuConvert_strtouint16(const char *text, uint16_t *out)
 {
-    KU_NULL_TEXT(out)
     return toUInt16(TextReader<false>(text), out);
 }
 
 int32_t kuConvert_strtoint32_base(const char *text, int32_t *out, int base)
 {
-    KU_NULL_TEXT(out)
     return toInt32(TextReader<false>(text), out, base);
 }
 
 int32_t kuConvert_strtoint32(const char *text, int32_t *out)
 {
-    KU_NULL_TEXT(out)
     return toInt32(TextReader<false>(text), out, 10);
 }
 
 int32_t kuConvert_strtoint16(const char *text, int16_t *out)
 {
-    KU_NULL_TEXT(out)
     return toInt16(TextReader<false>(text), out);
 }
 
 int32_t kuConvert_strtoptr(const char *text, uint32_t *out)
 {
-    KU_NULL_TEXT(out)
+    if (text == nullptr) {
+        *out = 0;
+        return kNoNumber;
+    }
     TextReader<false> t(text);
     const char *p = text;
     while (ku::isSpace(t.at(p)))
@@ -265,33 +259,23 @@ int32_t kuConvert_strtoptr(const char *text, uint32_t *out)
     return r.status != 0 ? r.status : stopStatus(t, p, r.stop);
 }
 
-#define KU_NULL_OR_EMPTY(out)                                                  \
-    if (text == nullptr || length == 0) {                                      \
-        *(out) = 0;                                                            \
-        return kNoNumber;                                                      \
-    }
-
 int32_t kuConvert_strntouint32(const char *text, size_t length, uint32_t *out)
 {
-    KU_NULL_OR_EMPTY(out)
     return toUInt32(TextReader<true>(text, length), out, 10);
 }
 
 int32_t kuConvert_strntoint32(const char *text, size_t length, int32_t *out)
 {
-    KU_NULL_OR_EMPTY(out)
     return toInt32(TextReader<true>(text, length), out, 10);
 }
 
 int32_t kuConvert_strntouint16(const char *text, size_t length, uint16_t *out)
 {
-    KU_NULL_OR_EMPTY(out)
     return toUInt16(TextReader<true>(text, length), out);
 }
 
 int32_t kuConvert_hexstrntouint32(const char *text, size_t length, uint32_t *out)
 {
-    KU_NULL_OR_EMPTY(out)
     return toUInt32(TextReader<true>(text, length), out, 16);
 }
 

@@ -13,7 +13,10 @@ struct TextReader {
     const char *end; // one past the last byte when bounded
 
     explicit TextReader(const char *text) : begin(text), end(nullptr) {}
-    TextReader(const char *text, size_t length) : begin(text), end(text + length) {}
+    TextReader(const char *text, size_t length)
+        : begin(text), end(text != nullptr ? text + length : nullptr)
+    {
+    }
 
     // The byte at p as unsigned, or 0 at or past the end. Parsers only step
     // one byte past a non-zero byte, so p never goes further than end.
