@@ -52,19 +52,37 @@ inline int32_t storeFlag(kuint64 *v, int64_t x, bool overflow)
     return overflow ? 1 : 0;
 }
 
-// Shifting every bit out (count >= 64) is the defined answer to a count
-// out of range.
-int32_t shiftLeft(uint64_t &x, uint32_t count)
+int32_t addSigned(kuint64 *v, int64_t n)
 {
-    if (count == 0)
-        return 0;
-    if (count >= 64) {
-        int32_t lost = x != 0;
+    int64_t r;
+    bool o = __builtin_add_overflow(sval(v), n, &r);
+    return storeFlag(v, r, o);
+}
+
+int32_t subSigned(kuint64 *v, int64_t n)
+{
+    int64_t r;
+    bool o = __builtin_sub_overflow(sval(v), n, &r);
+    return storeFlag(v, r, o);
+}
+
+// value << count with the lost-bit flag. Shifting every bit out (count >= 64)
+// is the defined answer to a count out of range.
+template <typename T>
+int32_t shiftLeft(T *value, uint32_t count)
+{
+    uint64_t x = bits(value);
+    int32_t lost;
+    if (count == 0) {
+        lost = 0;
+    } else if (count >= 64) {
+        lost = x != 0;
         x = 0;
-        return lost;
+    } else {
+        lost = (x >> (64 - count)) != 0;
+        x <<= count;
     }
-    int32_t lost = (x >> (64 - count)) != 0;
-    x <<= count;
+    store(value, x);
     return lost;
 }
 
@@ -114,16 +132,12 @@ double kuLongLong_GetDouble(const kuint64 *value)
 
 int32_t kuLongLong_Add(kuint64 *value, const kuint64 *operand)
 {
-    int64_t r;
-    bool o = __builtin_add_overflow(sval(value), sval(operand), &r);
-    return storeFlag(value, r, o);
+    return addSigned(value, sval(operand));
 }
 
 int32_t kuLongLong_Sub(kuint64 *value, const kuint64 *operand)
 {
-    int64_t r;
-    bool o = __builtin_sub_overflow(sval(value), sval(operand), &r);
-    return storeFlag(value, r, o);
+    return subSigned(value, sval(operand));
 }
 
 int32_t kuLongLong_Mult(kuint64 *value, const kuint64 *operand)
@@ -135,30 +149,22 @@ int32_t kuLongLong_Mult(kuint64 *value, const kuint64 *operand)
 
 int32_t kuLongLong_AddInt32(kuint64 *value, int32_t n)
 {
-    int64_t r;
-    bool o = __builtin_add_overflow(sval(value), (int64_t)n, &r);
-    return storeFlag(value, r, o);
+    return addSigned(value, n);
 }
 
 int32_t kuLongLong_SubInt32(kuint64 *value, int32_t n)
 {
-    int64_t r;
-    bool o = __builtin_sub_overflow(sval(value), (int64_t)n, &r);
-    return storeFlag(value, r, o);
+    return subSigned(value, n);
 }
 
 int32_t kuLongLong_AddUInt32(kuint64 *value, uint32_t n)
 {
-    int64_t r;
-    bool o = __builtin_add_overflow(sval(value), (int64_t)n, &r);
-    return storeFlag(value, r, o);
+    return addSigned(value, n);
 }
 
 int32_t kuLongLong_SubUInt32(kuint64 *value, uint32_t n)
 {
-    int64_t r;
-    bool o = __builtin_sub_overflow(sval(value), (int64_t)n, &r);
-    return storeFlag(value, r, o);
+    return subSigned(value, n);
 }
 
 int32_t kuLongLong_Div(kuint64 *value, const kuint64 *divisor)
@@ -210,10 +216,7 @@ int32_t kuLongLong_Abs(kuint64 *value)
 
 int32_t kuLongLong_ShiftLeft(kuint64 *value, uint32_t count)
 {
-    uint64_t x = bits(value);
-    int32_t lost = shiftLeft(x, count);
-    store(value, x);
-    return lost;
+    return shiftLeft(value, count);
 }
 
 void kuLongLong_ShiftRight(kuint64 *value, uint32_t count)
@@ -317,10 +320,7 @@ void kuULongLong_ModUInt32(kuuint64 *value, uint32_t n)
 
 int32_t kuULongLong_ShiftLeft(kuuint64 *value, uint32_t count)
 {
-    uint64_t x = bits(value);
-    int32_t lost = shiftLeft(x, count);
-    store(value, x);
-    return lost;
+    return shiftLeft(value, count);
 }
 
 void kuULongLong_ShiftRight(kuuint64 *value, uint32_t count)

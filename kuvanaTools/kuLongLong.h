@@ -163,6 +163,20 @@ KU_API int32_t kuULongLong_Equal(const kuuint64 *a, const kuuint64 *b);
 /* New decimal text of the value; release with kuFree. */
 KU_API char *kuULongLong_ToString(const kuuint64 *value);
 
+/* ------------------------------------------------------------ from text */
+
+/*
+ * Set value from decimal text (white space, an optional sign - only '+' for
+ * the unsigned type - and digits). Returns 1 when the whole text was a
+ * number that fits; otherwise value is set to 0 and 0 is returned.
+ */
+KU_API int32_t kuLongLong_SetFromString(kuint64 *value, const char *text);
+KU_API int32_t kuULongLong_SetFromString(kuuint64 *value, const char *text);
+
+/* kuULongLong_SetFromString on the first length bytes of text; a null text
+ * or a length of 0 returns 0 and leaves value alone. */
+KU_API int32_t kuULongLong_SetFromNString(kuuint64 *value, const char *text, size_t length);
+
 /* ---------------------------------------------------------- file offsets */
 /*
  * Each conversion writes the value through out and returns 1 when it fitted

@@ -4,13 +4,16 @@
 
 #include <kuvanaTools/kuAES128.h>
 #include <kuvanaTools/kuArray.h>
+#include <kuvanaTools/kuBase64.h>
 #include <kuvanaTools/kuBitSet.h>
 #include <kuvanaTools/kuBlowfish.h>
 #include <kuvanaTools/kuBuffer.h>
+#include <kuvanaTools/kuConvert.h>
 #include <kuvanaTools/kuCStringParser.h>
 #include <kuvanaTools/kuCustomHashTable.h>
 #include <kuvanaTools/kuDefs.h>
 #include <kuvanaTools/kuDictionary.h>
+#include <kuvanaTools/kuDLNATime.h>
 #include <kuvanaTools/kuFatalError.h>
 #include <kuvanaTools/kuHashTable.h>
 #include <kuvanaTools/kuHook.h>

@@ -100,7 +100,7 @@ TEST(kuLongLong, ConstantsAndSetters)
     EXPECT_EQ(UINT64_MAX, get(u));
 }
 
-TEST(kuLongLong, AddSubOverflowFlags)
+TEST(kuLongLong, StatedOverflowExamples)
 {
     kuint64 v = _kuLongLong_Max_impl;
     kuint64 one = s64(1);
@@ -108,75 +108,28 @@ TEST(kuLongLong, AddSubOverflowFlags)
     EXPECT_EQ(INT64_MIN, get(v));
     EXPECT_EQ(1, kuLongLong_Sub(&v, &one));
     EXPECT_EQ(INT64_MAX, get(v));
-
-    // 5*2^32 - (2^31-4)*2^32 stays in range
     v = s64(5LL << 32);
-    kuint64 w = s64((int64_t)(0x7FFFFFFCLL) << 32);
+    kuint64 w = s64(0x7FFFFFFCLL << 32);
     EXPECT_EQ(0, kuLongLong_Sub(&v, &w));
-    EXPECT_EQ((5LL - 0x7FFFFFFCLL) * 4294967296LL, get(v));
-
-    v = s64(INT64_MAX - 5);
-    EXPECT_EQ(0, kuLongLong_AddUInt32(&v, 5));
-    EXPECT_EQ(1, kuLongLong_AddUInt32(&v, 1));
-    v = s64(INT64_MIN + 4);
-    EXPECT_EQ(0, kuLongLong_SubUInt32(&v, 4));
-    EXPECT_EQ(1, kuLongLong_SubUInt32(&v, 0xFFFFFFFF));
-    v = s64(INT64_MIN);
-    EXPECT_EQ(0, kuLongLong_SubInt32(&v, -1));
-    EXPECT_EQ(INT64_MIN + 1, get(v));
-    EXPECT_EQ(1, kuLongLong_AddInt32(&v, -2));
-    EXPECT_EQ(INT64_MAX, get(v));
-    // carry and borrow across the word boundary
-    v = s64(0xFFFFFFFFLL);
-    EXPECT_EQ(0, kuLongLong_AddInt32(&v, 1));
-    EXPECT_EQ(0x100000000LL, get(v));
-    EXPECT_EQ(0, kuLongLong_SubInt32(&v, 1));
-    EXPECT_EQ(0xFFFFFFFFLL, get(v));
 
     kuuint64 u = _kuULongLong_Max_impl;
     EXPECT_EQ(1, kuULongLong_AddUInt32(&u, 1));
     EXPECT_EQ(0u, get(u));
     kuULongLong_SubUInt32(&u, 1);
     EXPECT_EQ(UINT64_MAX, get(u));
-    kuuint64 two = u64(2);
-    EXPECT_EQ(1, kuULongLong_Add(&u, &two));
-    EXPECT_EQ(1u, get(u));
-}
 
-TEST(kuLongLong, MultiplicationFlags)
-{
-    kuint64 v = s64(1LL << 62);
+    v = s64(1LL << 62);
     kuint64 four = s64(4);
     EXPECT_EQ(1, kuLongLong_Mult(&v, &four));
     EXPECT_EQ(0, get(v));
+    u = u64(1ULL << 62);
+    kuuint64 ufour = u64(4);
+    EXPECT_EQ(1, kuULongLong_Mult(&u, &ufour));
+    EXPECT_EQ(0u, get(u));
     v = s64(-1);
     kuint64 three = s64(3);
     EXPECT_EQ(0, kuLongLong_Mult(&v, &three));
     EXPECT_EQ(-3, get(v));
-    // -2^63 is reachable as a product, +2^63 is not
-    v = s64(-(1LL << 62));
-    kuint64 two = s64(2);
-    EXPECT_EQ(0, kuLongLong_Mult(&v, &two));
-    EXPECT_EQ(INT64_MIN, get(v));
-    kuint64 minusOne = s64(-1);
-    EXPECT_EQ(1, kuLongLong_Mult(&v, &minusOne));
-    EXPECT_EQ(INT64_MIN, get(v));
-
-    kuuint64 u = u64(1ULL << 62);
-    kuuint64 ufour = u64(4);
-    EXPECT_EQ(1, kuULongLong_Mult(&u, &ufour));
-    EXPECT_EQ(0u, get(u));
-    // 2^32-1 squared fits; times 2^32+1 gives 2^64-1 exactly
-    u = u64(0xFFFFFFFFu);
-    kuuint64 m = u64(0x100000001u);
-    EXPECT_EQ(0, kuULongLong_Mult(&u, &m));
-    EXPECT_EQ(UINT64_MAX, get(u));
-    // a set bit lost while the multiplier is not yet exhausted
-    u = u64(1ULL << 63);
-    kuuint64 three64 = u64(3);
-    EXPECT_EQ(1, kuULongLong_Mult(&u, &three64));
-    u = u64(0);
-    EXPECT_EQ(0, kuULongLong_Mult(&u, &_kuULongLong_Max_impl));
 }
 
 TEST(kuLongLong, DivisionTruncatesTowardZero)
@@ -192,8 +145,6 @@ TEST(kuLongLong, DivisionTruncatesTowardZero)
         {INT64_MIN, INT64_MAX, -1, -1},
         {INT64_MIN, 1, INT64_MIN, 0},
         {INT64_MAX, INT64_MIN, 0, INT64_MAX},
-        {5, 5, 1, 0},
-        {3, 5, 0, 3},
     };
     for (const auto &c : cases) {
         kuint64 q = s64(c.a), r = s64(c.a), d = s64(c.b);
@@ -215,16 +166,6 @@ TEST(kuLongLong, DivisionTruncatesTowardZero)
     v = s64(INT64_MIN);
     kuLongLong_ModUInt32(&v, 0xFFFFFFFF);
     EXPECT_EQ(INT64_MIN % 0xFFFFFFFFLL, get(v));
-
-    kuuint64 u = _kuULongLong_Max_impl, ur = _kuULongLong_Max_impl;
-    kuuint64 ten = u64(10);
-    kuULongLong_Div(&u, &ten);
-    kuULongLong_Mod(&ur, &ten);
-    EXPECT_EQ(UINT64_MAX / 10, get(u));
-    EXPECT_EQ(5u, get(ur));
-    ur = _kuULongLong_Max_impl;
-    kuULongLong_ModUInt32(&ur, 0xFFFFFFFF);
-    EXPECT_EQ(0u, get(ur));
 }
 
 TEST(kuLongLong, ZeroDivisorNeverTraps)
@@ -241,18 +182,13 @@ TEST(kuLongLong, ZeroDivisorNeverTraps)
         EXPECT_EQ(0, get(r32));
     }
     kuuint64 uzero = u64(0);
-    kuuint64 u = u64(0);
+    kuuint64 u = u64(0), q = u64(12), r = u64(12);
     kuULongLong_Div(&u, &uzero);
+    kuULongLong_Div(&q, &uzero);
+    kuULongLong_Mod(&r, &uzero);
     EXPECT_EQ(1u, get(u));
-    u = u64(12);
-    kuULongLong_Div(&u, &uzero);
-    EXPECT_EQ(UINT64_MAX, get(u));
-    u = u64(12);
-    kuULongLong_Mod(&u, &uzero);
-    EXPECT_EQ(0u, get(u));
-    u = u64(12);
-    kuULongLong_ModUInt32(&u, 0);
-    EXPECT_EQ(0u, get(u));
+    EXPECT_EQ(UINT64_MAX, get(q));
+    EXPECT_EQ(0u, get(r));
 }
 
 TEST(kuLongLong, NegateAbsAndShifts)
@@ -276,39 +212,13 @@ TEST(kuLongLong, NegateAbsAndShifts)
     EXPECT_EQ(1ULL << 63, get(u));
     EXPECT_EQ(1, kuULongLong_ShiftLeft(&u, 1));
     EXPECT_EQ(0u, get(u));
-    u = u64(0x80000001u);
-    EXPECT_EQ(0, kuULongLong_ShiftLeft(&u, 1));
-    EXPECT_EQ(0x100000002u, get(u));
-    EXPECT_EQ(0, kuULongLong_ShiftLeft(&u, 0));
-    EXPECT_EQ(0, kuULongLong_ShiftLeft(&u, 30));
-    EXPECT_EQ(0x4000000080000000u, get(u));
-    u = u64(0x00000000FFFFFFFFu);
-    EXPECT_EQ(0, kuULongLong_ShiftLeft(&u, 32));
-    EXPECT_EQ(0xFFFFFFFF00000000u, get(u));
-    kuULongLong_ShiftRight(&u, 36);
-    EXPECT_EQ(0x0FFFFFFFu, get(u));
-    kuULongLong_ShiftRight(&u, 0);
-    EXPECT_EQ(0x0FFFFFFFu, get(u));
-
     v = s64(-1);
     kuLongLong_ShiftRight(&v, 40);
     EXPECT_EQ(-1, get(v));
-    v = s64(INT64_MIN);
-    kuLongLong_ShiftRight(&v, 63);
-    EXPECT_EQ(-1, get(v));
-    v = s64(INT64_MIN);
-    kuLongLong_ShiftRight(&v, 31);
-    EXPECT_EQ(INT64_MIN >> 31, get(v));
-    v = s64(INT64_MAX);
-    kuLongLong_ShiftRight(&v, 32);
-    EXPECT_EQ(0x7FFFFFFF, get(v));
     // the signed shift reports lost bits, not a change of sign
     v = s64(1LL << 62);
     EXPECT_EQ(0, kuLongLong_ShiftLeft(&v, 1));
-    EXPECT_EQ(INT64_MIN, get(v));
-    v = s64(-1);
     EXPECT_EQ(1, kuLongLong_ShiftLeft(&v, 1));
-    EXPECT_EQ(-2, get(v));
 }
 
 TEST(kuLongLong, Doubles)
@@ -322,10 +232,6 @@ TEST(kuLongLong, Doubles)
     EXPECT_EQ(0xFFFFFFFFLL, get(v));
     kuLongLong_SetDouble(&v, 4294967296.5);
     EXPECT_EQ(0x100000000LL, get(v));
-    kuLongLong_SetDouble(&v, 2147483648.0);
-    EXPECT_EQ(0x80000000LL, get(v));
-    kuLongLong_SetDouble(&v, -4294967296.0);
-    EXPECT_EQ(-4294967296LL, get(v));
     kuLongLong_SetDouble(&v, 9223372036854774784.0); // largest double below 2^63
     EXPECT_EQ(9223372036854774784LL, get(v));
     kuLongLong_SetDouble(&v, -9223372036854775808.0);
@@ -340,13 +246,9 @@ TEST(kuLongLong, Doubles)
     EXPECT_EQ(9007199254740992.0, kuLongLong_GetDouble(&v));
     v = s64(-((1LL << 53) + 3));
     EXPECT_EQ(-9007199254740996.0, kuLongLong_GetDouble(&v));
-    v = s64(-5);
-    EXPECT_EQ(-5.0, kuLongLong_GetDouble(&v));
-    v = s64(0xFFFFFFFFLL);
-    EXPECT_EQ(4294967295.0, kuLongLong_GetDouble(&v));
 }
 
-TEST(kuLongLong, ToStringAndComparisons)
+TEST(kuLongLong, ToString)
 {
     kuint64 v = s64(0);
     EXPECT_EQ("0", text(kuLongLong_ToString(&v)));
@@ -357,25 +259,6 @@ TEST(kuLongLong, ToStringAndComparisons)
     EXPECT_EQ("18446744073709551615", text(kuULongLong_ToString(&_kuULongLong_Max_impl)));
     kuuint64 u = u64(100);
     EXPECT_EQ("100", text(kuULongLong_ToString(&u)));
-
-    kuint64 a = s64(-1), b = s64(1);
-    EXPECT_EQ(1, kuLongLong_Less(&a, &b));
-    EXPECT_EQ(0, kuLongLong_Less(&b, &a));
-    EXPECT_EQ(0, kuLongLong_Less(&a, &a));
-    EXPECT_EQ(1, kuLongLong_Less(&_kuLongLong_Min_impl, &_kuLongLong_Max_impl));
-    a = s64(0x100000000LL);
-    b = s64(0xFFFFFFFFLL);
-    EXPECT_EQ(1, kuLongLong_Less(&b, &a));
-    EXPECT_EQ(0, kuLongLong_Equal(&a, &b));
-
-    kuuint64 x = u64(0xFFFFFFFFu), y = u64(0x100000000u);
-    EXPECT_EQ(1, kuULongLong_Less(&x, &y));
-    EXPECT_EQ(1, kuULongLong_LessOrEqual(&x, &y));
-    EXPECT_EQ(0, kuULongLong_Less(&y, &x));
-    EXPECT_EQ(0, kuULongLong_LessOrEqual(&y, &x));
-    EXPECT_EQ(1, kuULongLong_LessOrEqual(&x, &x));
-    EXPECT_EQ(1, kuULongLong_Equal(&x, &x));
-    EXPECT_EQ(0, kuULongLong_Equal(&x, &y));
 }
 
 // The whole signed family against wide arithmetic on many operand pairs.
@@ -414,8 +297,30 @@ TEST(kuLongLong, RandomOperandsMatchWideArithmetic)
             EXPECT_EQ(a / b, get(q));
             EXPECT_EQ(a % b, get(m));
         }
-        r = va;
         EXPECT_EQ(a < b, kuLongLong_Less(&va, &vb));
+        EXPECT_EQ(a == b, kuLongLong_Equal(&va, &vb));
+
+        // the 32-bit operand forms agree with the extended operand
+        int32_t n = (int32_t)b;
+        kuint64 ext = s64(n), uext = s64((uint32_t)b), r2 = va;
+        r = va;
+        EXPECT_EQ(kuLongLong_Add(&r, &ext), kuLongLong_AddInt32(&r2, n));
+        EXPECT_EQ(get(r), get(r2));
+        r = r2 = va;
+        EXPECT_EQ(kuLongLong_Sub(&r, &ext), kuLongLong_SubInt32(&r2, n));
+        EXPECT_EQ(get(r), get(r2));
+        r = r2 = va;
+        EXPECT_EQ(kuLongLong_Add(&r, &uext), kuLongLong_AddUInt32(&r2, (uint32_t)b));
+        EXPECT_EQ(get(r), get(r2));
+        r = r2 = va;
+        EXPECT_EQ(kuLongLong_Sub(&r, &uext), kuLongLong_SubUInt32(&r2, (uint32_t)b));
+        EXPECT_EQ(get(r), get(r2));
+        if ((uint32_t)b != 0) {
+            r = r2 = va;
+            kuLongLong_Mod(&r, &uext);
+            kuLongLong_ModUInt32(&r2, (uint32_t)b);
+            EXPECT_EQ(get(r), get(r2));
+        }
 
         uint32_t count = (uint32_t)(b & 63);
         r = va;
@@ -470,6 +375,7 @@ TEST(kuULongLong, RandomOperandsMatchWideArithmetic)
         }
         EXPECT_EQ(a < b, kuULongLong_Less(&va, &vb));
         EXPECT_EQ(a <= b, kuULongLong_LessOrEqual(&va, &vb));
+        EXPECT_EQ(a == b, kuULongLong_Equal(&va, &vb));
 
         uint32_t count = (uint32_t)(b & 63);
         r = va;
