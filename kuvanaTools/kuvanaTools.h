@@ -2,12 +2,17 @@
 #ifndef KUVANATOOLS_KUVANATOOLS_H
 #define KUVANATOOLS_KUVANATOOLS_H
 
+#include <kuvanaTools/kuChrono.h>
+#include <kuvanaTools/kuClock.h>
 #include <kuvanaTools/kuDefs.h>
 #include <kuvanaTools/kuFatalError.h>
 #include <kuvanaTools/kuLongLong.h>
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuPrintf.h>
+#include <kuvanaTools/kuRand.h>
+#include <kuvanaTools/kuTime.h>
 #include <kuvanaTools/kuUTF.h>
+#include <kuvanaTools/kuUUID.h>
 #include <kuvanaTools/kuUnicode.h>
 #include <kuvanaTools/kuWString.h>
 
