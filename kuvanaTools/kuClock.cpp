@@ -27,6 +27,14 @@ void apply(kuClock &clock, const kuClockValue &v)
     clock.offset = v.wallTime * v.frequency - v.value * kWallFrequency;
 }
 
+// Replaces one quantity of the clock as it reads now, keeping the other.
+void rebase(kuClock &clock, double kuClockValue::*field, double x)
+{
+    kuClockValue v = snapshot(clock);
+    v.*field = x;
+    apply(clock, v);
+}
+
 } // namespace
 
 double kuWallclock_now(void)
@@ -63,20 +71,14 @@ void kuClock_Set(kuClock *clock, const kuClockValue *value)
 
 void kuClock_SetValue(kuClock *clock, double value)
 {
-    if (clock == nullptr)
-        return;
-    kuClockValue v = snapshot(*clock);
-    v.value = value;
-    apply(*clock, v);
+    if (clock != nullptr)
+        rebase(*clock, &kuClockValue::value, value);
 }
 
 void kuClock_SetFrequency(kuClock *clock, double frequency)
 {
-    if (clock == nullptr)
-        return;
-    kuClockValue v = snapshot(*clock);
-    v.frequency = frequency;
-    apply(*clock, v);
+    if (clock != nullptr)
+        rebase(*clock, &kuClockValue::frequency, frequency);
 }
 
 void kuLog_Append_kuClock(const kuClock *clock)

@@ -70,6 +70,20 @@ void fromTm(kuTm *out, const struct tm &r)
     out->tm_yday = r.tm_yday;
 }
 
+// The reentrant converters: no result area shared between threads.
+template <struct tm *(*Convert)(const time_t *, struct tm *)>
+kuTm *convert(const time_t *t, kuTm *out)
+{
+    if (t == nullptr || out == nullptr)
+        return nullptr;
+    time_t seconds = *t;
+    struct tm fields;
+    if (Convert(&seconds, &fields) == nullptr)
+        return nullptr;
+    fromTm(out, fields);
+    return out;
+}
+
 struct tm toTm(const kuTm *in)
 {
     struct tm r = {};
@@ -164,28 +178,16 @@ time_t kuTime_time(time_t *t)
 
 kuTm *kuTime_gmtime(const time_t *t, kuTm *out)
 {
-    if (t == nullptr || out == nullptr)
-        return nullptr;
-    time_t seconds = *t;
-    struct tm fields;
-    if (gmtime_r(&seconds, &fields) == nullptr)
-        return nullptr;
-    fromTm(out, fields);
-    return out;
+    return convert<gmtime_r>(t, out);
 }
 
 kuTm *kuTime_localtime(const time_t *t, kuTm *out)
 {
-    if (t == nullptr || out == nullptr)
-        return nullptr;
-    time_t seconds = *t;
-    struct tm fields;
     tzset(); // localtime_r need not look at TZ again; localtime does
-    if (localtime_r(&seconds, &fields) == nullptr)
-        return nullptr;
-    fromTm(out, fields);
-    out->tm_reserved = 0;
-    return out;
+    kuTm *fields = convert<localtime_r>(t, out);
+    if (fields != nullptr)
+        fields->tm_reserved = 0;
+    return fields;
 }
 
 time_t kuTime_mktime(kuTm *tm)
