@@ -6,10 +6,12 @@
  * seconds as a signed 32-bit field holding the low 32 bits of the system's
  * time: after 2038-01-19 03:14:07 UTC it wraps to negative values on every
  * host. What each function below does when that happens is stated with it.
- * In short: the kuTimeVal_ operations follow the signed 32-bit values (a
- * time-out that spans the wrap ends early, never late), while calendar and
+ * In short: kuTimeVal_Less and kuTimeVal_Compare order the signed values (a
+ * time after the wrap compares as earlier than one before it); differences, additions
+ * and time-outs work modulo 2^32 and stay right across it; calendar and
  * millisecond results read the seconds as unsigned and stay right until 2106
- * wherever the result type is wide enough.
+ * wherever the result type is wide enough. When the platform clock fails, now
+ * reads as 1970-01-01 00:00:00.
  */
 #ifndef KUVANATOOLS_KUTIME_H
 #define KUVANATOOLS_KUTIME_H
@@ -111,9 +113,10 @@ KU_API char *kuTime_GetRFC1123Date(void);
 
 /* out := the current time in milliseconds since 1970. The platform seconds
  * are read as unsigned 32 bits, so the value stays right across 2038 until
- * 2106 on every host. Overflows of the 64-bit multiplication or addition would
- * be logged (they cannot happen with 32-bit fields). Does nothing when out is
- * null. */
+ * 2106 on every host. An overflow of the 64-bit multiplication or addition
+ * would be logged ("kuTime: kuTime_GetLocalTimeMS overflow 1" or "... 2",
+ * module 58) with the value written all the same; neither can happen with
+ * 32-bit fields. Does nothing when out is null. */
 KU_API void kuTime_GetLocalTimeMS(kuuint64 *out);
 
 KU_END_DECLS
