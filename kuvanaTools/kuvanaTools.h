@@ -6,6 +6,9 @@
 #include <kuvanaTools/kuFatalError.h>
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuPrintf.h>
+#include <kuvanaTools/kuSocketLog.h>
+#include <kuvanaTools/kuSocketTracker.h>
+#include <kuvanaTools/kuTelnet.h>
 #include <kuvanaTools/kuUTF.h>
 #include <kuvanaTools/kuUnicode.h>
 #include <kuvanaTools/kuWString.h>
