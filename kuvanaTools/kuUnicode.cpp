@@ -1,6 +1,8 @@
 // UTF-8 and wide character coders.
 #include <kuvanaTools/kuUnicode.h>
 
+#include <string.h>
+
 namespace {
 
 // Largest value of a sequence with n continuation bytes; a sequence with n
@@ -129,24 +131,69 @@ int kuUnicode_WideCharLength(uint32_t codePoint)
     return 1;
 }
 
+namespace {
+
+// Decodes the common 2- and 3-byte forms inline and falls back to the
+// general reader for the rest. The text is zero-terminated and a zero byte
+// fails the continuation test, so each byte is read only after the one
+// before it proved not to be the terminator.
+inline int decode(const uint8_t *p, uint32_t *value)
+{
+    uint8_t b = p[0];
+    if (b >= 0xC2 && b <= 0xDF) {
+        if ((p[1] & 0xC0) != 0x80)
+            return -1;
+        *value = ((uint32_t)(b & 0x1F) << 6) | (p[1] & 0x3F);
+        return 2;
+    }
+    if (b >= 0xE0 && b <= 0xEF) {
+        if ((p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80)
+            return -1;
+        uint32_t v = ((uint32_t)(b & 0x0F) << 12) | ((uint32_t)(p[1] & 0x3F) << 6) | (p[2] & 0x3F);
+        if (v <= 0x7FF)
+            return -1;
+        *value = v;
+        return 3;
+    }
+    return readMultiByte(p, (size_t)-1, value);
+}
+
+constexpr uint64_t kHighs = 0x8080808080808080ull;
+
+// The eight bytes at p with p[0] in the low bits.
+inline uint64_t loadWord(const uint8_t *p)
+{
+    uint64_t w;
+    __builtin_memcpy(&w, p, 8);
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    w = __builtin_bswap64(w);
+#endif
+    return w;
+}
+
+} // namespace
+
 ptrdiff_t kuUnicode_UTF8ToWide(wchar_t *destination, const char *utf8, size_t size)
 {
     const uint8_t *p = (const uint8_t *)utf8;
     size_t count = 0;
+    // Knowing where the text ends (strlen is fast) lets ASCII runs go eight
+    // bytes at a time without reading past the terminator.
+    const uint8_t *end = p + strlen(utf8);
     if (destination == nullptr) {
         for (;;) {
+            while (end - p >= 8 && !(loadWord(p) & kHighs)) {
+                p += 8;
+                count += 8;
+            }
             uint8_t b = *p;
             if (b == 0)
                 return (ptrdiff_t)count;
-            if (b < 0x80) {
-                p++;
-            } else {
-                uint32_t value;
-                int used = readMultiByte(p, (size_t)-1, &value);
-                if (used < 0)
-                    return -1;
-                p += used;
-            }
+            uint32_t value;
+            int used = b < 0x80 ? 1 : decode(p, &value);
+            if (used < 0)
+                return -1;
+            p += used;
             count++;
         }
     }
@@ -157,12 +204,19 @@ ptrdiff_t kuUnicode_UTF8ToWide(wchar_t *destination, const char *utf8, size_t si
                 destination[count] = L'\0';
                 return (ptrdiff_t)count;
             }
+            if (end - p >= 8 && size - count >= 8 && !(loadWord(p) & kHighs)) {
+                for (int i = 0; i < 8; i++)
+                    destination[count + i] = (wchar_t)p[i];
+                count += 8;
+                p += 8;
+                continue;
+            }
             destination[count++] = (wchar_t)b;
             p++;
             continue;
         }
         uint32_t value;
-        int used = readMultiByte(p, (size_t)-1, &value);
+        int used = decode(p, &value);
         if (used < 0)
             return -1;
         destination[count++] = (wchar_t)value;
@@ -177,23 +231,38 @@ size_t kuUnicode_WideToUTF8(char *destination, const wchar_t *wide, size_t size)
     if (destination == nullptr) {
         for (; *wide != L'\0'; wide++) {
             uint32_t c = (uint32_t)*wide & 0x7FFFFFFF;
-            bytes += c < 0x80 ? 1 : (size_t)utf8Length31(c);
+            bytes += c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : (size_t)utf8Length31(c);
         }
         return bytes;
     }
+    uint8_t *out = (uint8_t *)destination;
     for (; *wide != L'\0'; wide++) {
         uint32_t c = (uint32_t)*wide & 0x7FFFFFFF;
+        size_t room = size - bytes;
         if (c < 0x80) {
-            if (bytes + 1 > size)
+            if (room < 1)
                 break;
-            destination[bytes++] = (char)c;
-            continue;
+            out[bytes++] = (uint8_t)c;
+        } else if (c < 0x800) {
+            if (room < 2)
+                break;
+            out[bytes] = (uint8_t)(0xC0 | (c >> 6));
+            out[bytes + 1] = (uint8_t)(0x80 | (c & 0x3F));
+            bytes += 2;
+        } else if (c < 0x10000) {
+            if (room < 3)
+                break;
+            out[bytes] = (uint8_t)(0xE0 | (c >> 12));
+            out[bytes + 1] = (uint8_t)(0x80 | ((c >> 6) & 0x3F));
+            out[bytes + 2] = (uint8_t)(0x80 | (c & 0x3F));
+            bytes += 3;
+        } else {
+            int length = utf8Length31(c);
+            if (room < (size_t)length)
+                break;
+            encode(destination + bytes, c, length);
+            bytes += (size_t)length;
         }
-        int length = utf8Length31(c);
-        if (bytes + (size_t)length > size)
-            break;
-        encode(destination + bytes, c, length);
-        bytes += (size_t)length;
     }
     if (bytes < size)
         destination[bytes] = '\0';

@@ -7,7 +7,6 @@
 
 #include <stdio.h>
 #include <string.h>
-#include <sys/resource.h>
 
 using kutest::runInChild;
 
@@ -123,21 +122,26 @@ TEST(kuFatalError, NullReasonAndLogRecords)
 TEST(kuFatalError, FailedAllocationReportsRequestedSize)
 {
     kutest::LogCapture log;
-    auto r = runInChild([] {
-        // Make the allocator fail for a request that is still plausible.
-        struct rlimit limit = {256u << 20, 256u << 20};
-        setrlimit(RLIMIT_AS, &limit);
-        kuMalloc((size_t)1 << 30);
-    });
+    // More than half the address space: no allocator can satisfy it.
+    static volatile size_t huge = SIZE_MAX / 2 + 1;
+    auto r = runInChild([] { kuMalloc(huge); });
     EXPECT_EQ(255, r.exitStatus);
     char expected[128];
     snprintf(expected, sizeof expected, "kuFatalError\nkuFatalError: memory:malloc (size=%lu)\n",
-             (unsigned long)1 << 30);
+             (unsigned long)huge);
     EXPECT_EQ(expected, r.out);
     auto lines = log.lines();
     ASSERT_EQ(2u, lines.size());
     EXPECT_EQ("KU 1 0 kuLog/Log:449: Fatal Error 'memory:malloc'", lines[0]);
-    EXPECT_EQ("KU 1 0 kuLog/Log:449:  (size=1073741824)", lines[1]);
+    EXPECT_EQ("KU 1 0 kuLog/Log:449:  (size=" + std::to_string((unsigned long)huge) + ")",
+              lines[1]);
+
+    auto re = runInChild([] {
+        void *block = kuMalloc(16);
+        kuRealloc(block, huge);
+    });
+    EXPECT_EQ(255, re.exitStatus);
+    EXPECT_NE(std::string::npos, re.out.find("memory:realloc (size="));
 }
 
 TEST(kuFatalError, AssertionLogsBreaksAndEndsWithItsExpression)

@@ -1,0 +1,259 @@
+#include <kuvanaTools/kuCStringParser.h>
+#include <kuvanaTools/kuMemory.h>
+
+#include "support/OwnedText.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string.h>
+#include <vector>
+
+namespace {
+
+using kutest::take;
+
+using Tokens = std::vector<std::string>;
+
+// The token texts; also checks that the chain agrees with first, last and
+// count, and that every token is a view into source.
+Tokens texts(kuCStringTokenList *list, const char *source)
+{
+    Tokens out;
+    const kuCStringToken *last = nullptr;
+    for (const kuCStringToken *t = list->first; t != nullptr; t = t->next) {
+        EXPECT_TRUE(t->text >= source && t->text + t->length <= source + strlen(source));
+        out.emplace_back(t->text, t->length);
+        last = t;
+    }
+    EXPECT_EQ(list->last, last);
+    EXPECT_EQ(list->count, out.size());
+    kuCStringParser_Delete(list);
+    return out;
+}
+
+Tokens split(const char *s, const char *delimiter = ",", char escape = '\0')
+{
+    return texts(
+        kuCStringParser_TokenizeEscaped(s, 0, strlen(s), delimiter, strlen(delimiter), escape),
+        s);
+}
+
+Tokens splitQuoted(const char *s, const char *delimiter = ",")
+{
+    return texts(kuCStringParser_TokenizeQuoted(s, 0, strlen(s), delimiter, strlen(delimiter)),
+                 s);
+}
+
+Tokens quotedList(const char *s)
+{
+    return texts(kuCStringParser_TokenizeQuotedList(s, 0, strlen(s)), s);
+}
+
+} // namespace
+
+TEST(kuCStringParser, Tokenizers)
+{
+    EXPECT_EQ((Tokens{"a", "", "b"}), split("a,,b"));
+    EXPECT_EQ((Tokens{"a", ""}), split("a,"));
+    EXPECT_EQ((Tokens{""}), split(""));
+    EXPECT_EQ((Tokens{"a", "b", "c"}), split("a::b::c", "::"));
+    EXPECT_EQ((Tokens{"a:"}), split("a:", "::")); // cut by the end of the range
+    EXPECT_EQ((Tokens{"a,b"}), split("a,b", ""));  // an empty delimiter never cuts
+
+    // Escapes stay in the text; an escape at the end, or before the range, is harmless.
+    EXPECT_EQ((Tokens{"a\\,b", "c"}), split("a\\,b,c", ",", '\\'));
+    EXPECT_EQ((Tokens{"a\\,"}), split("a\\,", ",", '\\'));
+    const char *s = "x\\,a,b,yy";
+    EXPECT_EQ((Tokens{"", "a", ""}),
+              texts(kuCStringParser_TokenizeEscaped(s, 2, 5, ",", 1, '\\'), s));
+    EXPECT_EQ((Tokens{"a", "b"}), texts(kuCStringParser_TokenizeQuoted(s, 3, 3, ",", 1), s));
+    EXPECT_EQ((Tokens{""}), texts(kuCStringParser_Tokenize(s, 5, 3, ",", 1), s));
+
+    // Quotes: only the first quote character met quotes; unclosed runs to the end.
+    EXPECT_EQ((Tokens{"x=\"1,2\"", "y"}), splitQuoted("x=\"1,2\",y"));
+    EXPECT_EQ((Tokens{"'a'", "\"b", "c\""}), splitQuoted("'a',\"b,c\""));
+    EXPECT_EQ((Tokens{"a", "'b,c"}), splitQuoted("a,'b,c"));
+    EXPECT_EQ((Tokens{"'a", ""}), splitQuoted("'a'", "'")); // a closing quote can cut
+
+    kuCStringTokenList *none = kuCStringParser_Tokenize(nullptr, 0, 10, ",", 1);
+    ASSERT_EQ(1u, none->count);
+    EXPECT_EQ(0u, none->first->length);
+    kuCStringParser_Delete(none);
+    kuCStringParser_Delete(nullptr);
+}
+
+TEST(kuCStringParser, QuotedListAndListContains)
+{
+    EXPECT_EQ((Tokens{"a", "b", "c"}), quotedList(" 'a' ,\t\"b\" , c "));
+    EXPECT_EQ((Tokens{"'x'y\"", "z"}), quotedList("'x'y\", z"));
+    EXPECT_EQ((Tokens{"", "", "'"}), quotedList(" ,'', ' "));
+
+    EXPECT_EQ(1, kuCStringParser_ListContains("eth0, 'wlan0' ,lo", ",", "wlan0"));
+    EXPECT_EQ(0, kuCStringParser_ListContains("eth0, 'wlan0' ,lo", ",", "wlan"));
+    EXPECT_EQ(0, kuCStringParser_ListContains("eth0", ",", "ETH0"));
+    EXPECT_EQ(1, kuCStringParser_ListContains("a; b", "; ", "b"));
+    EXPECT_EQ(1, kuCStringParser_ListContains("a,,b", ",", ""));
+    EXPECT_EQ(0, kuCStringParser_ListContains(nullptr, ",", "a"));
+}
+
+TEST(kuCStringParser, DelimiterSurroundTrimAndSets)
+{
+    EXPECT_EQ(1, kuCStringParser_IsDelimiter("a::b", 1, 4, "::", 2));
+    EXPECT_EQ(0, kuCStringParser_IsDelimiter("a::b", 1, 2, "::", 2));
+    EXPECT_EQ(1, kuCStringParser_IsDelimiter("a::b", 4, 4, "", 0));
+    EXPECT_EQ(0, kuCStringParser_IsDelimiter("a::b", 5, 4, "", 0));
+    EXPECT_EQ(0, kuCStringParser_IsDelimiter("a::b", 3, SIZE_MAX, "::", SIZE_MAX));
+
+    EXPECT_EQ(0, kuCStringParser_IsSurrounded("\"a\"b\"", 5, '"', '"', 0));
+    EXPECT_EQ(1, kuCStringParser_IsSurrounded("\"a\"b\"", 5, '"', '"', 1));
+    EXPECT_EQ(1, kuCStringParser_IsSurrounded("\"\"", 2, '"', '"', 0));
+    EXPECT_EQ(0, kuCStringParser_IsSurrounded("\"", 1, '"', '"', 1));
+    EXPECT_EQ(0, kuCStringParser_IsSurrounded(nullptr, 2, '"', '"', 1));
+
+    EXPECT_EQ(1, kuCStringParser_ContainsOneOf("ab c", 4, " #"));
+    EXPECT_EQ(0, kuCStringParser_ContainsOneOf("ab c", 2, " #"));
+    EXPECT_EQ(0, kuCStringParser_ContainsOneOf("a\0b", 3, "x"));
+
+    const char *set = "\"'\\";
+    auto quote = [set](const char *text, char open, char close) {
+        return take(kuCStringParser_EscapeAndSurround(text, strlen(text), set, '\\', open, close));
+    };
+    EXPECT_EQ("\"a\\\"b\"", quote("a\"b", '"', '"'));
+    EXPECT_EQ("[\\\\x\\']", quote("\\x'", '[', ']'));
+    EXPECT_EQ("\"\"", quote("", '"', '"'));
+
+    EXPECT_EQ("a b", take(kuCStringParser_Trim(" \t a b\r\n ", 9, 1, 1)));
+    EXPECT_EQ("", take(kuCStringParser_Trim(" \v\f ", 4, 1, 1)));
+    EXPECT_EQ("ab", take(kuCStringParser_Trim(" ab cd", 3, 1, 1))); // only the length is read
+    EXPECT_EQ("\xa0x", take(kuCStringParser_Trim("\xa0x", 2, 1, 1)));
+    EXPECT_EQ("<null>", take(kuCStringParser_Trim(nullptr, 3, 1, 1)));
+}
+
+TEST(kuCStringParser, Match)
+{
+    EXPECT_EQ(1, kuCStringParser_Match("*.MP3", "song.mp3"));
+    EXPECT_EQ(0, kuCStringParser_Match("Song*", "song.mp3"));
+    EXPECT_EQ(1, kuCStringParser_Match("?ong*", "song.mp3"));
+    EXPECT_EQ(0, kuCStringParser_MatchEx("?oNG*", "song.mp3", 0, '\0'));
+    EXPECT_EQ(1, kuCStringParser_Match("*", ""));
+    EXPECT_EQ(0, kuCStringParser_Match("", "a"));
+    EXPECT_EQ(1, kuCStringParser_Match("a\\*", "a*"));
+    EXPECT_EQ(0, kuCStringParser_Match("a\\", "a\\")); // a trailing '\' never matches
+
+    EXPECT_EQ(1, kuCStringParser_Match("*[^0-9]x", "ax"));
+    EXPECT_EQ(0, kuCStringParser_Match("*[^0-9]x", "5x"));
+    EXPECT_EQ(1, kuCStringParser_Match("*[]]", "]"));
+    EXPECT_EQ(0, kuCStringParser_Match("[a-z]*", "abc"));
+    EXPECT_EQ(1, kuCStringParser_Match("?[a-]", "x-"));
+    EXPECT_EQ(1, kuCStringParser_Match("?[a-c-e]", "x-"));
+    EXPECT_EQ(0, kuCStringParser_Match("?[A-Z]", "xa")); // classes compare exactly
+    EXPECT_EQ(1, kuCStringParser_Match("?[\x80-\xff]", "x\xc3"));
+    // An unclosed class never matches and nothing past the pattern is read.
+    EXPECT_EQ(0, kuCStringParser_Match("*[ab", "a"));
+    EXPECT_EQ(0, kuCStringParser_Match("?[a-", "xa"));
+    EXPECT_EQ(0, kuCStringParser_Match("*[]", "]"));
+
+    EXPECT_EQ(1, kuCStringParser_MatchEx("a*c", "abc/def", 1, '/'));
+    EXPECT_EQ(1, kuCStringParser_MatchEx("abc", "abc/def", 1, '/'));
+    EXPECT_EQ(1, kuCStringParser_MatchEx("ab*", "abc/def", 1, '/'));
+    EXPECT_EQ(0, kuCStringParser_MatchEx("a*f", "abc/def", 1, '/'));
+    EXPECT_EQ(0, kuCStringParser_MatchEx("abc/def", "abc/def", 1, '/'));
+}
+
+TEST(kuCStringParser, LongInputsStayCheap)
+{
+    // Many stars against a text that almost matches: exponential time or deep
+    // recursion without the right backtracking.
+    std::string pattern;
+    for (int i = 0; i < 5000; i++)
+        pattern += "*a";
+    pattern += "*b";
+    std::string text(20000, 'a');
+    EXPECT_EQ(0, kuCStringParser_Match(pattern.c_str(), text.c_str()));
+    text += 'b';
+    EXPECT_EQ(1, kuCStringParser_Match(pattern.c_str(), text.c_str()));
+
+    std::string list;
+    for (int i = 0; i < 100000; i++)
+        list += "'x,y',";
+    kuCStringTokenList *tokens = kuCStringParser_TokenizeQuotedList(list.c_str(), 0, list.size());
+    EXPECT_EQ(100001u, tokens->count);
+    EXPECT_EQ("x,y", std::string(tokens->first->text, tokens->first->length));
+    kuCStringParser_Delete(tokens);
+}
+
+namespace {
+
+// The matcher as first described, classes left out: recursive, with the
+// three results match, no match and abort. The library's iterative matcher
+// must agree with it.
+enum Result { kMatch, kNoMatch, kAbort };
+
+Result reference(const unsigned char *t, const unsigned char *p, bool ignoreCase,
+                 unsigned char stop)
+{
+    auto end = [stop](const unsigned char *at) { return *at == 0 || *at == stop; };
+    for (; *p != 0; t++, p++) {
+        if (end(t) && *p != '*')
+            return kAbort;
+        if (*p == '*') {
+            while (*p == '*')
+                p++;
+            if (*p == 0)
+                return kMatch;
+            for (;; t++) {
+                Result r = reference(t, p, ignoreCase, stop);
+                if (r != kNoMatch)
+                    return r;
+                if (end(t))
+                    return kAbort;
+            }
+        }
+        if (*p == '?')
+            continue;
+        if (*p == '\\' && *++p == 0)
+            return kAbort;
+        if (ignoreCase ? tolower(*p) != tolower(*t) : *p != *t)
+            return kNoMatch;
+    }
+    return end(t) ? kMatch : kNoMatch;
+}
+
+int referenceMatch(const char *pattern, const char *text, bool ignoreCase, char stop)
+{
+    if (strcmp(pattern, "*") == 0)
+        return 1;
+    if (pattern[0] != '*' && pattern[0] != '?' && pattern[0] != text[0])
+        return 0;
+    return reference((const unsigned char *)text, (const unsigned char *)pattern, ignoreCase,
+                     (unsigned char)stop) == kMatch;
+}
+
+} // namespace
+
+TEST(kuCStringParser, MatchAgreesWithTheRecursiveDefinition)
+{
+    const char patternBytes[] = "aAb*?\\/";
+    const char textBytes[] = "aAb\\/";
+    uint32_t seed = 12345;
+    auto next = [&seed](uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    for (int i = 0; i < 200000; i++) {
+        char pattern[10], text[10];
+        size_t pn = next(9), tn = next(9);
+        for (size_t k = 0; k < pn; k++)
+            pattern[k] = patternBytes[next(sizeof patternBytes - 1)];
+        for (size_t k = 0; k < tn; k++)
+            text[k] = textBytes[next(sizeof textBytes - 1)];
+        pattern[pn] = text[tn] = 0;
+        bool ignoreCase = next(2) == 0;
+        char stop = next(3) == 0 ? '/' : '\0';
+        ASSERT_EQ(referenceMatch(pattern, text, ignoreCase, stop),
+                  kuCStringParser_MatchEx(pattern, text, ignoreCase, stop))
+            << "pattern '" << pattern << "' text '" << text << "' ignoreCase " << ignoreCase
+            << " stop " << (stop != 0);
+    }
+}

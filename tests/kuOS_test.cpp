@@ -1,0 +1,245 @@
+// The POSIX platform layer's own behaviour.
+#include <platform/kuOS.h>
+
+#include "support/TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <dlfcn.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+// Records which paths were flushed to disk, then flushes for real.
+static std::vector<std::string> gSynced;
+extern "C" int fsync(int fd)
+{
+    char link[64], target[PATH_MAX];
+    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    ssize_t n = readlink(link, target, sizeof target - 1);
+    if (n > 0)
+        gSynced.push_back(std::string(target, (size_t)n));
+    static auto real = (int (*)(int))dlsym(RTLD_NEXT, "fsync");
+    return real(fd);
+}
+
+namespace {
+std::string normalize(const char *path, uint32_t flags, const char *base)
+{
+    char *n = kuPath_Normalize(path, flags, 0, base);
+    std::string s = n != nullptr ? n : "(null)";
+    free(n);
+    return s;
+}
+bool synced(const std::string &path)
+{
+    char real[PATH_MAX];
+    std::string want = realpath(path.c_str(), real) != nullptr ? real : path;
+    for (const std::string &s : gSynced)
+        if (s == want)
+            return true;
+    return false;
+}
+} // namespace
+
+TEST(kuOSLog, LineFormatLevelsAndNewlines)
+{
+    kutest::LogCapture log;
+    _kuLog_Level.level = 2;
+    EXPECT_NE(0, kuLog_WillLog(1, 23));
+    EXPECT_EQ(0, kuLog_WillLog(2, 23));
+    EXPECT_EQ(nullptr, kuLog_Begin(2, 23));
+
+    kuLogRecord *r = kuLog_Begin(1, 23);
+    ASSERT_NE(nullptr, r);
+    r->source = "kuvanaTools/kuINIFile";
+    r->line = 77;
+    kuLog_Append_F("value %d", 5);
+    kuLog_Append_F(" and %s\n", "more");
+    kuLog_End(r);
+
+    r = kuLog_Begin(1, 99);
+    r->source = "src";
+    r->line = 1;
+    kuLog_Append_F("no newline");
+    kuLog_End(r);
+    kuLog_Append_F("ignored: no open record");
+    kuLog_End(nullptr);
+
+    EXPECT_EQ("KU 1 23 kuvanaTools/kuINIFile:77: value 5 and more\n"
+              "KU 1 99 src:1: no newline\n",
+              log.text());
+}
+
+TEST(kuOSLog, LongTextIsCutNotOverrun)
+{
+    kutest::LogCapture log;
+    kuLogRecord *r = kuLog_Begin(1, 0);
+    ASSERT_NE(nullptr, r);
+    r->source = "s";
+    std::string big(10000, 'x');
+    kuLog_Append_F("%s", big.c_str());
+    kuLog_Append_F("%s", big.c_str());
+    kuLog_End(r);
+    std::string text = log.text();
+    EXPECT_LT(text.size(), 4200u);
+    EXPECT_EQ('\n', text.back());
+}
+
+TEST(kuOSFile, FlagsModesAndDurability)
+{
+    kutest::TempDir dir;
+    std::string path = dir.file("data.bin");
+    kuFile *f = reinterpret_cast<kuFile *>(1);
+    EXPECT_EQ(-1, kuFile_Open(path.c_str(), 1, 1, &f)); // reading needs an existing file
+    EXPECT_EQ(nullptr, f);
+    EXPECT_EQ(0, kuFile_Exists(path.c_str()));
+
+    mode_t old = umask(022);
+    gSynced.clear();
+    ASSERT_EQ(0, kuFile_Open(path.c_str(), 50, 3, &f));
+    EXPECT_EQ(5, kuFile_Write(f, "hello", 5));
+    EXPECT_EQ(0, kuFile_Close(f));
+    umask(old);
+    EXPECT_TRUE(synced(path)) << "a written file is flushed on close";
+    struct stat st;
+    ASSERT_EQ(0, stat(path.c_str(), &st));
+    EXPECT_EQ(0644u, st.st_mode & 0777);
+
+    // Truncating open replaces the content.
+    ASSERT_EQ(0, kuFile_Open(path.c_str(), 50, 3, &f));
+    EXPECT_EQ(2, kuFile_Write(f, "ok", 2));
+    EXPECT_EQ(0, kuFile_Close(f));
+
+    ASSERT_EQ(0, kuFile_Open(path.c_str(), 1, 1, &f));
+    char buffer[16];
+    EXPECT_EQ(2, kuFile_Read(f, buffer, sizeof buffer));
+    EXPECT_EQ(0, kuFile_Read(f, buffer, sizeof buffer));
+    EXPECT_EQ(-1, kuFile_Write(f, "x", 1)); // opened for reading only
+    gSynced.clear();
+    EXPECT_EQ(0, kuFile_Close(f));
+    EXPECT_FALSE(synced(path)) << "reading does not flush";
+
+    gSynced.clear();
+    std::string moved = dir.file("moved.bin");
+    EXPECT_EQ(0, kuFile_Rename(path.c_str(), moved.c_str()));
+    EXPECT_TRUE(synced(dir.path())) << "rename flushes the directory entry";
+    EXPECT_EQ(0, kuFile_Exists(path.c_str()));
+    EXPECT_NE(0, kuFile_Exists(moved.c_str()));
+    gSynced.clear();
+    EXPECT_EQ(0, kuFile_Remove(moved.c_str()));
+    EXPECT_TRUE(synced(dir.path()));
+    EXPECT_EQ(-1, kuFile_Remove(moved.c_str()));
+    EXPECT_EQ(-1, kuFile_Rename(moved.c_str(), path.c_str()));
+
+    EXPECT_EQ(-1, kuFile_Open(nullptr, 1, 1, &f));
+    EXPECT_EQ(-1, kuFile_Open(path.c_str(), 0, 0, &f));
+    EXPECT_EQ(-1, kuFile_Close(nullptr));
+}
+
+TEST(kuOSPath, NormalizeIsLexical)
+{
+    EXPECT_EQ("/a/c", normalize("/a/./b/../c/", 0, nullptr));
+    EXPECT_EQ("/", normalize("//..//.", 0, nullptr));
+    EXPECT_EQ("/x", normalize("/../x", 0, nullptr));
+    EXPECT_EQ("a/b", normalize("a//b/", KUPATH_KEEP_RELATIVE, nullptr));
+    EXPECT_EQ("../x", normalize("a/../../x", KUPATH_KEEP_RELATIVE, ""));
+    EXPECT_EQ("../..", normalize("../..", KUPATH_KEEP_RELATIVE, nullptr));
+    EXPECT_EQ(".", normalize("a/..", KUPATH_KEEP_RELATIVE, nullptr));
+    EXPECT_EQ("/base/dir/f.ini", normalize("dir/./f.ini", 0, "/base"));
+    char cwd[PATH_MAX];
+    ASSERT_NE(nullptr, getcwd(cwd, sizeof cwd));
+    EXPECT_EQ(std::string(cwd) + "/f.ini", normalize("f.ini", 0, nullptr));
+    EXPECT_EQ("(null)", normalize("", 0, nullptr));
+    EXPECT_EQ("(null)", normalize(nullptr, 0, nullptr));
+    EXPECT_NE(0, kuPath_IsAbsolute("/x"));
+    EXPECT_EQ(0, kuPath_IsAbsolute("x"));
+    EXPECT_EQ(0, kuPath_IsAbsolute(nullptr));
+}
+
+TEST(kuOSSystem, EnvironmentLocaleRandomMutex)
+{
+    setenv("KU_OS_TEST_VALUE", "abc", 1);
+    char *v = kuPlatform_getenv("KU_OS_TEST_VALUE");
+    EXPECT_STREQ("abc", v);
+    free(v);
+    EXPECT_EQ(nullptr, kuPlatform_getenv("KU_OS_TEST_UNSET_NAME"));
+
+    char tag[16];
+    setenv("LC_ALL", "de_DE.UTF-8@euro", 1);
+    EXPECT_STREQ("de-DE", kuLocale_Get(tag, sizeof tag));
+    EXPECT_EQ(nullptr, kuLocale_Get(tag, 5));
+    setenv("LC_ALL", "C", 1);
+    EXPECT_STREQ("en-US", kuLocale_Get(tag, sizeof tag));
+    unsetenv("LC_ALL");
+
+    kuOSRand_SetSeed(1234);
+    uint32_t a = kuOSRand_Rand(), b = kuOSRand_Rand();
+    kuOSRand_SetSeed(1234);
+    EXPECT_EQ(a, kuOSRand_Rand());
+    EXPECT_EQ(b, kuOSRand_Rand());
+    kuOSRand_SetSeed(0);
+    EXPECT_NE(kuOSRand_Rand(), kuOSRand_Rand()); // zero is not a stuck state
+
+    kuMutex *m = kuMutex_New();
+    ASSERT_NE(nullptr, m);
+    EXPECT_EQ(0, kuMutex_Lock(m));
+    EXPECT_EQ(0, kuMutex_Lock(m)); // recursive
+    EXPECT_EQ(0, kuMutex_Unlock(m));
+    EXPECT_EQ(0, kuMutex_Unlock(m));
+    kuMutex_Delete(m);
+    EXPECT_EQ(-1, kuMutex_Lock(nullptr));
+
+    uint8_t mac[6];
+    int rc = kuMACAddress_Get(0, mac);
+    EXPECT_TRUE(rc == 0 || rc == -1);
+    EXPECT_EQ(-1, kuMACAddress_Get(-1, mac));
+}
+
+TEST(kuOSSocket, AddressesLoopbackAndCloseWakesAccept)
+{
+    EXPECT_EQ(0x0A000002u, kuSocketGetAddressFromDotForm("10.0.0.2"));
+    EXPECT_EQ(0u, kuSocketGetAddressFromDotForm("10.0.0"));
+    EXPECT_EQ(0u, kuSocketGetAddressFromDotForm(nullptr));
+    EXPECT_EQ(0x7F000001u, kuSocketGetAddressByName("127.0.0.1"));
+    EXPECT_EQ(0x7F000001u, kuSocketMapLocalIPAddressToLoopBack(nullptr, 0x7F000001u));
+    EXPECT_EQ(0x08080808u, kuSocketMapLocalIPAddressToLoopBack(nullptr, 0x08080808u));
+
+    uint32_t *list = nullptr;
+    int n = kuSocketGetIPAddressList(nullptr, &list, KUOS_IPLIST_WITH_LOOPBACK);
+    bool loopback = false;
+    for (int i = 0; i < n; i++)
+        loopback = loopback || list[i] == 0x7F000001u;
+    EXPECT_TRUE(loopback);
+    free(list);
+    n = kuSocketGetLocalHostIPAddressList(nullptr, &list, 0);
+    ASSERT_EQ(1, n);
+    EXPECT_EQ(0x7F000001u, list[0]);
+    free(list);
+
+    int32_t server = kuSocketOpen_Debug(KUOS_AF_INET, KUOS_SOCK_STREAM, KUOS_IPPROTO_TCP, "test");
+    ASSERT_GE(server, 0);
+    EXPECT_EQ(0, kuSocketSetReuseAddress_Debug(server, 1, "test"));
+    kuSocketAddressIPv4 address = {};
+    address.family = KUOS_AF_INET;
+    address.address = htonl(0x7F000001u);
+    ASSERT_EQ(0, kuSocketBind_Debug(server, &address, sizeof address, "test"));
+    ASSERT_EQ(0, kuSocketListen_Debug(server, 1, "test"));
+
+    int32_t accepted = 0;
+    std::thread waiter([&] { accepted = kuSocketAccept_Debug(server, nullptr, nullptr, "test"); });
+    usleep(50 * 1000);
+    EXPECT_EQ(0, kuSocketClose_Debug(server, "test"));
+    waiter.join();
+    EXPECT_EQ(-1, accepted);
+
+    kuSocketQOS *qos = kuSocketQOS_New(nullptr);
+    EXPECT_NE(nullptr, qos);
+    kuSocketQOS_Delete(qos);
+}

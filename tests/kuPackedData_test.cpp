@@ -1,0 +1,376 @@
+#include <kuvanaTools/kuMemory.h>
+#include <kuvanaTools/kuPackedData.h>
+
+#include "support/TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using Entry = std::vector<std::pair<uint16_t, std::string>>;
+
+uint32_t le32(const uint8_t *p)
+{
+    return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24;
+}
+
+uint16_t le16(const uint8_t *p)
+{
+    return (uint16_t)(p[0] | p[1] << 8);
+}
+
+kuPackedData *build(uint32_t slots, const std::vector<Entry> &entries)
+{
+    kuPackedData *data = kuPackedData_New(slots);
+    for (const Entry &entry : entries) {
+        kuPackedData_AddNewEntry(data);
+        for (const auto &tag : entry)
+            kuPackedData_AddData(data, tag.first, tag.second.data(), (uint32_t)tag.second.size());
+    }
+    return data;
+}
+
+// Parses the block independently: slots in order, entries back to back from
+// the end of the slot table, tags padded to even lengths, nothing after the
+// last entry; then every reader agrees with the model.
+void expectBlock(const kuPackedData *data, const std::vector<Entry> &model, uint32_t slots)
+{
+    const uint8_t *block = data->block;
+    ASSERT_EQ(slots, le32(block + 4));
+    ASSERT_EQ(slots, kuPackedData_GetEntryCount(data));
+    uint32_t position = 8 + 4 * slots;
+    for (uint32_t i = 0; i < slots; i++) {
+        if (i >= model.size()) {
+            ASSERT_EQ(0xFFFFFFFF, le32(block + 8 + 4 * i)) << "slot " << i;
+            continue;
+        }
+        ASSERT_EQ(position, le32(block + 8 + 4 * i)) << "entry " << i;
+        ASSERT_EQ(model[i].size(), le16(block + position));
+        ASSERT_EQ(model[i].size(), kuPackedData_GetTagCount(data, i));
+        position += 2;
+        for (const auto &tag : model[i]) {
+            ASSERT_EQ(tag.second.size(), le16(block + position));
+            ASSERT_EQ(tag.first, le16(block + position + 2));
+            ASSERT_EQ(tag.second,
+                      std::string((const char *)block + position + 4, tag.second.size()));
+            position += 4 + (uint32_t)tag.second.size() + (tag.second.size() & 1);
+        }
+        for (uint16_t id = 0; id < 6; id++) {
+            auto first = std::find_if(model[i].begin(), model[i].end(),
+                                      [&](const auto &tag) { return tag.first == id; });
+            uint32_t length = 99;
+            const char *got = (const char *)kuPackedData_GetData(data, i, id, &length);
+            if (first == model[i].end())
+                ASSERT_TRUE(got == nullptr && length == 0);
+            else
+                ASSERT_EQ(first->second, std::string(got, length));
+        }
+    }
+    ASSERT_EQ(position, data->usedSize);
+    ASSERT_LT(data->usedSize, data->allocatedSize + 1);
+}
+
+} // namespace
+
+TEST(kuPackedData, BlockLayoutOfOneTag)
+{
+    kuPackedData *data = kuPackedData_New(2);
+    ASSERT_NE(nullptr, data);
+    EXPECT_EQ(384u, kuPackedData_GetMemoryUsage(data));
+    EXPECT_EQ(0u, kuPackedData_AddData(data, 7, "abc", 3)); // no entry yet
+    EXPECT_EQ(16u, data->usedSize);
+    EXPECT_EQ(18u, kuPackedData_AddNewEntry(data));
+    EXPECT_EQ(26u, kuPackedData_AddData(data, 7, "abc", 3));
+    EXPECT_EQ(nullptr, kuPackedData_GetData(data, 1, 7, nullptr));
+    EXPECT_EQ(nullptr, kuPackedData_GetData(data, 5, 7, nullptr));
+
+    uint8_t *block = (uint8_t *)kuPackedData_TakeData(data);
+    // 26 bytes: size, N, two offsets, then the entry; the pad byte is free.
+    const uint8_t expected[] = {0x1A, 0, 0, 0, 2, 0, 0, 0, 0x10, 0, 0,   0,   0xFF,
+                                0xFF, 0xFF, 0xFF, 1, 0, 3, 0, 7, 0, 'a', 'b', 'c'};
+    EXPECT_EQ(0, memcmp(expected, block, sizeof expected));
+    EXPECT_EQ(nullptr, kuPackedData_TakeData(data));
+    EXPECT_EQ(0u, kuPackedData_AddNewEntry(data));
+
+    // Taken back in, it resumes at the last started entry.
+    kuPackedData_PutData(data, block);
+    EXPECT_EQ(26u, kuPackedData_GetMemoryUsage(data));
+    EXPECT_EQ(1u, data->currentEntry);
+    kuPackedData_Free(data);
+
+    block = (uint8_t *)kuPackedData_S_TakeEmptyData();
+    EXPECT_EQ(0, memcmp("\x08\0\0\0\0\0\0\0", block, 8));
+    kuPackedData_Free(kuPackedData_NewData(block));
+    // A block size past 4 GiB cannot be represented: reported, not fatal.
+    EXPECT_EQ(nullptr, kuPackedData_New(0xFFFFFFFF));
+    EXPECT_EQ(nullptr, kuPackedData_NewData(nullptr));
+    EXPECT_EQ(nullptr, kuPackedData_Duplicate(nullptr));
+}
+
+TEST(kuPackedData, GrowthAllowsForTheEntriesToCome)
+{
+    kuPackedData *data = build(3, {{}});
+    std::string big(600, 'b');
+    // 22 used, 604 more: 512 + 128 + 604 + (3 + 1 - 1) x (512 / 1).
+    kuPackedData_AddData(data, 1, big.data(), 600);
+    EXPECT_EQ(2780u, kuPackedData_GetMemoryUsage(data));
+    EXPECT_EQ(2780u, le32(data->block)); // while building, word 0 is the allocation
+    uint32_t size = 0;
+    kuPackedData_PeekData(data, &size);
+    EXPECT_EQ(626u, size);
+    EXPECT_EQ(626u, le32(data->block));
+    kuPackedData_Free(data);
+
+    // Growth starts when the used size would reach the allocation.
+    for (uint32_t length : {108u, 110u}) {
+        kuPackedData *tight = build(0, {{}}); // 128 bytes, 14 used, 1 slot
+        std::string fill(length, 'f');
+        kuPackedData_AddData(tight, 1, fill.data(), length);
+        // 128 + 128 + 114 + (1 + 1 - 1) x (128 / 1)
+        EXPECT_EQ(length == 108 ? 128u : 498u, tight->allocatedSize);
+        expectBlock(tight, {{{1, fill}}}, 1);
+        kuPackedData_Free(tight);
+    }
+}
+
+TEST(kuPackedData, TypedReads)
+{
+    kuPackedData *data = build(1, {{{1, std::string("text", 5)},
+                                    {2, "\x34\x12"},
+                                    {3, "\x78\x56\x34\x12"},
+                                    {4, "\xAB"},
+                                    {5, "raw"}}}); // no terminator
+    uint32_t length = 0;
+    EXPECT_STREQ("text", kuPackedData_GetDataStr(data, 0, 1, &length));
+    EXPECT_EQ(5u, length);
+    for (uint16_t tag : {5, 9}) {
+        EXPECT_STREQ("", kuPackedData_GetDataStr(data, 0, tag, &length));
+        EXPECT_EQ(0u, length);
+    }
+    EXPECT_EQ(0x1234, kuPackedData_GetDataAsUInt16(data, 0, 2));
+    EXPECT_EQ(0x5678, kuPackedData_GetDataAsUInt16(data, 0, 3));
+    EXPECT_EQ(0x12345678u, kuPackedData_GetDataAsUInt32(data, 0, 3));
+    EXPECT_EQ(0x1234u, kuPackedData_GetDataAsUInt32(data, 0, 2)); // shorter: what it holds
+    EXPECT_EQ(0xABu, kuPackedData_GetDataAsUInt32(data, 0, 4));
+    EXPECT_EQ(0u, kuPackedData_GetDataAsUInt32(data, 1, 3));
+
+    // Refused tags write nothing.
+    uint32_t used = data->usedSize;
+    std::string longest(65536, 'x');
+    EXPECT_EQ(0u, kuPackedData_AddData(data, 6, longest.data(), 65536));
+    EXPECT_EQ(0u, kuPackedData_AddData(data, 6, nullptr, 1));
+    EXPECT_EQ(used, data->usedSize);
+    EXPECT_EQ(used + 4 + 65536, kuPackedData_AddData(data, 6, longest.data(), 65535));
+    kuPackedData_Free(data);
+}
+
+TEST(kuPackedData, Arrays)
+{
+    kuArray *names = kuArray_New();
+    kuArray_SetFreeFunc(names, kuStringArray_FreeFunc);
+    kuArray_Append(names, kuStrdup("alpha"));
+    kuArray_Append(names, kuStrdup("beta"));
+    kuPackedData *data = build(1, {{}});
+    kuPackedData_AddArray(data, 1, names, kuStringArray_FlattenerFunc);
+    kuPackedData_AddArray(data, 2, nullptr, kuStringArray_FlattenerFunc);
+    // A count larger than the tag holds stops at its end; the unterminated
+    // last string is cut there.
+    const char lying[] = {9, 0, 0, 0, 'h', 'i', 0, 'y', 'o'};
+    kuPackedData_AddData(data, 3, lying, sizeof lying);
+    uint32_t length = 99;
+    kuPackedData_GetData(data, 0, 2, &length);
+    EXPECT_EQ(0u, length); // an empty array is an empty tag
+
+    const std::vector<std::vector<std::string>> expected = {
+        {}, {"alpha", "beta"}, {}, {"hi", "yo"}};
+    for (uint16_t tag = 0; tag < 4; tag++) {
+        kuArray *back = kuPackedData_GetDataArray(data, 0, tag, kuStringArray_UnFlattenerFunc);
+        kuArray_SetFreeFunc(back, kuStringArray_FreeFunc);
+        std::vector<std::string> got;
+        for (uint32_t i = 0; i < kuArray_GetCount(back); i++)
+            got.push_back((const char *)kuArray_At(back, i));
+        EXPECT_EQ(expected[tag], got) << "tag " << tag;
+        kuArray_Delete(back);
+    }
+    kuPackedData_Free(data);
+    kuArray_Delete(names);
+}
+
+TEST(kuPackedData, MoveDataKeepsOffsetsTrue)
+{
+    kuPackedData *data = build(2, {{{1, "ab"}}, {{2, "cd"}}});
+    uint32_t entry1 = le32(data->block + 12);
+    kuPackedData_MoveData(data, entry1, 6);
+    EXPECT_EQ(entry1 + 6, le32(data->block + 12));
+    kuPackedData_MoveData(data, entry1 + 6, -6);
+    kuPackedData_MoveData(data, 16, -1);                // into the slot table: nothing
+    kuPackedData_MoveData(data, data->usedSize + 1, 4); // from past the end: nothing
+    expectBlock(data, {{{1, "ab"}}, {{2, "cd"}}}, 2);
+    // No room made for a positive move: the block grows instead of overrunning.
+    kuPackedData_MoveData(data, entry1, (int32_t)data->allocatedSize);
+    EXPECT_LT(data->usedSize, data->allocatedSize);
+    kuPackedData_Free(data);
+}
+
+TEST(kuPackedData, CorruptedBlocksAreReportedNotFollowed)
+{
+    kutest::LogCapture log;
+    kuPackedData *sound = build(2, {{{1, "abc"}}});
+    kuPackedData_Dump(sound);
+    kuPackedData_Dump(nullptr);
+    EXPECT_TRUE(log.lines().empty());
+    kuPackedData_Free(sound);
+
+    const std::vector<std::vector<uint32_t>> blocks = {
+        {20, 1, 400},                        // entry offset past the end
+        {14, 1, 13, 0},                      // tag count straddles the end
+        {20, 1, 12, 0x00020003, 0x00010002}, // 3 tags claimed, 1 present
+        {20, 1, 12, 0x01000001, 0x00000001}, // tag data past the end
+        {12, 1000000, 12},                   // slot table past the end
+    };
+    for (const auto &words : blocks) {
+        uint8_t *block = (uint8_t *)kuMallocZeroed(words[0]);
+        memcpy(block, words.data(), std::min<size_t>(words[0], 4 * words.size()));
+        kuPackedData *data = kuPackedData_NewData(block);
+        EXPECT_EQ(nullptr, kuPackedData_GetData(data, 0, 1, nullptr));
+        kuPackedData_Dump(data);
+        kuPackedData_Free(data);
+    }
+    auto lines = log.lines();
+    ASSERT_EQ(blocks.size(), lines.size());
+    for (const std::string &line : lines)
+        EXPECT_EQ(0u, line.find("KU 1 99 kuvanaTools/kuPackedData:")) << line;
+    EXPECT_NE(std::string::npos, lines[0].find(": kuPackedData corrupted !"));
+}
+
+namespace {
+
+std::string randomValue(std::mt19937 &rng)
+{
+    std::string value(rng() % 41, '\0');
+    for (char &c : value)
+        c = (char)(rng() % 4 == 0 ? 0 : 'a' + rng() % 26);
+    return value;
+}
+
+} // namespace
+
+// Random building operations, with the block handed out and taken back in,
+// or duplicated, along the way.
+TEST(kuPackedData, RandomBuildsMatchModel)
+{
+    kutest::LogCapture log;
+    std::mt19937 rng(77);
+    for (int round = 0; round < 40; round++) {
+        uint32_t slots = rng() % 4;
+        kuPackedData *data = kuPackedData_New(slots);
+        std::vector<Entry> model;
+        for (int step = 0; step < 80; step++) {
+            uint16_t id = (uint16_t)(rng() % 6);
+            std::string value = randomValue(rng);
+            uint32_t n = (uint32_t)value.size();
+            uint32_t entry = model.empty() ? 0 : rng() % model.size();
+            switch (rng() % 7) {
+            case 0:
+                ASSERT_NE(0u, kuPackedData_AddNewEntry(data));
+                model.emplace_back();
+                slots = std::max(slots, (uint32_t)model.size());
+                break;
+            case 1:
+                ASSERT_EQ(model.empty(), kuPackedData_AddData(data, id, value.data(), n) == 0);
+                if (!model.empty())
+                    model.back().push_back({id, value});
+                break;
+            case 2:
+                ASSERT_EQ(!model.empty(),
+                          kuPackedData_AddDataToEntry(data, entry, id, value.data(), n));
+                if (!model.empty())
+                    model[entry].push_back({id, value});
+                break;
+            case 3: {
+                int add = rng() % 2;
+                int result = kuPackedData_SetData(data, entry, id, value.data(), n, add);
+                if (model.empty()) {
+                    ASSERT_EQ(0, result);
+                    break;
+                }
+                auto &tags = model[entry];
+                auto it = std::find_if(tags.begin(), tags.end(),
+                                       [&](const auto &tag) { return tag.first == id; });
+                ASSERT_EQ(it != tags.end() || add, result);
+                if (it != tags.end())
+                    it->second = value;
+                else if (add)
+                    tags.push_back({id, value});
+                break;
+            }
+            case 4:
+                kuPackedData_PutData(data, kuPackedData_TakeData(data));
+                break;
+            case 5: {
+                kuPackedData *copy = kuPackedData_Duplicate(data);
+                kuPackedData_Free(data);
+                data = copy;
+                break;
+            }
+            default:
+                break;
+            }
+            ASSERT_EQ(model.size(), data->currentEntry);
+            expectBlock(data, model, slots);
+            kuPackedData_Dump(data);
+        }
+        kuPackedData_Free(data);
+    }
+    EXPECT_TRUE(log.lines().empty());
+}
+
+// Damaged copies of a sound block: nothing may read or write outside the
+// block (the sanitizer build checks).
+TEST(kuPackedData, DamagedBlocksStayInBounds)
+{
+    std::mt19937 rng(5);
+    std::vector<Entry> entries(3);
+    for (Entry &entry : entries)
+        for (uint16_t t = 0; t < 4; t++)
+            entry.push_back({t, randomValue(rng)});
+    kuPackedData *source = build(3, entries);
+    uint32_t size = 0;
+    const uint8_t *pristine = (const uint8_t *)kuPackedData_PeekData(source, &size);
+
+    for (int round = 0; round < 3000; round++) {
+        uint8_t *block = (uint8_t *)kuMalloc(size);
+        memcpy(block, pristine, size);
+        for (int flips = 1 + rng() % 3; flips > 0; flips--)
+            block[4 + rng() % (size - 4)] = rng() % 3 == 0 ? 0xFF : (uint8_t)rng();
+        kuPackedData *data = kuPackedData_NewData(block);
+        for (uint32_t entry = 0; entry < 5; entry++) {
+            for (uint16_t tag = 0; tag < 5; tag++) {
+                uint32_t length = 0;
+                const uint8_t *bytes =
+                    (const uint8_t *)kuPackedData_GetData(data, entry, tag, &length);
+                ASSERT_TRUE(bytes == nullptr || bytes + length <= data->block + data->usedSize);
+                (void)strlen(kuPackedData_GetDataStr(data, entry, tag, nullptr));
+                kuArray *array =
+                    kuPackedData_GetDataArray(data, entry, tag, kuStringArray_UnFlattenerFunc);
+                kuArray_SetFreeFunc(array, kuStringArray_FreeFunc);
+                kuArray_Delete(array);
+            }
+        }
+        kuPackedData_Dump(data);
+        uint32_t entry = rng() % 4;
+        kuPackedData_SetData(data, entry, (uint16_t)(rng() % 5), "value", rng() % 6, 1);
+        kuPackedData_AddDataToEntry(data, entry, 1, "xyz", 3);
+        kuPackedData_AddNewEntry(data);
+        kuPackedData_Free(data);
+    }
+    kuPackedData_Free(source);
+}

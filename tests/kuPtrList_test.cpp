@@ -1,0 +1,165 @@
+#include <kuvanaTools/kuMemory.h>
+#include <kuvanaTools/kuPtrList.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+namespace {
+
+void *ptr(uintptr_t n)
+{
+    return (void *)n;
+}
+
+// Checks every link of the list against the expected items, both ways.
+void expectItems(const kuPtrList *list, const std::vector<void *> &items)
+{
+    ASSERT_EQ(items.size(), kuPtrList_GetCount(list));
+    kuPtrListNode *node = list->head, *prev = nullptr;
+    for (void *item : items) {
+        ASSERT_NE(nullptr, node);
+        ASSERT_EQ(item, node->data);
+        ASSERT_EQ(prev, node->prev);
+        ASSERT_EQ(list, node->list);
+        prev = node;
+        node = node->next;
+    }
+    ASSERT_EQ(nullptr, node);
+    ASSERT_EQ(prev, list->tail);
+}
+
+int freedCount;
+void countingFree(void *)
+{
+    freedCount++;
+}
+
+int stopAtTwo(kuPtrListNode *node, void *seen)
+{
+    ((std::vector<void *> *)seen)->push_back(node->data);
+    return node->data == ptr(2);
+}
+
+} // namespace
+
+TEST(kuPtrList, InsertPositionsAndForeignNodes)
+{
+    kuPtrList *list = kuPtrList_New();
+    kuPtrListNode *b = kuPtrList_Insert(list, nullptr, ptr('b')); // empty: both ends
+    kuPtrList_Insert(list, nullptr, ptr('a'));
+    kuPtrList_Insert(list, b, ptr('x'));
+    expectItems(list, {ptr('a'), ptr('x'), ptr('b')});
+
+    // A node of another list is no position here, and is not detached.
+    kuPtrList *other = kuPtrList_New();
+    kuPtrListNode *foreign = kuPtrList_Append(other, ptr(1));
+    EXPECT_EQ(nullptr, kuPtrList_Insert(list, foreign, ptr('z')));
+    EXPECT_EQ(nullptr, kuPtrList_DetachNode(list, foreign));
+    EXPECT_EQ(0, kuPtrList_DeleteNode(list, foreign));
+    expectItems(other, {ptr(1)});
+    expectItems(list, {ptr('a'), ptr('x'), ptr('b')});
+    EXPECT_EQ(nullptr, kuPtrList_GetAt(list, 3));
+    kuPtrList_Delete(other);
+    kuPtrList_Delete(list);
+    kuPtrList_Delete(nullptr);
+}
+
+TEST(kuPtrList, DetachedNodesKeepDataAndLinks)
+{
+    kuPtrList *list = kuPtrList_NewCount(1); // one null item
+    kuPtrList_SetFreeFunc(list, countingFree);
+    freedCount = 0;
+    kuPtrListNode *a = kuPtrList_Append(list, ptr(1));
+    kuPtrListNode *b = kuPtrList_Append(list, ptr(2));
+    kuPtrListNode *c = kuPtrList_Append(list, ptr(3));
+    EXPECT_EQ(b, kuPtrList_DetachNode(list, b));
+    EXPECT_TRUE(b->data == ptr(2) && b->next == c && b->prev == a && b->list == nullptr);
+    EXPECT_EQ(nullptr, kuPtrList_DetachNode(list, b)); // must not touch the list again
+    kuPtrListNode_Delete(b);
+    kuPtrListNode_Delete(c); // detaches itself first
+    EXPECT_EQ(nullptr, kuPtrList_PopData(list));
+    EXPECT_EQ(ptr(1), kuPtrList_PopData(list));
+    expectItems(list, {});
+    EXPECT_EQ(0, freedCount); // none of these release data
+
+    kuPtrList_Append(list, ptr(7));
+    kuPtrList_Append(list, ptr(8));
+    kuPtrList_Clear(list);
+    EXPECT_EQ(2, freedCount);
+    EXPECT_EQ((kuPtrListFreeFunc)countingFree, list->freeFunc); // survives a clear
+    kuPtrList_SetFreeFunc(list, kuPtrList_DefaultFreeFunc);
+    kuPtrList_Append(list, kuStrdup("owned"));
+    kuPtrList_Append(list, nullptr);
+    kuPtrList_Delete(list); // the sanitizer build checks the string went
+}
+
+TEST(kuPtrList, WalksStopAtFirstNonzero)
+{
+    kuPtrList *list = kuPtrList_New();
+    std::vector<void *> seen;
+    EXPECT_EQ(nullptr, kuPtrList_ForEach(list, stopAtTwo, &seen));
+    for (uintptr_t v : {1, 2, 3})
+        kuPtrList_Append(list, ptr(v));
+    EXPECT_EQ(list->head->next, kuPtrList_ForEach(list, stopAtTwo, &seen));
+    EXPECT_EQ(list->head->next, kuPtrList_ForEachReverse(list, stopAtTwo, &seen));
+    kuPtrList_DeleteItem(list, ptr(2));
+    EXPECT_EQ(nullptr, kuPtrList_ForEachReverse(list, stopAtTwo, &seen));
+    EXPECT_EQ((std::vector<void *>{ptr(1), ptr(2), ptr(3), ptr(2), ptr(3), ptr(1)}), seen);
+    kuPtrList_Delete(list);
+}
+
+// Random operations against a vector model; values repeat, so lookups must
+// find the first of equal pointers.
+TEST(kuPtrList, RandomOperationsMatchModel)
+{
+    std::mt19937 rng(1234);
+    for (int round = 0; round < 50; round++) {
+        kuPtrList *list = kuPtrList_New();
+        std::vector<void *> model;
+        for (int step = 0; step < 200; step++) {
+            void *value = ptr(rng() % 16);
+            size_t size = model.size();
+            size_t at = rng() % (size + 1);
+            auto first = std::find(model.begin(), model.end(), value);
+            switch (rng() % 6) {
+            case 0:
+                kuPtrList_Append(list, value);
+                model.push_back(value);
+                break;
+            case 1: // before the node at `at`, or at the head when there is none
+                kuPtrList_Insert(list, kuPtrList_GetAt(list, (uint32_t)at), value);
+                model.insert(at < size ? model.begin() + at : model.begin(), value);
+                break;
+            case 2:
+                if (at < size) {
+                    ASSERT_EQ(1, kuPtrList_DeleteNode(list, kuPtrList_GetAt(list, (uint32_t)at)));
+                    model.erase(model.begin() + at);
+                }
+                break;
+            case 3:
+                ASSERT_EQ(first != model.end(), kuPtrList_DeleteItem(list, value));
+                if (first != model.end())
+                    model.erase(first);
+                break;
+            case 4:
+                ASSERT_EQ(size > 0 ? model.front() : nullptr, kuPtrList_PopData(list));
+                if (size > 0)
+                    model.erase(model.begin());
+                break;
+            default:
+                ASSERT_EQ(first != model.end() ? (int32_t)(first - model.begin()) : -1,
+                          kuPtrList_IndexOf(list, value));
+                ASSERT_EQ(first != model.end()
+                              ? kuPtrList_GetAt(list, (uint32_t)(first - model.begin()))
+                              : nullptr,
+                          kuPtrList_Find(list, value));
+                break;
+            }
+            expectItems(list, model);
+        }
+        kuPtrList_Delete(list);
+    }
+}

@@ -1,0 +1,168 @@
+#include <kuvanaTools/kuMemory.h>
+#include <kuvanaTools/kuStringSubstitution.h>
+
+#include "support/OwnedText.h"
+#include "support/PlatformFake.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <map>
+#include <string>
+#include <string.h>
+#include <unistd.h>
+
+namespace {
+
+using kutest::take;
+
+// Host name served to the library while set; the real one otherwise.
+const char *gFakeHost = nullptr;
+
+} // namespace
+
+extern "C" int gethostname(char *name, size_t length) noexcept
+{
+    if (gFakeHost == nullptr) {
+        auto real = (int (*)(char *, size_t))dlsym(RTLD_NEXT, "gethostname");
+        return real(name, length);
+    }
+    strncpy(name, gFakeHost, length);
+    if (strlen(gFakeHost) >= length) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    return 0;
+}
+
+namespace {
+
+using Table = std::map<std::string, std::string>;
+
+// Resolver over a name table; counts the names asked.
+struct TableResolver {
+    Table values;
+    int calls = 0;
+};
+
+char *fromTable(const char *name, void *context)
+{
+    auto *r = (TableResolver *)context;
+    r->calls++;
+    auto it = r->values.find(name);
+    return it != r->values.end() ? kuStrdup(it->second.c_str()) : nullptr;
+}
+
+std::string substitute(const char *text, Table values, int reexpand = 0)
+{
+    TableResolver r{std::move(values)};
+    return take(kuStringSubstitution_Substitute(text, '%', reexpand, fromTable, &r));
+}
+
+std::string substituteEx(const char *text, const char *open, const char *close, Table values,
+                         int reexpand = 0)
+{
+    TableResolver r{std::move(values)};
+    return take(kuStringSubstitution_SubstituteEx(text, open, close, reexpand, fromTable, &r));
+}
+
+struct FakeEnvironment {
+    kutest::ScopedPlatformHooks hooks;
+    explicit FakeEnvironment(Table vars)
+    {
+        hooks->getenv = [vars](const char *name) -> char * {
+            auto it = vars.find(name);
+            return it != vars.end() ? kuStrdup(it->second.c_str()) : nullptr;
+        };
+    }
+};
+
+} // namespace
+
+TEST(kuStringSubstitution, DelimitedReferences)
+{
+    FakeEnvironment env({{"HOME", "/home/u"}, {"EMPTY", ""}});
+    EXPECT_EQ("x/home/uy", take(kuStringSubstitution_Substitute("x%env.HOME%y", '%', 0,
+                                                                 nullptr, nullptr)));
+    EXPECT_EQ("100%", substitute("100%%", {}));
+    EXPECT_EQ("a%b", substitute("a%b", {}));
+    EXPECT_EQ("xy", substitute("x%nosuch%y", {}));
+    EXPECT_EQ("xy", substitute("x%env.EMPTY%y%env.UNSET%", {}));
+    EXPECT_EQ("<null>", take(kuStringSubstitution_Substitute(nullptr, '%', 0, nullptr, nullptr)));
+    // An unterminated reference leaves the rest alone, after earlier ones.
+    EXPECT_EQ("1-%b", substitute("%a%-%b", {{"a", "1"}}));
+    // The resolver is asked first, the environment after it.
+    EXPECT_EQ("mine", substitute("%env.HOME%", {{"env.HOME", "mine"}}));
+    EXPECT_EQ("a%b%", take(kuStringSubstitution_Substitute("a%b%", '\0', 1, nullptr, nullptr)));
+
+    EXPECT_EQ("aVb", substituteEx("a${name}b", "${", "}", {{"name", "V"}}));
+    EXPECT_EQ("E", substituteEx("${}", "${", "}", {{"", "E"}})); // no special empty name
+    // The closing string is searched right after the opening one.
+    EXPECT_EQ("Ename<", substituteEx("<<name<", "<", "<", {{"", "E"}}));
+    EXPECT_EQ("V]", substituteEx("[[name]]]", "[[", "]]", {{"name", "V"}}));
+    EXPECT_EQ("V", substituteEx("{{a}}", "{{", "}}", {{"a", "{{b}}"}, {"b", "V"}}, 1));
+    // Empty or null delimiters mean there are no references.
+    EXPECT_EQ("a%%b", substituteEx("a%%b", "", "%", {{"", "E"}}, 1));
+    EXPECT_EQ("a%%b", substituteEx("a%%b", "%", nullptr, {{"", "E"}}, 1));
+}
+
+TEST(kuStringSubstitution, ReexpansionAndItsBound)
+{
+    EXPECT_EQ("B", substitute("%a%", {{"a", "%b%"}, {"b", "B"}}, 1));
+    EXPECT_EQ("%b%", substitute("%a%", {{"a", "%b%"}, {"b", "B"}}, 0));
+    // A reference may straddle the end of a value; "%%" gives a '%' that is
+    // scanned again.
+    EXPECT_EQ("C.", substitute("%a%c%.", {{"a", "%"}, {"c", "C"}}, 1));
+    EXPECT_EQ("Xy", substitute("%%x%y", {{"x", "X"}}, 1));
+
+    // A value that refers to itself: after the bound, the last value found is
+    // inserted without being scanned, and the rest of the text is still
+    // substituted, without re-expansion from then on.
+    const int levels = KU_SUBSTITUTION_MAX_REEXPANSIONS + 2;
+    std::string nested = std::string(levels, '<') + "%a%" + std::string(levels, '>');
+    TableResolver r{{{"a", "<%a%>"}, {"b", "%b%"}}};
+    EXPECT_EQ(nested + "-%b%<%a%>",
+              take(kuStringSubstitution_Substitute("%a%-%b%%a%", '%', 1, fromTable, &r)));
+    EXPECT_EQ(levels + 2, r.calls);
+    // A value that doubles itself grows only as far as the bound allows.
+    EXPECT_LT(substitute("%a%", {{"a", "%a%%a%"}}, 1).size(),
+              16u * KU_SUBSTITUTION_MAX_REEXPANSIONS);
+
+    // Many references in a long text, in both modes.
+    std::string text, expected;
+    for (int i = 0; i < 20000; i++) {
+        text += "%a%.";
+        expected += "value.";
+    }
+    EXPECT_EQ(expected, substitute(text.c_str(), {{"a", "value"}}, 0));
+    EXPECT_EQ(expected, substitute(text.c_str(), {{"a", "value"}}, 1));
+}
+
+TEST(kuStringSubstitution, HostNameResolver)
+{
+    struct Case {
+        const char *host;
+        const char *expected;
+    } cases[] = {
+        {"box.local", "box"},     {"192.168.1.5", "192.168.1.5"}, {"10.1", "10"},
+        {"plain", "plain"},       {"1.2.3.4.5", "1"},             {"", ""},
+        {"1.2.3.x4", "1"},
+    };
+    for (const Case &c : cases) {
+        gFakeHost = c.host;
+        EXPECT_EQ(c.expected, take(kuStringSubstitution_Replace_HostName("hostname", nullptr)))
+            << c.host;
+    }
+    // A name longer than 63 bytes is cut there.
+    std::string longName(80, 'h');
+    gFakeHost = longName.c_str();
+    EXPECT_EQ(std::string(63, 'h'), take(kuStringSubstitution_Replace_HostName("hostname",
+                                                                                nullptr)));
+    gFakeHost = "box.local";
+    EXPECT_EQ("<null>", take(kuStringSubstitution_Replace_HostName("HOSTNAME", nullptr)));
+    EXPECT_EQ("at box", take(kuStringSubstitution_Substitute(
+                            "at %hostname%", '%', 0, kuStringSubstitution_Replace_HostName,
+                            nullptr)));
+    gFakeHost = nullptr;
+    EXPECT_NE("<null>", take(kuStringSubstitution_Replace_HostName("hostname", nullptr)));
+}
