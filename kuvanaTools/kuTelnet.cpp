@@ -67,6 +67,28 @@ int abandon(kuTelnet *server, const char *label)
     return 1;
 }
 
+// Closing is the same for servers and connections. The flag goes first: the
+// woken call must find it set.
+template <typename T> int closeSocket(T *object, const char *label)
+{
+    if (object == nullptr)
+        return -1;
+    store(object->closed, 1);
+    int32_t s = take(object->socket);
+    if (s >= 0)
+        kuSocketClose_Debug(s, label);
+    return -1;
+}
+
+template <typename T> void destroy(T *object, int (*close)(T *))
+{
+    if (object == nullptr)
+        return;
+    if (load(object->socket) != -1)
+        close(object);
+    kuFree(object);
+}
+
 } // namespace
 
 kuTelnet *kuTelnet_New(void)
@@ -153,43 +175,22 @@ kuTelnetConnection *kuTelnet_AcceptConnection(kuTelnet *server)
 
 int kuTelnet_Close(kuTelnet *server)
 {
-    if (server == nullptr)
-        return -1;
-    // The flag goes first: the woken accept must find it set.
-    store(server->closed, 1);
-    int32_t s = take(server->socket);
-    if (s >= 0)
-        kuSocketClose_Debug(s, "kuTelnet_Close");
-    return -1;
+    return closeSocket(server, "kuTelnet_Close");
 }
 
 void kuTelnet_Delete(kuTelnet *server)
 {
-    if (server == nullptr)
-        return;
-    if (load(server->socket) != -1)
-        kuTelnet_Close(server);
-    kuFree(server);
+    destroy(server, kuTelnet_Close);
 }
 
 int kuTelnet_ConnectionClose(kuTelnetConnection *connection)
 {
-    if (connection == nullptr)
-        return -1;
-    store(connection->closed, 1);
-    int32_t s = take(connection->socket);
-    if (s >= 0)
-        kuSocketClose_Debug(s, "kuTelnet_ConnectionClose");
-    return -1;
+    return closeSocket(connection, "kuTelnet_ConnectionClose");
 }
 
 void kuTelnet_ConnectionDelete(kuTelnetConnection *connection)
 {
-    if (connection == nullptr)
-        return;
-    if (load(connection->socket) != -1)
-        kuTelnet_ConnectionClose(connection);
-    kuFree(connection);
+    destroy(connection, kuTelnet_ConnectionClose);
 }
 
 int kuTelnet_Send(kuTelnetConnection *connection, const void *bytes, size_t length)

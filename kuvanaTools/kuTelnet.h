@@ -60,7 +60,8 @@ KU_API int kuTelnet_Listen(kuTelnet *server, const char *address, int port);
 KU_API kuTelnetConnection *kuTelnet_AcceptConnection(kuTelnet *server);
 
 /* Marks the server closed and closes its listening socket, which wakes a
- * thread blocked in kuTelnet_AcceptConnection. Returns -1. */
+ * thread blocked in kuTelnet_AcceptConnection. Returns -1. The mark stays:
+ * the server may listen again, but its failed accepts are no longer logged. */
 KU_API int kuTelnet_Close(kuTelnet *server);
 
 /* Closes the server when it listens, then frees it. Null does nothing. */

@@ -1,13 +1,15 @@
+// Large-file readdir: 32-bit builds under emulation otherwise fail on 64-bit hosts.
+#define _FILE_OFFSET_BITS 64
+
 #include <kuvanaTools/kuSocketLog.h>
 
+#include "support/Loopback.h"
 #include "support/PlatformFake.h"
 #include "support/TestUtil.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <dirent.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -74,29 +76,13 @@ void fakePeer(kutest::ScopedPlatformHooks &hooks, int32_t socket, uint32_t addre
     };
 }
 
+// A connected pair of loopback sockets.
 struct Loopback {
-    int listener = socket(AF_INET, SOCK_STREAM, 0);
-    int client = socket(AF_INET, SOCK_STREAM, 0);
-    int server = -1;
     uint16_t listenPort = 0;
-    uint16_t clientPort = 0;
-
-    Loopback()
-    {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t n = sizeof a;
-        bind(listener, (sockaddr *)&a, sizeof a);
-        listen(listener, 1);
-        getsockname(listener, (sockaddr *)&a, &n);
-        listenPort = ntohs(a.sin_port);
-        EXPECT_EQ(0, connect(client, (sockaddr *)&a, sizeof a));
-        server = accept(listener, nullptr, nullptr);
-        n = sizeof a;
-        getsockname(client, (sockaddr *)&a, &n);
-        clientPort = ntohs(a.sin_port);
-    }
+    int listener = kutest::listenOnLoopback(&listenPort);
+    int client = kutest::connectToLoopback(listenPort);
+    int server = accept(listener, nullptr, nullptr);
+    uint16_t clientPort = kutest::localPort(client);
     ~Loopback()
     {
         close(server);
@@ -241,11 +227,7 @@ TEST(kuSocketLog, NothingWrittenWithoutPeerOrDirectory)
     _Log_Buffer_Open(s);
     _Log_Buffer_Send(s, "early", 5);
     EXPECT_TRUE(dir.files().empty());
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(net.listenPort);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(0, connect(s, (sockaddr *)&a, sizeof a));
+    ASSERT_TRUE(kutest::connectLoopback(s, net.listenPort));
     _Log_Buffer_Send(s, "late", 4);
     _Log_Buffer_Close(s);
     EXPECT_EQ("late\r\n*** CLOSED ***\r\n", kutest::readFile(name(net.listenPort, s)));
