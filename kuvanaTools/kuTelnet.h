@@ -51,7 +51,9 @@ KU_API kuTelnet *kuTelnet_New(void);
 /* Listens on address (dotted form or host name; null or empty for any
  * address) and the low 16 bits of port, with a backlog of 1. 0 when
  * listening; 1 on any failure (logged), also when the server already
- * listens (that socket keeps listening) or is null. */
+ * listens (that socket keeps listening) or is null. An address that resolves
+ * to 0, such as "0.0.0.0", counts as unresolved: ask for any address with
+ * null or "". */
 KU_API int kuTelnet_Listen(kuTelnet *server, const char *address, int port);
 
 /* Waits for a connection and returns it (release it with
