@@ -29,9 +29,12 @@
 #include <kuvanaTools/kuRand.h>
 #include <kuvanaTools/kuRC4.h>
 #include <kuvanaTools/kuSHA1.h>
+#include <kuvanaTools/kuSocketLog.h>
+#include <kuvanaTools/kuSocketTracker.h>
 #include <kuvanaTools/kuStringEscaper.h>
 #include <kuvanaTools/kuStringHashTable.h>
 #include <kuvanaTools/kuStringSubstitution.h>
+#include <kuvanaTools/kuTelnet.h>
 #include <kuvanaTools/kuTime.h>
 #include <kuvanaTools/kuUnicode.h>
 #include <kuvanaTools/kuUTF.h>
