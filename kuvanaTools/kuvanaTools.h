@@ -21,6 +21,7 @@
 #include <kuvanaTools/kuStringHashTable.h>
 #include <kuvanaTools/kuStringSubstitution.h>
 #include <kuvanaTools/kuUnicode.h>
+#include <kuvanaTools/kuURI.h>
 #include <kuvanaTools/kuUTF.h>
 #include <kuvanaTools/kuWString.h>
 
