@@ -357,8 +357,9 @@ void parsePathQueryFragment(kuURI *uri, const char *p, const char *end)
     guard(uri->path);
     p = q;
     if (p < end && *p == '?') {
-        for (q = ++p; q < end && *q != '#'; q++) {
-        }
+        q = ++p;
+        while (q < end && *q != '#')
+            q++;
         uri->query = kuStrndup(p, (size_t)(q - p));
         p = q;
     }
@@ -844,8 +845,8 @@ template <typename T> T *allocArray(size_t n)
 }
 
 // Splits a non-empty query into parts stored from parts[first] on, with
-// their order numbers; returns the index after the last.
-size_t splitQuery(const char *query, Part *parts, size_t first)
+// their order numbers.
+void splitQuery(const char *query, Part *parts, size_t first)
 {
     for (const char *p = query;; p++) {
         const char *end = partEnd(p);
@@ -858,7 +859,7 @@ size_t splitQuery(const char *query, Part *parts, size_t first)
         part.order = first++;
         part.live = false;
         if (*end == '\0')
-            return first;
+            return;
         p = end;
     }
 }
