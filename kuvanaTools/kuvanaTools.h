@@ -4,6 +4,7 @@
 
 #include <kuvanaTools/kuDefs.h>
 #include <kuvanaTools/kuFatalError.h>
+#include <kuvanaTools/kuFloat.h>
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuPrintf.h>
 #include <kuvanaTools/kuUTF.h>
