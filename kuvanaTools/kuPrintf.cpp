@@ -36,8 +36,8 @@ union Value {
 };
 
 // One argument position: a conversion, or an int that supplies a width, a
-// precision or a base. width, precision and base are literal values, or
-// argument positions when the matching ...Arg flag is set.
+// precision or a base. width, precision (-1: none) and base (2 to 36) are the
+// values to use, or argument positions when the matching ...Arg flag is set.
 struct Record {
     Value value;
     ptrdiff_t start; // offset of the '%'
@@ -47,7 +47,6 @@ struct Record {
     int32_t precision;
     int32_t base;
     uint8_t kind;
-    uint8_t fixedBase; // 0: the directive's base (default 10) is used
 };
 
 struct Directives {
@@ -108,14 +107,43 @@ template <class C> inline const C *findPercent(const C *p)
     return p;
 }
 
-template <> inline const char *findPercent<char>(const char *p)
+constexpr uint64_t kOnes = 0x0101010101010101ull;
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+
+typedef uint64_t __attribute__((may_alias, aligned(1))) UnalignedWord;
+
+// Eight bytes at a time. A load never crosses into the next page, but it may
+// read past the terminator: hence no address checks here.
+template <>
+__attribute__((no_sanitize("address"))) inline const char *findPercent<char>(const char *p)
 {
-    return strchrnul(p, '%');
+    for (;;) {
+        if (((uintptr_t)p & 4095) > 4096 - 8) {
+            if (*p == '%' || *p == 0)
+                return p;
+            p++;
+            continue;
+        }
+        const uint64_t v = *(const UnalignedWord *)p;
+        const uint64_t w = v ^ (kOnes * '%');
+        // The lowest marked byte is always a real match.
+        const uint64_t marks = ((v - kOnes) & ~v & kHighBits) | ((w - kOnes) & ~w & kHighBits);
+        if (marks != 0) {
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+            return p + (__builtin_ctzll(marks) >> 3);
+#else
+            while (*p != '%' && *p != 0)
+                p++;
+            return p;
+#endif
+        }
+        p += 8;
+    }
 }
 
 // Reads "N$" at p (N >= 1): returns N - 1 and moves p past the '$', or -1
 // leaving p alone.
-template <class C> int readPosition(const C *&p)
+template <class C> __attribute__((always_inline)) inline int readPosition(const C *&p)
 {
     if (!isDigitChar(*p))
         return -1;
@@ -132,39 +160,148 @@ template <class C> int readPosition(const C *&p)
 // ---------------------------------------------------------------- pass 1
 namespace {
 
+// What each conversion character makes.
+struct Conversion {
+    uint8_t kind;      // kInvalid for anything that is no conversion
+    uint8_t fixedBase; // 0: the directive's base (default 10)
+    uint32_t flags;
+};
+
+constexpr uint8_t kInvalid = 0xFF;
+
+constexpr Conversion conversionOf(int c)
+{
+    switch (c) {
+    case 'd': return {kInteger, 10, 0};
+    case 'i': return {kInteger, 0, 0};
+    case 'u': return {kInteger, 0, kFlagUnsigned};
+    case 'o': return {kInteger, 8, kFlagUnsigned};
+    case 'x': return {kInteger, 16, kFlagUnsigned};
+    case 'X': return {kInteger, 16, kFlagUnsigned | kFlagUpper};
+    case 'c': return {kCharacter, 10, 0};
+    case 's': return {kString, 10, 0};
+    case 'p': return {kPointer, 16, 0};
+    case 'n': return {kCount, 10, 0};
+    case 'f': return {kFloating, 0, 0};
+    case 'F': return {kFloating, 0, kFlagUpper};
+    case 'e': return {kFloating, 0, kFlagExpStyle};
+    case 'E': return {kFloating, 0, kFlagExpStyle | kFlagUpper};
+    case 'g': return {kFloating, 0, kFlagGeneral};
+    case 'G': return {kFloating, 0, kFlagGeneral | kFlagUpper};
+    case 'a': return {kFloating, 16, kFlagExpStyle};
+    case 'A': return {kFloating, 16, kFlagExpStyle | kFlagUpper};
+    default: return {kInvalid, 0, 0};
+    }
+}
+
+struct ConversionTable {
+    Conversion entries[128];
+    constexpr ConversionTable() : entries()
+    {
+        for (int c = 0; c < 128; c++)
+            entries[c] = conversionOf(c);
+    }
+};
+
+constexpr ConversionTable kConversions;
+
+template <class C> inline const Conversion &lookupConversion(C c)
+{
+    static constexpr Conversion invalid = {kInvalid, 0, 0};
+    return (c >= 0 && c < 128) ? kConversions.entries[(int)c] : invalid;
+}
+
+// Reads one argument with the type its record needs.
+void fetch(Record &r, va_list *args)
+{
+    switch (r.kind) {
+    case kInteger: {
+        const uint32_t f = r.flags;
+        if (f & kFlagLenJ)
+            r.value.i = (int64_t)va_arg(*args, intmax_t);
+        else if (f & kFlagLenLL)
+            r.value.i = (int64_t)va_arg(*args, long long);
+        else if (f & kFlagLenZ)
+            r.value.i = (int64_t)(uint64_t)va_arg(*args, size_t);
+        else if (f & kFlagLenT)
+            r.value.i = (int64_t)va_arg(*args, ptrdiff_t);
+        else if (f & kFlagLenL)
+            r.value.i = (int64_t)va_arg(*args, long);
+        else
+            r.value.i = (int64_t)va_arg(*args, int);
+        break;
+    }
+    case kFloating:
+        r.value.d = va_arg(*args, double);
+        break;
+    case kCharacter:
+    case kStar:
+        r.value.i = va_arg(*args, int);
+        break;
+    default:
+        r.value.p = va_arg(*args, const void *);
+        break;
+    }
+}
+
+// Parses the format into records and reads the arguments in position order.
+// While no "N$" has been seen, positions come in order, so each argument is
+// read as soon as its record exists; the rest are read at the end.
 template <class C> class Parser {
 public:
-    Parser(const C *format, Directives &d) : format_(format), d_(d) {}
+    Parser(const C *format, Directives &d, va_list *args) : format_(format), d_(d), args_(args) {}
 
-    // Parses the whole format into d; 0 or a negative error code.
+    // 0 or a negative error code.
     int run()
     {
-        memset(d_.references, 0, sizeof d_.references);
-        d_.recordCount = 0;
-        d_.positionCount = 0;
-        d_.percentLiteral = false;
+        Directives &d = d_;
+        d.recordCount = 0;
+        d.positionCount = 0;
+        d.percentLiteral = false;
         const C *p = format_;
         for (;;) {
             p = findPercent(p);
             if (*p == 0)
                 break;
             if (p[1] == (C)'%') {
-                d_.percentLiteral = true;
+                d.percentLiteral = true;
                 p += 2;
+                continue;
+            }
+            const Conversion &bare = lookupConversion(p[1]);
+            if (bare.kind != kInvalid && running_ < kMaxPositions) {
+                // Most directives are a bare conversion ("%d", "%s").
+                const int pos = running_++;
+                int index = addRecord(pos, offset(p + 1), bare.kind);
+                if (index < 0)
+                    return index;
+                Record &r = d.records[index];
+                r.start = offset(p);
+                p += 2;
+                r.end = offset(p);
+                r.flags = bare.flags;
+                r.width = 0;
+                r.precision = -1;
+                r.base = bare.fixedBase != 0 ? bare.fixedBase : 10;
+                fetchIfNext(pos, r);
                 continue;
             }
             int rc = directive(p);
             if (rc < 0)
                 return rc;
         }
-        d_.formatEnd = p - format_;
-        // Every position up to the highest one is referenced exactly once.
-        for (int pos = 0; pos < d_.positionCount; pos++) {
-            if (d_.references[pos] == 0)
-                return errorCode(pos, kMissingError);
-            if (d_.references[pos] > 1)
-                return errorCode(pos, kDuplicateError);
+        d.formatEnd = p - format_;
+        if (explicit_) {
+            // Every position up to the highest one is referenced exactly once.
+            for (int pos = 0; pos < d.positionCount; pos++) {
+                if (d.references[pos] == 0)
+                    return errorCode(pos, kMissingError);
+                if (d.references[pos] > 1)
+                    return errorCode(pos, kDuplicateError);
+            }
         }
+        for (int pos = fetched_; pos < d.positionCount; pos++)
+            fetch(d.records[d.holder[pos]], args_);
         return 0;
     }
 
@@ -175,16 +312,31 @@ private:
     // position or the record count is out of range.
     int addRecord(int pos, ptrdiff_t errorOffset, uint8_t kind)
     {
-        if (pos < 0 || pos >= kMaxPositions || d_.recordCount >= kMaxRecords)
+        Directives &d = d_;
+        if (pos < 0 || pos >= kMaxPositions || d.recordCount >= kMaxRecords)
             return errorCode(errorOffset, kPositionError);
-        int index = d_.recordCount++;
-        d_.records[index].kind = kind;
-        if (d_.references[pos] < UINT16_MAX)
-            d_.references[pos]++;
-        d_.holder[pos] = (uint8_t)index;
-        if (pos >= d_.positionCount)
-            d_.positionCount = pos + 1;
+        int index = d.recordCount++;
+        d.records[index].kind = kind;
+        // Counts are cleared as the highest position grows.
+        if (pos >= d.positionCount) {
+            for (int i = d.positionCount; i < pos; i++)
+                d.references[i] = 0;
+            d.references[pos] = 1;
+            d.positionCount = pos + 1;
+        } else if (d.references[pos] < UINT16_MAX) {
+            d.references[pos]++;
+        }
+        d.holder[pos] = (uint8_t)index;
         return index;
+    }
+
+    // Reads the argument now when all positions before it are read.
+    void fetchIfNext(int pos, Record &r)
+    {
+        if (!explicit_ && pos == fetched_) {
+            fetch(r, args_);
+            fetched_++;
+        }
     }
 
     // A '*' (p just past it): its position as in "*N$", or the running one.
@@ -193,6 +345,7 @@ private:
     {
         int pos = readPosition(p);
         ptrdiff_t at = offset(p);
+        explicit_ |= pos >= 0;
         if (pos < 0) {
             if (explicitDirective) {
                 pos = running_++;
@@ -202,15 +355,24 @@ private:
                 valueOffset = at;
             }
         }
-        int rc = addRecord(pos, at, kStar);
-        return rc < 0 ? rc : pos;
+        int index = addRecord(pos, at, kStar);
+        if (index < 0)
+            return index;
+        fetchIfNext(pos, d_.records[index]);
+        return pos;
     }
 
     int directive(const C *&p);
+    int finishDirective(const C *start, const C *&p, int valuePos, ptrdiff_t valueOffset,
+                        bool explicitDirective, uint32_t flags, int32_t width, int32_t precision,
+                        int32_t base);
 
     const C *format_;
     Directives &d_;
+    va_list *args_;
     int running_ = 0;
+    int fetched_ = 0;       // positions below this are read
+    bool explicit_ = false; // some "N$" was seen
 };
 
 template <class C> int Parser<C>::directive(const C *&p)
@@ -219,6 +381,7 @@ template <class C> int Parser<C>::directive(const C *&p)
     p++;
     int valuePos = readPosition(p);
     const bool explicitDirective = valuePos >= 0;
+    explicit_ |= explicitDirective;
     ptrdiff_t valueOffset = offset(p);
     if (!explicitDirective)
         valuePos = running_;
@@ -228,7 +391,7 @@ template <class C> int Parser<C>::directive(const C *&p)
     uint32_t flags = 0;
     int32_t width = 0, precision = 0, base = 0;
     int dots = 0;
-    for (bool items = true; items;) {
+    for (bool items = lookupConversion(*p).kind == kInvalid; items;) {
         switch (*p) {
         case '-':
             flags = (flags | kFlagLeft) & ~kFlagZero;
@@ -331,75 +494,40 @@ template <class C> int Parser<C>::directive(const C *&p)
             break;
         }
     }
+    return finishDirective(start, p, valuePos, valueOffset, explicitDirective, flags, width,
+                           precision, base);
+}
 
-    uint8_t kind;
-    uint8_t fixedBase = 0; // 0: the directive's base, else 10
-    const C conversion = *p++;
-    switch (conversion) {
-    case 'd':
-        kind = kInteger;
-        fixedBase = 10;
-        break;
-    case 'i':
-        kind = kInteger;
-        break;
-    case 'u':
-        kind = kInteger;
-        flags |= kFlagUnsigned;
-        break;
-    case 'o':
-        kind = kInteger;
-        flags |= kFlagUnsigned;
-        fixedBase = 8;
-        break;
-    case 'X':
-        flags |= kFlagUpper;
-        [[fallthrough]];
-    case 'x':
-        kind = kInteger;
-        flags |= kFlagUnsigned;
-        fixedBase = 16;
-        break;
-    case 'c':
-        kind = kCharacter;
-        break;
-    case 's':
-        kind = kString;
-        if (flags & (kFlagLenL | kFlagLenLL))
-            flags |= kFlagWide;
-        break;
-    case 'p':
-        kind = kPointer;
-        break;
-    case 'n':
-        kind = kCount;
-        break;
-    case 'F':
-    case 'E':
-    case 'G':
-    case 'A':
-        flags |= kFlagUpper;
-        [[fallthrough]];
-    case 'f':
-    case 'e':
-    case 'g':
-    case 'a':
-        kind = kFloating;
-        if (conversion == (C)'e' || conversion == (C)'E' || conversion == (C)'a' || conversion == (C)'A')
-            flags |= kFlagExpStyle;
-        if (conversion == (C)'g' || conversion == (C)'G')
-            flags |= kFlagGeneral;
-        if (conversion == (C)'a' || conversion == (C)'A')
-            fixedBase = 16;
-        break;
-    default:
+// Reads the conversion character at p and makes the directive's record.
+template <class C>
+int Parser<C>::finishDirective(const C *start, const C *&p, int valuePos, ptrdiff_t valueOffset,
+                               bool explicitDirective, uint32_t flags, int32_t width,
+                               int32_t precision, int32_t base)
+{
+    const Conversion &conversion = lookupConversion(*p++);
+    if (conversion.kind == kInvalid) {
         // Also the terminator after a final '%': p is then past it, but the
         // error return means nothing reads there.
         return errorCode(offset(p), kSyntaxError);
     }
-    int index = addRecord(valuePos, valueOffset, kind);
+    flags |= conversion.flags;
+    if (conversion.kind == kString && (flags & (kFlagLenL | kFlagLenLL)))
+        flags |= kFlagWide;
+    int index = addRecord(valuePos, valueOffset, conversion.kind);
     if (index < 0)
         return index;
+
+    // Literal values are resolved here; stars in pass 2.
+    if (!(flags & kFlagWidthGiven))
+        width = 0;
+    if (!(flags & kFlagPrecGiven) || (!(flags & kFlagPrecArg) && precision < 0))
+        precision = -1;
+    if (conversion.fixedBase != 0) {
+        base = conversion.fixedBase;
+        flags &= ~kFlagBaseArg;
+    } else if (!(flags & kFlagBaseArg) && (!(flags & kFlagBaseGiven) || base < 2 || base > 36)) {
+        base = 10;
+    }
     Record &r = d_.records[index];
     r.start = offset(start);
     r.end = offset(p);
@@ -407,7 +535,7 @@ template <class C> int Parser<C>::directive(const C *&p)
     r.width = width;
     r.precision = precision;
     r.base = base;
-    r.fixedBase = fixedBase;
+    fetchIfNext(valuePos, r);
     if (!explicitDirective)
         running_ = valuePos + 1;
     return 0;
@@ -416,42 +544,6 @@ template <class C> int Parser<C>::directive(const C *&p)
 } // namespace
 
 namespace {
-
-// Reads every argument, in position order, with the type its record needs.
-void fetchArguments(Directives &d, va_list args)
-{
-    for (int pos = 0; pos < d.positionCount; pos++) {
-        Record &r = d.records[d.holder[pos]];
-        switch (r.kind) {
-        case kInteger: {
-            uint32_t f = r.flags;
-            if (f & kFlagLenJ)
-                r.value.i = (int64_t)va_arg(args, intmax_t);
-            else if (f & kFlagLenLL)
-                r.value.i = (int64_t)va_arg(args, long long);
-            else if (f & kFlagLenZ)
-                r.value.i = (int64_t)(uint64_t)va_arg(args, size_t);
-            else if (f & kFlagLenT)
-                r.value.i = (int64_t)va_arg(args, ptrdiff_t);
-            else if (f & kFlagLenL)
-                r.value.i = (int64_t)va_arg(args, long);
-            else
-                r.value.i = (int64_t)va_arg(args, int);
-            break;
-        }
-        case kFloating:
-            r.value.d = va_arg(args, double);
-            break;
-        case kCharacter:
-        case kStar:
-            r.value.i = va_arg(args, int);
-            break;
-        default:
-            r.value.p = va_arg(args, const void *);
-            break;
-        }
-    }
-}
 
 // Bits of the integer argument a length modifier reads.
 inline int argumentBits(uint32_t flags)
@@ -499,13 +591,44 @@ template <class U> inline char *decimalDigits(char *end, U v)
     return end;
 }
 
+struct HexPairs {
+    char text[512];
+    constexpr HexPairs(const char *digits) : text()
+    {
+        for (int i = 0; i < 256; i++) {
+            text[2 * i] = digits[i >> 4];
+            text[2 * i + 1] = digits[i & 15];
+        }
+    }
+};
+
+constexpr HexPairs kHexPairsLower(kDigitsLower);
+constexpr HexPairs kHexPairsUpper(kDigitsUpper);
+
 // Writes the digits of v (at least one) before end; returns the first.
-char *integerDigits(char *end, uint64_t v, int base, const char *table)
+__attribute__((always_inline)) inline char *integerDigits(char *end, uint64_t v, int base,
+                                                          const char *table)
 {
     if (base == 10) {
         if (v <= UINT32_MAX)
             return decimalDigits(end, (uint32_t)v);
         return decimalDigits(end, v);
+    }
+    if (base == 16) {
+        // Two digits per step.
+        const char *pairs = table == kDigitsUpper ? kHexPairsUpper.text : kHexPairsLower.text;
+        while (v >= 0x100) {
+            end -= 2;
+            memcpy(end, pairs + 2 * (v & 0xFF), 2);
+            v >>= 8;
+        }
+        if (v >= 0x10) {
+            end -= 2;
+            memcpy(end, pairs + 2 * v, 2);
+        } else {
+            *--end = table[v];
+        }
+        return end;
     }
     if ((base & (base - 1)) == 0) {
         int shift = __builtin_ctz((unsigned)base);
@@ -531,50 +654,133 @@ char *integerDigits(char *end, uint64_t v, int base, const char *table)
     return end;
 }
 
+// Number of digits of v (1 for 0).
+inline int digitCount(uint64_t v, int base)
+{
+    const int bits = 64 - __builtin_clzll(v | 1);
+    if (base == 10) {
+        static constexpr uint64_t kPowers[20] = {
+            1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull,
+            100000000ull, 1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull,
+            10000000000000ull, 100000000000000ull, 1000000000000000ull, 10000000000000000ull,
+            100000000000000000ull, 1000000000000000000ull, 10000000000000000000ull};
+        const int t = (bits * 1233) >> 12; // about bits * log10(2)
+        return t - ((v | 1) < kPowers[t]) + 1;
+    }
+    if ((base & (base - 1)) == 0) {
+        const int shift = __builtin_ctz((unsigned)base);
+        return (bits + shift - 1) / shift;
+    }
+    int n = 1;
+    while (v >= (uint64_t)base) {
+        v /= (unsigned)base;
+        n++;
+    }
+    return n;
+}
+
 template <class C>
 void formatInteger(PrintSink<C> &sink, uint64_t magnitude, bool negative, uint32_t flags,
                    int width, int precision, int base)
 {
     const bool left = (flags & kFlagLeft) != 0;
-    const bool upper = (flags & kFlagUpper) != 0;
-    char buffer[72];
-    char *end = buffer + sizeof buffer;
-    char *digits = end;
-    if (magnitude == 0 && precision == 0) {
-        if ((flags & kFlagAlt) && base == 8)
-            *--digits = '0';
-    } else {
-        digits = integerDigits(end, magnitude, base, upper ? kDigitsUpper : kDigitsLower);
+    const char *table = (flags & kFlagUpper) ? kDigitsUpper : kDigitsLower;
+    char buffer[136];
+    char *const end = buffer + sizeof buffer;
+    char *p = end;
+    if ((flags & (kFlagLeft | kFlagPlus | kFlagSpace | kFlagAlt)) == 0 && precision < 0 && width <= 64) {
+        // The common forms: "%d", "%5u", "%08x".
+        if constexpr (sizeof(C) == 1) {
+            // Straight into the destination when it fits: digits stored
+            // bytewise and then copied on as a word stall the copy.
+            const int digits = digitCount(magnitude, base);
+            int64_t padding = (int64_t)width - digits - (negative ? 1 : 0);
+            if (padding < 0)
+                padding = 0;
+            const int64_t total = padding + (negative ? 1 : 0) + digits;
+            if (total <= sink.limit - sink.cursor) {
+                char *out = sink.cursor;
+                if (flags & kFlagZero) {
+                    if (negative)
+                        *out++ = '-';
+                    fillBytes(out, '0', (size_t)padding);
+                } else {
+                    fillBytes(out, ' ', (size_t)padding);
+                    if (negative)
+                        out[padding] = '-';
+                    out += negative ? 1 : 0;
+                }
+                out += padding;
+                integerDigits(out + digits, magnitude, base, table);
+                sink.cursor = out + digits;
+                sink.produced += total;
+                return;
+            }
+        }
+        p = integerDigits(end, magnitude, base, table);
+        const int64_t padding = (int64_t)width - (end - p) - (negative ? 1 : 0);
+        if (flags & kFlagZero) {
+            if (padding > 0) {
+                p -= padding;
+                fillBytes(p, '0', (size_t)padding);
+            }
+            if (negative)
+                *--p = '-';
+        } else {
+            if (negative)
+                *--p = '-';
+            if (padding > 0) {
+                p -= padding;
+                fillBytes(p, ' ', (size_t)padding);
+            }
+        }
+        sink.writeAscii(p, (size_t)(end - p));
+        return;
     }
-    const int digitCount = (int)(end - digits);
+    if (magnitude != 0 || precision != 0)
+        p = integerDigits(end, magnitude, base, table);
+    else if ((flags & kFlagAlt) && base == 8)
+        *--p = '0'; // "%#.0o" of 0
+    const int digits = (int)(end - p);
 
-    char prefix[2] = {'0', 0};
     int prefixLength = 0;
     if ((flags & kFlagAlt) && magnitude != 0) {
         if (base == 8)
             prefixLength = 1;
-        else if (base == 16)
-            prefix[1] = upper ? 'X' : 'x', prefixLength = 2;
-        else if (base == 2)
-            prefix[1] = upper ? 'B' : 'b', prefixLength = 2;
+        else if (base == 16 || base == 2)
+            prefixLength = 2;
     }
     const char sign = negative ? '-' : (flags & kFlagPlus) ? '+' : (flags & kFlagSpace) ? ' ' : 0;
-    int64_t zeros = 0;
-    if (precision > digitCount)
-        zeros = precision - digitCount;
-    const bool zeroWidth = (flags & kFlagZero) && !left && precision < 0;
-    // The octal "0" is already the first of the precision zeros.
+    int64_t zeros = precision > digits ? precision - digits : 0;
     if (base == 8 && prefixLength == 1 && !left && zeros > 0)
         prefixLength = 0;
-    const int64_t remaining = (int64_t)width - digitCount - (sign ? 1 : 0) - prefixLength - zeros;
-
-    if (!left && !zeroWidth)
-        sink.fill((C)' ', remaining);
+    int64_t remaining = (int64_t)width - digits - (sign ? 1 : 0) - prefixLength - zeros;
+    if (remaining < 0)
+        remaining = 0;
+    if ((flags & kFlagZero) && !left && precision < 0) {
+        zeros += remaining;
+        remaining = 0;
+    }
+    const bool inBuffer = zeros <= 64;
+    if (inBuffer) {
+        p -= zeros;
+        fillBytes(p, '0', (size_t)zeros);
+    }
+    if (prefixLength == 2)
+        *--p = base == 16 ? table[33] : table[11];
+    if (prefixLength != 0)
+        *--p = '0';
     if (sign)
-        sink.put((C)sign);
-    sink.writeAscii(prefix, (size_t)prefixLength);
-    sink.fill((C)'0', zeroWidth ? remaining : zeros);
-    sink.writeAscii(digits, (size_t)digitCount);
+        *--p = sign;
+    if (!left)
+        sink.fill((C)' ', remaining);
+    if (inBuffer) {
+        sink.writeAscii(p, (size_t)(end - p));
+    } else {
+        sink.writeAscii(p, (size_t)(end - p - digits));
+        sink.fill((C)'0', zeros);
+        sink.writeAscii(end - digits, (size_t)digits);
+    }
     if (left)
         sink.fill((C)' ', remaining);
 }
@@ -600,7 +806,8 @@ template <class C> void formatCharacter(PrintSink<C> &sink, uint32_t code, uint3
         } else {
             char bytes[8];
             int n = kuUnicode_WriteUTF8Char(bytes, sizeof bytes, code);
-            sink.write(bytes, (size_t)n);
+            for (int i = 0; i < n; i++)
+                sink.put(bytes[i]);
         }
     } else {
         sink.put((C)code);
@@ -616,11 +823,33 @@ struct Extent {
     size_t characters;
 };
 
+// Length of the ASCII run at the start of n bytes.
+inline size_t asciiPrefix(const unsigned char *u, size_t n)
+{
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t v;
+        memcpy(&v, u + i, 8);
+        if (v & kHighBits)
+            break;
+    }
+    while (i < n && u[i] < 0x80)
+        i++;
+    return i;
+}
+
 bool measureUTF8(const char *text, int precision, bool precisionInCharacters, Extent &extent)
 {
     const unsigned char *u = (const unsigned char *)text;
     const size_t limit = precision < 0 ? SIZE_MAX : (size_t)precision;
-    size_t bytes = 0, characters = 0;
+    // ASCII text (the usual case) is measured by the C library. strnlen reads
+    // no further than the precision: the text need not be terminated.
+    const size_t length = precision < 0 ? strlen(text) : strnlen(text, limit);
+    size_t bytes = asciiPrefix(u, length), characters = bytes;
+    if (bytes == length) {
+        extent.bytes = extent.characters = bytes;
+        return true;
+    }
     for (;;) {
         if ((precisionInCharacters ? characters : bytes) >= limit)
             break;
@@ -661,7 +890,8 @@ template <class C> void writeUTF8Char(PrintSink<C> &sink, uint32_t code)
     }
     char bytes[8];
     int n = kuUnicode_WriteUTF8Char(bytes, sizeof bytes, code);
-    sink.write(bytes, (size_t)n);
+    for (int i = 0; i < n; i++)
+        sink.put((C)bytes[i]);
 }
 
 // A UTF-8 string argument; false for an invalid sequence (nothing written).
@@ -769,30 +999,26 @@ inline int starValue(const Directives &d, int32_t pos)
 template <class C> bool convert(PrintSink<C> &sink, const Record &r, const Directives &d)
 {
     uint32_t flags = r.flags;
-    int width = 0;
-    if (flags & kFlagWidthArg) {
-        int w = starValue(d, r.width);
-        if (w < 0) {
-            flags = (flags | kFlagLeft) & ~kFlagZero;
-            w = w == INT_MIN ? INT_MAX : -w;
+    int width = r.width;
+    int precision = r.precision;
+    int base = r.base;
+    if (flags & (kFlagWidthArg | kFlagPrecArg | kFlagBaseArg)) {
+        if (flags & kFlagWidthArg) {
+            width = starValue(d, r.width);
+            if (width < 0) {
+                flags = (flags | kFlagLeft) & ~kFlagZero;
+                width = width == INT_MIN ? INT_MAX : -width;
+            }
         }
-        width = w;
-    } else if (flags & kFlagWidthGiven) {
-        width = r.width;
-    }
-    int precision = -1;
-    if (flags & kFlagPrecGiven) {
-        precision = (flags & kFlagPrecArg) ? starValue(d, r.precision) : r.precision;
-        if (precision < 0)
-            precision = -1;
-    }
-    int base = r.fixedBase;
-    if (base == 0) {
-        base = 10;
-        if (flags & kFlagBaseGiven) {
-            int b = (flags & kFlagBaseArg) ? starValue(d, r.base) : r.base;
-            if (b >= 2 && b <= 36)
-                base = b;
+        if (flags & kFlagPrecArg) {
+            precision = starValue(d, r.precision);
+            if (precision < 0)
+                precision = -1;
+        }
+        if (flags & kFlagBaseArg) {
+            base = starValue(d, r.base);
+            if (base < 2 || base > 36)
+                base = 10;
         }
     }
 
@@ -821,6 +1047,17 @@ template <class C> bool convert(PrintSink<C> &sink, const Record &r, const Direc
             formatWideString(sink, (const wchar_t *)r.value.p, flags, width, precision);
             return true;
         }
+        if constexpr (sizeof(C) == 1) {
+            if (precision < 0 && width == 0) {
+                // Plain "%s" of ASCII text: a copy.
+                const char *text = (const char *)r.value.p;
+                size_t n = strlen(text);
+                if (asciiPrefix((const unsigned char *)text, n) == n) {
+                    sink.write(text, n);
+                    return true;
+                }
+            }
+        }
         return formatUTF8String(sink, (const char *)r.value.p, flags, width, precision);
     case kPointer:
         if (r.value.p == nullptr) {
@@ -840,12 +1077,20 @@ template <class C> bool convert(PrintSink<C> &sink, const Record &r, const Direc
 }
 
 // Literal text from..to, where every '%' is the first of a "%%".
-template <class C> void writeLiteral(PrintSink<C> &sink, const C *from, const C *to, bool percents)
+template <class C> void writePercents(PrintSink<C> &sink, const C *from, const C *to);
+
+template <class C>
+__attribute__((always_inline)) inline void writeLiteral(PrintSink<C> &sink, const C *from, const C *to,
+                                                        bool percents)
 {
-    if (!percents) {
+    if (!percents)
         sink.write(from, (size_t)(to - from));
-        return;
-    }
+    else
+        writePercents(sink, from, to);
+}
+
+template <class C> void writePercents(PrintSink<C> &sink, const C *from, const C *to)
+{
     while (from < to) {
         const C *q = from;
         while (q < to && *q != (C)'%')
@@ -875,15 +1120,11 @@ template <class C> int writeOutput(const C *format, const Directives &d, PrintSi
     return 0;
 }
 
-template <class C> int prepare(const C *format, Directives &d, va_list args)
+template <class C> int prepare(const C *format, Directives &d, va_list *args)
 {
     if (format == nullptr)
         return errorCode(0, kSyntaxError);
-    int rc = Parser<C>(format, d).run();
-    if (rc < 0)
-        return rc;
-    fetchArguments(d, args);
-    return 0;
+    return Parser<C>(format, d, args).run();
 }
 
 template <class C> int finish(const PrintSink<C> &sink, int rc)
@@ -904,7 +1145,7 @@ template <class C> size_t capacityOf(const C *buffer, size_t size)
     return capacity < room ? capacity : room;
 }
 
-template <class C> int formatFixed(C *buffer, size_t size, const C *format, va_list args)
+template <class C> int formatFixed(C *buffer, size_t size, const C *format, va_list *args)
 {
     if (buffer == nullptr)
         size = 0;
@@ -925,7 +1166,7 @@ template <class C> int formatFixed(C *buffer, size_t size, const C *format, va_l
     return finish(sink, rc);
 }
 
-template <class C> C *formatAllocated(size_t *length, const C *format, va_list args)
+template <class C> C *formatAllocated(size_t *length, const C *format, va_list *args)
 {
     if (length != nullptr)
         *length = 0;
@@ -951,36 +1192,50 @@ template <class C> C *formatAllocated(size_t *length, const C *format, va_list a
 } // namespace
 
 // ---------------------------------------------------------- entry points
+// The engine reads arguments through a va_list pointer: the variadic forms
+// pass their own va_list, the v forms a copy of the one they were given.
 
 int ku_vsnprintf(char *buffer, size_t size, const char *format, va_list args)
 {
-    return formatFixed(buffer, size, format, args);
+    va_list copy;
+    va_copy(copy, args);
+    int n = formatFixed(buffer, size, format, &copy);
+    va_end(copy);
+    return n;
 }
 
 int ku_snprintf(char *buffer, size_t size, const char *format, ...)
 {
     va_list args;
     va_start(args, format);
-    int n = formatFixed(buffer, size, format, args);
+    int n = formatFixed(buffer, size, format, &args);
     va_end(args);
     return n;
 }
 
 char *ku_lvmnprintf(size_t *length, const char *format, va_list args)
 {
-    return formatAllocated(length, format, args);
+    va_list copy;
+    va_copy(copy, args);
+    char *text = formatAllocated(length, format, &copy);
+    va_end(copy);
+    return text;
 }
 
 char *ku_vmnprintf(const char *format, va_list args)
 {
-    return formatAllocated<char>(nullptr, format, args);
+    va_list copy;
+    va_copy(copy, args);
+    char *text = formatAllocated<char>(nullptr, format, &copy);
+    va_end(copy);
+    return text;
 }
 
 char *ku_mnprintf(const char *format, ...)
 {
     va_list args;
     va_start(args, format);
-    char *text = formatAllocated<char>(nullptr, format, args);
+    char *text = formatAllocated<char>(nullptr, format, &args);
     va_end(args);
     return text;
 }
@@ -989,40 +1244,52 @@ char *ku_lmnprintf(size_t *length, const char *format, ...)
 {
     va_list args;
     va_start(args, format);
-    char *text = formatAllocated(length, format, args);
+    char *text = formatAllocated(length, format, &args);
     va_end(args);
     return text;
 }
 
 int ku_vswprintf(wchar_t *buffer, size_t size, const wchar_t *format, va_list args)
 {
-    return formatFixed(buffer, size, format, args);
+    va_list copy;
+    va_copy(copy, args);
+    int n = formatFixed(buffer, size, format, &copy);
+    va_end(copy);
+    return n;
 }
 
 int ku_swprintf(wchar_t *buffer, size_t size, const wchar_t *format, ...)
 {
     va_list args;
     va_start(args, format);
-    int n = formatFixed(buffer, size, format, args);
+    int n = formatFixed(buffer, size, format, &args);
     va_end(args);
     return n;
 }
 
 wchar_t *ku_lvmwprintf(size_t *length, const wchar_t *format, va_list args)
 {
-    return formatAllocated(length, format, args);
+    va_list copy;
+    va_copy(copy, args);
+    wchar_t *text = formatAllocated(length, format, &copy);
+    va_end(copy);
+    return text;
 }
 
 wchar_t *ku_vmwprintf(const wchar_t *format, va_list args)
 {
-    return formatAllocated<wchar_t>(nullptr, format, args);
+    va_list copy;
+    va_copy(copy, args);
+    wchar_t *text = formatAllocated<wchar_t>(nullptr, format, &copy);
+    va_end(copy);
+    return text;
 }
 
 wchar_t *ku_mwprintf(const wchar_t *format, ...)
 {
     va_list args;
     va_start(args, format);
-    wchar_t *text = formatAllocated<wchar_t>(nullptr, format, args);
+    wchar_t *text = formatAllocated<wchar_t>(nullptr, format, &args);
     va_end(args);
     return text;
 }
@@ -1031,7 +1298,7 @@ wchar_t *ku_lmwprintf(size_t *length, const wchar_t *format, ...)
 {
     va_list args;
     va_start(args, format);
-    wchar_t *text = formatAllocated(length, format, args);
+    wchar_t *text = formatAllocated(length, format, &args);
     va_end(args);
     return text;
 }

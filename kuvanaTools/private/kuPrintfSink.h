@@ -38,6 +38,52 @@ enum : uint32_t {
     kFlagLenT = 1u << 23,
 };
 
+// Copies short runs without a call (fixed-size memcpy is inlined); the
+// compiler would turn a plain loop back into a memcpy call.
+inline void copyBytes(void *to, const void *from, size_t n)
+{
+    unsigned char *d = (unsigned char *)to;
+    const unsigned char *s = (const unsigned char *)from;
+    if (n > 16) {
+        memcpy(d, s, n);
+    } else if (n >= 8) {
+        uint64_t a, b;
+        memcpy(&a, s, 8);
+        memcpy(&b, s + n - 8, 8);
+        memcpy(d, &a, 8);
+        memcpy(d + n - 8, &b, 8);
+    } else if (n >= 4) {
+        uint32_t a, b;
+        memcpy(&a, s, 4);
+        memcpy(&b, s + n - 4, 4);
+        memcpy(d, &a, 4);
+        memcpy(d + n - 4, &b, 4);
+    } else if (n > 0) {
+        d[0] = s[0];
+        d[n / 2] = s[n / 2];
+        d[n - 1] = s[n - 1];
+    }
+}
+
+inline void fillBytes(char *to, char c, size_t n)
+{
+    if (n > 16) {
+        memset(to, c, n);
+    } else if (n >= 8) {
+        uint64_t pattern = 0x0101010101010101ull * (unsigned char)c;
+        memcpy(to, &pattern, 8);
+        memcpy(to + n - 8, &pattern, 8);
+    } else if (n >= 4) {
+        uint32_t pattern = 0x01010101u * (unsigned char)c;
+        memcpy(to, &pattern, 4);
+        memcpy(to + n - 4, &pattern, 4);
+    } else if (n > 0) {
+        to[0] = c;
+        to[n / 2] = c;
+        to[n - 1] = c;
+    }
+}
+
 // Where the characters go. A buffer sink stores while there is room and
 // counts everything offered; a counting sink (no room at all) only counts.
 // produced may exceed INT_MAX; the entry points turn that into an error.
@@ -70,10 +116,8 @@ template <class C> struct PrintSink {
         size_t room = (size_t)(limit - cursor);
         if (n > room)
             n = room;
-        if (n != 0) {
-            memcpy(cursor, text, n * sizeof(C));
-            cursor += n;
-        }
+        copyBytes(cursor, text, n * sizeof(C));
+        cursor += n;
     }
 
     // ASCII text (digits, signs, words) into either family.
@@ -99,10 +143,8 @@ template <class C> struct PrintSink {
         produced += n;
         size_t room = (size_t)(limit - cursor);
         size_t count = (uint64_t)n < room ? (size_t)n : room;
-        if (count == 0)
-            return;
         if constexpr (sizeof(C) == 1)
-            memset(cursor, c, count);
+            fillBytes(cursor, c, count);
         else
             wmemset(cursor, c, count);
         cursor += count;
