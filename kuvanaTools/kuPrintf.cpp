@@ -100,6 +100,9 @@ template <class C> inline bool startsSignedDecimal(const C *p)
     return isDigitChar(p[0]) || (p[0] == (C)'-' && isDigitChar(p[1]));
 }
 
+// A plain loop: literal runs are mostly short, and over a format used again
+// and again it runs ahead on branch prediction (a word-at-a-time scan waits
+// for each load instead).
 template <class C> inline const C *findPercent(const C *p)
 {
     while (*p != 0 && *p != (C)'%')
@@ -107,39 +110,7 @@ template <class C> inline const C *findPercent(const C *p)
     return p;
 }
 
-constexpr uint64_t kOnes = 0x0101010101010101ull;
 constexpr uint64_t kHighBits = 0x8080808080808080ull;
-
-typedef uint64_t __attribute__((may_alias, aligned(1))) UnalignedWord;
-
-// Eight bytes at a time. A load never crosses into the next page, but it may
-// read past the terminator: hence no address checks here.
-template <>
-__attribute__((no_sanitize("address"))) inline const char *findPercent<char>(const char *p)
-{
-    for (;;) {
-        if (((uintptr_t)p & 4095) > 4096 - 8) {
-            if (*p == '%' || *p == 0)
-                return p;
-            p++;
-            continue;
-        }
-        const uint64_t v = *(const UnalignedWord *)p;
-        const uint64_t w = v ^ (kOnes * '%');
-        // The lowest marked byte is always a real match.
-        const uint64_t marks = ((v - kOnes) & ~v & kHighBits) | ((w - kOnes) & ~w & kHighBits);
-        if (marks != 0) {
-#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-            return p + (__builtin_ctzll(marks) >> 3);
-#else
-            while (*p != '%' && *p != 0)
-                p++;
-            return p;
-#endif
-        }
-        p += 8;
-    }
-}
 
 // Reads "N$" at p (N >= 1): returns N - 1 and moves p past the '$', or -1
 // leaving p alone.
@@ -217,7 +188,9 @@ void fetch(Record &r, va_list *args)
     switch (r.kind) {
     case kInteger: {
         const uint32_t f = r.flags;
-        if (f & kFlagLenJ)
+        if (!(f & (kFlagLenJ | kFlagLenLL | kFlagLenZ | kFlagLenT | kFlagLenL)))
+            r.value.i = (int64_t)va_arg(*args, int);
+        else if (f & kFlagLenJ)
             r.value.i = (int64_t)va_arg(*args, intmax_t);
         else if (f & kFlagLenLL)
             r.value.i = (int64_t)va_arg(*args, long long);
@@ -244,9 +217,8 @@ void fetch(Record &r, va_list *args)
     }
 }
 
-// Parses the format into records and reads the arguments in position order.
-// While no "N$" has been seen, positions come in order, so each argument is
-// read as soon as its record exists; the rest are read at the end.
+// Parses the format into records, checks the positions, then reads the
+// arguments in position order.
 template <class C> class Parser {
 public:
     Parser(const C *format, Directives &d, va_list *args) : format_(format), d_(d), args_(args) {}
@@ -271,8 +243,7 @@ public:
             const Conversion &bare = lookupConversion(p[1]);
             if (bare.kind != kInvalid && running_ < kMaxPositions) {
                 // Most directives are a bare conversion ("%d", "%s").
-                const int pos = running_++;
-                int index = addRecord(pos, offset(p + 1), bare.kind);
+                int index = addRecord(running_++, offset(p + 1), bare.kind);
                 if (index < 0)
                     return index;
                 Record &r = d.records[index];
@@ -283,7 +254,6 @@ public:
                 r.width = 0;
                 r.precision = -1;
                 r.base = bare.fixedBase != 0 ? bare.fixedBase : 10;
-                fetchIfNext(pos, r);
                 continue;
             }
             int rc = directive(p);
@@ -300,7 +270,8 @@ public:
                     return errorCode(pos, kDuplicateError);
             }
         }
-        for (int pos = fetched_; pos < d.positionCount; pos++)
+        // Arguments in position order, from the one va_list.
+        for (int pos = 0; pos < d.positionCount; pos++)
             fetch(d.records[d.holder[pos]], args_);
         return 0;
     }
@@ -330,15 +301,6 @@ private:
         return index;
     }
 
-    // Reads the argument now when all positions before it are read.
-    void fetchIfNext(int pos, Record &r)
-    {
-        if (!explicit_ && pos == fetched_) {
-            fetch(r, args_);
-            fetched_++;
-        }
-    }
-
     // A '*' (p just past it): its position as in "*N$", or the running one.
     // Returns the position or an error code.
     int star(const C *&p, bool explicitDirective, int &valuePos, ptrdiff_t &valueOffset)
@@ -356,10 +318,7 @@ private:
             }
         }
         int index = addRecord(pos, at, kStar);
-        if (index < 0)
-            return index;
-        fetchIfNext(pos, d_.records[index]);
-        return pos;
+        return index < 0 ? index : pos;
     }
 
     int directive(const C *&p);
@@ -371,7 +330,6 @@ private:
     Directives &d_;
     va_list *args_;
     int running_ = 0;
-    int fetched_ = 0;       // positions below this are read
     bool explicit_ = false; // some "N$" was seen
 };
 
@@ -535,7 +493,6 @@ int Parser<C>::finishDirective(const C *start, const C *&p, int valuePos, ptrdif
     r.width = width;
     r.precision = precision;
     r.base = base;
-    fetchIfNext(valuePos, r);
     if (!explicitDirective)
         running_ = valuePos + 1;
     return 0;
@@ -680,63 +637,16 @@ inline int digitCount(uint64_t v, int base)
 }
 
 template <class C>
-void formatInteger(PrintSink<C> &sink, uint64_t magnitude, bool negative, uint32_t flags,
-                   int width, int precision, int base)
+void formatIntegerField(PrintSink<C> &sink, uint64_t magnitude, bool negative, uint32_t flags,
+                        int width, int precision, int base)
 {
     const bool left = (flags & kFlagLeft) != 0;
     const char *table = (flags & kFlagUpper) ? kDigitsUpper : kDigitsLower;
+    // Digits, zeros, prefix and sign are built backwards from the end; only
+    // space padding and long runs of zeros go straight to the sink.
     char buffer[136];
     char *const end = buffer + sizeof buffer;
     char *p = end;
-    if ((flags & (kFlagLeft | kFlagPlus | kFlagSpace | kFlagAlt)) == 0 && precision < 0 && width <= 64) {
-        // The common forms: "%d", "%5u", "%08x".
-        if constexpr (sizeof(C) == 1) {
-            // Straight into the destination when it fits: digits stored
-            // bytewise and then copied on as a word stall the copy.
-            const int digits = digitCount(magnitude, base);
-            int64_t padding = (int64_t)width - digits - (negative ? 1 : 0);
-            if (padding < 0)
-                padding = 0;
-            const int64_t total = padding + (negative ? 1 : 0) + digits;
-            if (total <= sink.limit - sink.cursor) {
-                char *out = sink.cursor;
-                if (flags & kFlagZero) {
-                    if (negative)
-                        *out++ = '-';
-                    fillBytes(out, '0', (size_t)padding);
-                } else {
-                    fillBytes(out, ' ', (size_t)padding);
-                    if (negative)
-                        out[padding] = '-';
-                    out += negative ? 1 : 0;
-                }
-                out += padding;
-                integerDigits(out + digits, magnitude, base, table);
-                sink.cursor = out + digits;
-                sink.produced += total;
-                return;
-            }
-        }
-        p = integerDigits(end, magnitude, base, table);
-        const int64_t padding = (int64_t)width - (end - p) - (negative ? 1 : 0);
-        if (flags & kFlagZero) {
-            if (padding > 0) {
-                p -= padding;
-                fillBytes(p, '0', (size_t)padding);
-            }
-            if (negative)
-                *--p = '-';
-        } else {
-            if (negative)
-                *--p = '-';
-            if (padding > 0) {
-                p -= padding;
-                fillBytes(p, ' ', (size_t)padding);
-            }
-        }
-        sink.writeAscii(p, (size_t)(end - p));
-        return;
-    }
     if (magnitude != 0 || precision != 0)
         p = integerDigits(end, magnitude, base, table);
     else if ((flags & kFlagAlt) && base == 8)
@@ -752,6 +662,7 @@ void formatInteger(PrintSink<C> &sink, uint64_t magnitude, bool negative, uint32
     }
     const char sign = negative ? '-' : (flags & kFlagPlus) ? '+' : (flags & kFlagSpace) ? ' ' : 0;
     int64_t zeros = precision > digits ? precision - digits : 0;
+    // The octal "0" is already the first of the precision zeros.
     if (base == 8 && prefixLength == 1 && !left && zeros > 0)
         prefixLength = 0;
     int64_t remaining = (int64_t)width - digits - (sign ? 1 : 0) - prefixLength - zeros;
@@ -767,7 +678,7 @@ void formatInteger(PrintSink<C> &sink, uint64_t magnitude, bool negative, uint32
         fillBytes(p, '0', (size_t)zeros);
     }
     if (prefixLength == 2)
-        *--p = base == 16 ? table[33] : table[11];
+        *--p = base == 16 ? table[33] : table[11]; // 'x' or 'b' in the table's case
     if (prefixLength != 0)
         *--p = '0';
     if (sign)
@@ -783,6 +694,46 @@ void formatInteger(PrintSink<C> &sink, uint64_t magnitude, bool negative, uint32
     }
     if (left)
         sink.fill((C)' ', remaining);
+}
+
+// The common forms ("%d", "%5u", "%08x") go straight into a narrow
+// destination when they fit: digits stored bytewise in a local buffer and
+// copied on as words would stall the copy.
+template <class C>
+__attribute__((always_inline)) inline void formatInteger(PrintSink<C> &sink, uint64_t magnitude,
+                                                         bool negative, uint32_t flags, int width,
+                                                         int precision, int base)
+{
+    if constexpr (sizeof(C) == 1) {
+        if ((flags & (kFlagLeft | kFlagPlus | kFlagSpace | kFlagAlt)) == 0 && precision < 0 &&
+            width <= 64) {
+            const int digits = digitCount(magnitude, base);
+            int64_t padding = (int64_t)width - digits - (negative ? 1 : 0);
+            if (padding < 0)
+                padding = 0;
+            const int64_t total = padding + (negative ? 1 : 0) + digits;
+            if (total <= sink.limit - sink.cursor) {
+                char *out = sink.cursor;
+                if (flags & kFlagZero) {
+                    if (negative)
+                        *out++ = '-';
+                    fillBytes(out, '0', (size_t)padding);
+                    out += padding;
+                } else {
+                    fillBytes(out, ' ', (size_t)padding);
+                    out += padding;
+                    if (negative)
+                        *out++ = '-';
+                }
+                integerDigits(out + digits, magnitude, base,
+                              (flags & kFlagUpper) ? kDigitsUpper : kDigitsLower);
+                sink.cursor = out + digits;
+                sink.produced += total;
+                return;
+            }
+        }
+    }
+    formatIntegerField(sink, magnitude, negative, flags, width, precision, base);
 }
 
 } // namespace
