@@ -183,7 +183,7 @@ template <class C> inline const Conversion &lookupConversion(C c)
 }
 
 // Reads one argument with the type its record needs.
-void fetch(Record &r, va_list *args)
+__attribute__((always_inline)) inline void fetch(Record &r, va_list *args)
 {
     switch (r.kind) {
     case kInteger: {
