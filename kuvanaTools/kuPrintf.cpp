@@ -198,10 +198,8 @@ __attribute__((always_inline)) inline void fetch(Record &r, va_list *args)
             r.value.i = (int64_t)(uint64_t)va_arg(*args, size_t);
         else if (f & kFlagLenT)
             r.value.i = (int64_t)va_arg(*args, ptrdiff_t);
-        else if (f & kFlagLenL)
-            r.value.i = (int64_t)va_arg(*args, long);
         else
-            r.value.i = (int64_t)va_arg(*args, int);
+            r.value.i = (int64_t)va_arg(*args, long);
         break;
     }
     case kFloating:

@@ -336,6 +336,34 @@ TEST(kuPrintf, WideFamily)
     kuFree(text);
 }
 
+TEST(kuPrintf, InterfaceEdges)
+{
+    // A null buffer only counts, whatever the size; %n then gets the full count.
+    int count = 0;
+    EXPECT_EQ(6, ku_snprintf(nullptr, 10, "abc%ndef", &count));
+    EXPECT_EQ(3, count);
+    // Output beyond INT_MAX characters is an error, not a wrapped length.
+    EXPECT_EQ(INT_MAX, ku_snprintf(nullptr, 0, "%2147483647d", 1));
+    EXPECT_EQ(-1, ku_snprintf(nullptr, 0, "%2147483647d%d", 1, 2));
+    char small[4];
+    EXPECT_EQ(-1, ku_snprintf(small, sizeof small, "%*d%*d", INT_MAX, 1, INT_MIN, 2));
+    EXPECT_STREQ("   ", small);
+    EXPECT_EQ(nullptr, ku_mnprintf("%2147483647d%2147483647d", 1, 2));
+    // Numbers in the format saturate instead of wrapping.
+    EXPECT_EQ("<-3331>", format("%99999999999$d", 1));
+    EXPECT_EQ("<-770>", format("%..99999999999d", 1)); // huge base: past its '.'
+    EXPECT_EQ(INT_MAX, ku_snprintf(nullptr, 0, "%.99999999999d", 1));
+    // The pass-throughs.
+    char *end = nullptr;
+    EXPECT_EQ(-42, _ku_to_long("-42x", &end, 10));
+    EXPECT_EQ('x', *end);
+    wchar_t *wend = nullptr;
+    EXPECT_EQ(17, _ku_w_to_long(L"17 ", &wend, 10));
+    EXPECT_EQ(L' ', *wend);
+    EXPECT_EQ(5u, _ku_length("hello"));
+    EXPECT_STREQ(strerror(2), _ku_error(2));
+}
+
 // ------------------------------------------------------------------------
 // Against the C library, over directives where both must print the same.
 
