@@ -10,98 +10,77 @@
 namespace {
 
 const char *const kNames[] = {"alice", "bob", "carol-the-long-named", "d"};
+const double kValues[] = {3.14159, 2718.2818, 0.5, 123456.789, 1.0e-3, 42.0, 99.9996, 7.25};
 
-void BM_IntStr_ku(benchmark::State &state)
+// Calls format(buffer, size, i) with a new i each iteration.
+template <class Format> void run(benchmark::State &state, Format format)
 {
-    char buffer[128];
+    char buffer[160];
     int i = 0;
     for (auto _ : state) {
-        int n = ku_snprintf(buffer, sizeof buffer, "id=%d name=%s hex=%08x", i * 7919, kNames[i & 3],
-                            (unsigned)i * 2654435761u);
+        auto n = format(buffer, sizeof buffer, i);
         benchmark::DoNotOptimize(n);
         benchmark::DoNotOptimize(buffer);
         i++;
     }
     state.SetItemsProcessed(state.iterations());
+}
+
+void BM_IntStr_ku(benchmark::State &state)
+{
+    run(state, [](char *b, size_t n, int i) {
+        return ku_snprintf(b, n, "id=%d name=%s hex=%08x", i * 7919, kNames[i & 3],
+                           (unsigned)i * 2654435761u);
+    });
 }
 BENCHMARK(BM_IntStr_ku);
 
 void BM_IntStr_libc(benchmark::State &state)
 {
-    char buffer[128];
-    int i = 0;
-    for (auto _ : state) {
-        int n = snprintf(buffer, sizeof buffer, "id=%d name=%s hex=%08x", i * 7919, kNames[i & 3],
-                         (unsigned)i * 2654435761u);
-        benchmark::DoNotOptimize(n);
-        benchmark::DoNotOptimize(buffer);
-        i++;
-    }
-    state.SetItemsProcessed(state.iterations());
+    run(state, [](char *b, size_t n, int i) {
+        return snprintf(b, n, "id=%d name=%s hex=%08x", i * 7919, kNames[i & 3],
+                        (unsigned)i * 2654435761u);
+    });
 }
 BENCHMARK(BM_IntStr_libc);
 
 void BM_IntStr_fmt(benchmark::State &state)
 {
-    char buffer[128];
-    int i = 0;
-    for (auto _ : state) {
-        auto r = fmt::format_to_n(buffer, sizeof buffer - 1, "id={} name={} hex={:08x}", i * 7919,
-                                  kNames[i & 3], (unsigned)i * 2654435761u);
+    run(state, [](char *b, size_t n, int i) {
+        auto r = fmt::format_to_n(b, n - 1, "id={} name={} hex={:08x}", i * 7919, kNames[i & 3],
+                                  (unsigned)i * 2654435761u);
         *r.out = 0;
-        benchmark::DoNotOptimize(r.size);
-        benchmark::DoNotOptimize(buffer);
-        i++;
-    }
-    state.SetItemsProcessed(state.iterations());
+        return r.size;
+    });
 }
 BENCHMARK(BM_IntStr_fmt);
 
-const double kValues[] = {3.14159, 2718.2818, 0.5, 123456.789, 1.0e-3, 42.0, 99.9996, 7.25};
-
 void BM_Mixed_ku(benchmark::State &state)
 {
-    char buffer[160];
-    int i = 0;
-    for (auto _ : state) {
-        int n = ku_snprintf(buffer, sizeof buffer, "item %d: %s at %.3f (%u/%u)", i, kNames[i & 3],
-                            kValues[i & 7], (unsigned)i & 1023, 1024u);
-        benchmark::DoNotOptimize(n);
-        benchmark::DoNotOptimize(buffer);
-        i++;
-    }
-    state.SetItemsProcessed(state.iterations());
+    run(state, [](char *b, size_t n, int i) {
+        return ku_snprintf(b, n, "item %d: %s at %.3f (%u/%u)", i, kNames[i & 3], kValues[i & 7],
+                           (unsigned)i & 1023, 1024u);
+    });
 }
 BENCHMARK(BM_Mixed_ku);
 
 void BM_Mixed_libc(benchmark::State &state)
 {
-    char buffer[160];
-    int i = 0;
-    for (auto _ : state) {
-        int n = snprintf(buffer, sizeof buffer, "item %d: %s at %.3f (%u/%u)", i, kNames[i & 3],
-                         kValues[i & 7], (unsigned)i & 1023, 1024u);
-        benchmark::DoNotOptimize(n);
-        benchmark::DoNotOptimize(buffer);
-        i++;
-    }
-    state.SetItemsProcessed(state.iterations());
+    run(state, [](char *b, size_t n, int i) {
+        return snprintf(b, n, "item %d: %s at %.3f (%u/%u)", i, kNames[i & 3], kValues[i & 7],
+                        (unsigned)i & 1023, 1024u);
+    });
 }
 BENCHMARK(BM_Mixed_libc);
 
 void BM_Mixed_fmt(benchmark::State &state)
 {
-    char buffer[160];
-    int i = 0;
-    for (auto _ : state) {
-        auto r = fmt::format_to_n(buffer, sizeof buffer - 1, "item {}: {} at {:.3f} ({}/{})", i,
-                                  kNames[i & 3], kValues[i & 7], (unsigned)i & 1023, 1024u);
+    run(state, [](char *b, size_t n, int i) {
+        auto r = fmt::format_to_n(b, n - 1, "item {}: {} at {:.3f} ({}/{})", i, kNames[i & 3],
+                                  kValues[i & 7], (unsigned)i & 1023, 1024u);
         *r.out = 0;
-        benchmark::DoNotOptimize(r.size);
-        benchmark::DoNotOptimize(buffer);
-        i++;
-    }
-    state.SetItemsProcessed(state.iterations());
+        return r.size;
+    });
 }
 BENCHMARK(BM_Mixed_fmt);
 
