@@ -145,7 +145,7 @@ template <class C> struct PrintSink {
         size_t count = (uint64_t)n < room ? (size_t)n : room;
         if constexpr (sizeof(C) == 1)
             fillBytes(cursor, c, count);
-        else
+        else if (count != 0)
             wmemset(cursor, c, count);
         cursor += count;
     }
