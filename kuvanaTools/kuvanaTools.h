@@ -17,6 +17,7 @@
 #include <kuvanaTools/kuDictionary.h>
 #include <kuvanaTools/kuDLNATime.h>
 #include <kuvanaTools/kuFatalError.h>
+#include <kuvanaTools/kuFloat.h>
 #include <kuvanaTools/kuHashTable.h>
 #include <kuvanaTools/kuHook.h>
 #include <kuvanaTools/kuLongLong.h>
