@@ -1,0 +1,368 @@
+#include <kuvanaTools/kuDLNAProtocolInfo.h>
+#include <kuvanaTools/kuMemory.h>
+
+#include "support/DLNATestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace {
+
+using kutest::fields;
+using kutest::Info;
+using kutest::orNull;
+using kutest::take;
+
+std::string composed(const std::string &text, int context = 1)
+{
+    return Info(text).str(context);
+}
+
+int match(const std::string &a, const std::string &b)
+{
+    return kuDLNAProtocolInfo_Match(Info(a).get(), Info(b).get());
+}
+
+} // namespace
+
+TEST(kuDLNAProtocolInfo, CompositionOfWhatWasParsed)
+{
+    const std::string mp3 = "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3;DLNA.ORG_OP=01;"
+                            "DLNA.ORG_FLAGS=01700000000000000000000000000000";
+    EXPECT_EQ(mp3, composed(mp3));
+    EXPECT_EQ("http-get:*:video/mpeg:*", composed("http-get:*:video/mpeg:*"));
+    EXPECT_EQ("http-get:*:video/mpeg:*", composed("http-get:*:video/mpeg"));
+    EXPECT_EQ("http-get:*:*:*", composed("http-get:*"));
+    EXPECT_EQ("http-get:*:*:*", composed("http-get::"));
+    EXPECT_EQ("", composed("http-get"));
+    EXPECT_EQ("", composed(""));
+    EXPECT_EQ("", take(kuDLNAProtocolInfo_GetDLNAInfoStr(Info("junk").get(), 1)));
+
+    // The fourth field is read only when it is the last of exactly four.
+    EXPECT_EQ("http-get:*:video/mpeg:*", composed("http-get:*:video/mpeg:DLNA.ORG_PN=A:B"));
+    // Empty fields, unknown and upper-case protocols.
+    EXPECT_EQ("x-proto:net:a/b:*", composed("x-proto:net:a/b:"));
+    EXPECT_EQ("HTTP-GET:*:audio/mpeg:*", composed("HTTP-GET::audio/mpeg:*"));
+    EXPECT_EQ("*:*:*:*", composed(":*:*:*"));
+    EXPECT_EQ("playsingle-rtsp-rtp-udp:*:video/mpeg:*", composed("playsingle-rtsp-rtp-udp:*:video/mpeg:*"));
+
+    // An empty parameter ends the parameter list.
+    EXPECT_EQ("http-get:*:audio/mpeg:DLNA.ORG_PN=A", composed("http-get:*:audio/mpeg:DLNA.ORG_PN=A;;DLNA.ORG_OP=01"));
+    EXPECT_EQ("http-get:*:audio/mpeg:*", composed("http-get:*:audio/mpeg:;DLNA.ORG_PN=A"));
+
+    // Parameter order on output is fixed; names are read in any case.
+    EXPECT_EQ("http-get:*:a/b:DLNA.ORG_PN=X;DLNA.ORG_OP=01;DLNA.ORG_CI=1;VENDOR_X=abc",
+              composed("http-get:*:a/b:VENDOR_X=abc;dlna.org_ci=1;Dlna.Org_Op=01;DLNA.ORG_PN=X"));
+    // Vendor parameters: a '_' in the name and a plain value, or dropped.
+    EXPECT_EQ("http-get:*:a/b:DLNA.ORG_PN=MP3;VENDOR_X=abc;V_E=",
+              composed("http-get:*:a/b:DLNA.ORG_PN=MP3;X=1;VENDOR_Y=a.b;VENDOR_X=abc;V_E="));
+    EXPECT_EQ("http-get:*:a/b:V_A=2;V_B=a_Z+0-9,x", composed("http-get:*:a/b:V_A=1;V_B=a_Z+0-9,x;V_A=2"));
+    // Without '=' the name is its own value; with several, the value is the last piece.
+    EXPECT_EQ("http-get:*:a/b:V_F=V_F;V_G=c", composed("http-get:*:a/b:V_F;V_G=b=c"));
+    // PN, OP, PS and CI count only with a single '='; otherwise they fall to
+    // the vendor rule.
+    EXPECT_EQ("http-get:*:a/b:DLNA.ORG_PN=B", composed("http-get:*:a/b:DLNA.ORG_PN=A=B"));
+    EXPECT_EQ("http-get:*:a/b:DLNA.ORG_CI=1", composed("http-get:*:a/b:DLNA.ORG_PN;DLNA.ORG_CI=x=1"));
+    // FLAGS and MAXSP take the last piece whatever the count.
+    EXPECT_EQ("http-get:*:a/b:DLNA.ORG_FLAGS=00100000000000000000000000000000",
+              composed("http-get:*:a/b:DLNA.ORG_FLAGS=x=001"));
+}
+
+TEST(kuDLNAProtocolInfo, DecodedParameters)
+{
+    Info flags("http-get:*:audio/mpeg:DLNA.ORG_FLAGS=017");
+    EXPECT_EQ(0x01700000u, flags->flagWords[0]);
+    EXPECT_EQ(5, flags->versionMinor);
+    EXPECT_EQ(1u, flags->tmStreaming);
+    EXPECT_EQ(1u, flags->httpStalling);
+
+    // Up to four words, each padded on the right; the rest is ignored.
+    Info words("http-get:*:a/b:DLNA.ORG_FLAGS=8D100000123456789abcdef01");
+    EXPECT_EQ(0x8D100000u, words->flagWords[0]);
+    EXPECT_EQ(0x12345678u, words->flagWords[1]);
+    EXPECT_EQ(0x9ABCDEF0u, words->flagWords[2]);
+    EXPECT_EQ(0x10000000u, words->flagWords[3]);
+    EXPECT_EQ(1u, words->senderPaced);
+    EXPECT_EQ(1u, words->s0Increasing);
+    Info longWords("http-get:*:a/b:DLNA.ORG_FLAGS=0010000000000001000000020000000300000004");
+    EXPECT_EQ(3u, longWords->flagWords[3]);
+
+    // Without the 1.5 bit only stalling is decoded, and no FLAGS is written.
+    Info old("http-get:*:a/b:DLNA.ORG_FLAGS=ff200000");
+    EXPECT_EQ(0, old->versionMinor);
+    EXPECT_EQ(1u, old->httpStalling);
+    EXPECT_EQ(0u, old->senderPaced);
+    EXPECT_EQ("http-get:*:a/b:*", old.str());
+
+    Info httpOp("http-get:*:a/b:DLNA.ORG_OP=1");
+    EXPECT_EQ(1u, httpOp->timeSeek);
+    EXPECT_EQ(0u, httpOp->rangeSeek);
+    EXPECT_EQ("http-get:*:a/b:DLNA.ORG_OP=10", httpOp.str());
+    Info rtspOp("rtsp-rtp-udp:*:a/b:DLNA.ORG_OP=11");
+    EXPECT_EQ(1u, rtspOp->timeSeek);
+    EXPECT_EQ(0u, rtspOp->rangeSeek);
+    EXPECT_EQ("rtsp-rtp-udp:*:a/b:DLNA.ORG_OP=10", rtspOp.str());
+    EXPECT_EQ("*:*:a/b:*", composed("*:*:a/b:DLNA.ORG_OP=11"));
+    EXPECT_EQ("x:*:a/b:*", composed("x:*:a/b:DLNA.ORG_OP=11"));
+    EXPECT_EQ("http-get:*:a/b:*", composed("http-get:*:a/b:DLNA.ORG_OP="));
+
+    Info thumb("http-get:*:image/jpeg:DLNA.ORG_PN=JPEG_TN");
+    EXPECT_EQ(1u, thumb->isThumbnail);
+    EXPECT_EQ(0u, Info("http-get:*:a/b:DLNA.ORG_PN=_TN")->isThumbnail);
+    EXPECT_EQ(1u, Info("http-get:*:a/b:DLNA.ORG_PN=X_TN")->isThumbnail);
+    EXPECT_EQ(0u, Info("http-get:*:a/b:DLNA.ORG_PN=X_tn")->isThumbnail);
+    EXPECT_EQ(0u, Info("http-get:*:a/b:DLNA.ORG_PN=A_TN;DLNA.ORG_PN=B")->isThumbnail);
+
+    EXPECT_EQ(2u, Info("http-get:*:a/b:DLNA.ORG_CI=10")->conversionIndicator);
+    EXPECT_EQ("http-get:*:a/b:DLNA.ORG_CI=1", composed("http-get:*:a/b:DLNA.ORG_CI=10"));
+    EXPECT_EQ("http-get:*:a/b:*", composed("http-get:*:a/b:DLNA.ORG_CI=0"));
+    EXPECT_EQ("http-get:*:a/b:*", composed("http-get:*:a/b:DLNA.ORG_CI=x"));
+
+    // MAXSP is written for rtsp-rtp-udp only, unsigned.
+    Info maxsp("rtsp-rtp-udp:*:a/b:DLNA.ORG_MAXSP=2.05");
+    EXPECT_EQ(2, maxsp->maxSpeedInteger);
+    EXPECT_EQ(5, maxsp->maxSpeedFraction);
+    EXPECT_EQ("rtsp-rtp-udp:*:a/b:DLNA.ORG_MAXSP=2.5", maxsp.str());
+    EXPECT_EQ("rtsp-rtp-udp:*:a/b:DLNA.ORG_MAXSP=3.0", composed("rtsp-rtp-udp:*:a/b:DLNA.ORG_MAXSP=3.4.5"));
+    EXPECT_EQ("rtsp-rtp-udp:*:a/b:DLNA.ORG_MAXSP=0.7", composed("rtsp-rtp-udp:*:a/b:DLNA.ORG_MAXSP=.7"));
+    EXPECT_EQ("rtsp-rtp-udp:*:a/b:DLNA.ORG_MAXSP=3000000000.0",
+              composed("rtsp-rtp-udp:*:a/b:DLNA.ORG_MAXSP=3000000000"));
+    EXPECT_EQ("http-get:*:a/b:*", composed("http-get:*:a/b:DLNA.ORG_MAXSP=2.5"));
+    EXPECT_EQ("rtsp-rtp-udp:*:a/b:*", composed("rtsp-rtp-udp:*:a/b:DLNA.ORG_MAXSP=0.0"));
+}
+
+TEST(kuDLNAProtocolInfo, PlaySpeeds)
+{
+    Info ps("http-get:*:video/mpeg:DLNA.ORG_PS=2,-2,1/2,-1/2");
+    EXPECT_EQ(4u, kuDLNAProtocolInfo_GetPlaySpeedCount(ps.get()));
+    EXPECT_EQ("http-get:*:video/mpeg:DLNA.ORG_PS=-2,-1/2,1/2,2", ps.str());
+    EXPECT_EQ("http-get:*:video/mpeg:DLNA.ORG_PS=-2\\,-1/2\\,1/2\\,2", ps.str(4));
+    EXPECT_EQ("-2\\,-1/2\\,1/2\\,2", take(kuDLNAProtocolInfo_GetPlaySpeedStr(ps.get(), 1)));
+
+    // Quotes around the whole value go; with a backslash only "\," cuts;
+    // pieces that are no numbers are skipped; equal values keep their order.
+    EXPECT_EQ("-1/2,4", take(kuDLNAProtocolInfo_GetPlaySpeedStr(
+                             Info("http-get:*:a/b:DLNA.ORG_PS=\"4,-1/2\"").get(), 0)));
+    EXPECT_EQ("1/2,2",
+              take(kuDLNAProtocolInfo_GetPlaySpeedStr(Info("http-get:*:a/b:DLNA.ORG_PS=2\\,1/2").get(), 0)));
+    EXPECT_EQ("<null>",
+              take(kuDLNAProtocolInfo_GetPlaySpeedStr(Info("http-get:*:a/b:DLNA.ORG_PS=2\\1/2,3").get(), 0)));
+    EXPECT_EQ("1/2,2,2.0,2/1", take(kuDLNAProtocolInfo_GetPlaySpeedStr(
+                                   Info("http-get:*:a/b:DLNA.ORG_PS=2,abc,,2.0,1/2,x/0,2/1").get(), 0)));
+    EXPECT_EQ("<null>", take(kuDLNAProtocolInfo_GetPlaySpeedStr(Info("http-get:*:a/b:*").get(), 0)));
+
+    kuDLNAProtocolInfo_RemovePlaySpeedSupport(ps.get());
+    EXPECT_EQ(0u, kuDLNAProtocolInfo_GetPlaySpeedCount(ps.get()));
+    EXPECT_EQ("http-get:*:video/mpeg:*", ps.str());
+}
+
+TEST(kuDLNAProtocolInfo, Contexts)
+{
+    Info full("rtsp-rtp-udp:*:video/mpeg:DLNA.ORG_PN=MPEG_PS_PAL;DLNA.ORG_OP=10;DLNA.ORG_PS=-2,2;"
+              "DLNA.ORG_CI=1;DLNA.ORG_FLAGS=81100000000000000000000000000000;"
+              "DLNA.ORG_MAXSP=4.0;V_X=1");
+    const std::string all = "DLNA.ORG_PN=MPEG_PS_PAL;DLNA.ORG_OP=10;DLNA.ORG_PS=-2,2;DLNA.ORG_CI=1;"
+                            "DLNA.ORG_FLAGS=81100000000000000000000000000000;DLNA.ORG_MAXSP=4.0;V_X=1";
+    auto field = [&](int context) { return take(kuDLNAProtocolInfo_GetDLNAInfoStr(full.get(), context)); };
+    EXPECT_EQ(all, field(1));
+    EXPECT_EQ("DLNA.ORG_PN=MPEG_PS_PAL", field(0));
+    EXPECT_EQ("DLNA.ORG_PN=MPEG_PS_PAL", field(2));
+    EXPECT_EQ("DLNA.ORG_PN=MPEG_PS_PAL", field(3));
+    EXPECT_EQ("DLNA.ORG_PN=MPEG_PS_PAL", field(6));
+    EXPECT_NE(std::string::npos, field(5).find(";DLNA.ORG_PS=-2\\,2;DLNA.ORG_CI=1;"));
+    EXPECT_EQ("rtsp-rtp-udp:*:video/mpeg:" + all, full.str());
+    EXPECT_EQ("*", take(kuDLNAProtocolInfo_GetDLNAInfoStr(Info("http-get:*:a/b:V_X=1").get(), 2)));
+}
+
+TEST(kuDLNAProtocolInfo, Matching)
+{
+    const std::string aacMp4 = "http-get:*:audio/mp4:DLNA.ORG_PN=AAC_ISO";
+    const std::string aac3gpp = "http-get:*:audio/3gpp:DLNA.ORG_PN=AAC_ISO";
+    EXPECT_EQ(1, match(aacMp4, aac3gpp));
+    EXPECT_EQ(1, match(aac3gpp, aacMp4));
+    EXPECT_EQ(1, match("http-get:*:audio/mp4:DLNA.ORG_PN=HEAACv2_L2",
+                       "http-get:*:audio/vnd.dlna.adts:DLNA.ORG_PN=heaacv2_l2"));
+    EXPECT_EQ(1, match("http-get:*:audio/mp4:DLNA.ORG_PN=HEAACv2_L2", "http-get:*:audio/3gpp:DLNA.ORG_PN=HEAACv2_L2"));
+    EXPECT_EQ(0, match("http-get:*:audio/mp4:DLNA.ORG_PN=AAC_ISO", "http-get:*:audio/vnd.dlna.adts:DLNA.ORG_PN=AAC_ISO"));
+    EXPECT_EQ(0, match("http-get:*:audio/mp4:DLNA.ORG_PN=MP3", "http-get:*:audio/3gpp:DLNA.ORG_PN=MP3"));
+    EXPECT_EQ(0, match("http-get:*:audio/mp4:DLNA.ORG_PN=AAC_ISO", "http-get:*:audio/mpeg:DLNA.ORG_PN=AAC_ISO"));
+    EXPECT_EQ(0, match("http-get:*:audio/mp4;x=1:DLNA.ORG_PN=AAC_ISO", "http-get:*:audio/3gpp:DLNA.ORG_PN=AAC_ISO"));
+    // Without a shared profile name the groups hold on the formats alone.
+    EXPECT_EQ(1, match("http-get:*:audio/mp4:*", "http-get:*:audio/3gpp:*"));
+    EXPECT_EQ(1, match("http-get:*:audio/mp4:DLNA.ORG_PN=MP3", "http-get:*:audio/3gpp:*"));
+
+    // Protocols: equal, or one of them "*"; the network is not looked at.
+    EXPECT_EQ(1, match("*:*:audio/mpeg:*", "http-get:x:audio/mpeg:*"));
+    EXPECT_EQ(1, match("rtsp-rtp-udp:*:audio/mpeg:*", "*:*:audio/mpeg:*"));
+    EXPECT_EQ(0, match("rtsp-rtp-udp:*:audio/mpeg:*", "http-get:*:audio/mpeg:*"));
+    EXPECT_EQ(1, match("playsingle-http-get:*:audio/mpeg:*", "http-get:*:audio/mpeg:*"));
+    // Unknown protocols of b compare their texts exactly.
+    EXPECT_EQ(1, match("internal:*:audio/mpeg:*", "internal:*:audio/mpeg:*"));
+    EXPECT_EQ(0, match("Internal:*:audio/mpeg:*", "internal:*:audio/mpeg:*"));
+    EXPECT_EQ(0, match("*:*:audio/mpeg:*", "internal:*:audio/mpeg:*"));
+    EXPECT_EQ(1, match("internal:*:audio/mpeg:*", "*:*:audio/mpeg:*"));
+
+    // Profile names: equal in any case when both have one.
+    EXPECT_EQ(1, match("http-get:*:audio/mpeg:DLNA.ORG_PN=MP3", "http-get:*:audio/mpeg:DLNA.ORG_PN=mp3"));
+    EXPECT_EQ(0, match("http-get:*:audio/mpeg:DLNA.ORG_PN=MP3", "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3X"));
+    EXPECT_EQ(1, match("http-get:*:audio/mpeg:DLNA.ORG_PN=MP3", "http-get:*:*:DLNA.ORG_PN=MP3"));
+    // "*" formats are wildcards unless just one side has a profile name.
+    EXPECT_EQ(1, match("http-get:*:audio/mpeg:*", "http-get:*:*:*"));
+    EXPECT_EQ(0, match("http-get:*:audio/mpeg:DLNA.ORG_PN=MP3", "http-get:*:*:*"));
+    EXPECT_EQ(0, match("http-get:*:*:*", "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3"));
+    EXPECT_EQ(1, match("http-get:*:audio/mpeg:DLNA.ORG_PN=MP3", "http-get:*:audio/mpeg:*"));
+
+    // Content formats: every parameter of b's must be in a's.
+    EXPECT_EQ(1, match("http-get:*:AUDIO/L16;rate=44100;channels=2:*", "http-get:*:audio/l16;channels=2:*"));
+    EXPECT_EQ(0, match("http-get:*:audio/L16;rate=44100;channels=2:*", "http-get:*:audio/L16;rate=48000:*"));
+    EXPECT_EQ(0, match("http-get:*:audio/L16;rate=44100;channels=2:*", "http-get:*:audio/L16;rate=44100:*"));
+    EXPECT_EQ(1, match("http-get:*:audio/L16;rate=44100:*", "http-get:*:audio/L16;channels=1:*"));
+    EXPECT_EQ(1, match("http-get:*:audio/L16;rate=44100;channels=2:*", "http-get:*:audio/L16:*"));
+    EXPECT_EQ(0, match("http-get:*:audio/L16:*", "http-get:*:audio/L16;rate=44100;channels=2:*"));
+    EXPECT_EQ(0, match("http-get:*:video/mpeg:*", "http-get:*:video/mpeg2:*"));
+
+    // Objects without a content format match nothing.
+    Info uri(kuDLNAProtocolInfo_NewFromProfileInfo(nullptr, 0));
+    Info fromUri(kuDLNAProtocolInfo_NewFromURI("http://h/a.mp3"));
+    EXPECT_EQ(0, kuDLNAProtocolInfo_Match(fromUri.get(), uri.get()));
+    EXPECT_EQ(0, kuDLNAProtocolInfo_Match(nullptr, uri.get()));
+
+    Info pn("http-get:*:audio/mpeg:DLNA.ORG_PN=MP3");
+    EXPECT_EQ(1, kuDLNAProtocolInfo_MatchPN(pn.get(), "mp3"));
+    EXPECT_EQ(0, kuDLNAProtocolInfo_MatchPN(pn.get(), "MP"));
+    EXPECT_EQ(0, kuDLNAProtocolInfo_MatchPN(pn.get(), nullptr));
+    EXPECT_EQ(0, kuDLNAProtocolInfo_MatchPN(Info("http-get:*:a/b:*").get(), "MP3"));
+}
+
+TEST(kuDLNAProtocolInfo, ConsistencyOnComposition)
+{
+    // rtsp carries neither background mode nor stalling, even when read.
+    Info rtsp("rtsp-rtp-udp:*:a/b:DLNA.ORG_FLAGS=02700000000000000000000000000000");
+    EXPECT_EQ("rtsp-rtp-udp:*:a/b:DLNA.ORG_FLAGS=02100000000000000000000000000000", rtsp.str());
+    // "*" and file drop the rtsp pause too.
+    EXPECT_EQ("*:*:a/b:DLNA.ORG_FLAGS=01100000000000000000000000000000",
+              composed("*:*:a/b:DLNA.ORG_FLAGS=03700000000000000000000000000000"));
+    // http-get: stalling implies background and excludes sender pacing.
+    EXPECT_EQ("http-get:*:a/b:DLNA.ORG_FLAGS=01700000000000000000000000000000",
+              composed("http-get:*:a/b:DLNA.ORG_FLAGS=83300000000000000000000000000000"));
+    EXPECT_EQ("x:*:a/b:DLNA.ORG_FLAGS=00700000000000000000000000000000",
+              composed("x:*:a/b:DLNA.ORG_FLAGS=80300000000000000000000000000000"));
+    // Sender pacing without stalling clears background.
+    EXPECT_EQ("http-get:*:a/b:DLNA.ORG_FLAGS=80100000000000000000000000000000",
+              composed("http-get:*:a/b:DLNA.ORG_FLAGS=80500000000000000000000000000000"));
+    // Bits without a field survive; those of the other words too.
+    EXPECT_EQ("http-get:*:a/b:DLNA.ORG_FLAGS=001F3FFF0000000100000002FFFFFFFF",
+              composed("http-get:*:a/b:DLNA.ORG_FLAGS=001F3fff0000000100000002ffffffff"));
+
+    // Limited seek suppresses OP; so does limited clear-text seek on a
+    // protected link, but not alone.
+    EXPECT_EQ("http-get:*:a/b:DLNA.ORG_FLAGS=20100000000000000000000000000000",
+              composed("http-get:*:a/b:DLNA.ORG_OP=11;DLNA.ORG_FLAGS=201"));
+    EXPECT_EQ("http-get:*:a/b:DLNA.ORG_FLAGS=40100000000000000000000000000000",
+              composed("http-get:*:a/b:DLNA.ORG_OP=11;DLNA.ORG_FLAGS=401"));
+    EXPECT_EQ("http-get:*:a/b:DLNA.ORG_FLAGS=00114000000000000000000000000000",
+              composed("http-get:*:a/b:DLNA.ORG_OP=11;DLNA.ORG_FLAGS=00114"));
+    EXPECT_EQ("http-get:*:a/b:DLNA.ORG_OP=11;DLNA.ORG_FLAGS=00104000000000000000000000000000",
+              composed("http-get:*:a/b:DLNA.ORG_OP=11;DLNA.ORG_FLAGS=00104"));
+}
+
+TEST(kuDLNAProtocolInfo, TransferModes)
+{
+    Info info("http-get:*:audio/mpeg:*");
+    EXPECT_STREQ("Background", kuDLNAProtocolInfo_GetTransferMode(info.get()));
+    EXPECT_EQ(2, kuDLNAProtocolInfo_GetQOSMode(info.get()));
+    EXPECT_EQ(2, kuDLNAProtocolInfo_SetTransmitMode(info.get(), 2));
+    EXPECT_STREQ("Interactive", kuDLNAProtocolInfo_GetTransferMode(info.get()));
+    EXPECT_EQ(0, kuDLNAProtocolInfo_GetQOSMode(info.get()));
+    EXPECT_EQ(2, kuDLNAProtocolInfo_SetTransmitMode(info.get(), 1));
+    EXPECT_STREQ("Streaming", kuDLNAProtocolInfo_GetTransferMode(info.get()));
+    EXPECT_EQ(4, kuDLNAProtocolInfo_GetQOSMode(info.get()));
+    EXPECT_EQ(2, kuDLNAProtocolInfo_SetTransmitMode(info.get(), 7));
+    EXPECT_EQ(1u, info->tmStreaming);
+    EXPECT_EQ(1, kuDLNAProtocolInfo_SetTransmitMode(info.get(), 0));
+    EXPECT_EQ(1u, info->tmBackground);
+    // Streaming leaves background as it was.
+    kuDLNAProtocolInfo_SetTransmitMode(info.get(), 1);
+    EXPECT_EQ(1u, info->tmBackground);
+    EXPECT_EQ(0u, info->tmInteractive);
+}
+
+TEST(kuDLNAProtocolInfo, AdjustingForDelivery)
+{
+    Info mp3(kuDLNAProtocolInfo_NewFromProfileInfo("audio/mpeg:DLNA.ORG_PN=MP3", 26));
+    kuDLNAProtocolInfo_Adjust(mp3.get());
+    EXPECT_EQ("http-get:*:audio/mpeg:DLNA.ORG_PN=MP3;DLNA.ORG_OP=01;"
+              "DLNA.ORG_FLAGS=01700000000000000000000000000000",
+              mp3.str());
+
+    Info noStall(kuDLNAProtocolInfo_NewFromProfileInfo("image/jpeg:DLNA.ORG_PN=JPEG_LRG", 31));
+    kuDLNAProtocolInfo_SetWebServerSupportHTTPConnectionStalling(noStall.get(), 0);
+    kuDLNAProtocolInfo_Adjust(noStall.get());
+    EXPECT_EQ("http-get:*:image/jpeg:DLNA.ORG_PN=JPEG_LRG;DLNA.ORG_OP=01;"
+              "DLNA.ORG_FLAGS=00900000000000000000000000000000",
+              noStall.str());
+    kuDLNAProtocolInfo_SetWebServerSupportHTTPConnectionStalling(noStall.get(), 5);
+    EXPECT_EQ(1u, noStall->webServerSupportsStalling);
+
+    // Sender-paced content does not stall; s0 increasing forbids byte seek.
+    Info paced("http-get:*:video/mpeg:DLNA.ORG_OP=11;DLNA.ORG_FLAGS=88100000000000000000000000000000");
+    kuDLNAProtocolInfo_Adjust(paced.get());
+    EXPECT_EQ("http-get:*:video/mpeg:DLNA.ORG_FLAGS=89100000000000000000000000000000", paced.str());
+
+    Info rtsp("rtsp-rtp-udp:*:text/plain:*");
+    kuDLNAProtocolInfo_Adjust(rtsp.get());
+    EXPECT_EQ("rtsp-rtp-udp:*:text/plain:DLNA.ORG_FLAGS=00900000000000000000000000000000", rtsp.str());
+    Info other("x:*:application/ogg:*");
+    kuDLNAProtocolInfo_Adjust(other.get());
+    EXPECT_EQ("x:*:application/ogg:DLNA.ORG_OP=01;DLNA.ORG_FLAGS=00500000000000000000000000000000",
+              other.str());
+
+    // Wrapped content is judged by its inner format.
+    Info wrapped("http-get:*:application/x-dtcp1;CONTENTFORMAT=\"image/png\":*");
+    kuDLNAProtocolInfo_MakeConsistent(wrapped.get());
+    EXPECT_STREQ("Interactive", kuDLNAProtocolInfo_GetTransferMode(wrapped.get()));
+    Info bare("http-get:*:application/x-dtcp1:*");
+    kuDLNAProtocolInfo_MakeConsistent(bare.get());
+    EXPECT_STREQ("Background", kuDLNAProtocolInfo_GetTransferMode(bare.get()));
+
+    Info dtcp("http-get:*:video/mpeg:DLNA.ORG_PN=MPEG_PS_PAL;DLNA.ORG_FLAGS=61100000000000000000000000000000");
+    EXPECT_EQ(0, kuDLNAProtocolInfo_IsDTCPProtected(dtcp.get()));
+    kuDLNAProtocolInfo_ConvertProfileNameToDTCP(dtcp.get());
+    kuDLNAProtocolInfo_ConvertProfileNameToDTCP(dtcp.get());
+    kuDLNAProtocolInfo_AdjustForDTCPIP(dtcp.get(), "192.168.0.2", 0x10000 + 8000);
+    EXPECT_STREQ("application/x-dtcp1;DTCP1HOST=192.168.0.2;DTCP1PORT=8000;CONTENTFORMAT=video/mpeg",
+                 dtcp->contentFormat);
+    EXPECT_EQ(1u, dtcp->linkProtected);
+    EXPECT_EQ(1, kuDLNAProtocolInfo_IsDTCPProtected(dtcp.get()));
+    EXPECT_EQ("http-get:*:application/x-dtcp1;DTCP1HOST=192.168.0.2;DTCP1PORT=8000;"
+              "CONTENTFORMAT=video/mpeg:DLNA.ORG_PN=DTCP_MPEG_PS_PAL;DLNA.ORG_OP=01;"
+              "DLNA.ORG_FLAGS=01718000000000000000000000000000",
+              dtcp.str());
+    dtcp->linkProtected = 2;
+    EXPECT_EQ(0, kuDLNAProtocolInfo_IsDTCPProtected(dtcp.get()));
+
+    for (const char *name : {"", "*", "DTCP_X"}) {
+        Info keep(std::string("http-get:*:a/b:DLNA.ORG_PN=") + name);
+        kuDLNAProtocolInfo_ConvertProfileNameToDTCP(keep.get());
+        EXPECT_STREQ(name, keep->profileName);
+    }
+
+    Info wmdrm("http-get:*:audio/x-ms-wma:DLNA.ORG_PN=WMDRM_WMABASE;DLNA.ORG_OP=01");
+    EXPECT_EQ(1, kuDLNAProtocolInfo_IsWMDRMNDProtected(wmdrm.get()));
+    kuDLNAProtocolInfo_AdjustForWMDRMND(wmdrm.get());
+    EXPECT_EQ("http-get:*:audio/x-ms-wma:DLNA.ORG_PN=WMDRM_WMABASE;DLNA.ORG_OP=10", wmdrm.str());
+    Info lower("http-get:*:audio/x-ms-wma:DLNA.ORG_PN=wmdrm_WMABASE;DLNA.ORG_OP=01");
+    EXPECT_EQ(0, kuDLNAProtocolInfo_IsWMDRMNDProtected(lower.get()));
+    kuDLNAProtocolInfo_AdjustForWMDRMND(lower.get());
+    EXPECT_EQ(1u, lower->rangeSeek);
+
+    Info seek("http-get:*:a/b:DLNA.ORG_FLAGS=60114");
+    EXPECT_EQ(1, kuDLNAProtocolInfo_SupportClearTextByteSeek(seek.get(), 2));
+    EXPECT_EQ(1u, seek->lopBytes);
+    EXPECT_EQ(0u, seek->lopClearTextBytes);
+    kuDLNAProtocolInfo_SupportClearTextByteSeek(seek.get(), 1);
+    EXPECT_EQ(0u, seek->lopBytes | seek->lopNpt);
+    EXPECT_EQ(1u, seek->clearTextByteSeekFull);
+}
