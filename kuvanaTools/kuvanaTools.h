@@ -8,6 +8,8 @@
 #include <kuvanaTools/kuBitSet.h>
 #include <kuvanaTools/kuBlowfish.h>
 #include <kuvanaTools/kuBuffer.h>
+#include <kuvanaTools/kuChrono.h>
+#include <kuvanaTools/kuClock.h>
 #include <kuvanaTools/kuConvert.h>
 #include <kuvanaTools/kuCStringParser.h>
 #include <kuvanaTools/kuCustomHashTable.h>
@@ -27,13 +29,20 @@
 #include <kuvanaTools/kuPackedData.h>
 #include <kuvanaTools/kuPrintf.h>
 #include <kuvanaTools/kuPtrList.h>
+#include <kuvanaTools/kuRand.h>
 #include <kuvanaTools/kuRC4.h>
 #include <kuvanaTools/kuSHA1.h>
+#include <kuvanaTools/kuSocketLog.h>
+#include <kuvanaTools/kuSocketTracker.h>
 #include <kuvanaTools/kuStringEscaper.h>
 #include <kuvanaTools/kuStringHashTable.h>
 #include <kuvanaTools/kuStringSubstitution.h>
+#include <kuvanaTools/kuTelnet.h>
+#include <kuvanaTools/kuTime.h>
 #include <kuvanaTools/kuUnicode.h>
+#include <kuvanaTools/kuURI.h>
 #include <kuvanaTools/kuUTF.h>
+#include <kuvanaTools/kuUUID.h>
 #include <kuvanaTools/kuWString.h>
 
 #endif /* KUVANATOOLS_KUVANATOOLS_H */

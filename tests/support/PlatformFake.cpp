@@ -42,6 +42,7 @@ int fileExists(const char *p) { KU_REAL(kuFile_Exists) (p); }
 int fileRemove(const char *p) { KU_REAL(kuFile_Remove) (p); }
 int fileRename(const char *a, const char *b) { KU_REAL(kuFile_Rename) (a, b); }
 char *getenv(const char *n) { KU_REAL(kuPlatform_getenv) (n); }
+int peerName(int32_t s, uint32_t *a, uint16_t *p, const char *l) { KU_REAL(kuSocketGetPeerName_Debug) (s, a, p, l); }
 } // namespace real
 
 } // namespace kutest
@@ -106,6 +107,10 @@ int kuFile_Rename(const char *a, const char *b)
 char *kuPlatform_getenv(const char *n)
 {
     return hooks().getenv ? hooks().getenv(n) : real::getenv(n);
+}
+int kuSocketGetPeerName_Debug(int32_t s, uint32_t *a, uint16_t *p, const char *l)
+{
+    return hooks().peerName ? hooks().peerName(s, a, p, l) : real::peerName(s, a, p, l);
 }
 
 } // extern "C"

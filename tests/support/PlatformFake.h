@@ -26,6 +26,7 @@ struct PlatformHooks {
     std::function<int(const char *)> fileRemove;
     std::function<int(const char *, const char *)> fileRename;
     std::function<char *(const char *)> getenv;
+    std::function<int(int32_t, uint32_t *, uint16_t *, const char *)> peerName;
 };
 
 // The hooks in force (empty: everything passes through).
@@ -58,6 +59,7 @@ int fileExists(const char *path);
 int fileRemove(const char *path);
 int fileRename(const char *from, const char *to);
 char *getenv(const char *name);
+int peerName(int32_t socket, uint32_t *address, uint16_t *port, const char *label);
 } // namespace real
 
 // A fixed clock: every call returns the stored value.

@@ -1,0 +1,115 @@
+#include <kuvanaTools/kuChrono.h>
+
+#include "support/PlatformFake.h"
+
+#include <gtest/gtest.h>
+
+#include <limits.h>
+
+namespace {
+
+kuuint64 u64(uint64_t x)
+{
+    return kuuint64{(uint32_t)x, (uint32_t)(x >> 32)};
+}
+
+// A chronometer on a fake clock that the test moves forward by milliseconds.
+struct ChronoTest : ::testing::Test {
+    kutest::ScopedPlatformHooks hooks;
+    kutest::FakeClock clock;
+    kuChrono chrono;
+
+    void SetUp() override
+    {
+        clock.now = kuTimeVal{1000000, 250000};
+        clock.install(hooks);
+        kuChrono_S_Init(&chrono);
+    }
+
+    void advance(uint32_t ms)
+    {
+        uint32_t us = (uint32_t)clock.now.tv_usec + ms % 1000 * 1000;
+        clock.now.tv_sec = (int32_t)((uint32_t)clock.now.tv_sec + ms / 1000 + us / 1000000);
+        clock.now.tv_usec = (int32_t)(us % 1000000);
+    }
+
+    uint64_t elapsed(const kuChrono *c)
+    {
+        kuuint64 out;
+        kuChrono_GetTime(c, &out);
+        return (uint64_t)out.high << 32 | out.low;
+    }
+};
+
+TEST_F(ChronoTest, StartsFromAnOffset)
+{
+    EXPECT_EQ(1000000250u, elapsed(&chrono)); // not started: the wall time
+    kuChrono_Start_S(&chrono, 10);
+    EXPECT_EQ(10u, kuChrono_GetTime_S(&chrono));
+    advance(1234);
+    EXPECT_EQ(11234u, elapsed(&chrono));
+    kuChrono_Start(&chrono, nullptr);
+    advance(7);
+    EXPECT_EQ(7u, elapsed(&chrono));
+
+    // an offset beyond the wall time wraps the start, not the elapsed time
+    kuuint64 offset = u64(0x4000000000000000ULL);
+    kuChrono_Start(&chrono, &offset);
+    advance(5);
+    EXPECT_EQ(0x4000000000000005ULL, elapsed(&chrono));
+
+    uint32_t s = 0, ms = 0;
+    offset = u64(61234);
+    kuChrono_Start(&chrono, &offset);
+    EXPECT_EQ(61u, kuChrono_GetTime_S_MS(&chrono, &s, &ms));
+    EXPECT_EQ(61u, s);
+    EXPECT_EQ(234u, ms);
+    offset = u64(((1ULL << 33) - 1) * 1000 + 295); // more seconds than 32 bits hold
+    kuChrono_Start(&chrono, &offset);
+    EXPECT_EQ(UINT32_MAX, kuChrono_GetTime_S_MS(&chrono, nullptr, &ms));
+    EXPECT_EQ(295u, ms);
+}
+
+TEST_F(ChronoTest, PauseFreezesAndResumeContinues)
+{
+    kuChrono *c = kuChrono_New();
+    kuChrono_Start(c, nullptr);
+    advance(500);
+    kuChrono_Pause(c);
+    advance(3000);
+    EXPECT_EQ(500u, elapsed(c));
+    kuChrono_Pause(c); // a second pause keeps the first value
+    advance(100);
+    EXPECT_EQ(500u, elapsed(c));
+    kuChrono_Resume(c);
+    advance(250);
+    EXPECT_EQ(750u, elapsed(c));
+    kuChrono_Resume(c); // running: nothing changes
+    advance(250);
+    EXPECT_EQ(1000u, elapsed(c));
+
+    kuChrono_Pause(c); // starting while paused restarts it running
+    kuChrono_Start_S(c, 2);
+    advance(1);
+    EXPECT_EQ(2001u, elapsed(c));
+    kuChrono_Delete(c);
+    kuChrono_Delete(nullptr);
+    kuChrono_Pause(nullptr);
+    EXPECT_EQ(0u, kuChrono_GetTime_S(nullptr));
+}
+
+TEST_F(ChronoTest, KeepsCountingAcrossThe2038Wrap)
+{
+    clock.now = kuTimeVal{INT32_MAX, 900000};
+    kuChrono_Start(&chrono, nullptr);
+    advance(200);
+    EXPECT_EQ(INT32_MIN, clock.now.tv_sec);
+    EXPECT_EQ(200u, elapsed(&chrono));
+    kuChrono_Pause(&chrono);
+    advance(86400000);
+    kuChrono_Resume(&chrono);
+    advance(800);
+    EXPECT_EQ(1u, kuChrono_GetTime_S(&chrono));
+}
+
+} // namespace

@@ -1,0 +1,100 @@
+#include <kuvanaTools/kuClock.h>
+
+#include <kuLog/Log.h>
+
+#include "support/PlatformFake.h"
+#include "support/TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <limits.h>
+
+namespace {
+
+// Clocks on a fake wall clock at 1000 s after 1970, moved by the test.
+struct ClockTest : ::testing::Test {
+    kutest::ScopedPlatformHooks hooks;
+    kutest::FakeClock wall;
+    kuClock clock = {};
+
+    void SetUp() override
+    {
+        wall.now = kuTimeVal{1000, 0};
+        wall.install(hooks);
+    }
+
+    void advance(int32_t ms) { wall.now.tv_sec += ms / 1000, wall.now.tv_usec += ms % 1000 * 1000; }
+};
+
+TEST_F(ClockTest, WallClockAndAZeroFilledClock)
+{
+    EXPECT_EQ(1000.0, kuWallclock_frequency());
+    kuClockValue v;
+    kuClock_Get(&clock, &v);
+    EXPECT_EQ(0.0, v.value);
+    EXPECT_EQ(0.0, v.frequency);
+    EXPECT_EQ(1000000.0, v.wallTime);
+    advance(5000);
+    EXPECT_EQ(0.0, kuClock_GetValue(&clock));
+
+    wall.now = kuTimeVal{1, 500};
+    EXPECT_EQ(1000.5, kuWallclock_now());
+    wall.now = kuTimeVal{INT32_MIN, 0}; // the 2038 wrap: still counting up
+    EXPECT_EQ(2147483648000.0, kuWallclock_now());
+}
+
+TEST_F(ClockTest, FrequencyChangesKeepTheValueContinuous)
+{
+    kuClockValue v = {100.0, 1000.0, 0.0}; // 100 now, 1000 ticks a second
+    kuClock_Set(&clock, &v);
+    EXPECT_EQ(0.0, v.wallTime);
+    advance(1000);
+    EXPECT_EQ(1100.0, kuClock_GetValue(&clock));
+
+    kuClock_SetFrequency(&clock, 2000.0);
+    EXPECT_EQ(1100.0, kuClock_GetValue(&clock));
+    advance(1000);
+    kuClock_Get(&clock, &v);
+    EXPECT_EQ(3100.0, v.value);
+    EXPECT_EQ(2000.0, v.frequency);
+    EXPECT_EQ(1002000.0, v.wallTime);
+
+    kuClock_SetValue(&clock, -5.0);
+    advance(500);
+    EXPECT_EQ(995.0, kuClock_GetValue(&clock));
+    kuClock_SetFrequency(&clock, -90000.0); // backwards
+    advance(100);
+    EXPECT_EQ(995.0 - 9000.0, kuClock_GetValue(&clock));
+
+    // a 90 kHz clock set to read 900000 ten seconds from now
+    kuClockValue pts = {900000.0, 90000.0, 1002600.0 + 10000.0};
+    kuClock_Set(&clock, &pts);
+    EXPECT_EQ(0.0, kuClock_GetValue(&clock));
+    advance(10000);
+    EXPECT_EQ(900000.0, kuClock_GetValue(&clock));
+
+    wall.now = kuTimeVal{INT32_MAX, 500000}; // runs on across the 2038 wrap
+    v.wallTime = 0.0;
+    kuClock_Set(&clock, &v);
+    wall.now = kuTimeVal{INT32_MIN, 0};
+    EXPECT_NEAR(3100.0 + 1000.0, kuClock_GetValue(&clock), 0.01);
+}
+
+TEST_F(ClockTest, AppendsItsTextToTheOpenLogRecord)
+{
+    kutest::LogCapture log;
+    kuClockValue v = {100.0, 1000.0, 0.0};
+    kuClock_Set(&clock, &v);
+    kuLogRecord *record = kuLog_Begin(1, 58);
+    ASSERT_NE(nullptr, record);
+    record->source = "kuvanaTools/kuClock";
+    record->line = 1;
+    kuLog_Append_kuClock(&clock);
+    kuLog_Append_kuClock(nullptr);
+    kuLog_End(record);
+    EXPECT_EQ("KU 1 58 kuvanaTools/kuClock:1: { O: 999900000.000000, S: 1.000000 } or "
+              "{ V: 100.000000, F: 1000.000000 } right now\n",
+              log.text());
+}
+
+} // namespace

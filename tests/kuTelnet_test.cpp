@@ -1,0 +1,431 @@
+#include <kuvanaTools/kuTelnet.h>
+
+#include "support/Loopback.h"
+#include "support/TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define KU_TEST_TSAN 1
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__) || defined(KU_TEST_TSAN)
+// Closing a socket that another thread is blocked on is how the console ends
+// a blocked accept or receive; the thread sanitizer counts the close as a
+// write racing with the blocked call's read of the descriptor.
+extern "C" const char *__tsan_default_suppressions()
+{
+    return "race:kuSocketClose_Debug\n";
+}
+#endif
+
+using kutest::recvUpTo;
+using kutest::sendAll;
+
+namespace {
+
+const int kIAC = 255, kDONT = 254, kDO = 253, kWONT = 252, kWILL = 251, kAYT = 246, kIP = 244;
+
+std::string bytes(std::initializer_list<int> list)
+{
+    std::string s;
+    for (int b : list)
+        s.push_back((char)b);
+    return s;
+}
+
+// A loopback port that nothing listens on right now.
+uint16_t freePort()
+{
+    uint16_t port = 0;
+    close(kutest::listenOnLoopback(&port));
+    return port;
+}
+
+// A server listening on a fresh loopback port.
+struct Listening {
+    kuTelnet *server = kuTelnet_New();
+    uint16_t port = 0;
+    Listening()
+    {
+        for (int tries = 0; tries < 20 && port == 0; tries++) {
+            uint16_t candidate = freePort();
+            if (kuTelnet_Listen(server, "127.0.0.1", candidate) == 0)
+                port = candidate;
+        }
+    }
+    ~Listening() { kuTelnet_Delete(server); }
+};
+
+// A server and one accepted connection with a raw client socket.
+struct Session {
+    Listening listening;
+    int client = kutest::connectToLoopback(listening.port);
+    kuTelnetConnection *connection = kuTelnet_AcceptConnection(listening.server);
+    ~Session()
+    {
+        kuTelnet_ConnectionDelete(connection);
+        close(client);
+    }
+    // The data byte, or -100 plus kuTelnet_RecvChar's result.
+    int recvChar()
+    {
+        unsigned char c = 0;
+        int r = kuTelnet_RecvChar(connection, &c);
+        return r == 1 ? c : -100 + r;
+    }
+};
+
+// A record of the console with this text (without its line feed).
+bool logged(const kutest::LogCapture &log, const std::string &text)
+{
+    for (const std::string &line : log.lines())
+        if (line.rfind("KU 1 92 kuvanaTools/kuTelnet:", 0) == 0 &&
+            line.substr(line.find(": ") + 2) == text)
+            return true;
+    return false;
+}
+
+std::string withPointer(const char *format, const void *pointer, int number = 0)
+{
+    char text[200];
+    snprintf(text, sizeof text, format, pointer, number);
+    return text;
+}
+
+} // namespace
+
+TEST(kuTelnet, ListenAndAcceptFailures)
+{
+    kutest::LogCapture log;
+    {
+        Listening l;
+        ASSERT_NE(0, l.port);
+        // A second listen is refused and leaves the first socket listening.
+        EXPECT_EQ(1, kuTelnet_Listen(l.server, "127.0.0.1", freePort()));
+        EXPECT_TRUE(logged(log, withPointer("kuTelnet_Listen: [%p] Already listening. Ccurrent "
+                                            "kuTelnet implementation can listen on one ip/port "
+                                            "only.",
+                                            l.server)));
+        int c = kutest::connectToLoopback(l.port);
+        kuTelnetConnection *connection = kuTelnet_AcceptConnection(l.server);
+        EXPECT_NE(nullptr, connection);
+        kuTelnet_ConnectionDelete(connection);
+        close(c);
+
+        // The port is taken: bind fails and leaves the server free to listen elsewhere.
+        kuTelnet *other = kuTelnet_New();
+        EXPECT_EQ(1, kuTelnet_Listen(other, "127.0.0.1", l.port));
+        EXPECT_TRUE(logged(log, withPointer("kuTelnet_Listen: [%p] Could not bind listen socket "
+                                            "to addr='127.0.0.1' port=%d",
+                                            other, l.port)));
+        EXPECT_EQ(0, kuTelnet_Listen(other, "localhost", freePort()));
+        kuTelnet_Delete(other);
+    }
+
+    kuTelnet *server = kuTelnet_New();
+    EXPECT_EQ(1, kuTelnet_Listen(server, "no.such.host.invalid", 0));
+    EXPECT_TRUE(logged(log, withPointer("kuTelnet_Listen: [%p] Could not resolve address "
+                                        "'no.such.host.invalid'",
+                                        server)));
+    // Never listening and not closed: the failed accept is logged.
+    EXPECT_EQ(nullptr, kuTelnet_AcceptConnection(server));
+    EXPECT_TRUE(logged(log, withPointer("kuTelnet_AcceptConnection: [%p] Listen socket error, "
+                                        "can not accept connections",
+                                        server)));
+    // Closed on purpose: it is not.
+    EXPECT_EQ(-1, kuTelnet_Close(server));
+    size_t records = log.lines().size();
+    EXPECT_EQ(nullptr, kuTelnet_AcceptConnection(server));
+    EXPECT_EQ(records, log.lines().size());
+    kuTelnet_Delete(server);
+    EXPECT_EQ(1, kuTelnet_Listen(nullptr, nullptr, 0));
+}
+
+TEST(kuTelnet, CommandsAreStrippedAndOptionsRefused)
+{
+    Session s;
+    ASSERT_NE(nullptr, s.connection);
+    sendAll(s.client, "a" + bytes({kIAC, kIAC}) + bytes({kIAC, kDO, 1}) +
+                          bytes({kIAC, kWILL, 3}) + bytes({kIAC, kWONT, 5}) +
+                          bytes({kIAC, kDONT, 6}) + bytes({kIAC, kAYT}) +
+                          bytes({kIAC, 241}) + // NOP: ignored
+                          bytes({kIAC, 250, 24, 1, kIAC, 240}) + "b");
+    EXPECT_EQ('a', s.recvChar());
+    EXPECT_EQ(255, s.recvChar());
+    EXPECT_EQ(24, s.recvChar()); // subnegotiation bytes arrive as data
+    EXPECT_EQ(1, s.recvChar());
+    EXPECT_EQ('b', s.recvChar());
+    EXPECT_EQ(bytes({kIAC, kWONT, 1}) + bytes({kIAC, kDONT, 3}) + bytes({kIAC, kDONT, 5}) +
+                  bytes({kIAC, kWONT, 6}) + "kuTelnet: I'm here\r\n",
+              recvUpTo(s.client, 32));
+
+    // A command split across packets is still one command.
+    for (const std::string &piece : {bytes({kIAC}), bytes({kDO}), bytes({34}) + "c"})
+        sendAll(s.client, piece);
+    EXPECT_EQ('c', s.recvChar());
+    EXPECT_EQ(bytes({kIAC, kWONT, 34}), recvUpTo(s.client, 3));
+
+    // Interrupt Process closes the connection: 0 now, -1 afterwards.
+    sendAll(s.client, bytes({kIAC, kIP}) + "never read");
+    EXPECT_EQ(-100, s.recvChar());
+    EXPECT_EQ("", recvUpTo(s.client, 1));
+    EXPECT_EQ(-101, s.recvChar());
+    EXPECT_EQ(-1, kuTelnet_Print(s.connection, "x"));
+    EXPECT_EQ(-1, kuTelnet_SendTelnetCommand(s.connection, kAYT));
+}
+
+TEST(kuTelnet, Lines)
+{
+    Session s;
+    ASSERT_NE(nullptr, s.connection);
+    char line[8];
+    sendAll(s.client, std::string("ls\r\nabcdefghij\nx\0y\n\n", 20));
+    EXPECT_EQ(2, kuTelnet_RecvLine(s.connection, line, sizeof line));
+    EXPECT_STREQ("ls", line);
+    // A long line comes in terminated pieces.
+    EXPECT_EQ(4, kuTelnet_RecvLine(s.connection, line, 5));
+    EXPECT_STREQ("abcd", line);
+    EXPECT_EQ(line, kuTelnet_Gets(s.connection, line, 5));
+    EXPECT_STREQ("efgh", line);
+    EXPECT_EQ(2, kuTelnet_RecvLine(s.connection, line, sizeof line));
+    EXPECT_STREQ("ij", line);
+    // NUL ends a line like a line feed.
+    EXPECT_EQ(1, kuTelnet_RecvLine(s.connection, line, sizeof line));
+    EXPECT_EQ(1, kuTelnet_RecvLine(s.connection, line, sizeof line));
+    EXPECT_STREQ("y", line);
+    EXPECT_EQ(0, kuTelnet_RecvLine(s.connection, line, sizeof line));
+    // Size 1 has room for the terminator only; size 0 touches nothing.
+    strcpy(line, "q");
+    EXPECT_EQ(0, kuTelnet_RecvLine(s.connection, line, 1));
+    EXPECT_STREQ("", line);
+    strcpy(line, "q");
+    EXPECT_EQ(0, kuTelnet_RecvLine(s.connection, line, 0));
+    EXPECT_STREQ("q", line);
+
+    // The peer ends the connection in the middle of a line.
+    sendAll(s.client, "part");
+    shutdown(s.client, SHUT_WR);
+    EXPECT_EQ(-1, kuTelnet_RecvLine(s.connection, line, sizeof line));
+    EXPECT_STREQ("part", line);
+    EXPECT_EQ(nullptr, kuTelnet_Gets(s.connection, line, sizeof line));
+    EXPECT_EQ(-100, s.recvChar());
+}
+
+TEST(kuTelnet, Output)
+{
+    kutest::LogCapture log;
+    Session s;
+    ASSERT_NE(nullptr, s.connection);
+    EXPECT_EQ(3, kuTelnet_Send(s.connection, "abc", 3));
+    EXPECT_EQ(4, kuTelnet_Print(s.connection, "de\r\n"));
+    EXPECT_EQ(9, kuTelnet_Printf(s.connection, "n=%d %s\r\n", 42, "ok"));
+    EXPECT_EQ(0, kuTelnet_SendTelnetCommand(s.connection, kAYT));
+    EXPECT_EQ(0, kuTelnet_SendTelnetCommandOption(s.connection, kWILL, 1));
+    EXPECT_EQ("abcde\r\nn=42 ok\r\n" + bytes({kIAC, kAYT, kIAC, kWILL, 1}),
+              recvUpTo(s.client, 21));
+
+    EXPECT_EQ(-1, kuTelnet_Printf(s.connection, nullptr));
+    EXPECT_TRUE(logged(log, "kuTelnet_VPrintf: Could not allocate memory for a string"));
+    EXPECT_TRUE(logged(log, "kuTelnet_VPrintf:   aFormat: '(null)'"));
+    EXPECT_EQ(-1, kuTelnet_Send(nullptr, "x", 1));
+}
+
+TEST(kuTelnet, CloseFromAnotherThreadEndsBlockedCallsQuietly)
+{
+    kutest::LogCapture log;
+    Listening l;
+    ASSERT_NE(0, l.port);
+    kuTelnetConnection *accepted = reinterpret_cast<kuTelnetConnection *>(1);
+    std::thread acceptor([&] { accepted = kuTelnet_AcceptConnection(l.server); });
+    // Whether the accept is already blocked or not yet called, it must fail.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(-1, kuTelnet_Close(l.server));
+    acceptor.join();
+    EXPECT_EQ(nullptr, accepted);
+
+    Session s;
+    ASSERT_NE(nullptr, s.connection);
+    int result = 99;
+    std::thread reader([&] { result = s.recvChar(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(-1, kuTelnet_ConnectionClose(s.connection));
+    reader.join();
+    EXPECT_EQ(-100, result);
+    EXPECT_EQ("", recvUpTo(s.client, 1));
+    EXPECT_EQ("", log.text());
+}
+
+namespace {
+
+// Drives the system's telnet client: it negotiates its usual options (shown by
+// "toggle options"), types a line, asks Are You There and interrupts.
+const char kClientScript[] = R"(
+set timeout 10
+spawn telnet -c
+expect "telnet> " {} timeout { exit 1 }
+send "toggle options\r"
+expect "telnet> " {} timeout { exit 1 }
+send "open 127.0.0.1 -[lindex $argv 0]\r"
+expect "ready> " {} timeout { exit 2 }
+send "hello world\r"
+expect "got <hello world>" {} timeout { exit 3 }
+send "\035"
+expect "telnet> " {} timeout { exit 4 }
+send "send ayt\r"
+expect "kuTelnet: I'm here" {} timeout { exit 5 }
+send "\035"
+expect "telnet> " {} timeout { exit 6 }
+send "send ip\r"
+expect "Connection closed by foreign host." {} timeout { exit 7 } eof { exit 8 }
+)";
+
+} // namespace
+
+TEST(kuTelnet, RealTelnetClient)
+{
+    if (std::system("command -v telnet >/dev/null && expect -v >/dev/null") != 0)
+        GTEST_SKIP() << "needs a telnet client and expect (inetutils-telnet, expect)";
+    kutest::TempDir dir;
+    kutest::writeFile(dir.file("client.exp"), kClientScript);
+    Listening l;
+    ASSERT_NE(0, l.port);
+
+    std::string firstLine;
+    bool interrupted = false;
+    std::thread console([&] {
+        kuTelnetConnection *c = kuTelnet_AcceptConnection(l.server);
+        char line[64];
+        kuTelnet_Print(c, "ready> ");
+        if (kuTelnet_Gets(c, line, sizeof line) != nullptr) {
+            firstLine = line;
+            kuTelnet_Printf(c, "got <%s>\r\n", line);
+            interrupted = kuTelnet_Gets(c, line, sizeof line) == nullptr;
+        }
+        kuTelnet_ConnectionDelete(c);
+    });
+    std::string command = "expect " + dir.file("client.exp") + " " + std::to_string(l.port) +
+                          " >" + dir.file("client.log") + " 2>&1";
+    int status = std::system(command.c_str());
+    kuTelnet_Close(l.server); // frees the console should the client have failed early
+    console.join();
+    std::string transcript = kutest::readFile(dir.file("client.log"));
+    EXPECT_EQ(0, status) << transcript;
+    EXPECT_EQ("hello world", firstLine);
+    EXPECT_TRUE(interrupted);
+
+    // Every option the client offered or asked for was refused, and the
+    // server offered none of its own. The client may print a reply on the
+    // line of the prompt ("ready> RCVD ...").
+    auto replied = [&](const std::string &reply) {
+        return transcript.find(reply + "\r") != std::string::npos;
+    };
+    int negotiated = 0;
+    for (size_t at = 0; (at = transcript.find("SENT ", at)) != std::string::npos; at++) {
+        std::string sent = transcript.substr(at + 5, transcript.find('\r', at) - at - 5);
+        if (sent.rfind("DO ", 0) == 0)
+            EXPECT_TRUE(replied("RCVD WONT " + sent.substr(3))) << sent << transcript;
+        else if (sent.rfind("WILL ", 0) == 0)
+            EXPECT_TRUE(replied("RCVD DONT " + sent.substr(5))) << sent << transcript;
+        else
+            continue;
+        negotiated++;
+    }
+    EXPECT_GT(negotiated, 0) << transcript;
+    EXPECT_EQ(std::string::npos, transcript.find("RCVD WILL ")) << transcript;
+    EXPECT_EQ(std::string::npos, transcript.find("RCVD DO ")) << transcript;
+}
+
+namespace {
+
+// A console that serves connections one after the other, answering "ping"
+// with "pong", until its server is closed.
+struct Console {
+    Listening listening;
+    std::mutex mutex;
+    std::condition_variable changed;
+    int served = 0;
+    std::thread thread{[this] {
+        while (kuTelnetConnection *c = kuTelnet_AcceptConnection(listening.server)) {
+            char line[32];
+            while (kuTelnet_RecvLine(c, line, sizeof line) >= 0)
+                if (strcmp(line, "ping") == 0)
+                    kuTelnet_Print(c, "pong\r\n");
+            kuTelnet_ConnectionDelete(c);
+            std::lock_guard<std::mutex> lock(mutex);
+            served++;
+            changed.notify_all();
+        }
+    }};
+
+    ~Console()
+    {
+        kuTelnet_Close(listening.server);
+        thread.join();
+    }
+    // False when the console did not finish the connection within 10 s.
+    bool waitServed(int count)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(10), [&] { return served >= count; });
+    }
+};
+
+} // namespace
+
+TEST(kuTelnet, SurvivesHostilePeers)
+{
+    Console console;
+    ASSERT_NE(0, console.listening.port);
+    std::vector<std::string> payloads;
+    // Every command with every option.
+    for (int command = 0; command < 256; command++) {
+        payloads.emplace_back();
+        for (int option = 0; option < 256; option++)
+            payloads.back() += bytes({kIAC, command, option});
+    }
+    // Sequences cut short by the end of the connection.
+    for (const std::string &cut : {bytes({kIAC}), bytes({kIAC, kWILL}), bytes({kIAC, kDO}),
+                                   bytes({kIAC, 250}), "half a line" + bytes({kIAC}),
+                                   std::string()})
+        payloads.insert(payloads.end(), 2, cut);
+    // Random bytes.
+    std::minstd_rand random(12345);
+    for (int i = 0; i < 100; i++) {
+        payloads.emplace_back(1 + random() % 4096, '\0');
+        for (char &c : payloads.back())
+            c = (char)random();
+    }
+
+    // Each connection ends with a FIN or, every other time, a reset.
+    int count = 0;
+    for (const std::string &payload : payloads) {
+        int c = kutest::connectToLoopback(console.listening.port);
+        sendAll(c, payload);
+        if (count % 2 == 1) {
+            linger reset{1, 0};
+            setsockopt(c, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        }
+        shutdown(c, SHUT_WR);
+        close(c);
+        ASSERT_TRUE(console.waitServed(++count)) << "console hung on connection " << count;
+    }
+
+    int c = kutest::connectToLoopback(console.listening.port);
+    sendAll(c, "ping\r\n");
+    EXPECT_EQ("pong\r\n", recvUpTo(c, 6));
+    close(c);
+}

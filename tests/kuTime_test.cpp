@@ -1,0 +1,209 @@
+#include <kuvanaTools/kuMemory.h>
+#include <kuvanaTools/kuTime.h>
+
+#include "support/PlatformFake.h"
+#include "support/TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <limits.h>
+#include <stdlib.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Fields = std::vector<int32_t>;
+constexpr int32_t kWrap = INT32_MIN; // 2038-01-19 03:14:08 as the platform delivers it
+
+kuTimeVal tv(int32_t s, int32_t us)
+{
+    return kuTimeVal{s, us};
+}
+
+Fields fields(const kuTimeVal &v)
+{
+    return {v.tv_sec, v.tv_usec};
+}
+
+// The fields in their declared order.
+Fields fields(const kuTm &f)
+{
+    return {f.tm_sec,  f.tm_min,   f.tm_hour, f.tm_mday, f.tm_mon,
+            f.tm_year, f.tm_isdst, f.tm_wday, f.tm_yday, f.tm_reserved};
+}
+
+void setZone(const char *zone)
+{
+    setenv("TZ", zone, 1);
+    tzset();
+}
+
+// Tests on a fake platform clock.
+struct ClockTest : ::testing::Test {
+    kutest::ScopedPlatformHooks hooks;
+    kutest::FakeClock clock;
+    void SetUp() override { clock.install(hooks); }
+
+    std::string rfc1123At(int32_t seconds)
+    {
+        clock.now = tv(seconds, 999999);
+        char *text = kuTime_GetRFC1123Date();
+        std::string r = text;
+        kuFree(text);
+        return r;
+    }
+};
+
+TEST(kuTimeVal, CompareSubtractAdd)
+{
+    kuTimeVal a = tv(5, 10), b = tv(5, 9), c = tv(-1, 999999);
+    EXPECT_EQ(1, kuTimeVal_Compare(&a, &b));
+    EXPECT_EQ(-1, kuTimeVal_Compare(&c, &b)); // signed seconds
+    EXPECT_EQ(0, kuTimeVal_Compare(&a, &a));
+    EXPECT_EQ(0, kuTimeVal_Less(&a, &a));
+    EXPECT_EQ(1, kuTimeVal_Less(&b, &a));
+
+    // {a, b, negative, a - b, b as normalised}
+    struct { kuTimeVal a, b; int negative; kuTimeVal diff, b2; } subtractions[] = {
+        {tv(10, 0), tv(3, 500000), 0, tv(6, 500000), tv(4, -500000)},
+        {tv(3, 0), tv(10, 0), 1, tv(-7, 0), tv(10, 0)},
+        {tv(5, 2500000), tv(1, 0), 0, tv(6, 500000), tv(-1, 2000000)},
+        {tv(0, 1000000), tv(0, 0), 0, tv(0, 1000000), tv(0, 0)}, // a full second stays
+        {tv(5, 0), tv(1, 2000000), 0, tv(1, 1000000), tv(4, -1000000)},
+        // across the 2038 wrap the difference goes the short way round
+        {tv(kWrap + 1, 0), tv(INT32_MAX, 0), 0, tv(2, 0), tv(INT32_MAX, 0)},
+        {tv(INT32_MAX, 0), tv(kWrap + 1, 0), 1, tv(-2, 0), tv(kWrap + 1, 0)},
+    };
+    for (auto &s : subtractions) {
+        kuTimeVal r;
+        EXPECT_EQ(s.negative, kuTimeVal_Substract(&r, &s.a, &s.b));
+        EXPECT_EQ(fields(s.diff), fields(r));
+        EXPECT_EQ(fields(s.b2), fields(s.b));
+    }
+    a = tv(10, 100);
+    b = tv(3, 200);
+    EXPECT_EQ(0, kuTimeVal_Substract(&b, &a, &b)); // into an operand
+    EXPECT_EQ(fields(tv(6, 999900)), fields(b));
+    a = tv(INT32_MIN, INT32_MIN); // no overflow trap on extreme fields
+    b = tv(INT32_MAX, INT32_MAX);
+    kuTimeVal_Substract(&c, &a, &b);
+    kuTimeVal_Substract(&c, &b, &a);
+
+    struct { kuTimeVal v; uint32_t ms; kuTimeVal sum; } additions[] = {
+        {tv(1, 999999), 1, tv(2, 999)},
+        {tv(0, 600000), 2500, tv(3, 100000)},
+        {tv(0, 999999), UINT32_MAX, tv(4294968, 294999)},
+        {tv(5, -1500000), 0, tv(4, -500000)}, // brought within a second of 0
+        {tv(0, INT32_MAX), 999, tv(2148, 482647)},
+        {tv(INT32_MAX, 500000), 1500, tv(kWrap + 1, 0)}, // wraps like the platform
+    };
+    for (auto &s : additions) {
+        kuTimeVal_Add(&s.v, s.ms);
+        EXPECT_EQ(fields(s.sum), fields(s.v));
+    }
+}
+
+TEST_F(ClockTest, TimeOutsCountDownAcrossThe2038Wrap)
+{
+    clock.now = tv(100, 250000);
+    kuTimeVal deadline;
+    kuTimeVal_TimeOfTimeOut(&deadline, 1500);
+    EXPECT_EQ(fields(tv(101, 750000)), fields(deadline));
+    EXPECT_EQ(1500u, kuTimeVal_RemainingTimeOut(&deadline));
+    clock.now = tv(101, 700001);
+    EXPECT_EQ(49u, kuTimeVal_RemainingTimeOut(&deadline));
+    clock.now = tv(101, 750000);
+    EXPECT_EQ(0u, kuTimeVal_RemainingTimeOut(&deadline));
+    clock.now = tv(1000, 999999);
+    kuTimeVal_TimeOfTimeOut(&deadline, UINT32_MAX);
+    EXPECT_EQ(UINT32_MAX, kuTimeVal_RemainingTimeOut(&deadline));
+
+    // taken before the wrap, falling after it
+    clock.now = tv(INT32_MAX, 500000);
+    kuTimeVal_TimeOfTimeOut(&deadline, 2000);
+    clock.now = tv(kWrap, 0);
+    EXPECT_EQ(1500u, kuTimeVal_RemainingTimeOut(&deadline));
+    clock.now = tv(kWrap + 1, 500001);
+    EXPECT_EQ(0u, kuTimeVal_RemainingTimeOut(&deadline));
+    // passed just before the wrap: stays passed, no 49-day wait
+    deadline = tv(INT32_MAX, 900000);
+    clock.now = tv(kWrap, 100000);
+    EXPECT_EQ(0u, kuTimeVal_RemainingTimeOut(&deadline));
+}
+
+TEST_F(ClockTest, CurrentTimeAsSecondsTextAndMilliseconds)
+{
+    EXPECT_EQ("Thu, 01 Jan 1970 00:00:00 GMT", rfc1123At(0));
+    EXPECT_EQ("Sun, 06 Nov 1994 08:49:37 GMT", rfc1123At(784111777));
+    time_t t = 0;
+    EXPECT_EQ((time_t)784111777, kuTime_time(&t));
+    EXPECT_EQ((time_t)784111777, t);
+    EXPECT_EQ("Tue, 19 Jan 2038 03:14:07 GMT", rfc1123At(INT32_MAX));
+    if (sizeof(time_t) > 4) { // the true time until 2106
+        EXPECT_EQ("Tue, 19 Jan 2038 03:14:08 GMT", rfc1123At(kWrap));
+        EXPECT_EQ((time_t)2147483648LL, kuTime_time(nullptr));
+        EXPECT_EQ("Sun, 07 Feb 2106 06:28:15 GMT", rfc1123At(-1));
+    } else {
+        EXPECT_EQ("Fri, 13 Dec 1901 20:45:52 GMT", rfc1123At(kWrap));
+        EXPECT_EQ((time_t)kWrap, kuTime_time(nullptr));
+        EXPECT_EQ("Wed, 31 Dec 1969 23:59:59 GMT", rfc1123At(-1));
+    }
+
+    // milliseconds read the seconds unsigned on every host; no overflow
+    kutest::LogCapture log;
+    kuuint64 ms;
+    clock.now = tv(1234, 567890);
+    kuTime_GetLocalTimeMS(&ms);
+    EXPECT_EQ(1234567ULL, (uint64_t)ms.high << 32 | ms.low);
+    clock.now = tv(-1, 999999);
+    kuTime_GetLocalTimeMS(&ms);
+    EXPECT_EQ(4294967295999ULL, (uint64_t)ms.high << 32 | ms.low);
+    EXPECT_EQ("", log.text());
+}
+
+TEST(kuTime, BrokenDownFieldsInTheirOwnOrder)
+{
+    time_t t = 784111777; // Sun, 06 Nov 1994 08:49:37 UTC
+    kuTm f;
+    f.tm_reserved = 77;
+    ASSERT_EQ(&f, kuTime_gmtime(&t, &f));
+    EXPECT_EQ((Fields{37, 49, 8, 6, 10, 94, 0, 0, 309, 77}), fields(f)); // tenth untouched
+
+    setZone("CET-1CEST,M3.5.0,M10.5.0/3");
+    time_t summer = 1593561600; // 2020-07-01 00:00:00 UTC
+    ASSERT_EQ(&f, kuTime_localtime(&summer, &f));
+    EXPECT_EQ((Fields{0, 0, 2, 1, 6, 120, 1, 3, 182, 0}), fields(f));
+    setZone("JST-9"); // a zone changed after the first conversion is seen
+    ASSERT_EQ(&f, kuTime_localtime(&t, &f));
+    EXPECT_EQ(17, f.tm_hour);
+    EXPECT_EQ(t, kuTime_mktime(&f));
+
+    EXPECT_EQ(nullptr, kuTime_gmtime(nullptr, &f));
+    EXPECT_EQ(nullptr, kuTime_localtime(&t, nullptr));
+    if (sizeof(time_t) > 4) {
+        time_t huge = (time_t)(INT64_MAX / 2); // beyond any year of the runtime
+        EXPECT_EQ(nullptr, kuTime_gmtime(&huge, &f));
+    }
+}
+
+TEST(kuTime, MktimeNormalisesOnlyOnSuccess)
+{
+    setZone("UTC0");
+    kuTm f = {0, 0, 12, 32, 0, 100, 0, 6, 200, 0}; // 31 January 2000 plus one day
+    EXPECT_EQ((time_t)949406400, kuTime_mktime(&f));
+    EXPECT_EQ((Fields{0, 0, 12, 1, 1, 100, 0, 2, 31, 0}), fields(f));
+
+    kuTm early = {60, 58, 23, 31, 11, 69, 0, 0, 0, 0}; // 1969-12-31 23:58:60
+    EXPECT_EQ((time_t)-60, kuTime_mktime(&early));
+    EXPECT_EQ((Fields{60, 58, 23, 31, 11, 69, 0, 0, 0, 0}), fields(early));
+
+    kuTm bad = {0, 0, 0, 32, 11, INT32_MAX, 0, 9, 0, 0}; // December carries past the field
+    EXPECT_EQ((time_t)-1, kuTime_mktime(&bad));
+    EXPECT_EQ(9, bad.tm_wday);
+    EXPECT_EQ((time_t)-1, kuTime_mktime(nullptr));
+    unsetenv("TZ");
+    tzset();
+}
+
+} // namespace
