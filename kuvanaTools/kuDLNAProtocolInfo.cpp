@@ -8,6 +8,7 @@
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuMimeTypeInfo.h>
 #include <kuvanaTools/kuPrintf.h>
+#include <kuvanaTools/kuURI.h>
 #include <kuvanaTools/private/kuCharClass.h>
 #include <kuvanaTools/private/kuDLNAProtocolInfoData.h>
 #include <kuvanaTools/private/kuDLNAText.h>
@@ -470,7 +471,9 @@ kuDLNAProtocolInfo *parse(const char *text, size_t length)
 {
     kuDLNAProtocolInfo *info = newInfo();
     info->valid = 1;
-    kuCStringTokenList *fields = kuCStringParser_Tokenize(text, 0, text != nullptr ? length : 0, ":", 1);
+    // A zero byte ends the text early, so that no stored text hides a tail.
+    length = text != nullptr ? strnlen(text, length) : 0;
+    kuCStringTokenList *fields = kuCStringParser_Tokenize(text, 0, length, ":", 1);
     if (fields->count < 2) {
         info->valid = 0;
     } else {
@@ -507,6 +510,7 @@ kuDLNAProtocolInfo *kuDLNAProtocolInfo_NewFromProfileInfo(const char *text, size
         text = "*";
         length = 1;
     }
+    length = strnlen(text, length);
     if (length > SIZE_MAX - kPrefixLength)
         length = SIZE_MAX - kPrefixLength;
     char stack[256];
@@ -517,6 +521,27 @@ kuDLNAProtocolInfo *kuDLNAProtocolInfo_NewFromProfileInfo(const char *text, size
     kuDLNAProtocolInfo *info = parse(full, total);
     if (full != stack)
         kuFree(full);
+    return info;
+}
+
+kuDLNAProtocolInfo *kuDLNAProtocolInfo_NewFromURI(const char *uri)
+{
+    kuDLNAProtocolInfo *info = newInfo();
+    kuURI *parsed = kuURI_NewFromStr(uri);
+    const char *scheme = parsed->scheme;
+    if (scheme == nullptr || *scheme == '\0') {
+        info->protocolString = kuStrdup("*");
+    } else if (ku::foldedEqual(scheme, "http")) {
+        info->protocol = ku::kProtocolHttp;
+    } else if (ku::foldedEqual(scheme, "rtp") || ku::foldedEqual(scheme, "rtsp") ||
+               ku::foldedEqual(scheme, "udp")) {
+        info->protocol = ku::kProtocolRtsp;
+    } else if (ku::foldedEqual(scheme, "file")) {
+        info->protocol = ku::kProtocolFile;
+    } else {
+        info->protocolString = kuStrdup(scheme);
+    }
+    kuURI_Delete(parsed);
     return info;
 }
 

@@ -5,7 +5,8 @@
  * field decoded (DLNA.ORG_PN, _OP, _PS, _CI, _FLAGS, _MAXSP) and further
  * parameters kept by name.
  *
- * Parsing never fails and reads no byte past the length it is given.
+ * Parsing never fails and reads no byte past the length it is given; a zero
+ * byte before that length ends the text.
  * Fourth-field rules worth knowing:
  * - parameters are cut at ';' and handled in order up to the first empty
  *   one; each is cut at '=', its name being the first piece and its value
@@ -57,8 +58,8 @@ KU_API kuDLNAProtocolInfo *kuDLNAProtocolInfo_NewFromProfileInfo(const char *tex
 
 /* An object holding only the protocol read from the URI's scheme (any case):
  * "http" gives http-get, "rtp", "rtsp" and "udp" rtsp-rtp-udp, "file" file,
- * another scheme the scheme itself, no scheme "*". It is not valid: it has no
- * content format and composes as "". */
+ * another scheme the scheme itself, no scheme (or an empty one, ":x") "*".
+ * It is not valid: it has no content format and composes as "". */
 KU_API kuDLNAProtocolInfo *kuDLNAProtocolInfo_NewFromURI(const char *uri);
 
 /* Releases the object and all it owns; null does nothing. */
