@@ -426,10 +426,12 @@ void parseParameter(kuDLNAProtocolInfo *info, const Parameter &p)
 
 void parseFourthField(kuDLNAProtocolInfo *info, const char *text, size_t length)
 {
-    kuCStringTokenList *parameters = kuCStringParser_Tokenize(text, 0, length, ";", 1);
-    for (kuCStringToken *t = parameters->first; t != nullptr && t->length > 0; t = t->next)
-        parseParameter(info, splitParameter(t->text, t->length));
-    kuCStringParser_Delete(parameters);
+    ku::forEachPiece(text, length, ';', 0, [info](const char *parameter, size_t n) {
+        if (n == 0)
+            return false;
+        parseParameter(info, splitParameter(parameter, n));
+        return true;
+    });
 }
 
 void parseProtocol(kuDLNAProtocolInfo *info, const char *text, size_t length)
@@ -459,35 +461,44 @@ void parseProtocol(kuDLNAProtocolInfo *info, const char *text, size_t length)
         info->protocolString = kuStrndup(text, length);
 }
 
-// The field's text, or "*" when it is absent or empty.
-char *fieldOrAny(const kuCStringToken *field)
+// The field's text, or "*" when it is empty.
+char *fieldOrAny(const char *text, size_t length)
 {
-    if (field == nullptr || field->length == 0)
-        return kuStrdup("*");
-    return kuStrndup(field->text, field->length);
+    return length > 0 ? kuStrndup(text, length) : kuStrdup("*");
 }
 
+// Fields are cut at ':' as kuCStringParser_Tokenize would, without building
+// a token list: this runs for every entry of every list a device sends.
 kuDLNAProtocolInfo *parse(const char *text, size_t length)
 {
     kuDLNAProtocolInfo *info = newInfo();
     info->valid = 1;
     // A zero byte ends the text early, so that no stored text hides a tail.
     length = text != nullptr ? strnlen(text, length) : 0;
-    kuCStringTokenList *fields = kuCStringParser_Tokenize(text, 0, length, ":", 1);
-    if (fields->count < 2) {
+    const char *end = text + length;
+    const char *colons[4];
+    size_t found = 0;
+    for (const char *p = text; found < 4; found++) {
+        const char *colon = length > 0 ? (const char *)memchr(p, ':', (size_t)(end - p)) : nullptr;
+        if (colon == nullptr)
+            break;
+        colons[found] = colon;
+        p = colon + 1;
+    }
+    if (found == 0) {
         info->valid = 0;
     } else {
-        const kuCStringToken *protocol = fields->first;
-        const kuCStringToken *network = protocol->next;
-        const kuCStringToken *format = network->next;
-        parseProtocol(info, protocol->text, protocol->length);
-        info->network = fieldOrAny(fields->count >= 3 ? network : nullptr);
-        info->contentFormat = fieldOrAny(format);
-        // A fourth field holding ':' is not read at all.
-        if (fields->count == 4)
-            parseFourthField(info, format->next->text, format->next->length);
+        // Field i runs from after colon i - 1 to colon i (or the end).
+        auto start = [&](size_t i) { return i == 0 ? text : colons[i - 1] + 1; };
+        auto stop = [&](size_t i) { return i < found ? colons[i] : end; };
+        auto size = [&](size_t i) { return (size_t)(stop(i) - start(i)); };
+        parseProtocol(info, text, size(0));
+        info->network = found >= 2 ? fieldOrAny(start(1), size(1)) : kuStrdup("*");
+        info->contentFormat = found >= 2 ? fieldOrAny(start(2), size(2)) : kuStrdup("*");
+        // Only a string of exactly four fields has its fourth field read.
+        if (found == 3)
+            parseFourthField(info, start(3), size(3));
     }
-    kuCStringParser_Delete(fields);
     if (info->protocol == ku::kProtocolOther && info->protocolString == nullptr)
         info->protocolString = kuStrdup("*");
     return info;

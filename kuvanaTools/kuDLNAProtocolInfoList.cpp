@@ -58,18 +58,17 @@ void parseInto(kuDLNAProtocolInfoList *list, const char *text, EntryParser parse
     kuPtrList_Clear(list->entries);
     if (text == nullptr || *text == '\0')
         return;
-    kuCStringTokenList *tokens =
-        kuCStringParser_TokenizeEscaped(text, 0, strlen(text), ",", 1, '\\');
-    for (const kuCStringToken *t = tokens->first; t != nullptr; t = t->next) {
-        if (t->length == 0)
-            continue;
-        kuDLNAProtocolInfo *info = parseEntry(t->text, t->length);
+    // Cut as kuCStringParser_TokenizeEscaped does, without a token list.
+    ku::forEachPiece(text, strlen(text), ',', '\\', [&](const char *entry, size_t length) {
+        if (length == 0)
+            return true;
+        kuDLNAProtocolInfo *info = parseEntry(entry, length);
         if (info->valid != 0)
             kuPtrList_Append(list->entries, info);
         else
             kuDLNAProtocolInfo_Delete(info);
-    }
-    kuCStringParser_Delete(tokens);
+        return true;
+    });
 }
 
 kuDLNAProtocolInfoList *newParsed(const char *text, EntryParser parseEntry)

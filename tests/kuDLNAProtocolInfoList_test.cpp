@@ -1,3 +1,4 @@
+#include <kuvanaTools/kuCStringParser.h>
 #include <kuvanaTools/kuDLNAProtocolInfoList.h>
 #include <kuvanaTools/kuMemory.h>
 
@@ -6,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -348,4 +350,29 @@ TEST(kuDLNAProtocolInfoList, SharedBetweenThreads)
         walked++;
     EXPECT_EQ(entries->count, walked);
     kuDLNAProtocolInfoList_Unlock(list.get());
+}
+
+// Lists and fields are cut without token lists; the cuts must be those of the
+// C string parser's tokeniser.
+TEST(kuDLNAProtocolInfoList, CutsLikeTheTokenizer)
+{
+    std::mt19937 random(7);
+    for (int round = 0; round < 3000; round++) {
+        std::string text;
+        for (size_t n = random() % 12; n > 0; n--)
+            text += ",\\ab"[random() % 4];
+        char escape = round % 2 == 0 ? '\\' : '\0';
+        std::vector<std::string> expected;
+        kuCStringTokenList *tokens =
+            kuCStringParser_TokenizeEscaped(text.data(), 0, text.size(), ",", 1, escape);
+        for (const kuCStringToken *t = tokens->first; t != nullptr; t = t->next)
+            expected.emplace_back(t->text, t->length);
+        kuCStringParser_Delete(tokens);
+        std::vector<std::string> pieces;
+        ku::forEachPiece(text.data(), text.size(), ',', escape, [&](const char *p, size_t n) {
+            pieces.emplace_back(p, n);
+            return true;
+        });
+        EXPECT_EQ(expected, pieces) << text;
+    }
 }

@@ -53,16 +53,23 @@ inline size_t mediaTypeLength(const char *format)
 // kuMimeTypeInfo_S_Same(wanted, offered) without building objects when the
 // media types already decide it, as they do for nearly every pair: with
 // different media types it is 0, and with equal ones and no parameter to
-// look for it is 1.
+// look for it is 1. One pass over both media types.
 inline bool sameContentFormat(const char *wanted, const char *offered)
 {
-    size_t length = mediaTypeLength(wanted);
-    if (length != mediaTypeLength(offered) ||
-        (length > 0 && !foldedEqualN(wanted, offered, length)))
-        return false;
-    if (wanted == nullptr || wanted[length] == '\0')
-        return true;
-    return kuMimeTypeInfo_S_Same(wanted, offered) != 0;
+    const char *w = wanted != nullptr ? wanted : "";
+    const char *o = offered != nullptr ? offered : "";
+    for (;; w++, o++) {
+        bool wantedEnds = *w == '\0' || *w == ';';
+        bool offeredEnds = *o == '\0' || *o == ';';
+        if (wantedEnds || offeredEnds) {
+            if (!wantedEnds || !offeredEnds)
+                return false;
+            break;
+        }
+        if (!foldedSame((unsigned char)*w, (unsigned char)*o))
+            return false;
+    }
+    return *w == '\0' || kuMimeTypeInfo_S_Same(wanted, offered) != 0;
 }
 
 } // namespace ku

@@ -13,11 +13,21 @@
 
 namespace ku {
 
+// Two bytes equal, ASCII letters in any case (equal bytes first: the
+// matching code compares many names that share long prefixes).
+inline bool foldedSame(unsigned char x, unsigned char y)
+{
+    if (x == y)
+        return true;
+    unsigned char lower = (unsigned char)(x | 0x20);
+    return (x ^ y) == 0x20 && lower >= 'a' && lower <= 'z';
+}
+
 // Equal over n bytes, ASCII letters in any case.
 inline bool foldedEqualN(const char *a, const char *b, size_t n)
 {
     for (size_t i = 0; i < n; i++)
-        if (toLowerAscii((unsigned char)a[i]) != toLowerAscii((unsigned char)b[i]))
+        if (!foldedSame((unsigned char)a[i], (unsigned char)b[i]))
             return false;
     return true;
 }
@@ -28,10 +38,9 @@ inline bool foldedEqual(const char *a, const char *b)
     if (a == nullptr || b == nullptr)
         return false;
     for (;; a++, b++) {
-        int x = toLowerAscii((unsigned char)*a);
-        if (x != toLowerAscii((unsigned char)*b))
+        if (!foldedSame((unsigned char)*a, (unsigned char)*b))
             return false;
-        if (x == 0)
+        if (*a == '\0')
             return true;
     }
 }
@@ -64,6 +73,34 @@ inline bool startsWith(const char *text, const char *prefix)
     return text != nullptr && strncmp(text, prefix, strlen(prefix)) == 0;
 }
 
+// Calls piece(start, length) for each piece of [text, text + length) cut at
+// delimiter, exactly as kuCStringParser_TokenizeEscaped cuts the range (an
+// empty range is one empty piece; a delimiter right after escape, 0 for
+// none, does not cut), but without building a token list. Stops when piece
+// returns false.
+template <typename Piece>
+inline void forEachPiece(const char *text, size_t length, char delimiter, char escape, Piece piece)
+{
+    if (length == 0) {
+        piece(text, (size_t)0);
+        return;
+    }
+    const char *end = text + length;
+    const char *start = text;
+    for (const char *p = text;;) {
+        const char *cut = (const char *)memchr(p, delimiter, (size_t)(end - p));
+        if (cut == nullptr)
+            break;
+        p = cut + 1;
+        if (escape != 0 && cut > text && cut[-1] == escape)
+            continue;
+        if (!piece(start, (size_t)(cut - start)))
+            return;
+        start = p;
+    }
+    piece(start, (size_t)(end - start));
+}
+
 // Builds a new zero-terminated text; the block goes to the caller with
 // take(), or is released with the builder.
 class TextBuilder {
@@ -79,8 +116,24 @@ public:
     void add(const char *text, size_t length) { kuBuffer_Append(&buffer_, text, length); }
     void add(const char *text) { kuBuffer_AppendStr(&buffer_, text); }
     void add(char c) { kuBuffer_Append(&buffer_, &c, 1); }
-    void addUInt32(uint32_t value) { kuBuffer_AppendUInt32(&buffer_, value); }
-    void addHex8(uint32_t value) { kuBuffer_AppendUInt32Hex(&buffer_, value); }
+    // "%lu" and "%08lX" of the value, without the formatting engine's cost.
+    void addUInt32(uint32_t value)
+    {
+        char digits[10];
+        int n = 0;
+        do {
+            digits[9 - n++] = (char)('0' + value % 10);
+            value /= 10;
+        } while (value != 0);
+        add(digits + 10 - n, (size_t)n);
+    }
+    void addHex8(uint32_t value)
+    {
+        char digits[8];
+        for (int i = 7; i >= 0; i--, value >>= 4)
+            digits[i] = "0123456789ABCDEF"[value & 15];
+        add(digits, 8);
+    }
 
     uint32_t size() const { return buffer_.size; }
     char last() const { return buffer_.size > 0 ? ((const char *)buffer_.bytes)[buffer_.size - 1] : 0; }
