@@ -26,9 +26,14 @@
  * with the protocol and packs them into the flag words, so it changes the
  * object: an object shared between threads needs the caller's lock around
  * composition as around any change. Parameters are written in the order PN,
- * OP, PS, CI, FLAGS, MAXSP, further parameters; a fourth field with nothing
- * to write is "*". MAXSP numbers are written unsigned, so a large value
- * parses back unchanged.
+ * OP, PS, CI, FLAGS, MAXSP, further parameters (when there are any: an
+ * empty set adds no separator); a fourth field with nothing to write is "*".
+ * MAXSP numbers are written unsigned, so a large value parses back
+ * unchanged. What a composition does not carry back: flags of a DLNA 1.0
+ * object (no FLAGS is written), OP of an unknown protocol (written, but read
+ * only for http-get and rtsp-rtp-udp), an empty protocol (kept as the text
+ * "*", read back as the "*" protocol), and a DLNA name kept as a further
+ * parameter because it had several '=' (read back as that DLNA parameter).
  *
  * Context bits of the compositions: 1 writes the whole fourth field, 4 the
  * whole fourth field with play speeds joined by backslash-comma (so that the
