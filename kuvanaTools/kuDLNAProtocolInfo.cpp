@@ -1,6 +1,5 @@
 // DLNA protocolInfo strings: parsing, composition, matching, adjusting and
 // merging of single entries.
-#include <kuvanaTools/kuBuffer.h>
 #include <kuvanaTools/kuCStringParser.h>
 #include <kuvanaTools/kuConvert.h>
 #include <kuvanaTools/kuDLNAProtocolInfo.h>
@@ -13,7 +12,6 @@
 #include <kuvanaTools/private/kuDLNAProtocolInfoData.h>
 #include <kuvanaTools/private/kuDLNAText.h>
 
-#include <stdlib.h>
 #include <string.h>
 
 // Further fourth-field parameters in insertion order. Names are looked up
@@ -573,6 +571,7 @@ uint32_t kuDLNAProtocolInfo_S_StrToUInt32(int base, const char *text, size_t len
 {
     if (text == nullptr)
         return 0;
+    length = strnlen(text, length);
     char digits[64];
     char *copy = digits;
     if (base == 16) {
