@@ -15,6 +15,9 @@
 #include <kuvanaTools/kuCustomHashTable.h>
 #include <kuvanaTools/kuDefs.h>
 #include <kuvanaTools/kuDictionary.h>
+#include <kuvanaTools/kuDLNAProfileList.h>
+#include <kuvanaTools/kuDLNAProtocolInfo.h>
+#include <kuvanaTools/kuDLNAProtocolInfoList.h>
 #include <kuvanaTools/kuDLNATime.h>
 #include <kuvanaTools/kuFatalError.h>
 #include <kuvanaTools/kuFloat.h>
