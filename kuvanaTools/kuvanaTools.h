@@ -8,6 +8,7 @@
 #include <kuvanaTools/kuBitSet.h>
 #include <kuvanaTools/kuBlowfish.h>
 #include <kuvanaTools/kuBuffer.h>
+#include <kuvanaTools/kuConfigFile.h>
 #include <kuvanaTools/kuConvert.h>
 #include <kuvanaTools/kuCStringParser.h>
 #include <kuvanaTools/kuCustomHashTable.h>
@@ -17,6 +18,7 @@
 #include <kuvanaTools/kuFatalError.h>
 #include <kuvanaTools/kuHashTable.h>
 #include <kuvanaTools/kuHook.h>
+#include <kuvanaTools/kuINIFile.h>
 #include <kuvanaTools/kuLongLong.h>
 #include <kuvanaTools/kuMD5.h>
 #include <kuvanaTools/kuMemory.h>
