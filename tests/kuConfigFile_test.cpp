@@ -1,0 +1,333 @@
+#include <kuvanaTools/kuConfigFile.h>
+#include <kuvanaTools/kuMemory.h>
+
+#include "support/PlatformFake.h"
+#include "support/TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string str(const char *text)
+{
+    return text != nullptr ? text : "<null>";
+}
+
+bool exists(const std::string &path)
+{
+    return access(path.c_str(), F_OK) == 0;
+}
+
+// A writable file P and its companions in a fresh directory.
+struct Files {
+    kutest::TempDir dir;
+    std::string p = dir.file("user.ini");
+    std::string tmp = p + ".tmp";
+    std::string ok = p + ".ok";
+    std::string factory = dir.file("factory.ini");
+};
+
+struct Config {
+    kuConfigFile *c;
+    Config(const std::string &readOnly, const std::string &writable)
+        : c(kuConfigFile_New(readOnly.empty() ? nullptr : readOnly.c_str(),
+                             writable.empty() ? nullptr : writable.c_str()))
+    {
+    }
+    ~Config() { kuConfigFile_Delete(c); }
+    Config(const Config &) = delete;
+    Config &operator=(const Config &) = delete;
+    operator kuConfigFile *() const { return c; }
+};
+
+TEST(ConfigFile, WritableLayerOverridesReadOnly)
+{
+    Files f;
+    kutest::writeFile(f.factory, "[net]\nport=80\nname=factory\nflag=yes\n[only]\nx=1\n");
+    kutest::writeFile(f.p, "[Net]\nPort=8080\n");
+    Config c(f.factory, f.p);
+    EXPECT_EQ(8080u, kuConfigFile_GetUInt32(c, "net", "port", 1));
+    EXPECT_EQ("factory", str(kuConfigFile_GetString(c, "NET", "name", "d")));
+    EXPECT_EQ("d", str(kuConfigFile_GetString(c, "net", "none", "d")));
+    EXPECT_EQ(1, kuConfigFile_DeleteKey(c, "net", "port"));
+    EXPECT_EQ(80, kuConfigFile_GetInt32(c, "net", "port", 1));
+    EXPECT_EQ(1, kuConfigFile_SetInt32(c, "net", "port", -3));
+    EXPECT_EQ(-3, kuConfigFile_GetInt32(c, "net", "port", 1));
+    EXPECT_EQ(1, kuConfigFile_SetUInt32(c, "net", "big", 4000000000u));
+    EXPECT_EQ(4000000000u, kuConfigFile_GetUInt32(c, "net", "big", 1));
+    EXPECT_EQ(1, kuConfigFile_OptionIsSet(c, "net", "flag", 0));
+    EXPECT_EQ(1, kuConfigFile_SetString(c, "net", "flag", "no"));
+    EXPECT_EQ(0, kuConfigFile_OptionIsSet(c, "net", "flag", 1));
+    EXPECT_EQ(1, kuConfigFile_DeleteSection(c, "NET"));
+    EXPECT_EQ(1, kuConfigFile_OptionIsSet(c, "net", "flag", 0));
+
+    auto resolver = [](const char *name, void *) -> char * {
+        return strcmp(name, "n") == 0 ? kuStrdup("N") : nullptr;
+    };
+    kuConfigFile_SetString(c, "s", "w", "<%n%>");
+    char *text = kuConfigFile_GetStringWithSubstitution(c, "s", "w", "%n%", resolver);
+    EXPECT_EQ("<N>", str(text));
+    kuFree(text);
+    text = kuConfigFile_GetStringWithSubstitution(c, "only", "x", "%n%", resolver);
+    EXPECT_EQ("1", str(text));
+    kuFree(text);
+    text = kuConfigFile_GetStringWithSubstitution(c, "only", "y", "[%n%]", resolver);
+    EXPECT_EQ("[N]", str(text));
+    kuFree(text);
+    EXPECT_EQ(nullptr, kuConfigFile_GetStringWithSubstitution(c, "only", "y", nullptr, resolver));
+}
+
+TEST(ConfigFile, NarrowNumbersAndOptions)
+{
+    Files f;
+    kutest::writeFile(f.p, "a=300\nb=-1\nc=255\nd=65535\ne=65536\nmaybe=maybe\n");
+    Config c("", f.p);
+    EXPECT_EQ(0x34, kuConfigFile_GetUInt8(c, nullptr, "a", 0x34));
+    EXPECT_EQ(7, kuConfigFile_GetUInt8(c, nullptr, "b", 7));
+    EXPECT_EQ(7, kuConfigFile_GetUInt8(c, nullptr, "missing", 7));
+    EXPECT_EQ(255, kuConfigFile_GetUInt8(c, nullptr, "c", 7));
+    EXPECT_EQ(65535, kuConfigFile_GetUInt16(c, nullptr, "d", 7));
+    EXPECT_EQ(7, kuConfigFile_GetUInt16(c, nullptr, "e", 7));
+    EXPECT_EQ(300, kuConfigFile_GetUInt16(c, "", "a", 7));
+
+    EXPECT_EQ(5, kuConfigFile_OptionIsSet(c, nullptr, "missing", 5));
+    kutest::LogCapture log;
+    EXPECT_EQ(0, kuConfigFile_OptionIsSet(c, nullptr, "maybe", 5));
+    ASSERT_EQ(1u, log.lines().size());
+    EXPECT_NE(std::string::npos, log.text().find("'maybe' for a boolean for entry "
+                                                 "'(null)/maybe' (returning 0)"));
+}
+
+TEST(ConfigFile, WithoutAWritableFile)
+{
+    Files f;
+    kutest::writeFile(f.factory, "[a]\nk=v\n");
+    Config c(f.factory, "");
+    EXPECT_EQ(0, kuConfigFile_SetString(c, "a", "k", "w"));
+    EXPECT_EQ(0, kuConfigFile_SetUInt32(c, "a", "k", 1));
+    EXPECT_EQ(0, kuConfigFile_DeleteKey(c, "a", "k"));
+    EXPECT_EQ(0, kuConfigFile_DeleteSection(c, "a"));
+    EXPECT_EQ("v", str(kuConfigFile_GetString(c, "a", "k", nullptr)));
+    EXPECT_EQ(0u, kuConfigFile_GetSectionCount(c, 0));
+    EXPECT_EQ(2u, kuConfigFile_GetSectionCount(c, 1));
+    EXPECT_EQ("a", str(kuConfigFile_GetSectionName(c, 1, 1)));
+    EXPECT_EQ("", str(kuConfigFile_GetSectionName(c, 1, 0)));
+    EXPECT_EQ(1u, kuConfigFile_GetKeyCount(c, "a", 1));
+    EXPECT_EQ(0u, kuConfigFile_GetKeyCount(c, "a", 0));
+    EXPECT_EQ("k", str(kuConfigFile_GetKeyName(c, "a", 0, 1)));
+    EXPECT_EQ("", str(kuConfigFile_GetKeyName(c, "a", 0, 0)));
+    kuConfigFile_Reset(c);
+
+    // Saving touches no file at all.
+    kutest::ScopedPlatformHooks hooks;
+    int calls = 0;
+    hooks->fileOpen = [&](const char *, uint32_t, uint32_t, kuFile **h) {
+        calls++;
+        *h = nullptr;
+        return -1;
+    };
+    hooks->fileExists = [&](const char *) { return ++calls, 0; };
+    EXPECT_EQ(0, kuConfigFile_Save(c));
+    EXPECT_EQ(0, calls);
+
+    // A null configuration reads as empty.
+    EXPECT_EQ("d", str(kuConfigFile_GetString(nullptr, "a", "k", "d")));
+    EXPECT_EQ(9u, kuConfigFile_GetUInt32(nullptr, "a", "k", 9));
+    EXPECT_EQ(0, kuConfigFile_Save(nullptr));
+    kuConfigFile_Delete(nullptr);
+}
+
+TEST(ConfigFile, SavingWritesReadSectionsAndResetEmpties)
+{
+    Files f;
+    Config c("", f.p);
+    kuConfigFile_SetString(c, "Net", "Host", "my box");
+    EXPECT_EQ(7u, kuConfigFile_GetUInt32(c, "Seen", "absent", 7));
+    ASSERT_EQ(1, kuConfigFile_Save(c));
+    EXPECT_EQ("[net]\nhost=\"my box\"\n\n[seen]\n", kutest::readFile(f.p));
+    EXPECT_FALSE(exists(f.tmp));
+    EXPECT_FALSE(exists(f.ok));
+    {
+        Config again("", f.p);
+        EXPECT_EQ("my box", str(kuConfigFile_GetString(again, "net", "host", nullptr)));
+    }
+    kuConfigFile_Reset(c);
+    EXPECT_EQ("d", str(kuConfigFile_GetString(c, "net", "host", "d")));
+    ASSERT_EQ(1, kuConfigFile_Save(c));
+    // The read above registered its section in the new layer.
+    EXPECT_EQ("[net]\n", kutest::readFile(f.p));
+}
+
+TEST(ConfigFile, CreationLogs)
+{
+    Files f;
+    kutest::LogCapture log;
+    Config a("", "");
+    EXPECT_TRUE(log.lines().empty());
+    kuConfigFile_Delete(kuConfigFile_New("", nullptr));
+    kuConfigFile_Delete(kuConfigFile_New(f.dir.file("nope.ini").c_str(), nullptr));
+    std::vector<std::string> lines = log.lines();
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_NE(std::string::npos, lines[0].find("KU 1 26 kuvanaTools/kuConfigFile:"));
+    EXPECT_NE(std::string::npos,
+              lines[0].find(": Cannot resolve read-only config file path for ''"));
+    EXPECT_NE(std::string::npos, lines[1].find(": Cannot load read-only config file '" +
+                                               f.dir.file("nope.ini") + "'"));
+}
+
+TEST(ConfigFileRecovery, InterruptedSavesAreFinishedOrDiscarded)
+{
+    {
+        Files f;
+        kutest::writeFile(f.p, "v=old\n");
+        kutest::writeFile(f.ok, "v=new\n");
+        kutest::writeFile(f.tmp, "v=partial");
+        Config c("", f.p);
+        EXPECT_EQ("new", str(kuConfigFile_GetString(c, nullptr, "v", nullptr)));
+        EXPECT_EQ("v=new\n", kutest::readFile(f.p));
+        EXPECT_FALSE(exists(f.ok));
+        EXPECT_FALSE(exists(f.tmp));
+    }
+    {
+        Files f;
+        kutest::writeFile(f.p, "v=old\n");
+        kutest::writeFile(f.tmp, "v=partial");
+        Config c("", f.p);
+        EXPECT_EQ("old", str(kuConfigFile_GetString(c, nullptr, "v", nullptr)));
+        EXPECT_EQ("v=old\n", kutest::readFile(f.p));
+        EXPECT_FALSE(exists(f.tmp));
+    }
+    {
+        // Killed between removing the main file and committing ".ok".
+        Files f;
+        kutest::writeFile(f.ok, "v=new\n");
+        Config c("", f.p);
+        EXPECT_EQ("new", str(kuConfigFile_GetString(c, nullptr, "v", nullptr)));
+        EXPECT_EQ("v=new\n", kutest::readFile(f.p));
+    }
+}
+
+TEST(ConfigFileRecovery, FailedRepairsAreLoggedAndLoseNothing)
+{
+    Files f;
+    auto prepare = [&] {
+        kutest::writeFile(f.p, "v=old\n");
+        kutest::writeFile(f.ok, "v=new\n");
+        kutest::writeFile(f.tmp, "v=partial");
+    };
+    auto loaded = [](kuConfigFile *c) { return str(kuConfigFile_GetString(c, "", "v", "-")); };
+    kutest::LogCapture log;
+    kutest::ScopedPlatformHooks hooks;
+    std::string refuse; // the path whose removal fails
+    hooks->fileRemove = [&](const char *path) {
+        return path == refuse ? -1 : kutest::real::fileRemove(path);
+    };
+    bool renameFails = false;
+    hooks->fileRename = [&](const char *from, const char *to) {
+        return renameFails ? -1 : kutest::real::fileRename(from, to);
+    };
+
+    prepare();
+    refuse = f.tmp;
+    {
+        Config c("", f.p);
+        EXPECT_EQ("new", loaded(c));
+    }
+    prepare();
+    refuse = f.p;
+    {
+        Config c("", f.p);
+        EXPECT_EQ("old", loaded(c)); // the commit was abandoned; both files stay
+        EXPECT_EQ("v=new\n", kutest::readFile(f.ok));
+    }
+    prepare();
+    refuse.clear();
+    renameFails = true;
+    {
+        // The main file is gone and ".ok" could not take its place: the
+        // complete save in ".ok" is loaded rather than nothing.
+        Config c("", f.p);
+        EXPECT_FALSE(exists(f.p));
+        EXPECT_EQ("new", loaded(c));
+    }
+    std::vector<std::string> lines = log.lines();
+    ASSERT_EQ(3u, lines.size());
+    EXPECT_NE(std::string::npos, lines[0].find("KU 1 26 kuvanaTools/kuConfigFile:"));
+    EXPECT_NE(std::string::npos, lines[0].find(": Cannot remove temporary file '" + f.tmp + "'"));
+    EXPECT_NE(std::string::npos, lines[1].find(": Cannot remove previous valid file '" + f.p +
+                                               "', aborting commit"));
+    EXPECT_NE(std::string::npos, lines[2].find(": Cannot commit file '" + f.ok + "'"));
+}
+
+TEST(ConfigFileSave, FailuresAreLogged)
+{
+    Files f;
+    kutest::writeFile(f.p, "v=old\n");
+    Config c("", f.p);
+    kuConfigFile_SetString(c, nullptr, "v", "new");
+    kutest::LogCapture log;
+    kutest::ScopedPlatformHooks hooks;
+    auto lastLines = [&](size_t n) {
+        std::vector<std::string> all = log.lines();
+        return std::vector<std::string>(all.end() - std::min(n, all.size()), all.end());
+    };
+    auto logged = [](const std::string &line, const std::string &text) {
+        // each record is one line, its final line feed taken off
+        return line.find("KU 1 26 kuvanaTools/kuConfigFile:") == 0 &&
+               line.size() >= text.size() &&
+               line.compare(line.size() - text.size(), text.size(), text) == 0;
+    };
+
+    // ".tmp" cannot be written: nothing else happens.
+    hooks->fileWrite = [](kuFile *, const void *, size_t) -> ptrdiff_t { return -1; };
+    EXPECT_EQ(0, kuConfigFile_Save(c));
+    EXPECT_TRUE(logged(lastLines(1)[0], "Cannot save file '" + f.tmp + "'"));
+    EXPECT_EQ("v=old\n", kutest::readFile(f.p));
+    EXPECT_FALSE(exists(f.tmp));
+    hooks->fileWrite = nullptr;
+
+    // A stale ".ok" that cannot be removed, then the renames fail in turn.
+    kutest::writeFile(f.ok, "v=stale\n");
+    hooks->fileRemove = [&](const char *path) {
+        return path == f.ok ? -1 : kutest::real::fileRemove(path);
+    };
+    std::string failFrom = f.tmp;
+    hooks->fileRename = [&](const char *from, const char *to) {
+        return from == failFrom ? -1 : kutest::real::fileRename(from, to);
+    };
+    EXPECT_EQ(0, kuConfigFile_Save(c));
+    std::vector<std::string> two = lastLines(2);
+    EXPECT_TRUE(logged(two[0], "Cannot save file: cannot rename temporary file '" + f.tmp + "'"));
+    EXPECT_TRUE(logged(two[1], "Cannot save file: Was not able to remove previous valid file '" +
+                                   f.ok + "'"));
+
+    failFrom = f.ok;
+    EXPECT_EQ(0, kuConfigFile_Save(c));
+    two = lastLines(2);
+    EXPECT_TRUE(logged(two[0], "Cannot save file: cannot commit file '" + f.ok + "'"));
+    EXPECT_TRUE(logged(two[1], "Cannot save file: Was not able to remove previous valid file '" +
+                                   f.p + "'"));
+    EXPECT_EQ("v=new\n", kutest::readFile(f.ok));
+
+    // The next creation commits what the failed save left in ".ok".
+    hooks->fileRename = nullptr;
+    hooks->fileRemove = nullptr;
+    Config next("", f.p);
+    EXPECT_EQ("new", str(kuConfigFile_GetString(next, nullptr, "v", nullptr)));
+    EXPECT_EQ(5u, log.lines().size());
+}
+
+} // namespace
