@@ -282,7 +282,8 @@ TEST(ConfigFileSave, FailuresAreLogged)
     kutest::ScopedPlatformHooks hooks;
     auto lastLines = [&](size_t n) {
         std::vector<std::string> all = log.lines();
-        return std::vector<std::string>(all.end() - std::min(n, all.size()), all.end());
+        all.insert(all.begin(), n, ""); // too few records then fail the checks below
+        return std::vector<std::string>(all.end() - n, all.end());
     };
     auto logged = [](const std::string &line, const std::string &text) {
         // each record is one line, its final line feed taken off
@@ -328,6 +329,241 @@ TEST(ConfigFileSave, FailuresAreLogged)
     Config next("", f.p);
     EXPECT_EQ("new", str(kuConfigFile_GetString(next, nullptr, "v", nullptr)));
     EXPECT_EQ(5u, log.lines().size());
+}
+
+// Generations of a configuration: every value names its generation, so a
+// file mixed from two saves, cut short or empty is told from a whole one.
+constexpr int kSections = 6;
+constexpr int kKeys = 10;
+
+std::string valueOf(int generation, int s, int k)
+{
+    return "g" + std::to_string(generation) + " \"" + std::to_string(s) + "\" #;\\ " +
+           std::string((size_t)(generation * 7 + s * 3 + k) % 40, 'x');
+}
+
+void setGeneration(kuConfigFile *c, int generation)
+{
+    kuConfigFile_SetInt32(c, "meta", "gen", generation);
+    for (int s = 0; s < kSections; s++)
+        for (int k = 0; k < kKeys; k++)
+            kuConfigFile_SetString(c, ("s" + std::to_string(s)).c_str(),
+                                   ("k" + std::to_string(k)).c_str(),
+                                   valueOf(generation, s, k).c_str());
+}
+
+// The generation a configuration holds completely, or -1.
+int generationOf(kuConfigFile *c)
+{
+    // default (from loading), meta and the sections
+    if (kuConfigFile_GetSectionCount(c, 0) != kSections + 2)
+        return -1;
+    int generation = kuConfigFile_GetInt32(c, "meta", "gen", -1);
+    for (int s = 0; s < kSections; s++) {
+        std::string section = "s" + std::to_string(s);
+        if (kuConfigFile_GetKeyCount(c, section.c_str(), 0) != kKeys)
+            return -1;
+        for (int k = 0; k < kKeys; k++) {
+            const char *v = kuConfigFile_GetString(c, section.c_str(),
+                                                   ("k" + std::to_string(k)).c_str(), "");
+            if (v != valueOf(generation, s, k))
+                return -1;
+        }
+    }
+    return generation;
+}
+
+int loadGeneration(const std::string &path)
+{
+    Config c("", path);
+    return generationOf(c);
+}
+
+// Makes the n-th file operation from now fail. A failing operation either
+// has no effect (mode 0; a write stores half its bytes) or takes effect and
+// still reports failure (mode 1). kuFile_Exists fails by not finding an
+// existing file (its stat failed).
+struct FaultPlan {
+    int failAt;
+    int mode;
+    int count = 0;
+    const char *fired = nullptr; // the operation that failed
+
+    bool hit(const char *operation)
+    {
+        if (++count != failAt)
+            return false;
+        fired = operation;
+        return true;
+    }
+
+    void install(kutest::ScopedPlatformHooks &hooks)
+    {
+        namespace real = kutest::real;
+        hooks->fileOpen = [this](const char *path, uint32_t flags, uint32_t mode, kuFile **h) {
+            if (!hit("open"))
+                return real::fileOpen(path, flags, mode, h);
+            if (this->mode == 1 && real::fileOpen(path, flags, mode, h) == 0)
+                real::fileClose(*h);
+            *h = nullptr;
+            return -1;
+        };
+        hooks->fileRead = [this](kuFile *file, void *buffer, size_t n) -> ptrdiff_t {
+            if (!hit("read"))
+                return real::fileRead(file, buffer, n);
+            if (this->mode == 1)
+                real::fileRead(file, buffer, n);
+            return -1;
+        };
+        hooks->fileWrite = [this](kuFile *file, const void *buffer, size_t n) -> ptrdiff_t {
+            if (!hit("write"))
+                return real::fileWrite(file, buffer, n);
+            real::fileWrite(file, buffer, this->mode == 1 ? n : n / 2);
+            return -1;
+        };
+        hooks->fileClose = [this](kuFile *file) {
+            int rc = real::fileClose(file);
+            return hit("close") ? -1 : rc;
+        };
+        hooks->fileExists = [this](const char *path) {
+            int there = real::fileExists(path);
+            return hit("exists") ? 0 : there;
+        };
+        hooks->fileRemove = [this](const char *path) {
+            if (!hit("remove"))
+                return real::fileRemove(path);
+            if (this->mode == 1)
+                real::fileRemove(path);
+            return -1;
+        };
+        hooks->fileRename = [this](const char *from, const char *to) {
+            if (!hit("rename"))
+                return real::fileRename(from, to);
+            if (this->mode == 1)
+                real::fileRename(from, to);
+            return -1;
+        };
+    }
+};
+
+// Saves generation g with the failAt-th file operation failing; keeps the
+// set of generations that a creation may load: the last one saved
+// successfully and every one attempted since.
+struct Saver {
+    std::set<int> acceptable;
+
+    // Returns false once the save ran out of operations before failAt.
+    bool save(kuConfigFile *c, int generation, int failAt, int mode)
+    {
+        setGeneration(c, generation);
+        FaultPlan plan{failAt, mode};
+        int saved;
+        {
+            kutest::ScopedPlatformHooks hooks;
+            plan.install(hooks);
+            saved = kuConfigFile_Save(c);
+        }
+        if (saved)
+            acceptable = {generation};
+        else
+            acceptable.insert(generation);
+        if (plan.fired == nullptr)
+            EXPECT_EQ(1, saved);
+        return plan.fired != nullptr;
+    }
+};
+
+TEST(ConfigFileFaults, EachOperationOfASaveFailsInTurn)
+{
+    for (int mode = 0; mode < 2; mode++) {
+        for (int failAt = 1;; failAt++) {
+            SCOPED_TRACE("mode " + std::to_string(mode) + ", operation " +
+                         std::to_string(failAt));
+            Files f;
+            Config c("", f.p);
+            Saver saver;
+            saver.save(c, 1, 0, mode);
+            ASSERT_EQ(1, loadGeneration(f.p));
+            bool failed = saver.save(c, 2, failAt, mode);
+            int loaded = loadGeneration(f.p);
+            EXPECT_EQ(1u, saver.acceptable.count(loaded)) << "loaded " << loaded;
+            // Whatever was left behind, the next save goes through.
+            ASSERT_EQ(1, kuConfigFile_Save(c));
+            EXPECT_EQ(2, loadGeneration(f.p));
+            EXPECT_FALSE(exists(f.tmp) || exists(f.ok));
+            if (!failed)
+                break;
+        }
+    }
+}
+
+// Two failed saves in a row, with no creation between them to clean up: the
+// second one meets what the first left behind.
+TEST(ConfigFileFaults, TwoFailingSavesInARow)
+{
+    for (int mode = 0; mode < 2; mode++) {
+        for (int first = 1;; first++) {
+            bool firstFailed = true;
+            for (int second = 1;; second++) {
+                SCOPED_TRACE("mode " + std::to_string(mode) + ", operations " +
+                             std::to_string(first) + " and " + std::to_string(second));
+                Files f;
+                Config c("", f.p);
+                Saver saver;
+                saver.save(c, 1, 0, mode);
+                firstFailed = saver.save(c, 2, first, mode);
+                bool secondFailed = saver.save(c, 3, second, mode);
+                int loaded = loadGeneration(f.p);
+                ASSERT_EQ(1u, saver.acceptable.count(loaded)) << "loaded " << loaded;
+                if (!secondFailed)
+                    break;
+            }
+            if (!firstFailed)
+                break;
+        }
+    }
+}
+
+// Creation repairs with any one of its file operations failing: it loads a
+// whole generation (or nothing, when reading itself failed), and the files
+// stay recoverable.
+TEST(ConfigFileFaults, EachOperationOfARepairFailsInTurn)
+{
+    for (int mode = 0; mode < 2; mode++) {
+        for (int failAt = 1;; failAt++) {
+            SCOPED_TRACE("mode " + std::to_string(mode) + ", operation " +
+                         std::to_string(failAt));
+            Files f;
+            std::string second;
+            {
+                // As a save killed after writing ".ok": P holds 1, ".ok" 2.
+                Config c("", f.p);
+                setGeneration(c, 2);
+                ASSERT_EQ(1, kuConfigFile_Save(c));
+                second = kutest::readFile(f.p);
+                setGeneration(c, 1);
+                ASSERT_EQ(1, kuConfigFile_Save(c));
+            }
+            kutest::writeFile(f.ok, second);
+            kutest::writeFile(f.tmp, "[s0]\nk0=half");
+            FaultPlan plan{failAt, mode};
+            int loaded;
+            {
+                kutest::ScopedPlatformHooks hooks;
+                plan.install(hooks);
+                Config c("", f.p);
+                loaded = generationOf(c);
+            }
+            bool readFailed = plan.fired != nullptr && (strcmp(plan.fired, "read") == 0 ||
+                                                        strcmp(plan.fired, "open") == 0);
+            if (!(readFailed && loaded == -1))
+                EXPECT_TRUE(loaded == 1 || loaded == 2) << "loaded " << loaded;
+            loaded = loadGeneration(f.p);
+            EXPECT_TRUE(loaded == 1 || loaded == 2) << "loaded " << loaded;
+            if (plan.fired == nullptr)
+                break;
+        }
+    }
 }
 
 } // namespace
