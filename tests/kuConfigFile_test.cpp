@@ -8,9 +8,11 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -564,6 +566,75 @@ TEST(ConfigFileFaults, EachOperationOfARepairFailsInTurn)
                 break;
         }
     }
+}
+
+// Saves run in a child that is killed at a random moment, again and again:
+// after each kill a creation must load the last generation the child
+// reported saved, or the one it was saving, whole.
+TEST(ConfigFileCrash, KilledSavesLeaveAWholeGeneration)
+{
+#if defined(__arm__)
+    const int kills = 40; // under an emulator: fewer rounds
+#else
+    const int kills = 150;
+#endif
+    Files f;
+    // Kill within the time of about two saves (each syncs to the disk), so
+    // that kills land in every step of a save and between saves.
+    struct timespec start, end;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    {
+        Config c("", f.p);
+        for (int g = 1; g <= 3; g++) {
+            setGeneration(c, g);
+            ASSERT_EQ(1, kuConfigFile_Save(c));
+        }
+    }
+    clock_gettime(CLOCK_MONOTONIC, &end);
+    const unsigned maxDelayMicroseconds =
+        1000 + (unsigned)((end.tv_sec - start.tv_sec) * 1000000 +
+                          (end.tv_nsec - start.tv_nsec) / 1000) * 2 / 3;
+    std::mt19937 rng(20240601);
+    int committed = 3;
+    int savesReported = 0;
+    int leftovers = 0; // kills that left ".tmp" or ".ok" to repair
+    for (int round = 0; round < kills; round++) {
+        int fds[2];
+        ASSERT_EQ(0, pipe(fds));
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            close(fds[0]);
+            kuConfigFile *c = kuConfigFile_New(nullptr, f.p.c_str());
+            for (int g = generationOf(c) + 1;; g++) {
+                setGeneration(c, g);
+                if (kuConfigFile_Save(c) == 1 && write(fds[1], &g, sizeof g) != sizeof g)
+                    _exit(1);
+            }
+        }
+        close(fds[1]);
+        usleep(rng() % maxDelayMicroseconds);
+        kill(pid, SIGKILL);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        int last = committed;
+        int g;
+        while (read(fds[0], &g, sizeof g) == sizeof g) {
+            last = g;
+            savesReported++;
+        }
+        close(fds[0]);
+        leftovers += exists(f.tmp) || exists(f.ok);
+
+        int loaded = loadGeneration(f.p);
+        ASSERT_TRUE(loaded == last || loaded == last + 1)
+            << "round " << round << ": loaded " << loaded << ", last saved " << last;
+        committed = loaded;
+    }
+    EXPECT_GT(savesReported, 0) << "the children never got to save";
+    printf("%d kills, %d saves reported, %d left files to repair\n", kills, savesReported,
+           leftovers);
 }
 
 } // namespace
