@@ -469,8 +469,9 @@ struct Saver {
             acceptable = {generation};
         else
             acceptable.insert(generation);
-        if (plan.fired == nullptr)
+        if (plan.fired == nullptr) {
             EXPECT_EQ(1, saved);
+        }
         return plan.fired != nullptr;
     }
 };
@@ -558,8 +559,9 @@ TEST(ConfigFileFaults, EachOperationOfARepairFailsInTurn)
             }
             bool readFailed = plan.fired != nullptr && (strcmp(plan.fired, "read") == 0 ||
                                                         strcmp(plan.fired, "open") == 0);
-            if (!(readFailed && loaded == -1))
+            if (!(readFailed && loaded == -1)) {
                 EXPECT_TRUE(loaded == 1 || loaded == 2) << "loaded " << loaded;
+            }
             loaded = loadGeneration(f.p);
             EXPECT_TRUE(loaded == 1 || loaded == 2) << "loaded " << loaded;
             if (plan.fired == nullptr)
