@@ -292,18 +292,22 @@ public:
         const char *end = text + length;
         while (p < end) {
             const char *limit = end - p > (ptrdiff_t)kLineMax ? p + kLineMax : end;
-            const char *q = p;
-            while (q < limit) {
-                char c = *q++;
-                if (c == '\n' || c == '\r')
-                    break;
-            }
+            const char *q = firstOf(p, limit, '\n', '\r');
+            q = q != nullptr ? q + 1 : limit;
             line(p, q);
             p = q;
         }
     }
 
 private:
+    // The first of two bytes in [b, e), or null.
+    static const char *firstOf(const char *b, const char *e, char one, char other)
+    {
+        const char *p = (const char *)memchr(b, one, (size_t)(e - b));
+        const char *q = (const char *)memchr(b, other, (size_t)((p != nullptr ? p : e) - b));
+        return q != nullptr ? q : p;
+    }
+
     static const char *skipSpace(const char *b, const char *e)
     {
         while (b < e && ku::isSpace((unsigned char)*b))
@@ -375,12 +379,8 @@ private:
                 *out++ = c;
             }
         } else {
-            for (const char *p = b; p < e; p++) {
-                if (*p == '#' || *p == ';') {
-                    e = dropSpace(b, p);
-                    break;
-                }
-            }
+            if (const char *comment = firstOf(b, e, '#', ';'))
+                e = dropSpace(b, comment);
             memcpy(out, b, (size_t)(e - b));
             out += e - b;
         }
