@@ -133,18 +133,25 @@ const char *readString(kuDictionary *ini, const char *section, const char *key,
     return value;
 }
 
-// The value when found and it is a whole number of the parser's type.
-template <typename T, int32_t (*Parse)(const char *, T *)>
-T readNumber(kuDictionary *ini, const char *section, const char *key, T defaultValue, int *found)
+// The stored text, or null when absent; *found (may be null) tells which.
+const char *readFound(kuDictionary *ini, const char *section, const char *key, int *found)
 {
     int hit = 0;
     const char *text = readString(ini, section, key, nullptr, &hit);
     if (found != nullptr)
         *found = hit;
+    return hit ? text : nullptr;
+}
+
+// The value when found and it is a whole number of the parser's type.
+template <typename T, int32_t (*Parse)(const char *, T *)>
+T readNumber(kuDictionary *ini, const char *section, const char *key, T defaultValue, int *found)
+{
+    const char *text = readFound(ini, section, key, found);
     if (ini == nullptr)
         return 0;
     T value;
-    if (hit && Parse(text, &value) == 0)
+    if (text != nullptr && Parse(text, &value) == 0)
         return value;
     return defaultValue;
 }
@@ -608,25 +615,19 @@ int32_t kuINIFile_ReadKeyAsInt32(kuDictionary *ini, const char *section, const c
 double kuINIFile_ReadKeyAsDouble(kuDictionary *ini, const char *section, const char *key,
                                  double defaultValue, int *found)
 {
-    int hit = 0;
-    const char *text = readString(ini, section, key, nullptr, &hit);
-    if (found != nullptr)
-        *found = hit;
+    const char *text = readFound(ini, section, key, found);
     if (ini == nullptr)
         return 0.0;
-    return hit ? strtod(text, nullptr) : defaultValue;
+    return text != nullptr ? strtod(text, nullptr) : defaultValue;
 }
 
 int kuINIFile_ReadKeyAsBool(kuDictionary *ini, const char *section, const char *key,
                             int defaultValue, int *found)
 {
-    int hit = 0;
-    const char *text = readString(ini, section, key, nullptr, &hit);
-    if (found != nullptr)
-        *found = hit;
+    const char *text = readFound(ini, section, key, found);
     if (ini == nullptr)
         return 0;
-    if (!hit)
+    if (text == nullptr)
         return defaultValue;
     int32_t number;
     if (kuConvert_strtoint32(text, &number) == 0)

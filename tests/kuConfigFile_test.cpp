@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <random>
 #include <set>
 #include <string>
@@ -476,55 +477,60 @@ struct Saver {
     }
 };
 
-TEST(ConfigFileFaults, EachOperationOfASaveFailsInTurn)
+// Runs body(mode, failAt) for both modes and operations 1, 2, ... until
+// body reports that the run had no operation left to fail.
+void forEachFault(const std::function<bool(int, int)> &body)
 {
     for (int mode = 0; mode < 2; mode++) {
         for (int failAt = 1;; failAt++) {
             SCOPED_TRACE("mode " + std::to_string(mode) + ", operation " +
                          std::to_string(failAt));
-            Files f;
-            Config c("", f.p);
-            Saver saver;
-            saver.save(c, 1, 0, mode);
-            ASSERT_EQ(1, loadGeneration(f.p));
-            bool failed = saver.save(c, 2, failAt, mode);
-            int loaded = loadGeneration(f.p);
-            EXPECT_EQ(1u, saver.acceptable.count(loaded)) << "loaded " << loaded;
-            // Whatever was left behind, the next save goes through.
-            ASSERT_EQ(1, kuConfigFile_Save(c));
-            EXPECT_EQ(2, loadGeneration(f.p));
-            EXPECT_FALSE(exists(f.tmp) || exists(f.ok));
-            if (!failed)
+            if (!body(mode, failAt))
                 break;
         }
     }
+}
+
+TEST(ConfigFileFaults, EachOperationOfASaveFailsInTurn)
+{
+    forEachFault([](int mode, int failAt) {
+        Files f;
+        Config c("", f.p);
+        Saver saver;
+        saver.save(c, 1, 0, mode);
+        EXPECT_EQ(1, loadGeneration(f.p));
+        bool failed = saver.save(c, 2, failAt, mode);
+        int loaded = loadGeneration(f.p);
+        EXPECT_EQ(1u, saver.acceptable.count(loaded)) << "loaded " << loaded;
+        // Whatever was left behind, the next save goes through.
+        EXPECT_EQ(1, kuConfigFile_Save(c));
+        EXPECT_EQ(2, loadGeneration(f.p));
+        EXPECT_FALSE(exists(f.tmp) || exists(f.ok));
+        return failed;
+    });
 }
 
 // Two failed saves in a row, with no creation between them to clean up: the
 // second one meets what the first left behind.
 TEST(ConfigFileFaults, TwoFailingSavesInARow)
 {
-    for (int mode = 0; mode < 2; mode++) {
-        for (int first = 1;; first++) {
-            bool firstFailed = true;
-            for (int second = 1;; second++) {
-                SCOPED_TRACE("mode " + std::to_string(mode) + ", operations " +
-                             std::to_string(first) + " and " + std::to_string(second));
-                Files f;
-                Config c("", f.p);
-                Saver saver;
-                saver.save(c, 1, 0, mode);
-                firstFailed = saver.save(c, 2, first, mode);
-                bool secondFailed = saver.save(c, 3, second, mode);
-                int loaded = loadGeneration(f.p);
-                ASSERT_EQ(1u, saver.acceptable.count(loaded)) << "loaded " << loaded;
-                if (!secondFailed)
-                    break;
-            }
-            if (!firstFailed)
-                break;
-        }
-    }
+    forEachFault([](int mode, int first) {
+        bool firstFailed = true;
+        forEachFault([&](int secondMode, int second) {
+            if (secondMode != mode)
+                return false;
+            Files f;
+            Config c("", f.p);
+            Saver saver;
+            saver.save(c, 1, 0, mode);
+            firstFailed = saver.save(c, 2, first, mode);
+            bool secondFailed = saver.save(c, 3, second, mode);
+            int loaded = loadGeneration(f.p);
+            EXPECT_EQ(1u, saver.acceptable.count(loaded)) << "loaded " << loaded;
+            return secondFailed;
+        });
+        return firstFailed;
+    });
 }
 
 // Creation repairs with any one of its file operations failing: it loads a
@@ -532,42 +538,37 @@ TEST(ConfigFileFaults, TwoFailingSavesInARow)
 // stay recoverable.
 TEST(ConfigFileFaults, EachOperationOfARepairFailsInTurn)
 {
-    for (int mode = 0; mode < 2; mode++) {
-        for (int failAt = 1;; failAt++) {
-            SCOPED_TRACE("mode " + std::to_string(mode) + ", operation " +
-                         std::to_string(failAt));
-            Files f;
-            std::string second;
-            {
-                // As a save killed after writing ".ok": P holds 1, ".ok" 2.
-                Config c("", f.p);
-                setGeneration(c, 2);
-                ASSERT_EQ(1, kuConfigFile_Save(c));
-                second = kutest::readFile(f.p);
-                setGeneration(c, 1);
-                ASSERT_EQ(1, kuConfigFile_Save(c));
-            }
-            kutest::writeFile(f.ok, second);
-            kutest::writeFile(f.tmp, "[s0]\nk0=half");
-            FaultPlan plan{failAt, mode};
-            int loaded;
-            {
-                kutest::ScopedPlatformHooks hooks;
-                plan.install(hooks);
-                Config c("", f.p);
-                loaded = generationOf(c);
-            }
-            bool readFailed = plan.fired != nullptr && (strcmp(plan.fired, "read") == 0 ||
-                                                        strcmp(plan.fired, "open") == 0);
-            if (!(readFailed && loaded == -1)) {
-                EXPECT_TRUE(loaded == 1 || loaded == 2) << "loaded " << loaded;
-            }
-            loaded = loadGeneration(f.p);
-            EXPECT_TRUE(loaded == 1 || loaded == 2) << "loaded " << loaded;
-            if (plan.fired == nullptr)
-                break;
+    forEachFault([](int mode, int failAt) {
+        Files f;
+        std::string second;
+        {
+            // As a save killed after writing ".ok": P holds 1, ".ok" 2.
+            Config c("", f.p);
+            setGeneration(c, 2);
+            EXPECT_EQ(1, kuConfigFile_Save(c));
+            second = kutest::readFile(f.p);
+            setGeneration(c, 1);
+            EXPECT_EQ(1, kuConfigFile_Save(c));
         }
-    }
+        kutest::writeFile(f.ok, second);
+        kutest::writeFile(f.tmp, "[s0]\nk0=half");
+        FaultPlan plan{failAt, mode};
+        int loaded;
+        {
+            kutest::ScopedPlatformHooks hooks;
+            plan.install(hooks);
+            Config c("", f.p);
+            loaded = generationOf(c);
+        }
+        bool readFailed = plan.fired != nullptr &&
+                          (strcmp(plan.fired, "read") == 0 || strcmp(plan.fired, "open") == 0);
+        if (!(readFailed && loaded == -1)) {
+            EXPECT_TRUE(loaded == 1 || loaded == 2) << "loaded " << loaded;
+        }
+        loaded = loadGeneration(f.p);
+        EXPECT_TRUE(loaded == 1 || loaded == 2) << "loaded " << loaded;
+        return plan.fired != nullptr;
+    });
 }
 
 // Saves run in a child that is killed at a random moment, again and again:
