@@ -10,6 +10,7 @@
 #include <kuvanaTools/kuBuffer.h>
 #include <kuvanaTools/kuChrono.h>
 #include <kuvanaTools/kuClock.h>
+#include <kuvanaTools/kuConfigFile.h>
 #include <kuvanaTools/kuConvert.h>
 #include <kuvanaTools/kuCStringParser.h>
 #include <kuvanaTools/kuCustomHashTable.h>
@@ -23,6 +24,7 @@
 #include <kuvanaTools/kuFloat.h>
 #include <kuvanaTools/kuHashTable.h>
 #include <kuvanaTools/kuHook.h>
+#include <kuvanaTools/kuINIFile.h>
 #include <kuvanaTools/kuLongLong.h>
 #include <kuvanaTools/kuMD5.h>
 #include <kuvanaTools/kuMemory.h>
