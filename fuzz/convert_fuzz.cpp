@@ -104,6 +104,9 @@ void integers64(const Text &text, const Bytes &bytes)
     uint64_t uv = (uint64_t)u.high << 32 | u.low;
     checkStatus<uint64_t>(st, uv, text.length(), UINT64_MAX, 0);
     KU_FUZZ_CHECK(st != -2);
+    kuuint64 us = {1, 1};
+    KU_FUZZ_CHECK(kuULongLong_SetFromString(&us, text.c_str()) == (st == 0));
+    KU_FUZZ_CHECK(us.low == (st == 0 ? u.low : 0) && us.high == (st == 0 ? u.high : 0));
     kuuint64 un = {1, 1};
     int32_t ok = kuULongLong_SetFromNString(&un, bytes.data(), bytes.size());
     if (bytes.size() > 0)
@@ -215,6 +218,11 @@ void printedNumbers(FuzzedDataProvider &fdp)
     kuuint64 ulo = {0, 0};
     KU_FUZZ_CHECK(kuConvert_strtoULongLong(Text(std::to_string(ul)).c_str(), &ulo) == 0);
     KU_FUZZ_CHECK(((uint64_t)ulo.high << 32 | ulo.low) == ul);
+    // the library's own text of a 64-bit value reads back too
+    Owned<char> signedText(kuLongLong_ToString(&lo));
+    Owned<char> unsignedText(kuULongLong_ToString(&ulo));
+    KU_FUZZ_CHECK(signedText.get() != nullptr && std::to_string(l) == signedText.get());
+    KU_FUZZ_CHECK(unsignedText.get() != nullptr && std::to_string(ul) == unsignedText.get());
 
     double d = fdp.ConsumeFloatingPoint<double>();
     if (isfinite(d) && (d == 0.0 || (fabs(d) > 1e-300 && fabs(d) < 1e300))) {
