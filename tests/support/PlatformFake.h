@@ -9,6 +9,10 @@
 #include <platform/kuOS.h>
 
 #include <functional>
+#include <mutex>
+#include <stdlib.h>
+#include <string.h>
+#include <vector>
 
 namespace kutest {
 
@@ -27,6 +31,9 @@ struct PlatformHooks {
     std::function<int(const char *, const char *)> fileRename;
     std::function<char *(const char *)> getenv;
     std::function<int(int32_t, uint32_t *, uint16_t *, const char *)> peerName;
+    std::function<int(void *, uint32_t **, int)> ipAddressList;
+    std::function<int(void *, uint32_t **, int)> localHostIPAddressList;
+    std::function<kuSocketQOS *(void *)> qosNew;
 };
 
 // The hooks in force (empty: everything passes through).
@@ -60,6 +67,9 @@ int fileRemove(const char *path);
 int fileRename(const char *from, const char *to);
 char *getenv(const char *name);
 int peerName(int32_t socket, uint32_t *address, uint16_t *port, const char *label);
+int ipAddressList(void *policy, uint32_t **list, int flags);
+int localHostIPAddressList(void *policy, uint32_t **list, int flags);
+kuSocketQOS *qosNew(void *policy);
 } // namespace real
 
 // A fixed clock: every call returns the stored value.
@@ -72,6 +82,71 @@ struct FakeClock {
             return 0;
         };
     }
+};
+
+// A settable list of host addresses for kuSocketGetIPAddressList (and, when
+// installed for it, kuSocketGetLocalHostIPAddressList); it may be changed
+// while other threads read it.
+class FakeAddressList {
+public:
+    explicit FakeAddressList(std::vector<uint32_t> addresses = {}) : addresses_(addresses) {}
+    void set(std::vector<uint32_t> addresses)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        addresses_ = addresses;
+        failing_ = false;
+    }
+    void fail()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        failing_ = true;
+    }
+    int calls() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return calls_;
+    }
+    int lastFlags() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return lastFlags_;
+    }
+    void *lastPolicy() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return lastPolicy_;
+    }
+    void install(ScopedPlatformHooks &scope) { scope->ipAddressList = hook(); }
+    void installLocalHost(ScopedPlatformHooks &scope) { scope->localHostIPAddressList = hook(); }
+
+private:
+    std::function<int(void *, uint32_t **, int)> hook()
+    {
+        return [this](void *policy, uint32_t **list, int flags) { return fill(policy, list, flags); };
+    }
+    int fill(void *policy, uint32_t **list, int flags)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        calls_++;
+        lastFlags_ = flags;
+        lastPolicy_ = policy;
+        *list = nullptr;
+        if (failing_)
+            return -1;
+        if (addresses_.empty())
+            return 0;
+        size_t size = addresses_.size() * sizeof(uint32_t);
+        *list = (uint32_t *)malloc(size);
+        memcpy(*list, addresses_.data(), size);
+        return (int)addresses_.size();
+    }
+
+    mutable std::mutex mutex_;
+    std::vector<uint32_t> addresses_;
+    bool failing_ = false;
+    int calls_ = 0;
+    int lastFlags_ = -1;
+    void *lastPolicy_ = nullptr;
 };
 
 } // namespace kutest

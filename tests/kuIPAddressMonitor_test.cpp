@@ -1,0 +1,136 @@
+#include <kuvanaTools/kuIPAddressMonitor.h>
+#include <kuvanaTools/kuMemory.h>
+
+#include "support/PlatformFake.h"
+#include "support/TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const uint32_t kA = 0x0A000002;
+const uint32_t kB = 0xC0A80105;
+const uint32_t kC = 0xAC100001;
+
+std::vector<uint32_t> cloned(kuIPAddressMonitor *monitor)
+{
+    uint32_t *list = nullptr;
+    int count = -1;
+    kuIPAddressMonitor_CloneIPAddressList(monitor, &list, &count);
+    std::vector<uint32_t> result(list, list + (list != nullptr ? count : 0));
+    EXPECT_EQ(count, (int)result.size());
+    kuFree(list);
+    return result;
+}
+
+TEST(IPAddressMonitor, ReportsEachChangeOnceIncludingAReordering)
+{
+    kutest::FakeAddressList host({kA, kB});
+    kutest::ScopedPlatformHooks hooks;
+    host.install(hooks);
+    kuSocketPolicy *policy = kuSocketPolicy_New(3, nullptr);
+    kuIPAddressMonitor *monitor = kuIPAddressMonitor_New(policy);
+    EXPECT_EQ(0, host.lastFlags()); // never loopback, whatever the mode
+    EXPECT_EQ(policy, host.lastPolicy());
+    EXPECT_EQ(std::vector<uint32_t>({kA, kB}), cloned(monitor));
+
+    EXPECT_EQ(0, kuIPAddressMonitor_IPAddressChanged(monitor));
+    host.set({kA, kB, kC});
+    EXPECT_EQ(1, kuIPAddressMonitor_IPAddressChanged(monitor));
+    EXPECT_EQ(0, kuIPAddressMonitor_IPAddressChanged(monitor));
+    EXPECT_EQ(std::vector<uint32_t>({kA, kB, kC}), cloned(monitor));
+
+    host.set({kA, kC, kB});
+    EXPECT_EQ(1, kuIPAddressMonitor_IPAddressChanged(monitor));
+    host.set({kA, kC, kA ^ 1}); // same count, one address differs
+    EXPECT_EQ(1, kuIPAddressMonitor_IPAddressChanged(monitor));
+    EXPECT_EQ(std::vector<uint32_t>({kA, kC, kA ^ 1}), cloned(monitor));
+
+    // Losing every address is a change; with nothing stored, the monitor
+    // stops comparing.
+    host.fail();
+    EXPECT_EQ(1, kuIPAddressMonitor_IPAddressChanged(monitor));
+    EXPECT_EQ(std::vector<uint32_t>(), cloned(monitor));
+    host.set({kA});
+    EXPECT_EQ(0, kuIPAddressMonitor_IPAddressChanged(monitor));
+    kuIPAddressMonitor_Delete(monitor);
+    kuSocketPolicy_Delete(policy);
+}
+
+TEST(IPAddressMonitor, EmptyOrNullMonitorAnswersNoChangeAndNothingToClone)
+{
+    kutest::FakeAddressList host;
+    kutest::ScopedPlatformHooks hooks;
+    host.install(hooks);
+    kuIPAddressMonitor *monitor = kuIPAddressMonitor_New(nullptr);
+    host.set({kA});
+    EXPECT_EQ(0, kuIPAddressMonitor_IPAddressChanged(monitor));
+    EXPECT_EQ(std::vector<uint32_t>(), cloned(monitor));
+    kuIPAddressMonitor_CloneIPAddressList(monitor, nullptr, nullptr);
+    kuIPAddressMonitor_Delete(monitor);
+
+    EXPECT_EQ(0, kuIPAddressMonitor_IPAddressChanged(nullptr));
+    EXPECT_EQ(std::vector<uint32_t>(), cloned(nullptr));
+    kuIPAddressMonitor_Delete(nullptr);
+}
+
+TEST(IPAddressMonitor, MutexFailureIsFatal)
+{
+    kutest::ChildResult child = kutest::runInChild([] {
+        kutest::ScopedPlatformHooks hooks;
+        hooks->mutexNew = [] { return (kuMutex *)nullptr; };
+        kuIPAddressMonitor_New(nullptr);
+    });
+    EXPECT_EQ(255, child.exitStatus);
+    EXPECT_NE(std::string::npos, child.out.find("kuFatalError: os:mutex")) << child.out;
+}
+
+// One thread polls while the list changes under it and others clone: every
+// clone is one of the lists the host had, whole.
+TEST(IPAddressMonitor, PollingAndCloningFromSeveralThreads)
+{
+    const std::vector<std::vector<uint32_t>> lists = {{kA}, {kA, kB}, {kC, kB, kA}, {kB}};
+    kutest::FakeAddressList host(lists[0]);
+    kutest::ScopedPlatformHooks hooks;
+    host.install(hooks);
+    kuIPAddressMonitor *monitor = kuIPAddressMonitor_New(nullptr);
+
+    std::atomic<bool> done{false};
+    std::atomic<int> changes{0}, cloners{3};
+    std::vector<std::thread> threads;
+    threads.emplace_back([&] {
+        while (!done)
+            changes += kuIPAddressMonitor_IPAddressChanged(monitor);
+    });
+    for (int t = 0; t < 3; t++) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 2000; i++) {
+                std::vector<uint32_t> seen = cloned(monitor);
+                bool known = false;
+                for (const std::vector<uint32_t> &l : lists)
+                    known = known || l == seen;
+                EXPECT_TRUE(known);
+            }
+            cloners--;
+        });
+    }
+    for (size_t round = 0; cloners > 0; round++) {
+        host.set(lists[round % lists.size()]);
+        std::this_thread::yield();
+    }
+    host.set(lists[1]);
+    done = true;
+    for (std::thread &t : threads)
+        t.join();
+
+    changes += kuIPAddressMonitor_IPAddressChanged(monitor);
+    EXPECT_EQ(lists[1], cloned(monitor));
+    EXPECT_GE(changes.load(), 1);
+    kuIPAddressMonitor_Delete(monitor);
+}
+
+} // namespace
