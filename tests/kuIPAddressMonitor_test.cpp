@@ -6,15 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
 
 namespace {
 
-const uint32_t kA = 0x0A000002;
-const uint32_t kB = 0xC0A80105;
-const uint32_t kC = 0xAC100001;
+const uint32_t kA = 0x0A000002, kB = 0xC0A80105, kC = 0xAC100001;
 
 std::vector<uint32_t> cloned(kuIPAddressMonitor *monitor)
 {
@@ -29,13 +28,14 @@ std::vector<uint32_t> cloned(kuIPAddressMonitor *monitor)
 
 TEST(IPAddressMonitor, ReportsEachChangeOnceIncludingAReordering)
 {
-    kutest::FakeAddressList host({kA, kB});
+    kutest::FakeAddressList host;
+    host.set({kA, kB});
     kutest::ScopedPlatformHooks hooks;
-    host.install(hooks);
+    hooks->ipAddressList = host.hook();
     kuSocketPolicy *policy = kuSocketPolicy_New(3, nullptr);
     kuIPAddressMonitor *monitor = kuIPAddressMonitor_New(policy);
-    EXPECT_EQ(0, host.lastFlags()); // never loopback, whatever the mode
-    EXPECT_EQ(policy, host.lastPolicy());
+    EXPECT_EQ(0, host.flags); // never loopback, whatever the mode
+    EXPECT_EQ(policy, host.policy);
     EXPECT_EQ(std::vector<uint32_t>({kA, kB}), cloned(monitor));
 
     EXPECT_EQ(0, kuIPAddressMonitor_IPAddressChanged(monitor));
@@ -48,34 +48,19 @@ TEST(IPAddressMonitor, ReportsEachChangeOnceIncludingAReordering)
     EXPECT_EQ(1, kuIPAddressMonitor_IPAddressChanged(monitor));
     host.set({kA, kC, kA ^ 1}); // same count, one address differs
     EXPECT_EQ(1, kuIPAddressMonitor_IPAddressChanged(monitor));
-    EXPECT_EQ(std::vector<uint32_t>({kA, kC, kA ^ 1}), cloned(monitor));
 
     // Losing every address is a change; with nothing stored, the monitor
     // stops comparing.
-    host.fail();
+    host.set({kA}, true);
     EXPECT_EQ(1, kuIPAddressMonitor_IPAddressChanged(monitor));
     EXPECT_EQ(std::vector<uint32_t>(), cloned(monitor));
     host.set({kA});
     EXPECT_EQ(0, kuIPAddressMonitor_IPAddressChanged(monitor));
     kuIPAddressMonitor_Delete(monitor);
     kuSocketPolicy_Delete(policy);
-}
-
-TEST(IPAddressMonitor, EmptyOrNullMonitorAnswersNoChangeAndNothingToClone)
-{
-    kutest::FakeAddressList host;
-    kutest::ScopedPlatformHooks hooks;
-    host.install(hooks);
-    kuIPAddressMonitor *monitor = kuIPAddressMonitor_New(nullptr);
-    host.set({kA});
-    EXPECT_EQ(0, kuIPAddressMonitor_IPAddressChanged(monitor));
-    EXPECT_EQ(std::vector<uint32_t>(), cloned(monitor));
-    kuIPAddressMonitor_CloneIPAddressList(monitor, nullptr, nullptr);
-    kuIPAddressMonitor_Delete(monitor);
 
     EXPECT_EQ(0, kuIPAddressMonitor_IPAddressChanged(nullptr));
     EXPECT_EQ(std::vector<uint32_t>(), cloned(nullptr));
-    kuIPAddressMonitor_Delete(nullptr);
 }
 
 TEST(IPAddressMonitor, MutexFailureIsFatal)
@@ -94,9 +79,10 @@ TEST(IPAddressMonitor, MutexFailureIsFatal)
 TEST(IPAddressMonitor, PollingAndCloningFromSeveralThreads)
 {
     const std::vector<std::vector<uint32_t>> lists = {{kA}, {kA, kB}, {kC, kB, kA}, {kB}};
-    kutest::FakeAddressList host(lists[0]);
+    kutest::FakeAddressList host;
+    host.set(lists[0]);
     kutest::ScopedPlatformHooks hooks;
-    host.install(hooks);
+    hooks->ipAddressList = host.hook();
     kuIPAddressMonitor *monitor = kuIPAddressMonitor_New(nullptr);
 
     std::atomic<bool> done{false};
@@ -108,13 +94,8 @@ TEST(IPAddressMonitor, PollingAndCloningFromSeveralThreads)
     });
     for (int t = 0; t < 3; t++) {
         threads.emplace_back([&] {
-            for (int i = 0; i < 2000; i++) {
-                std::vector<uint32_t> seen = cloned(monitor);
-                bool known = false;
-                for (const std::vector<uint32_t> &l : lists)
-                    known = known || l == seen;
-                EXPECT_TRUE(known);
-            }
+            for (int i = 0; i < 2000; i++)
+                EXPECT_NE(lists.end(), std::find(lists.begin(), lists.end(), cloned(monitor)));
             cloners--;
         });
     }

@@ -84,69 +84,35 @@ struct FakeClock {
     }
 };
 
-// A settable list of host addresses for kuSocketGetIPAddressList (and, when
-// installed for it, kuSocketGetLocalHostIPAddressList); it may be changed
-// while other threads read it.
-class FakeAddressList {
-public:
-    explicit FakeAddressList(std::vector<uint32_t> addresses = {}) : addresses_(addresses) {}
-    void set(std::vector<uint32_t> addresses)
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        addresses_ = addresses;
-        failing_ = false;
-    }
-    void fail()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        failing_ = true;
-    }
-    int calls() const
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return calls_;
-    }
-    int lastFlags() const
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return lastFlags_;
-    }
-    void *lastPolicy() const
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return lastPolicy_;
-    }
-    void install(ScopedPlatformHooks &scope) { scope->ipAddressList = hook(); }
-    void installLocalHost(ScopedPlatformHooks &scope) { scope->localHostIPAddressList = hook(); }
+// A settable host address list for kuSocketGetIPAddressList or
+// kuSocketGetLocalHostIPAddressList (failing: -1), safe to change while other
+// threads read it; it records the last call's arguments.
+struct FakeAddressList {
+    std::mutex mutex;
+    std::vector<uint32_t> addresses;
+    bool failing = false;
+    int flags = -1;
+    void *policy = nullptr;
 
-private:
+    void set(std::vector<uint32_t> list, bool fail = false)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        addresses = list;
+        failing = fail;
+    }
     std::function<int(void *, uint32_t **, int)> hook()
     {
-        return [this](void *policy, uint32_t **list, int flags) { return fill(policy, list, flags); };
+        return [this](void *p, uint32_t **list, int f) {
+            std::lock_guard<std::mutex> lock(mutex);
+            flags = f, policy = p;
+            *list = nullptr;
+            if (failing || addresses.empty())
+                return failing ? -1 : 0;
+            *list = (uint32_t *)malloc(addresses.size() * sizeof(uint32_t));
+            memcpy(*list, addresses.data(), addresses.size() * sizeof(uint32_t));
+            return (int)addresses.size();
+        };
     }
-    int fill(void *policy, uint32_t **list, int flags)
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        calls_++;
-        lastFlags_ = flags;
-        lastPolicy_ = policy;
-        *list = nullptr;
-        if (failing_)
-            return -1;
-        if (addresses_.empty())
-            return 0;
-        size_t size = addresses_.size() * sizeof(uint32_t);
-        *list = (uint32_t *)malloc(size);
-        memcpy(*list, addresses_.data(), size);
-        return (int)addresses_.size();
-    }
-
-    mutable std::mutex mutex_;
-    std::vector<uint32_t> addresses_;
-    bool failing_ = false;
-    int calls_ = 0;
-    int lastFlags_ = -1;
-    void *lastPolicy_ = nullptr;
 };
 
 } // namespace kutest
