@@ -6,9 +6,10 @@
  * Threads: each monitor has its own mutex, held by the change test and by
  * cloning, so one thread may poll for changes while others clone the list.
  *
- * A monitor that holds no list (none could be read when it was created, or
- * a later read found no address) keeps answering "no change": the list is
- * compared only while one is stored.
+ * A failed read counts as an empty list. A monitor that holds no list (the
+ * host had no address when it was created, or a later read found none)
+ * keeps answering "no change": the list is compared only while one is
+ * stored.
  */
 #ifndef KUVANATOOLS_KUIPADDRESSMONITOR_H
 #define KUVANATOOLS_KUIPADDRESSMONITOR_H

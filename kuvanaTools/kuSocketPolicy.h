@@ -15,8 +15,8 @@
  *
  * A policy has no lock: configure it once, then share it read-only.
  *
- * A null policy is answered as a new policy of mode 0 with no exclusion
- * list would answer (the platform layer is given null as policy).
+ * A null policy behaves as a new policy of mode 0 without exclusion list
+ * (the platform layer is then given null as policy).
  */
 #ifndef KUVANATOOLS_KUSOCKETPOLICY_H
 #define KUVANATOOLS_KUSOCKETPOLICY_H
