@@ -2,11 +2,10 @@
 // own mutex.
 #include <kuvanaTools/kuCStringParser.h>
 #include <kuvanaTools/kuDLNAProtocolInfoList.h>
-#include <kuvanaTools/kuFatalError.h>
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/private/kuDLNAProtocolInfoData.h>
 #include <kuvanaTools/private/kuDLNAText.h>
-#include <platform/kuOSMutex.h>
+#include <kuvanaTools/private/kuMutexLock.h>
 
 #include <string.h>
 
@@ -17,15 +16,9 @@ struct kuDLNAProtocolInfoList {
 
 namespace {
 
-class Locked {
+class Locked : ku::MutexLock {
 public:
-    explicit Locked(kuDLNAProtocolInfoList *list) : mutex_(list->mutex) { kuMutex_Lock(mutex_); }
-    ~Locked() { kuMutex_Unlock(mutex_); }
-    Locked(const Locked &) = delete;
-    Locked &operator=(const Locked &) = delete;
-
-private:
-    kuMutex *mutex_;
+    explicit Locked(kuDLNAProtocolInfoList *list) : ku::MutexLock(list->mutex) {}
 };
 
 void deleteEntry(void *entry)
@@ -44,9 +37,7 @@ kuDLNAProtocolInfoList *newList()
         (kuDLNAProtocolInfoList *)kuMallocZeroed(sizeof(kuDLNAProtocolInfoList));
     list->entries = kuPtrList_New();
     kuPtrList_SetFreeFunc(list->entries, deleteEntry);
-    list->mutex = kuMutex_New();
-    if (list->mutex == nullptr)
-        kuFatalError("os:mutex");
+    list->mutex = ku::newMutex();
     return list;
 }
 

@@ -1,8 +1,7 @@
 // Process-wide table of live sockets, guarded by a mutex made on first use.
 #include <kuvanaTools/kuSocketTracker.h>
-#include <kuvanaTools/kuFatalError.h>
+#include <kuvanaTools/private/kuMutexLock.h>
 #include <kuvanaTools/private/kuSocketTable.h>
-#include <platform/kuOSMutex.h>
 
 #include <sched.h>
 
@@ -21,9 +20,7 @@ kuMutex *mutex()
         return m;
     if (__atomic_fetch_add(&gOnce, 1, __ATOMIC_ACQ_REL) == 0) {
         gTable.clear();
-        m = kuMutex_New();
-        if (m == nullptr)
-            kuFatalError("os:mutex");
+        m = ku::newMutex();
         __atomic_store_n(&gMutex, m, __ATOMIC_RELEASE);
         return m;
     }
@@ -33,15 +30,9 @@ kuMutex *mutex()
 }
 
 // Holds the table's lock for a scope.
-class Locked {
+class Locked : ku::MutexLock {
 public:
-    Locked() : mutex_(mutex()) { kuMutex_Lock(mutex_); }
-    ~Locked() { kuMutex_Unlock(mutex_); }
-    Locked(const Locked &) = delete;
-    Locked &operator=(const Locked &) = delete;
-
-private:
-    kuMutex *mutex_;
+    Locked() : ku::MutexLock(mutex()) {}
 };
 
 } // namespace

@@ -25,6 +25,7 @@
 #include <kuvanaTools/kuHashTable.h>
 #include <kuvanaTools/kuHook.h>
 #include <kuvanaTools/kuINIFile.h>
+#include <kuvanaTools/kuIPAddressMonitor.h>
 #include <kuvanaTools/kuLongLong.h>
 #include <kuvanaTools/kuMD5.h>
 #include <kuvanaTools/kuMemory.h>
@@ -36,6 +37,7 @@
 #include <kuvanaTools/kuRC4.h>
 #include <kuvanaTools/kuSHA1.h>
 #include <kuvanaTools/kuSocketLog.h>
+#include <kuvanaTools/kuSocketPolicy.h>
 #include <kuvanaTools/kuSocketTracker.h>
 #include <kuvanaTools/kuStringEscaper.h>
 #include <kuvanaTools/kuStringHashTable.h>

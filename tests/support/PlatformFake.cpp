@@ -43,6 +43,9 @@ int fileRemove(const char *p) { KU_REAL(kuFile_Remove) (p); }
 int fileRename(const char *a, const char *b) { KU_REAL(kuFile_Rename) (a, b); }
 char *getenv(const char *n) { KU_REAL(kuPlatform_getenv) (n); }
 int peerName(int32_t s, uint32_t *a, uint16_t *p, const char *l) { KU_REAL(kuSocketGetPeerName_Debug) (s, a, p, l); }
+int ipAddressList(void *p, uint32_t **l, int f) { KU_REAL(kuSocketGetIPAddressList) (p, l, f); }
+int localHostIPAddressList(void *p, uint32_t **l, int f) { KU_REAL(kuSocketGetLocalHostIPAddressList) (p, l, f); }
+kuSocketQOS *qosNew(void *p) { KU_REAL(kuSocketQOS_New) (p); }
 } // namespace real
 
 } // namespace kutest
@@ -111,6 +114,19 @@ char *kuPlatform_getenv(const char *n)
 int kuSocketGetPeerName_Debug(int32_t s, uint32_t *a, uint16_t *p, const char *l)
 {
     return hooks().peerName ? hooks().peerName(s, a, p, l) : real::peerName(s, a, p, l);
+}
+int kuSocketGetIPAddressList(void *p, uint32_t **l, int f)
+{
+    return hooks().ipAddressList ? hooks().ipAddressList(p, l, f) : real::ipAddressList(p, l, f);
+}
+int kuSocketGetLocalHostIPAddressList(void *p, uint32_t **l, int f)
+{
+    return hooks().localHostIPAddressList ? hooks().localHostIPAddressList(p, l, f)
+                                          : real::localHostIPAddressList(p, l, f);
+}
+kuSocketQOS *kuSocketQOS_New(void *p)
+{
+    return hooks().qosNew ? hooks().qosNew(p) : real::qosNew(p);
 }
 
 } // extern "C"

@@ -9,6 +9,10 @@
 #include <platform/kuOS.h>
 
 #include <functional>
+#include <mutex>
+#include <stdlib.h>
+#include <string.h>
+#include <vector>
 
 namespace kutest {
 
@@ -27,6 +31,9 @@ struct PlatformHooks {
     std::function<int(const char *, const char *)> fileRename;
     std::function<char *(const char *)> getenv;
     std::function<int(int32_t, uint32_t *, uint16_t *, const char *)> peerName;
+    std::function<int(void *, uint32_t **, int)> ipAddressList;
+    std::function<int(void *, uint32_t **, int)> localHostIPAddressList;
+    std::function<kuSocketQOS *(void *)> qosNew;
 };
 
 // The hooks in force (empty: everything passes through).
@@ -60,6 +67,9 @@ int fileRemove(const char *path);
 int fileRename(const char *from, const char *to);
 char *getenv(const char *name);
 int peerName(int32_t socket, uint32_t *address, uint16_t *port, const char *label);
+int ipAddressList(void *policy, uint32_t **list, int flags);
+int localHostIPAddressList(void *policy, uint32_t **list, int flags);
+kuSocketQOS *qosNew(void *policy);
 } // namespace real
 
 // A fixed clock: every call returns the stored value.
@@ -70,6 +80,37 @@ struct FakeClock {
         scope->timeOfDay = [this](kuTimeVal *v) {
             *v = now;
             return 0;
+        };
+    }
+};
+
+// A settable host address list for kuSocketGetIPAddressList or
+// kuSocketGetLocalHostIPAddressList (failing: -1), safe to change while other
+// threads read it; it records the last call's arguments.
+struct FakeAddressList {
+    std::mutex mutex;
+    std::vector<uint32_t> addresses;
+    bool failing = false;
+    int flags = -1;
+    void *policy = nullptr;
+
+    void set(std::vector<uint32_t> list, bool fail = false)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        addresses = list;
+        failing = fail;
+    }
+    std::function<int(void *, uint32_t **, int)> hook()
+    {
+        return [this](void *p, uint32_t **list, int f) {
+            std::lock_guard<std::mutex> lock(mutex);
+            flags = f, policy = p;
+            *list = nullptr;
+            if (failing || addresses.empty())
+                return failing ? -1 : 0;
+            *list = (uint32_t *)malloc(addresses.size() * sizeof(uint32_t));
+            memcpy(*list, addresses.data(), addresses.size() * sizeof(uint32_t));
+            return (int)addresses.size();
         };
     }
 };
