@@ -1,0 +1,4 @@
+#include "Cli.h"
+namespace kuvana {
+}
+namespace kuvana { void addConsoleCommand(std::vector<Command> &) {} }
