@@ -37,6 +37,7 @@
 #include <kuvanaTools/kuTelnet.h>
 #include <kuvanaTools/kuTime.h>
 #include <kuvanaTools/kuUnicode.h>
+#include <kuvanaTools/kuURI.h>
 #include <kuvanaTools/kuUTF.h>
 #include <kuvanaTools/kuUUID.h>
 #include <kuvanaTools/kuWString.h>
