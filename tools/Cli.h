@@ -162,6 +162,7 @@ struct Command {
 // Registration, one function per family of commands.
 void addProtocolInfoCommands(std::vector<Command> &commands);
 void addTextCommands(std::vector<Command> &commands);
+void addUriCommands(std::vector<Command> &commands);
 void addIniCommands(std::vector<Command> &commands);
 void addConsoleCommand(std::vector<Command> &commands);
 

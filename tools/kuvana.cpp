@@ -16,6 +16,7 @@ const std::vector<Command> &commands()
         std::vector<Command> list;
         addProtocolInfoCommands(list);
         addTextCommands(list);
+        addUriCommands(list);
         addIniCommands(list);
         addConsoleCommand(list);
         return list;
