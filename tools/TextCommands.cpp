@@ -533,9 +533,10 @@ int printfCommand(Io &io, const Args &args)
     }
     for (size_t p = 0; p < uses.size(); p++)
         if (uses[p] != 1)
-            usageError("the format uses argument %zu %s", p + 1, uses[p] ? "twice" : "never");
+            usageError("the format '%s' uses argument %zu %s", args[0].c_str(), p + 1,
+                       uses[p] ? "twice" : "never");
     if (values.size() != uses.size())
-        usageError("the format takes %zu argument%s, %zu given", uses.size(),
+        usageError("the format '%s' takes %zu argument%s, %zu given", args[0].c_str(), uses.size(),
                    uses.size() == 1 ? "" : "s", values.size());
     std::string output;
     for (const Directive &d : pieces) {

@@ -1,0 +1,360 @@
+// The kuvana tool end to end: the built binary is run with arguments and
+// standard input, and its output and exit status are checked.
+#include "support/TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <arpa/inet.h>
+#include <csignal>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// The tool's path comes from the test's environment (KUVANA_TOOL), with the
+// emulator that runs target binaries when cross-compiled (KUVANA_EMULATOR).
+std::vector<std::string> toolCommand()
+{
+    std::vector<std::string> command;
+    std::istringstream emulator(getenv("KUVANA_EMULATOR") ? getenv("KUVANA_EMULATOR") : "");
+    for (std::string word; emulator >> word;)
+        command.push_back(word);
+    const char *tool = getenv("KUVANA_TOOL");
+    command.push_back(tool ? tool : "kuvana");
+    return command;
+}
+
+Result kuvana(const std::vector<std::string> &args, const std::string &input = "")
+{
+    kutest::TempDir dir;
+    kutest::writeFile(dir.file("in"), input);
+    std::vector<std::string> words = toolCommand();
+    words.insert(words.end(), args.begin(), args.end());
+    pid_t child = fork();
+    if (child == 0) {
+        int in = open(dir.file("in").c_str(), O_RDONLY);
+        int out = open(dir.file("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int err = open(dir.file("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        std::vector<char *> argv;
+        for (std::string &w : words)
+            argv.push_back(&w[0]);
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    Result r;
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.out = kutest::readFile(dir.file("out"));
+    r.err = kutest::readFile(dir.file("err"));
+    return r;
+}
+
+bool contains(const std::string &text, const std::string &part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+#define EXPECT_RUN(result, expectedStatus, expectedOut)                                      \
+    do {                                                                                     \
+        Result r_ = (result);                                                                \
+        EXPECT_EQ(expectedStatus, r_.status) << r_.err;                                      \
+        EXPECT_EQ(expectedOut, r_.out) << r_.err;                                            \
+    } while (0)
+
+// Bad input: status 1 (or 2 for bad usage), nothing on standard output, and
+// the offending text quoted on standard error.
+#define EXPECT_REJECTS(result, expectedStatus, quoted)                                       \
+    do {                                                                                     \
+        Result r_ = (result);                                                                \
+        EXPECT_EQ(expectedStatus, r_.status) << r_.out;                                      \
+        EXPECT_EQ("", r_.out);                                                               \
+        EXPECT_TRUE(contains(r_.err, "'" + std::string(quoted) + "'")) << r_.err;            \
+    } while (0)
+
+} // namespace
+
+TEST(kuvanaTool, HelpUsageAndExitStatus)
+{
+    Result help = kuvana({"--help"});
+    EXPECT_EQ(0, help.status);
+    EXPECT_TRUE(contains(help.out, "protocolinfo parse")) << help.out;
+    EXPECT_EQ("", help.err);
+
+    // Every command listed answers --help on standard output with status 0.
+    std::regex line("^  ([a-z0-9-]+)( [a-z0-9-]+)? +");
+    std::istringstream lines(help.out);
+    int commands = 0;
+    for (std::string l; std::getline(lines, l);) {
+        std::smatch m;
+        if (!std::regex_search(l, m, line))
+            continue;
+        std::vector<std::string> args{m[1]};
+        if (m[2].matched)
+            args.push_back(m[2].str().substr(1));
+        args.push_back("--help");
+        Result r = kuvana(args);
+        EXPECT_EQ(0, r.status) << l;
+        EXPECT_TRUE(contains(r.out, "usage: kuvana " + m[1].str())) << l << r.out;
+        commands++;
+    }
+    EXPECT_GE(commands, 20);
+
+    Result none = kuvana({});
+    EXPECT_EQ(2, none.status);
+    EXPECT_TRUE(contains(none.err, "usage: kuvana")) << none.err;
+    EXPECT_REJECTS(kuvana({"frobnicate"}), 2, "frobnicate");
+    EXPECT_REJECTS(kuvana({"time", "fortnight"}), 2, "fortnight");
+    EXPECT_REJECTS(kuvana({"time", "duration", "--loud", "0:00:01"}), 2, "--loud");
+    EXPECT_REJECTS(kuvana({"uuid", "--count"}), 2, "--count");
+    EXPECT_REJECTS(kuvana({"uuid", "extra"}), 2, "extra");
+    Result group = kuvana({"time"});
+    EXPECT_EQ(2, group.status);
+    EXPECT_TRUE(contains(group.err, "kuvana time duration")) << group.err;
+    EXPECT_EQ(0, kuvana({"help", "time", "date"}).status);
+    EXPECT_TRUE(contains(kuvana({"--version"}).out, "kuvana "));
+}
+
+TEST(kuvanaTool, TimeNotations)
+{
+    EXPECT_RUN(kuvana({"time", "duration", "1:02:03.500"}), 0,
+               "3723.500 s (1 h 02 min 03.500 s)\n");
+    EXPECT_RUN(kuvana({"time", "duration", "--json", "0:00:01.1/4"}), 0,
+               "{\"seconds\":1,\"milliseconds\":250}\n");
+    EXPECT_RUN(kuvana({"time", "clock", "1:23.5"}), 0, "83 s, fraction 5 (0:01:23)\n");
+    EXPECT_RUN(kuvana({"time", "date", "2011-12-05T10:20:30.123-05:30"}), 0,
+               "2011-12-05 10:20:30.123 -05:30\n");
+    EXPECT_RUN(kuvana({"time", "fraction", "-1 1/2"}), 0, "-1.5 = -1 1/2\n");
+    EXPECT_RUN(kuvana({"time", "fraction", "--json", "0.75"}), 0,
+               "{\"value\":0.75,\"fraction\":\"3/4\"}\n");
+
+    EXPECT_REJECTS(kuvana({"time", "duration", "1:2:3"}), 1, "1:2:3");
+    EXPECT_REJECTS(kuvana({"time", "clock", "1:60"}), 1, "1:60");
+    EXPECT_REJECTS(kuvana({"time", "date", "2011-13-01"}), 1, "2011-13-01");
+    EXPECT_REJECTS(kuvana({"time", "fraction", "1/0"}), 1, "1/0");
+    EXPECT_REJECTS(kuvana({"time", "fraction", "--max-denominator", "x", "1"}), 2, "x");
+    EXPECT_EQ(2, kuvana({"time", "date"}).status);
+}
+
+TEST(kuvanaTool, DigestsAndBase64)
+{
+    EXPECT_RUN(kuvana({"digest", "md5", "abc"}), 0, "900150983cd24fb0d6963f7d28e17f72\n");
+    EXPECT_RUN(kuvana({"digest", "sha1"}, "abc"), 0,
+               "a9993e364706816aba3e25717850c26c9cd0d89d\n");
+    EXPECT_RUN(kuvana({"digest", "hmac-md5", "Jefe", "what do ya want for nothing?"}), 0,
+               "750c783e6ab0b503eaa86e310a5db738\n");
+    EXPECT_RUN(kuvana({"digest", "hmac-sha1", "Jefe", "-"}, "what do ya want for nothing?"), 0,
+               "effcdf6ae5eb2fa2d27416d5f184df9c259a7c79\n");
+    kutest::TempDir dir;
+    kutest::writeFile(dir.file("data"), std::string("\0\1\2", 3));
+    EXPECT_RUN(kuvana({"digest", "md5", "--json", "@" + dir.file("data")}), 0,
+               "{\"algorithm\":\"md5\",\"digest\":\"b95f67f61ebb03619622d798f45fc2d3\","
+               "\"bytes\":3}\n");
+    EXPECT_REJECTS(kuvana({"digest", "md5", "@" + dir.file("missing")}), 1,
+                   dir.file("missing"));
+    EXPECT_EQ(2, kuvana({"digest", "hmac-sha1"}).status);
+
+    // Every byte value survives a round trip through standard input.
+    std::string bytes;
+    for (int i = 0; i < 256; i++)
+        bytes += char(i);
+    Result encoded = kuvana({"base64", "encode"}, bytes);
+    ASSERT_EQ(0, encoded.status);
+    EXPECT_RUN(kuvana({"base64", "decode"}, encoded.out), 0, bytes);
+    EXPECT_RUN(kuvana({"base64", "encode", "kuvana"}), 0, "a3V2YW5h\n");
+    EXPECT_RUN(kuvana({"base64", "encode", ""}), 0, "\n");
+    EXPECT_RUN(kuvana({"base64", "decode", "--json", "AAE="}), 0,
+               "{\"bytes\":2,\"hex\":\"0001\"}\n");
+    EXPECT_REJECTS(kuvana({"base64", "decode", "a$bc"}), 1, "a$bc");
+    EXPECT_REJECTS(kuvana({"base64", "decode", "abc"}), 1, "abc");
+    EXPECT_REJECTS(kuvana({"base64", "decode", "ab=c"}), 1, "ab=c");
+}
+
+TEST(kuvanaTool, UuidsAreTimeBasedAndDistinct)
+{
+    Result r = kuvana({"uuid", "--count", "5"});
+    ASSERT_EQ(0, r.status) << r.err;
+    std::regex form("[0-9a-f]{8}-[0-9a-f]{4}-1[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}");
+    std::istringstream lines(r.out);
+    std::set<std::string> seen;
+    for (std::string l; std::getline(lines, l);) {
+        EXPECT_TRUE(std::regex_match(l, form)) << l;
+        seen.insert(l);
+    }
+    EXPECT_EQ(5u, seen.size());
+    Result json = kuvana({"uuid", "--json"});
+    EXPECT_TRUE(std::regex_match(json.out, std::regex("\\[\"[0-9a-f-]{36}\"\\]\n"))) << json.out;
+    EXPECT_REJECTS(kuvana({"uuid", "--count", "-1"}), 2, "-1");
+}
+
+TEST(kuvanaTool, PrintfConvertsByConversionLetter)
+{
+    EXPECT_RUN(kuvana({"printf", "%s-%05d|%x|%.2f|%*d|%c\\n", "ab", "42", "255", "3.14159", "4",
+                       "7", "A"}),
+               0, "ab-00042|ff|3.14|   7|A\n");
+    EXPECT_RUN(kuvana({"printf", "%2$s %1$s", "world", "hello"}), 0, "hello world");
+    EXPECT_RUN(kuvana({"printf", "%lld %llu %%", "-9223372036854775808", "18446744073709551615"}),
+               0, "-9223372036854775808 18446744073709551615 %");
+    EXPECT_RUN(kuvana({"printf", "--json", "%d\\t", "-5"}), 0, "{\"text\":\"-5\\t\"}\n");
+
+    EXPECT_REJECTS(kuvana({"printf", "%d %d", "1"}), 2, "%d %d");
+    EXPECT_EQ(2, kuvana({"printf", "%d", "1", "2"}).status);
+    EXPECT_REJECTS(kuvana({"printf", "%d", "twelve"}), 1, "twelve");
+    EXPECT_REJECTS(kuvana({"printf", "%f", "1.5x"}), 1, "1.5x");
+    EXPECT_REJECTS(kuvana({"printf", "%q", "1"}), 1, "%q");
+    EXPECT_REJECTS(kuvana({"printf", "100%"}), 1, "100%");
+    EXPECT_EQ(2, kuvana({"printf", "%1$d %1$d", "1"}).status);
+    EXPECT_EQ(2, kuvana({"printf", "%n", "1"}).status);
+    EXPECT_EQ(2, kuvana({"printf"}).status);
+}
+
+TEST(kuvanaTool, MimeTypes)
+{
+    Result same = kuvana({"mime", "compare", "audio/L16;rate=44100;channels=2",
+                          "audio/l16;channels=2;rate=44100;extra=1"});
+    EXPECT_EQ(0, same.status) << same.out;
+    EXPECT_TRUE(contains(same.out, "B satisfies A (same type, every parameter of A in B): yes"));
+    EXPECT_TRUE(contains(same.out, "A satisfies B: no (extra=1 missing or different)"))
+        << same.out;
+
+    Result differ = kuvana({"mime", "compare", "--json", "audio/mpeg", "audio/mp4"});
+    EXPECT_EQ(1, differ.status);
+    EXPECT_TRUE(contains(differ.out, "\"aInB\":false,\"bInA\":false")) << differ.out;
+
+    EXPECT_RUN(kuvana({"mime", "parse", "--json", "text/plain; charset=\"utf-8\""}), 0,
+               "{\"text\":\"text/plain; charset=\\\"utf-8\\\"\",\"type\":\"text/plain\","
+               "\"normalised\":\"text/plain; charset=utf-8\",\"parameters\":{\" charset\":"
+               "\"utf-8\"}}\n");
+    EXPECT_EQ(2, kuvana({"mime", "compare", "a/b"}).status);
+}
+
+TEST(kuvanaTool, Uris)
+{
+    EXPECT_RUN(kuvana({"uri", "parse", "--json", "http://user@[::1]:8080/a/b.mp3?x=1&y#f"}), 0,
+               "{\"scheme\":\"http\",\"userInfo\":\"user\",\"host\":\"::1\",\"port\":8080,"
+               "\"path\":\"/a/b.mp3\",\"pathRefused\":false,\"extension\":\"mp3\","
+               "\"query\":\"x=1&y\",\"queryParts\":[{\"name\":\"x\",\"value\":\"1\"},"
+               "{\"name\":\"y\",\"value\":null}],\"fragment\":\"f\","
+               "\"composed\":\"http://user@[::1]:8080/a/b.mp3?x=1&y#f\"}\n");
+    Result text = kuvana({"uri", "parse", "http://h/media/../secret"});
+    EXPECT_EQ(0, text.status);
+    EXPECT_TRUE(contains(text.out, "path       emptied")) << text.out;
+    EXPECT_TRUE(contains(text.out, "composed   http://h/\n")) << text.out;
+    EXPECT_RUN(kuvana({"uri", "parse", "--escaped", "/a%20b"}), 0,
+               "path       /a%20b\ncomposed   /a%20b\n");
+
+    EXPECT_RUN(kuvana({"uri", "combine", "http://h/dir/page.html?x=1", "/top.png?y=2"}), 0,
+               "http://h/top.png?y=2\n");
+    EXPECT_RUN(kuvana({"uri", "escape", "--component", "path", "a b%"}), 0, "a%20b%25\n");
+    EXPECT_RUN(kuvana({"uri", "escape", "--component=query", "q=a b&c=?"}), 0,
+               "q=a%20b&c=?\n");
+    EXPECT_RUN(kuvana({"uri", "escape", "http://h/a b"}), 0, "http://h/a%20b\n");
+    EXPECT_RUN(kuvana({"uri", "unescape", "--query", "a%20b+c%2"}), 0, "a b c%2\n");
+    EXPECT_RUN(kuvana({"uri", "unescape", "-"}, "%41%42"), 0, "AB\n");
+
+    EXPECT_REJECTS(kuvana({"uri", "escape", "--component", "path", "../etc"}), 1, "../etc");
+    EXPECT_REJECTS(kuvana({"uri", "escape", "--component", "host", "x"}), 2, "host");
+    EXPECT_EQ(2, kuvana({"uri", "combine", "http://h/"}).status);
+}
+
+namespace {
+
+// A port that was free a moment ago.
+int freePort()
+{
+    int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof a;
+    bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    getsockname(s, reinterpret_cast<sockaddr *>(&a), &length);
+    close(s);
+    return ntohs(a.sin_port);
+}
+
+// Types commands into the system's telnet client; the second session is
+// still open when the server is told to stop.
+const char kConsoleScript[] = R"exp(
+set timeout 20
+set port [lindex $argv 0]
+set pid [lindex $argv 1]
+spawn telnet 127.0.0.1 $port
+expect "kuvana> " {} timeout { exit 1 }
+send "time duration 0:01:00.250\r"
+expect "60.250 s" {} timeout { exit 2 }
+send "uri parse 'http://h/a%20b' --json\r"
+expect "\"path\":\"/a b\"" {} timeout { exit 3 }
+send "frobnicate\r"
+expect "unknown command 'frobnicate'" {} timeout { exit 4 }
+expect "(exit status 2)" {} timeout { exit 5 }
+send "console\r"
+expect "already in the console" {} timeout { exit 6 }
+send "quit\r"
+expect "Connection closed by foreign host." {} timeout { exit 7 }
+spawn telnet 127.0.0.1 $port
+expect "kuvana> " {} timeout { exit 8 }
+exec kill -TERM $pid
+expect "Connection closed by foreign host." {} timeout { exit 9 }
+)exp";
+
+} // namespace
+
+TEST(kuvanaTool, ConsoleWithRealTelnetClient)
+{
+    if (std::system("command -v telnet >/dev/null && expect -v >/dev/null") != 0)
+        GTEST_SKIP() << "needs a telnet client and expect (inetutils-telnet, expect)";
+    kutest::TempDir dir;
+    kutest::writeFile(dir.file("client.exp"), kConsoleScript);
+    int port = freePort();
+    std::vector<std::string> words = toolCommand();
+    words.insert(words.end(), {"console", "--port", std::to_string(port)});
+    pid_t tool = fork();
+    if (tool == 0) {
+        int out = open(dir.file("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(out, 1);
+        dup2(out, 2);
+        std::vector<char *> argv;
+        for (std::string &w : words)
+            argv.push_back(&w[0]);
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    for (int i = 0; i < 400 && !contains(kutest::readFile(dir.file("out")), "listening"); i++)
+        usleep(25000);
+    if (!contains(kutest::readFile(dir.file("out")), "listening on 127.0.0.1 port")) {
+        kill(tool, SIGKILL);
+        waitpid(tool, nullptr, 0);
+        FAIL() << kutest::readFile(dir.file("out"));
+    }
+
+    std::string command = "expect " + dir.file("client.exp") + " " + std::to_string(port) + " " +
+                          std::to_string(tool) + " >" + dir.file("client.log") + " 2>&1";
+    int status = std::system(command.c_str());
+    std::string transcript = kutest::readFile(dir.file("client.log"));
+    EXPECT_EQ(0, status) << transcript;
+    if (status != 0)
+        kill(tool, SIGTERM);
+    int toolStatus = 0;
+    waitpid(tool, &toolStatus, 0);
+    EXPECT_TRUE(WIFEXITED(toolStatus) && WEXITSTATUS(toolStatus) == 0) << toolStatus;
+    EXPECT_TRUE(contains(kutest::readFile(dir.file("out")), "kuvana console stopped"));
+}
