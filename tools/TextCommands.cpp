@@ -264,7 +264,8 @@ std::string firstMissing(const std::string &a, const std::string &b)
         const char *name = kuMimeTypeInfo_GetPart(ia, i);
         const char *value = kuMimeTypeInfo_GetPartValue(ia, i);
         KuString other(kuMimeTypeInfo_GetPartValueByName(ib, name));
-        if (!kuMimeTypeInfo_HasPart(ib, name) || strcasecmp(other.str().c_str(), value ? value : "") != 0)
+        if (!kuMimeTypeInfo_HasPart(ib, name) ||
+            strcasecmp(other.str().c_str(), value ? value : "") != 0)
             missing = (value ? std::string(name) + "=" + value : name) + " missing or different";
     }
     kuMimeTypeInfo_Delete(ia);
@@ -582,7 +583,8 @@ void addTextCommands(std::vector<Command> &commands)
     for (const char *kind : {"md5", "sha1"})
         commands.push_back({"digest", kind, "[--json] [TEXT|-|@FILE]",
                             std::string(kind) + " digest of the text (standard input without one)",
-                            "", json, [kind](Io &io, const Args &a) { return digest(io, a, kind); }});
+                            "", json,
+                            [kind](Io &io, const Args &a) { return digest(io, a, kind); }});
     for (const char *kind : {"hmac-md5", "hmac-sha1"})
         commands.push_back({"digest", kind, "[--json] KEY [TEXT|-|@FILE]",
                             std::string(kind) + " of the text under the key", "", json,
