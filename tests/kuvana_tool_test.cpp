@@ -358,3 +358,226 @@ TEST(kuvanaTool, ConsoleWithRealTelnetClient)
     EXPECT_TRUE(WIFEXITED(toolStatus) && WEXITSTATUS(toolStatus) == 0) << toolStatus;
     EXPECT_TRUE(contains(kutest::readFile(dir.file("out")), "kuvana console stopped"));
 }
+
+namespace {
+
+// The commands over modules that a tree may still lack are skipped there.
+bool have(const char *group)
+{
+    return kuvana({group, "--help"}).status == 0;
+}
+
+const char kMp3[] = "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3;DLNA.ORG_OP=01;"
+                    "DLNA.ORG_FLAGS=01700000000000000000000000000000";
+
+std::string examples(const std::string &file)
+{
+    const char *dir = getenv("KUVANA_EXAMPLES");
+    return std::string(dir ? dir : "examples") + "/" + file;
+}
+
+} // namespace
+
+TEST(kuvanaTool, DemoMatchesTheServersItemsAgainstTheRenderer)
+{
+    if (!have("demo"))
+        GTEST_SKIP() << "DLNA modules not in this tree";
+    Result r = kuvana({"demo"});
+    ASSERT_EQ(0, r.status) << r.err;
+    EXPECT_TRUE(contains(r.out, "428 sink entries (http-get;rtsp-rtp-udp)")) << r.out;
+    EXPECT_TRUE(contains(r.out, "song.mp3             plays via sink entry 2: "
+                                "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3\n"
+                                "                     offered " + std::string(kMp3) + "\n"))
+        << r.out;
+    // audio/3gpp plays through audio/mp4 for the AAC profiles.
+    EXPECT_TRUE(contains(r.out, "radio.3gp            plays via sink entry 20: "
+                                "http-get:*:audio/mp4:DLNA.ORG_PN=AAC_ISO\n"));
+    EXPECT_TRUE(contains(r.out, "film.mpg (DTCP-IP)   does not play: no sink entry takes "
+                                "application/x-dtcp1\n"));
+    EXPECT_TRUE(contains(r.out, "CONTENTFORMAT=video/mpeg:DLNA.ORG_PN=DTCP_MPEG_PS_PAL;"));
+    EXPECT_TRUE(contains(r.out, "recording.aiff       does not play: no sink entry takes "
+                                "audio/x-aiff\n"));
+    EXPECT_TRUE(contains(r.out, "\n12 of 14 offers play on this renderer.\n"));
+
+    Result json = kuvana({"demo", "--json"});
+    EXPECT_TRUE(contains(json.out, "\"playable\":12}\n")) << json.out;
+
+    // A table and a sink list of one's own.
+    kutest::TempDir dir;
+    kutest::writeFile(dir.file("server-profiles.txt"),
+                      "# comment\nclip.mp4 video/mp4:DLNA.ORG_PN=AVC_MP4_BL_CIF15_AAC_520\n"
+                      "tune.mp3 audio/mpeg:DLNA.ORG_PN=MP3X\n");
+    kutest::writeFile(dir.file("renderer-sink.txt"),
+                      "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3,\n"
+                      "http-get:*:video/mp4:*\n");
+    Result own = kuvana({"demo", "--examples", dir.path()});
+    EXPECT_TRUE(contains(own.out, "clip.mp4             plays via sink entry 2: "
+                                  "http-get:*:video/mp4:*\n")) << own.out;
+    EXPECT_TRUE(contains(own.out, "tune.mp3             does not play: no sink entry for the "
+                                  "profile MP3X\n")) << own.out;
+    EXPECT_REJECTS(kuvana({"demo", "--examples", dir.file("none")}), 1,
+                   dir.file("none/server-profiles.txt"));
+}
+
+TEST(kuvanaTool, ProtocolInfoParseAndCompose)
+{
+    if (!have("protocolinfo"))
+        GTEST_SKIP() << "DLNA modules not in this tree";
+    Result mp3 = kuvana({"protocolinfo", "parse", kMp3});
+    ASSERT_EQ(0, mp3.status) << mp3.err;
+    EXPECT_TRUE(contains(mp3.out, "profile (PN)      MP3\n"));
+    EXPECT_TRUE(contains(mp3.out, "seek (OP)         01: time seek no, range seek yes\n"));
+    EXPECT_TRUE(contains(mp3.out, "  set             tmStreaming tmBackground httpStalling "
+                                  "dlnaV15\n")) << mp3.out;
+    EXPECT_TRUE(contains(mp3.out, "transfer mode     Streaming\n"));
+    EXPECT_TRUE(contains(mp3.out, "normalised        " + std::string(kMp3) + "\n"));
+
+    Result odd = kuvana({"protocolinfo", "parse",
+                         "http-get:*:video/mpeg:DLNA.ORG_OP=1;DLNA.ORG_PS=2,-2,1/2,-1/2;"
+                         "VENDOR_X=abc;X=1;VENDOR_Y=a.b"});
+    EXPECT_TRUE(contains(odd.out, "play speeds (PS)  -2,-1/2,1/2,2\n")) << odd.out;
+    EXPECT_TRUE(contains(odd.out, "vendor            VENDOR_X=abc\n"));
+    EXPECT_TRUE(contains(odd.out, "dropped           X=1 "));
+    EXPECT_TRUE(contains(odd.out, "dropped           VENDOR_Y=a.b "));
+    EXPECT_TRUE(contains(odd.out, "normalised        http-get:*:video/mpeg:DLNA.ORG_OP=10;"
+                                  "DLNA.ORG_PS=-2,-1/2,1/2,2;VENDOR_X=abc\n"));
+    Result json = kuvana({"protocolinfo", "parse", "--json", "-"}, kMp3);
+    EXPECT_TRUE(contains(json.out, "\"profileName\":\"MP3\",\"timeSeek\":false,"
+                                   "\"rangeSeek\":true")) << json.out;
+    EXPECT_TRUE(contains(json.out, "\"httpStalling\":true,\"dlnaV15\":true,"
+                                   "\"linkProtected\":false"));
+    EXPECT_REJECTS(kuvana({"protocolinfo", "parse", "junk"}), 1, "junk");
+
+    EXPECT_RUN(kuvana({"protocolinfo", "compose", "--format", "audio/mpeg", "--pn", "MP3",
+                       "--adjust"}),
+               0, std::string(kMp3) + "\n");
+    EXPECT_RUN(kuvana({"protocolinfo", "compose", "video/mpeg:*", "--dtcp", "192.168.0.2:8000"}),
+               0, "http-get:*:application/x-dtcp1;DTCP1HOST=192.168.0.2;DTCP1PORT=8000;"
+                  "CONTENTFORMAT=video/mpeg:DLNA.ORG_OP=01;"
+                  "DLNA.ORG_FLAGS=01718000000000000000000000000000\n");
+    EXPECT_RUN(kuvana({"protocolinfo", "compose", "--protocol", "rtsp-rtp-udp", "--format",
+                       "video/mpeg", "--ps", "-1/2,2", "--flag", "senderPaced", "--maxsp", "4.5",
+                       "--param", "VENDOR_X=1", "--context", "5"}),
+               0, "rtsp-rtp-udp:*:video/mpeg:DLNA.ORG_PS=-1/2\\,2;"
+                  "DLNA.ORG_FLAGS=80100000000000000000000000000000;DLNA.ORG_MAXSP=4.5;"
+                  "VENDOR_X=1\n");
+    EXPECT_RUN(kuvana({"protocolinfo", "compose", "audio/mpeg:DLNA.ORG_PN=MP3", "--context",
+                       "2"}),
+               0, "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3\n");
+    EXPECT_REJECTS(kuvana({"protocolinfo", "compose", "--format", "a/b", "--flag", "fast"}), 2,
+                   "fast");
+    EXPECT_REJECTS(kuvana({"protocolinfo", "compose", "a/b:*", "--dtcp", "host"}), 2, "host");
+    EXPECT_EQ(2, kuvana({"protocolinfo", "compose"}).status);
+}
+
+TEST(kuvanaTool, ProtocolInfoMatchMergeAndSchemes)
+{
+    if (!have("protocolinfo"))
+        GTEST_SKIP() << "DLNA modules not in this tree";
+    std::string sink = "@" + examples("renderer-sink.txt");
+    EXPECT_RUN(kuvana({"protocolinfo", "match", kMp3, sink}), 0,
+               "match: entry 2 of 428: http-get:*:audio/mpeg:DLNA.ORG_PN=MP3\n");
+    std::string sinkText = kutest::readFile(examples("renderer-sink.txt"));
+    EXPECT_RUN(kuvana({"protocolinfo", "match", "--sink", "-",
+                       "http-get:*:audio/3gpp:DLNA.ORG_PN=AAC_ISO"}, sinkText),
+               0, "match: entry 20 of 428: http-get:*:audio/mp4:DLNA.ORG_PN=AAC_ISO\n");
+
+    // No match: the reasons, nearest first.
+    std::string list = "http-get:*:video/mpeg:*,rtsp-rtp-udp:*:video/mpeg:*,"
+                       "rtsp-rtp-udp:*:*:DLNA.ORG_PN=X";
+    Result miss = kuvana({"protocolinfo", "match", "--all", "rtsp-rtp-udp:*:video/x-aiff:*", list});
+    EXPECT_EQ(1, miss.status);
+    EXPECT_EQ("no match among 3 entries: 1 differ in content format, 1 differ in profile, "
+              "1 differ in protocol\n"
+              "  #1    protocol       entry http-get, resource rtsp-rtp-udp\n"
+              "         http-get:*:video/mpeg:*\n"
+              "  #2    content format entry video/mpeg, resource video/x-aiff\n"
+              "         rtsp-rtp-udp:*:video/mpeg:*\n"
+              "  #3    profile        entry X, resource none\n"
+              "         rtsp-rtp-udp:*:*:DLNA.ORG_PN=X\n",
+              miss.out);
+    Result missJson = kuvana({"protocolinfo", "match", "--json", "http-get:*:a/b:*", list});
+    EXPECT_EQ(1, missJson.status);
+    EXPECT_TRUE(contains(missJson.out, "\"matched\":false,\"mismatches\":[{\"index\":1,"
+                                       "\"step\":\"content format\"")) << missJson.out;
+    EXPECT_REJECTS(kuvana({"protocolinfo", "match", "junk", list}), 1, "junk");
+    EXPECT_EQ(1, kuvana({"protocolinfo", "match", kMp3, "junk,more junk"}).status);
+    EXPECT_EQ(2, kuvana({"protocolinfo", "match", kMp3}).status);
+    EXPECT_EQ(2, kuvana({"protocolinfo", "match", kMp3, list, "--sink", "x"}).status);
+
+    // A source entry of a known profile merges; a new profile lands first.
+    EXPECT_RUN(kuvana({"protocolinfo", "merge",
+                       "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3;DLNA.ORG_PS=2",
+                       "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3;DLNA.ORG_PS=-2,"
+                       "http-get:*:audio/L16;rate=44100;channels=2:DLNA.ORG_PN=LPCM"}),
+               0, "  1  http-get:*:audio/L16;rate=44100;channels=2:DLNA.ORG_PN=LPCM\n"
+                  "  2  http-get:*:audio/mpeg:DLNA.ORG_PN=MP3;DLNA.ORG_PS=-2,2\n");
+    EXPECT_RUN(kuvana({"protocolinfo", "merge", "--list", "http-get:*:a/b:DLNA.ORG_PS=2",
+                       "http-get:*:a/b:DLNA.ORG_PS=-2"}),
+               0, "http-get:*:a/b:DLNA.ORG_PS=-2\\,2\n");
+
+    std::string two = "http-get:*:video/mpeg:*,rtsp-rtp-udp:*:video/mpeg:*";
+    EXPECT_RUN(kuvana({"protocolinfo", "best-scheme", "--protocols", "http-get;rtsp-rtp-udp", two,
+                       "rtsp;http"}),
+               0, "entry 2: rtsp-rtp-udp:*:video/mpeg:*\n");
+    EXPECT_RUN(kuvana({"protocolinfo", "best-scheme", "--protocols", "http-get;rtsp-rtp-udp", two,
+                       "ftp"}),
+               0, "entry 1: http-get:*:video/mpeg:*\n");
+    EXPECT_REJECTS(kuvana({"protocolinfo", "best-scheme", "--protocols", "file", two, "file"}), 1,
+                   "file");
+
+    EXPECT_RUN(kuvana({"profiles", "intersect", " MP3 , mp3,LPCM,,AAC_ISO ", "lpcm,WMABASE"}), 0,
+               "lpcm\n");
+    EXPECT_RUN(kuvana({"profiles", "intersect", "--json", sink,
+                       "audio/mpeg:DLNA.ORG_PN=MP3,audio/x-aiff:*,video/mpeg:DLNA.ORG_PN=MPEG1"}),
+               0, "[\"MP3\",\"MPEG1\"]\n");
+    Result none = kuvana({"profiles", "intersect", "MP3", "LPCM"});
+    EXPECT_EQ(1, none.status);
+    EXPECT_EQ("", none.out);
+}
+
+TEST(kuvanaTool, IniFilesSavedCrashSafely)
+{
+    if (!have("ini"))
+        GTEST_SKIP() << "configuration modules not in this tree";
+    kutest::TempDir dir;
+    std::string file = dir.file("box.ini");
+    kutest::writeFile(file, "a=1\n[Net]\nHost = box ; comment\nName=\"x \\\"y\\\"\"\n");
+    EXPECT_RUN(kuvana({"ini", "get", file, "NET", "host"}), 0, "box\n");
+    EXPECT_RUN(kuvana({"ini", "get", file, "", "a"}), 0, "1\n");
+    EXPECT_RUN(kuvana({"ini", "get", "--json", file, "net", "name"}), 0,
+               "{\"section\":\"net\",\"key\":\"name\",\"value\":\"x \\\"y\\\"\"}\n");
+    EXPECT_RUN(kuvana({"ini", "dump", file}), 0, "a=1\n\n[net]\nhost=box\nname=x \"y\"\n");
+    EXPECT_REJECTS(kuvana({"ini", "get", file, "net", "port"}), 1, "net/port");
+
+    EXPECT_RUN(kuvana({"ini", "set", file, "net", "port", "8080"}), 0, "");
+    EXPECT_RUN(kuvana({"ini", "set", file, "default", "b", "two words"}), 0, "");
+    EXPECT_EQ("a=1\nb=\"two words\"\n\n[net]\nhost=box\nname=\"x \\\"y\\\"\"\nport=8080\n",
+              kutest::readFile(file));
+    EXPECT_RUN(kuvana({"ini", "delete", file, "net", "name"}), 0, "");
+    EXPECT_REJECTS(kuvana({"ini", "delete", file, "net", "name"}), 1, "net/name");
+    EXPECT_REJECTS(kuvana({"ini", "delete", file, "other"}), 1, "other");
+    EXPECT_RUN(kuvana({"ini", "dump", "--json", file}), 0,
+               "{\"default\":{\"a\":\"1\",\"b\":\"two words\"},\"net\":{\"host\":\"box\","
+               "\"port\":\"8080\"}}\n");
+    EXPECT_RUN(kuvana({"ini", "delete", file, "net"}), 0, "");
+    EXPECT_EQ("a=1\nb=\"two words\"\n", kutest::readFile(file));
+
+    // The read-only layer answers for what the file lacks.
+    kutest::writeFile(dir.file("factory.ini"), "[net]\nport=80\n");
+    EXPECT_RUN(kuvana({"ini", "get", "--defaults", dir.file("factory.ini"), file, "net", "port"}),
+               0, "80\n");
+
+    // A save interrupted after its ".ok" file was complete is committed by
+    // the next run; a half-written ".tmp" file is thrown away.
+    kutest::writeFile(file + ".ok", "a=new\n");
+    kutest::writeFile(file + ".tmp", "a=half");
+    EXPECT_RUN(kuvana({"ini", "get", file, "", "a"}), 0, "new\n");
+    EXPECT_FALSE(access((file + ".ok").c_str(), F_OK) == 0);
+    EXPECT_FALSE(access((file + ".tmp").c_str(), F_OK) == 0);
+
+    EXPECT_REJECTS(kuvana({"ini", "dump", dir.file("missing.ini")}), 1, dir.file("missing.ini"));
+    EXPECT_REJECTS(kuvana({"ini", "set", dir.file("no/such/dir.ini"), "s", "k", "v"}), 1,
+                   dir.file("no/such/dir.ini"));
+    EXPECT_EQ(2, kuvana({"ini", "set", file, "s", "k"}).status);
+}

@@ -8,6 +8,7 @@
 
 #include <map>
 #include <sstream>
+#include <unistd.h>
 
 namespace kuvana {
 
@@ -93,6 +94,17 @@ void decide(kuDLNAProtocolInfoList *sink, Item &item)
     item.matchedEntry = text.str();
 }
 
+// A path as the user would type it: relative when it lies below the current
+// directory.
+std::string shown(const std::string &path)
+{
+    char cwd[4096];
+    if (getcwd(cwd, sizeof cwd) == nullptr)
+        return path;
+    std::string prefix = std::string(cwd) + "/";
+    return path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;
+}
+
 std::string sourceLine(const std::string &text)
 {
     size_t at = text.find("# source:");
@@ -146,8 +158,9 @@ int demo(Io &io, const Args &args)
             items.size());
     o.print("server    %s: profile table -> kuDLNAProtocolInfo_NewFromProfileInfo,\n"
             "          _Adjust (DTCP-IP copies: _AdjustForDTCPIP %s:%u) -> _GetStr\n",
-            profilesPath.c_str(), kDtcpHost, kDtcpPort);
-    o.print("renderer  %s: %u sink entries (%s)\n", sinkPath.c_str(), entries, protocols.text);
+            shown(profilesPath).c_str(), kDtcpHost, kDtcpPort);
+    o.print("renderer  %s: %u sink entries (%s)\n", shown(sinkPath).c_str(), entries,
+            protocols.text);
     std::string source = sourceLine(sinkText);
     if (!source.empty())
         o.print("          from %s\n", source.c_str());
