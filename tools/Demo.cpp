@@ -156,15 +156,17 @@ int demo(Io &io, const Args &args)
     Output &o = io.out;
     o.print("A media server offers %zu items; a renderer decides which it can play.\n\n",
             items.size());
-    o.print("server    %s: profile table -> kuDLNAProtocolInfo_NewFromProfileInfo,\n"
-            "          _Adjust (DTCP-IP copies: _AdjustForDTCPIP %s:%u) -> _GetStr\n",
+    o.print("server    %s: the profile table made into protocolInfo strings\n"
+            "          (kuDLNAProtocolInfo_NewFromProfileInfo, _Adjust; DTCP-IP copies:\n"
+            "          _AdjustForDTCPIP %s:%u, _ConvertProfileNameToDTCP)\n",
             shown(profilesPath).c_str(), kDtcpHost, kDtcpPort);
-    o.print("renderer  %s: %u sink entries (%s)\n", shown(sinkPath).c_str(), entries,
-            protocols.text);
+    o.print("renderer  %s: %u sink entries (%s),\n"
+            "          each offer checked with kuDLNAProtocolInfoList_Match\n",
+            shown(sinkPath).c_str(), entries, protocols.text);
     std::string source = sourceLine(sinkText);
     if (!source.empty())
-        o.print("          from %s\n", source.c_str());
-    o.put("          kuDLNAProtocolInfoList_Match for each offer\n\n");
+        o.print("          sink list from %s\n", source.c_str());
+    o.put("\n");
     for (const Item &item : items) {
         std::string name = item.name + (item.protectedCopy ? " (DTCP-IP)" : "");
         if (item.entry >= 0)

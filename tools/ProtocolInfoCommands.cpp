@@ -128,8 +128,22 @@ int parse(Io &io, const Args &args)
         std::string set, clear;
         for (const FlagBit &bit : kFlagBits)
             ((word & bit.value) ? set : clear) += std::string(" ") + bit.name;
-        line("  set", set.empty() ? "-" : set.substr(1));
-        line("  clear", clear.empty() ? "-" : clear.substr(1));
+        // Names wrapped to keep lines short.
+        auto names = [&](const char *label, const std::string &list) {
+            std::string text = list.empty() ? " -" : list, row;
+            for (size_t at = 1, end; at < text.size(); at = end + 1) {
+                end = std::min(text.find(' ', at), text.size());
+                if (!row.empty() && row.size() + end - at > 60) {
+                    line(label, row);
+                    label = "";
+                    row.clear();
+                }
+                row += (row.empty() ? "" : " ") + text.substr(at, end - at);
+            }
+            line(label, row);
+        };
+        names("  set", set);
+        names("  clear", clear);
     }
     std::string maxsp = d.parameter("DLNA.ORG_MAXSP");
     if (!maxsp.empty())
