@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace kuvana {
 
@@ -148,6 +149,9 @@ std::string readFileOrStdin(Io &io, const std::string &path)
             inputError("cannot read standard input");
         return text;
     }
+    struct stat info;
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        inputError("cannot read '%s': it is a directory", path.c_str());
     std::ifstream file(path, std::ios::binary);
     if (!file)
         inputError("cannot open '%s': %s", path.c_str(), strerror(errno));

@@ -199,7 +199,8 @@ void addConsoleCommand(std::vector<Command> &commands)
                         "Listens on ADDRESS (default 127.0.0.1; 'any' for every address) and\n"
                         "port N (default 2323), one connection at a time. Each typed line is\n"
                         "run as a kuvana command and its output goes to the connection; 'quit'\n"
-                        "ends the connection. SIGINT or SIGTERM stops the server.\n",
+                        "ends the connection. SIGINT or SIGTERM stops the server. Arguments\n"
+                        "'@FILE' read files of the console's host; '-' is not available.\n",
                         {{"--listen", true}, {"--port", true}}, console});
 }
 

@@ -384,6 +384,7 @@ std::vector<Directive> splitFormat(const std::string &format)
             at += 2;
             continue;
         }
+        size_t start = at;
         current.piece += format[at++];
         long explicitValue = readPosition(format, at);
         std::vector<long> stars;
@@ -413,6 +414,10 @@ std::vector<Directive> splitFormat(const std::string &format)
         current.piece += current.conversion ? std::string(1, format[at++]) : "";
         if (current.conversion == 'n')
             usageError("'%%n' stores into memory and has no place here");
+        // Arguments are converted by their letter, so the letter must be known.
+        if (current.conversion == 0 || strchr("diuoxXcspfFeEgGaA", current.conversion) == nullptr)
+            inputError("'%s': '%s' ends in no known conversion (d i u o x X c s p f F e E g G "
+                       "a A)", format.c_str(), format.substr(start, at - start).c_str());
         if (current.conversion != 0)
             current.value = explicitValue >= 0 ? explicitValue : long(running++);
         pieces.push_back(current);
@@ -511,8 +516,7 @@ char *formatDirective(const Directive &d, const std::vector<std::string> &args)
         return formatPiece(d, stars, value);
     }
     default:
-        // Let the engine name the fault; it gets a harmless argument.
-        return formatPiece(d, stars, 0);
+        return nullptr;
     }
 }
 
