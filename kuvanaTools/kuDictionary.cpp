@@ -1,6 +1,7 @@
 // Ordered text dictionary with a digest index over its slots.
 #include <kuvanaTools/kuDictionary.h>
 #include <kuvanaTools/kuMemory.h>
+#include <kuvanaTools/private/kuDictionaryInternal.h>
 
 #include <stdint.h>
 #include <stddef.h>
@@ -36,6 +37,9 @@ struct kuDictionary {
     uint32_t entryCount;
     Cell *cells;      // power-of-two sized, at most half full
     uint32_t cellMask;
+    uint64_t layoutVersion;
+    void *cache;
+    void (*cacheRelease)(void *);
 };
 
 static_assert(sizeof(kuDictionary::capacity) == 4 && sizeof(kuDictionary::entryCount) == 4 &&
@@ -174,6 +178,8 @@ void kuDictionary_Delete(kuDictionary *dictionary)
     }
     kuFree(dictionary->slots);
     kuFree(dictionary->cells);
+    if (dictionary->cache != nullptr)
+        dictionary->cacheRelease(dictionary->cache);
     kuFree(dictionary);
 }
 
@@ -210,6 +216,7 @@ void kuDictionary_WriteKey(kuDictionary *dictionary, const char *key, const char
         d->capacity = grown;
     }
     uint32_t slot = d->entryCount++;
+    d->layoutVersion++;
     d->slots[slot] = Slot{kuStrdup(key), digest, kuStrdup(value)};
     if ((size_t)d->entryCount * 2 > (size_t)d->cellMask + 1)
         growIndex(d);
@@ -230,6 +237,7 @@ void kuDictionary_DeleteKey(kuDictionary *dictionary, const char *key)
     kuFree(d->slots[slot].key);
     kuFree(d->slots[slot].value);
     d->entryCount--;
+    d->layoutVersion++;
     memmove(&d->slots[slot], &d->slots[slot + 1], (d->entryCount - slot) * sizeof(Slot));
     freeSlots(d->slots, d->entryCount, d->entryCount + 1);
     renumberAfter(d, slot);
@@ -253,3 +261,25 @@ const char *kuDictionary_GetValueAtIndex(kuDictionary *dictionary, uint32_t inde
         return nullptr;
     return index < dictionary->entryCount ? dictionary->slots[index].value : kFreeText;
 }
+
+namespace ku {
+
+uint64_t dictionaryLayoutVersion(const kuDictionary *dictionary)
+{
+    return dictionary->layoutVersion;
+}
+
+void *dictionaryCache(const kuDictionary *dictionary)
+{
+    return dictionary->cache;
+}
+
+void setDictionaryCache(kuDictionary *dictionary, void *cache, void (*release)(void *))
+{
+    if (dictionary->cache != nullptr && dictionary->cache != cache)
+        dictionary->cacheRelease(dictionary->cache);
+    dictionary->cache = cache;
+    dictionary->cacheRelease = release;
+}
+
+} // namespace ku

@@ -1,0 +1,769 @@
+// INI files on a dictionary: parsing, saving, typed access and enumeration.
+#include <kuvanaTools/kuINIFile.h>
+
+#include <kuvanaTools/kuCStringParser.h>
+#include <kuvanaTools/kuConvert.h>
+#include <kuvanaTools/kuMemory.h>
+#include <kuvanaTools/kuPrintf.h>
+#include <kuvanaTools/kuStringSubstitution.h>
+#include <kuvanaTools/private/kuCharClass.h>
+#include <kuvanaTools/private/kuDictionaryInternal.h>
+#include <kuvanaTools/private/kuINIFileInternal.h>
+#include <kuvanaTools/private/kuLogInternal.h>
+
+#include <platform/kuOSFile.h>
+#include <platform/kuOSSystem.h>
+
+#include <ctype.h>
+#include <stdlib.h>
+#include <string.h>
+
+namespace {
+
+constexpr size_t kNameMax = 127;   // section and key names
+constexpr size_t kEntryMax = 255;  // "section/key"
+constexpr size_t kLineMax = 1023;  // a line read or written
+constexpr char kDefaultSection[] = "default";
+constexpr char kSource[] = "kuvanaTools/kuINIFile";
+
+// Returned by kuDictionary_ReadKey for a missing key: no stored text has
+// this address.
+const char kMissing[1] = "";
+
+inline char lowerByte(char c)
+{
+    return (char)tolower((signed char)c);
+}
+
+// Lower-cases the first min(length, 127) bytes of name into out (128 bytes)
+// and terminates it; returns the length written.
+size_t lowerName(const char *name, size_t length, char *out)
+{
+    if (length > kNameMax)
+        length = kNameMax;
+    for (size_t i = 0; i < length; i++)
+        out[i] = lowerByte(name[i]);
+    out[length] = '\0';
+    return length;
+}
+
+size_t boundedLength(const char *text, size_t limit)
+{
+    const void *zero = memchr(text, 0, limit + 1);
+    return zero != nullptr ? (size_t)((const char *)zero - text) : limit + 1;
+}
+
+// The stored form of a section name the caller gave.
+struct SectionName {
+    char text[kNameMax + 1];
+    size_t length;
+
+    explicit SectionName(const char *name)
+    {
+        assign(name, name != nullptr ? boundedLength(name, kNameMax) : 0);
+    }
+
+    void assign(const char *name, size_t nameLength)
+    {
+        if (nameLength == 0) {
+            name = kDefaultSection;
+            nameLength = sizeof kDefaultSection - 1;
+        }
+        length = lowerName(name, nameLength, text);
+    }
+};
+
+// "section/key" as stored: the lower-cased section, '/', the key lower-cased
+// and cut to 127 bytes.
+struct EntryName {
+    char text[kEntryMax + 1];
+
+    EntryName(const SectionName &section, const char *key, size_t keyLength)
+    {
+        memcpy(text, section.text, section.length);
+        text[section.length] = '/';
+        lowerName(key, keyLength, text + section.length + 1);
+    }
+    EntryName(const SectionName &section, const char *key)
+        : EntryName(section, key, boundedLength(key, kNameMax))
+    {
+    }
+};
+
+// Makes sure the section entry exists with the empty text as its value.
+inline void touchSection(kuDictionary *ini, const char *section)
+{
+    kuDictionary_WriteKey(ini, section, nullptr);
+}
+
+// The stored value of key, or kMissing.
+inline const char *lookup(kuDictionary *ini, const char *key)
+{
+    return kuDictionary_ReadKey(ini, key, kMissing);
+}
+
+// Whether text points into the stored value of key (which a write of key
+// would release).
+bool pointsIntoValue(kuDictionary *ini, const char *key, const char *text)
+{
+    const char *stored = lookup(ini, key);
+    return stored != kMissing && text >= stored && text <= stored + strlen(stored);
+}
+
+const char *readString(kuDictionary *ini, const char *section, const char *key,
+                       const char *defaultValue, int *found)
+{
+    int ignored;
+    if (found == nullptr)
+        found = &ignored;
+    *found = 0;
+    if (ini == nullptr)
+        return nullptr;
+    SectionName name(section);
+    const char *value;
+    if (key == nullptr) {
+        value = lookup(ini, name.text);
+    } else {
+        touchSection(ini, name.text);
+        value = lookup(ini, EntryName(name, key).text);
+    }
+    if (value == kMissing)
+        return defaultValue;
+    *found = 1;
+    return value;
+}
+
+// The stored text, or null when absent; *found (may be null) tells which.
+const char *readFound(kuDictionary *ini, const char *section, const char *key, int *found)
+{
+    int hit = 0;
+    const char *text = readString(ini, section, key, nullptr, &hit);
+    if (found != nullptr)
+        *found = hit;
+    return hit ? text : nullptr;
+}
+
+// The value when found and it is a whole number of the parser's type.
+template <typename T, int32_t (*Parse)(const char *, T *)>
+T readNumber(kuDictionary *ini, const char *section, const char *key, T defaultValue, int *found)
+{
+    const char *text = readFound(ini, section, key, found);
+    if (ini == nullptr)
+        return 0;
+    T value;
+    if (text != nullptr && Parse(text, &value) == 0)
+        return value;
+    return defaultValue;
+}
+
+// Where the sections and the keys of each section lie among the dictionary's
+// slots, so that enumerating a whole file, and saving it, take linear time.
+// Rebuilt when the dictionary's layout version moves on; a changed value
+// leaves it valid (names point into the dictionary's keys, which stay).
+struct KeyGroup {
+    const char *name; // section name in the keys of the group (null: free cell)
+    uint32_t length;
+    uint32_t digest;
+    uint32_t first; // into Layout::keySlots
+    uint32_t count;
+};
+
+struct Layout {
+    bool valid;
+    uint64_t version;
+    uint32_t sectionCount;
+    uint32_t *sectionSlots; // slots of the section entries, in order
+    uint32_t *keySlots;     // slots of key entries, grouped by section, in order
+    KeyGroup *groups;       // open addressing on the section name
+    uint32_t groupMask;
+};
+
+constexpr uint32_t kNoGroup = UINT32_MAX;
+
+uint32_t digestOf(const char *text, size_t length)
+{
+    uint32_t h = 2166136261u;
+    for (size_t i = 0; i < length; i++)
+        h = (h ^ (unsigned char)text[i]) * 16777619u;
+    return h;
+}
+
+// The cell of the group named text, or the free cell where it would go.
+uint32_t findGroup(const Layout *layout, const char *text, size_t length, uint32_t digest)
+{
+    for (uint32_t i = digest & layout->groupMask;; i = (i + 1) & layout->groupMask) {
+        const KeyGroup &g = layout->groups[i];
+        if (g.name == nullptr ||
+            (g.digest == digest && g.length == length && memcmp(g.name, text, length) == 0))
+            return i;
+    }
+}
+
+void releaseArrays(Layout *layout)
+{
+    kuFree(layout->sectionSlots);
+    kuFree(layout->keySlots);
+    kuFree(layout->groups);
+    layout->sectionSlots = layout->keySlots = nullptr;
+    layout->groups = nullptr;
+}
+
+void releaseLayout(void *cache)
+{
+    releaseArrays((Layout *)cache);
+    kuFree(cache);
+}
+
+void rebuild(Layout *layout, kuDictionary *ini)
+{
+    releaseArrays(layout);
+    const uint32_t n = kuDictionary_GetEntryCount(ini);
+    uint32_t cells = 16;
+    while (cells < 2 * (uint64_t)n)
+        cells *= 2;
+    layout->groups = (KeyGroup *)kuMallocZeroed((size_t)cells * sizeof(KeyGroup));
+    layout->groupMask = cells - 1;
+    layout->sectionSlots = (uint32_t *)kuMalloc(((size_t)n + 1) * sizeof(uint32_t));
+    layout->keySlots = (uint32_t *)kuMalloc(((size_t)n + 1) * sizeof(uint32_t));
+    uint32_t *groupOf = (uint32_t *)kuMalloc(((size_t)n + 1) * sizeof(uint32_t));
+
+    layout->sectionCount = 0;
+    for (uint32_t i = 0; i < n; i++) {
+        const char *key = kuDictionary_GetKeyAtIndex(ini, i);
+        const char *slash = strchr(key, '/');
+        if (slash == nullptr) {
+            layout->sectionSlots[layout->sectionCount++] = i;
+            groupOf[i] = kNoGroup;
+            continue;
+        }
+        size_t length = (size_t)(slash - key);
+        uint32_t digest = digestOf(key, length);
+        uint32_t g = findGroup(layout, key, length, digest);
+        KeyGroup &group = layout->groups[g];
+        if (group.name == nullptr)
+            group = KeyGroup{key, (uint32_t)length, digest, 0, 0};
+        group.count++;
+        groupOf[i] = g;
+    }
+    uint32_t next = 0;
+    for (uint32_t g = 0; g < cells; g++) {
+        KeyGroup &group = layout->groups[g];
+        group.first = next;
+        next += group.count;
+        group.count = 0; // counts again while filling
+    }
+    for (uint32_t i = 0; i < n; i++) {
+        if (groupOf[i] == kNoGroup)
+            continue;
+        KeyGroup &group = layout->groups[groupOf[i]];
+        layout->keySlots[group.first + group.count++] = i;
+    }
+    kuFree(groupOf);
+    layout->version = ku::dictionaryLayoutVersion(ini);
+    layout->valid = true;
+}
+
+const Layout *layoutOf(kuDictionary *ini)
+{
+    Layout *layout = (Layout *)ku::dictionaryCache(ini);
+    if (layout == nullptr) {
+        layout = (Layout *)kuMallocZeroed(sizeof(Layout));
+        ku::setDictionaryCache(ini, layout, releaseLayout);
+    }
+    if (!layout->valid || layout->version != ku::dictionaryLayoutVersion(ini))
+        rebuild(layout, ini);
+    return layout;
+}
+
+// The keys of a section (stored name), or null when it has none.
+const KeyGroup *keysOf(const Layout *layout, const char *section, size_t length)
+{
+    uint32_t g = findGroup(layout, section, length, digestOf(section, length));
+    return layout->groups[g].name != nullptr ? &layout->groups[g] : nullptr;
+}
+
+// The loading parser: one line at a time, with the section of the last
+// header. The section entry is written at its header, and no key line of the
+// section can change it (key entries all hold a '/' after the section
+// name), so key lines need not write it again.
+class Parser {
+public:
+    explicit Parser(kuDictionary *ini) : ini_(ini), section_(nullptr)
+    {
+        touchSection(ini_, section_.text);
+    }
+
+    void parse(const char *text, size_t length)
+    {
+        const char *p = text;
+        const char *end = text + length;
+        while (p < end) {
+            const char *limit = end - p > (ptrdiff_t)kLineMax ? p + kLineMax : end;
+            const char *q = firstOf(p, limit, '\n', '\r');
+            q = q != nullptr ? q + 1 : limit;
+            line(p, q);
+            p = q;
+        }
+    }
+
+private:
+    // The first of two bytes in [b, e), or null.
+    static const char *firstOf(const char *b, const char *e, char one, char other)
+    {
+        const char *p = (const char *)memchr(b, one, (size_t)(e - b));
+        const char *q = (const char *)memchr(b, other, (size_t)((p != nullptr ? p : e) - b));
+        return q != nullptr ? q : p;
+    }
+
+    static const char *skipSpace(const char *b, const char *e)
+    {
+        while (b < e && ku::isSpace((unsigned char)*b))
+            b++;
+        return b;
+    }
+    static const char *dropSpace(const char *b, const char *e)
+    {
+        while (e > b && ku::isSpace((unsigned char)e[-1]))
+            e--;
+        return e;
+    }
+
+    void line(const char *b, const char *e)
+    {
+        if (first_) {
+            first_ = false;
+            if (e - b >= 3 && memcmp(b, "\xEF\xBB\xBF", 3) == 0)
+                b += 3;
+        }
+        if (const void *zero = memchr(b, 0, (size_t)(e - b)))
+            e = (const char *)zero;
+        while (e > b && (e[-1] == '\n' || e[-1] == '\r'))
+            e--;
+        b = skipSpace(b, e);
+        e = dropSpace(b, e);
+        if (b == e || *b == ';' || *b == '#')
+            return;
+        if (*b == '[') {
+            if (const void *close = memchr(b + 1, ']', (size_t)(e - b - 1))) {
+                header(b + 1, (const char *)close);
+                return;
+            }
+        }
+        const char *equals = (const char *)memchr(b, '=', (size_t)(e - b));
+        if (equals == nullptr) {
+            store(b, (size_t)(e - b), "");
+            return;
+        }
+        if (equals == b)
+            return;
+        const char *keyEnd = dropSpace(b, equals);
+        store(b, (size_t)(keyEnd - b), value(skipSpace(equals + 1, e), e));
+    }
+
+    void header(const char *b, const char *e)
+    {
+        b = skipSpace(b, e);
+        e = dropSpace(b, e);
+        section_.assign(b, (size_t)(e - b));
+        touchSection(ini_, section_.text);
+    }
+
+    // The value text of [b, e), trimmed, into value_.
+    const char *value(const char *b, const char *e)
+    {
+        char *out = value_;
+        if (b < e && (*b == '"' || *b == '\'')) {
+            const char quote = *b++;
+            while (b < e) {
+                char c = *b++;
+                if (c == '\\') {
+                    if (b == e)
+                        break;
+                    c = *b++;
+                } else if (c == quote) {
+                    break;
+                }
+                *out++ = c;
+            }
+        } else {
+            if (const char *comment = firstOf(b, e, '#', ';'))
+                e = dropSpace(b, comment);
+            memcpy(out, b, (size_t)(e - b));
+            out += e - b;
+        }
+        *out = '\0';
+        return value_;
+    }
+
+    void store(const char *key, size_t length, const char *value)
+    {
+        kuDictionary_WriteKey(ini_, EntryName(section_, key, length).text, value);
+    }
+
+    kuDictionary *ini_;
+    SectionName section_;
+    bool first_ = true;
+    char value_[kLineMax + 1];
+};
+
+// One line being written: at most 1023 bytes, the rest cut.
+struct Line {
+    char text[kLineMax + 1];
+    size_t length = 0;
+
+    Line &add(const char *part, size_t n)
+    {
+        if (n > kLineMax - length)
+            n = kLineMax - length;
+        memcpy(text + length, part, n);
+        length += n;
+        return *this;
+    }
+    Line &add(const char *part) { return add(part, strlen(part)); }
+};
+
+// Collects lines and writes them in large blocks; remembers whether any
+// write failed.
+class Output {
+public:
+    explicit Output(kuFile *file) : file_(file), buffer_((char *)kuMalloc(kBlock)) {}
+    ~Output() { kuFree(buffer_); }
+
+    void put(const Line &line)
+    {
+        if (kBlock - length_ < line.length)
+            flush();
+        memcpy(buffer_ + length_, line.text, line.length);
+        length_ += line.length;
+    }
+
+    // Writes what is left and closes the file: true when every byte was
+    // written and the file closed (flushed to storage) without error.
+    bool close()
+    {
+        flush();
+        bool closed = kuFile_Close(file_) == 0;
+        return !failed_ && closed;
+    }
+
+private:
+    static constexpr size_t kBlock = 64 * 1024;
+
+    void flush()
+    {
+        if (length_ > 0 && !failed_)
+            failed_ = kuFile_Write(file_, buffer_, length_) != (ptrdiff_t)length_;
+        length_ = 0;
+    }
+
+    kuFile *file_;
+    char *buffer_;
+    size_t length_ = 0;
+    bool failed_ = false;
+};
+
+bool needsQuotes(const char *value, size_t length)
+{
+    if (strpbrk(value, " \"'#;\\") != nullptr)
+        return true;
+    // Leading or trailing white space would be trimmed away on loading.
+    return length > 0 && (ku::isSpace((unsigned char)value[0]) ||
+                          ku::isSpace((unsigned char)value[length - 1]));
+}
+
+void writeSections(Output &out, kuDictionary *ini)
+{
+    const Layout *layout = layoutOf(ini);
+    bool firstLine = true;
+    for (uint32_t s = 0; s < layout->sectionCount; s++) {
+        const char *name = kuDictionary_GetKeyAtIndex(ini, layout->sectionSlots[s]);
+        size_t nameLength = strlen(name);
+        if (strcmp(name, kDefaultSection) != 0) {
+            if (!firstLine)
+                out.put(Line().add("\n"));
+            out.put(Line().add("[").add(name, nameLength).add("]").add("\n"));
+            firstLine = false;
+        }
+        const KeyGroup *keys = keysOf(layout, name, nameLength);
+        for (uint32_t k = 0; keys != nullptr && k < keys->count; k++) {
+            uint32_t slot = layout->keySlots[keys->first + k];
+            const char *value = kuDictionary_GetValueAtIndex(ini, slot);
+            size_t valueLength = strlen(value);
+            Line line;
+            line.add(kuDictionary_GetKeyAtIndex(ini, slot) + nameLength + 1).add("=");
+            if (needsQuotes(value, valueLength)) {
+                char *quoted = kuCStringParser_EscapeAndSurround(value, valueLength, "\"'\\",
+                                                                 '\\', '"', '"');
+                line.add(quoted);
+                kuFree(quoted);
+            } else {
+                line.add(value, valueLength);
+            }
+            out.put(line.add("\n"));
+            firstLine = false;
+        }
+    }
+}
+
+enum class SaveOutcome { NotOpened, Written, WriteFailed };
+
+SaveOutcome save(const char *path, kuDictionary *ini)
+{
+    if (ini == nullptr)
+        return SaveOutcome::NotOpened;
+    char *normalised = kuPath_Normalize(path, 0, 0, nullptr);
+    if (normalised == nullptr)
+        return SaveOutcome::NotOpened;
+    kuFile *file = nullptr;
+    int opened = kuFile_Open(normalised, 50, 3, &file);
+    kuFree(normalised);
+    if (opened != 0)
+        return SaveOutcome::NotOpened;
+    Output out(file);
+    writeSections(out, ini);
+    return out.close() ? SaveOutcome::Written : SaveOutcome::WriteFailed;
+}
+
+} // namespace
+
+char *kuINIFile_S_ToLower(const char *source, char *destination)
+{
+    if (source == nullptr || destination == nullptr)
+        return destination;
+    while (*source != '\0')
+        *destination++ = lowerByte(*source++);
+    *destination = '\0';
+    return destination;
+}
+
+int kuINIFile_WriteKeyAsString(kuDictionary *ini, const char *section, const char *key,
+                               const char *value)
+{
+    if (ini == nullptr)
+        return 0;
+    SectionName name(section);
+    if (key == nullptr) {
+        kuDictionary_WriteKey(ini, name.text, value);
+        return 1;
+    }
+    // Emptying the section's value must not pull the new value away.
+    char *copy = nullptr;
+    if (value != nullptr && pointsIntoValue(ini, name.text, value))
+        value = copy = kuStrdup(value);
+    touchSection(ini, name.text);
+    kuDictionary_WriteKey(ini, EntryName(name, key).text, value);
+    kuFree(copy);
+    return 1;
+}
+
+int kuINIFile_WriteKeyAsUInt32(kuDictionary *ini, const char *section, const char *key,
+                               uint32_t value)
+{
+    char text[128];
+    ku_snprintf(text, sizeof text, "%lu", (unsigned long)value);
+    return kuINIFile_WriteKeyAsString(ini, section, key, text);
+}
+
+int kuINIFile_WriteKeyAsInt32(kuDictionary *ini, const char *section, const char *key,
+                              int32_t value)
+{
+    char text[128];
+    ku_snprintf(text, sizeof text, "%ld", (long)value);
+    return kuINIFile_WriteKeyAsString(ini, section, key, text);
+}
+
+int kuINIFile_WriteKeyAsDouble(kuDictionary *ini, const char *section, const char *key,
+                               double value)
+{
+    char text[128];
+    ku_snprintf(text, sizeof text, "%g", value);
+    return kuINIFile_WriteKeyAsString(ini, section, key, text);
+}
+
+int kuINIFile_WriteKeyAsBool(kuDictionary *ini, const char *section, const char *key, int value)
+{
+    return kuINIFile_WriteKeyAsString(ini, section, key, value != 0 ? "1" : "0");
+}
+
+const char *kuINIFile_ReadKeyAsString(kuDictionary *ini, const char *section, const char *key,
+                                      const char *defaultValue, int *found)
+{
+    return readString(ini, section, key, defaultValue, found);
+}
+
+char *kuINIFile_ReadKeyAsStringWithSubstitution(kuDictionary *ini, const char *section,
+                                                const char *key, const char *defaultValue,
+                                                int *found,
+                                                kuStringSubstitution_Resolver resolver)
+{
+    const char *text = readString(ini, section, key, defaultValue, found);
+    return kuStringSubstitution_Substitute(text, '%', 0, resolver, nullptr);
+}
+
+uint32_t kuINIFile_ReadKeyAsUInt32(kuDictionary *ini, const char *section, const char *key,
+                                   uint32_t defaultValue, int *found)
+{
+    return readNumber<uint32_t, kuConvert_strtouint32>(ini, section, key, defaultValue, found);
+}
+
+int32_t kuINIFile_ReadKeyAsInt32(kuDictionary *ini, const char *section, const char *key,
+                                 int32_t defaultValue, int *found)
+{
+    return readNumber<int32_t, kuConvert_strtoint32>(ini, section, key, defaultValue, found);
+}
+
+double kuINIFile_ReadKeyAsDouble(kuDictionary *ini, const char *section, const char *key,
+                                 double defaultValue, int *found)
+{
+    const char *text = readFound(ini, section, key, found);
+    if (ini == nullptr)
+        return 0.0;
+    return text != nullptr ? strtod(text, nullptr) : defaultValue;
+}
+
+int kuINIFile_ReadKeyAsBool(kuDictionary *ini, const char *section, const char *key,
+                            int defaultValue, int *found)
+{
+    const char *text = readFound(ini, section, key, found);
+    if (ini == nullptr)
+        return 0;
+    if (text == nullptr)
+        return defaultValue;
+    int32_t number;
+    if (kuConvert_strtoint32(text, &number) == 0)
+        return number != 0 ? 1 : 0;
+    switch (toupper((unsigned char)text[0])) {
+    case 'T':
+    case 'Y':
+        return 1;
+    case 'F':
+    case 'N':
+        return 0;
+    default:
+        ku::logf(ku::kLogINIFile, kSource, __LINE__,
+                 "kuINIFile: invalid value '%s' for a boolean for entry '%s/%s' (returning %d) \n",
+                 text, section != nullptr ? section : "(null)", key != nullptr ? key : "(null)",
+                 defaultValue);
+        return defaultValue;
+    }
+}
+
+char *GetLocaleAsString(char *buffer, size_t size)
+{
+    return kuLocale_Get(buffer, size);
+}
+
+int kuINIFile_DeleteKey(kuDictionary *ini, const char *section, const char *key)
+{
+    if (ini == nullptr)
+        return 0;
+    SectionName name(section);
+    if (key == nullptr)
+        kuDictionary_DeleteKey(ini, name.text);
+    else
+        kuDictionary_DeleteKey(ini, EntryName(name, key).text);
+    return 1;
+}
+
+int kuINIFile_DeleteSection(kuDictionary *ini, const char *section)
+{
+    if (ini == nullptr)
+        return 0;
+    SectionName name(section);
+    // From the end, so that each removal leaves the slots still to visit.
+    for (uint32_t i = kuDictionary_GetEntryCount(ini); i-- > 0;) {
+        const char *key = kuDictionary_GetKeyAtIndex(ini, i);
+        if (strncmp(key, name.text, name.length) == 0 && key[name.length] == '/')
+            kuDictionary_DeleteKey(ini, key);
+    }
+    kuDictionary_DeleteKey(ini, name.text);
+    return 1;
+}
+
+uint32_t kuINIFile_GetNumberOfSections(kuDictionary *ini)
+{
+    return ini != nullptr ? layoutOf(ini)->sectionCount : 0;
+}
+
+const char *kuINIFile_GetSectionName(kuDictionary *ini, uint32_t index)
+{
+    if (ini == nullptr)
+        return nullptr;
+    const Layout *layout = layoutOf(ini);
+    if (index >= layout->sectionCount)
+        return "";
+    const char *name = kuDictionary_GetKeyAtIndex(ini, layout->sectionSlots[index]);
+    return strcmp(name, kDefaultSection) == 0 ? "" : name;
+}
+
+uint32_t kuINIFile_GetNumberOfKeys(kuDictionary *ini, const char *section)
+{
+    if (ini == nullptr)
+        return 0;
+    SectionName name(section);
+    const KeyGroup *keys = keysOf(layoutOf(ini), name.text, name.length);
+    return keys != nullptr ? keys->count : 0;
+}
+
+const char *kuINIFile_GetKeyName(kuDictionary *ini, const char *section, uint32_t index)
+{
+    if (ini == nullptr)
+        return nullptr;
+    SectionName name(section);
+    const Layout *layout = layoutOf(ini);
+    const KeyGroup *keys = keysOf(layout, name.text, name.length);
+    if (keys == nullptr || index >= keys->count)
+        return "";
+    return kuDictionary_GetKeyAtIndex(ini, layout->keySlots[keys->first + index]) +
+           name.length + 1;
+}
+
+int kuINIFile_LoadINIFileFromBuffer(const char *text, size_t length, kuDictionary *ini)
+{
+    if (ini == nullptr)
+        return 0;
+    Parser(ini).parse(text, text != nullptr ? length : 0);
+    return 1;
+}
+
+int kuINIFile_LoadINIFile(const char *path, kuDictionary *ini)
+{
+    constexpr size_t kChunk = 100;
+    if (ini == nullptr)
+        return 0;
+    kuFile *file = nullptr;
+    if (kuFile_Open(path, 1, 1, &file) != 0)
+        return 0;
+    char *text = nullptr;
+    size_t capacity = 0;
+    size_t length = 0;
+    for (;;) {
+        if (capacity - length < kChunk) {
+            capacity = capacity < 1024 ? 1024 : capacity * 2;
+            text = (char *)kuRealloc(text, capacity);
+        }
+        ptrdiff_t n = kuFile_Read(file, text + length, kChunk);
+        if (n < 0) {
+            kuFile_Close(file);
+            kuFree(text);
+            return 0;
+        }
+        length += (size_t)n;
+        if ((size_t)n < kChunk)
+            break;
+    }
+    kuFile_Close(file);
+    Parser(ini).parse(text, length);
+    kuFree(text);
+    return 1;
+}
+
+int kuINIFile_SaveINIFile(const char *path, kuDictionary *ini)
+{
+    return save(path, ini) != SaveOutcome::NotOpened ? 1 : 0;
+}
+
+int ku::saveINIFileChecked(const char *path, kuDictionary *ini)
+{
+    return save(path, ini) == SaveOutcome::Written ? 1 : 0;
+}

@@ -1,0 +1,373 @@
+#include <kuvanaTools/kuCStringParser.h>
+#include <kuvanaTools/kuDLNAProtocolInfoList.h>
+#include <kuvanaTools/kuMemory.h>
+
+#include "support/DLNATestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using kutest::Info;
+using kutest::List;
+using kutest::take;
+
+// The profile names (or "-") of the entries, in order.
+std::string names(const List &list)
+{
+    std::string out;
+    for (uint32_t i = 0; i < list.count(); i++)
+        out += (i > 0 ? " " : "") + kutest::orNull(list.at((int32_t)i)->profileName);
+    return out;
+}
+
+int32_t best(const List &list, const char *schemes, const char *protocols)
+{
+    return kuDLNAProtocolInfoList_GetBestIndexForScheme(list.get(), schemes, protocols);
+}
+
+} // namespace
+
+TEST(kuDLNAProtocolInfoList, ParsingAndComposition)
+{
+    const char *two = "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3,"
+                      "http-get:*:audio/L16;rate=44100;channels=2:DLNA.ORG_PN=LPCM";
+    List list(two);
+    EXPECT_EQ(2u, list.count());
+    EXPECT_EQ(two, list.str());
+
+    List junk("junk,http-get:*:video/mpeg:*,,x,");
+    EXPECT_EQ(1u, junk.count());
+    EXPECT_EQ("http-get:*:video/mpeg:*", junk.str());
+
+    // Escaped commas keep play speeds inside their entry.
+    List speeds("http-get:*:video/mpeg:DLNA.ORG_PN=MPEG1;DLNA.ORG_PS=-2\\,2,http-get:*:a/b:*");
+    ASSERT_EQ(2u, speeds.count());
+    EXPECT_EQ(2u, kuDLNAProtocolInfo_GetPlaySpeedCount(speeds.at(0)));
+    EXPECT_EQ("http-get:*:video/mpeg:DLNA.ORG_PN=MPEG1;DLNA.ORG_PS=-2\\,2,http-get:*:a/b:*", speeds.str(5));
+    EXPECT_EQ("http-get:*:video/mpeg:DLNA.ORG_PN=MPEG1;DLNA.ORG_PS=-2,2,http-get:*:a/b:*", speeds.str());
+    EXPECT_EQ("http-get:*:video/mpeg:DLNA.ORG_PN=MPEG1,http-get:*:a/b:*", speeds.str(2));
+
+    EXPECT_EQ(0u, List((const char *)nullptr).count());
+    EXPECT_EQ(0u, List("").count());
+    EXPECT_EQ("", List("").str());
+
+    // Profile tables: content format and fourth field only.
+    List table(kuDLNAProtocolInfoList_NewFromProfileInfo(
+        "audio/mpeg:DLNA.ORG_PN=MP3,,video/mpeg:DLNA.ORG_PN=MPEG1;DLNA.ORG_PS=1/2\\,2,image/jpeg"));
+    EXPECT_EQ("http-get:*:audio/mpeg:DLNA.ORG_PN=MP3,"
+              "http-get:*:video/mpeg:DLNA.ORG_PN=MPEG1;DLNA.ORG_PS=1/2\\,2,http-get:*:image/jpeg:*",
+              table.str(5));
+
+    kuDLNAProtocolInfoList_Update(table.get(), "http-get:*:a/b:*");
+    EXPECT_EQ("http-get:*:a/b:*", table.str());
+    kuDLNAProtocolInfoList_Update(table.get(), nullptr);
+    EXPECT_EQ(0u, table.count());
+
+    // Entries that are not valid (added by hand) are left out of the text.
+    List mixed("http-get:*:a/b:*");
+    kuDLNAProtocolInfoList_Add(mixed.get(), kuDLNAProtocolInfo_NewFromURI("http://h/"), 0);
+    EXPECT_EQ(2u, mixed.count());
+    EXPECT_EQ("http-get:*:a/b:*", mixed.str());
+}
+
+TEST(kuDLNAProtocolInfoList, EntriesByPosition)
+{
+    List list("http-get:*:a/1:*,http-get:*:a/2:*");
+    kuDLNAProtocolInfoList_Add(list.get(), Info("http-get:*:a/0:*").release(), 0);
+    kuDLNAProtocolInfoList_Add(list.get(), Info("http-get:*:a/9:*").release(), 3);
+    kuDLNAProtocolInfoList_Add(list.get(), Info("http-get:*:a/8:*").release(), -1);
+    kuDLNAProtocolInfoList_Add(list.get(), Info("http-get:*:a/3:*").release(), 3);
+    kuDLNAProtocolInfoList_Add(list.get(), nullptr, 0);
+    EXPECT_EQ("http-get:*:a/0:*,http-get:*:a/1:*,http-get:*:a/2:*,http-get:*:a/3:*,"
+              "http-get:*:a/9:*,http-get:*:a/8:*",
+              list.str());
+    kuDLNAProtocolInfoList_Remove(list.get(), 5);
+    kuDLNAProtocolInfoList_Remove(list.get(), 0);
+    kuDLNAProtocolInfoList_Remove(list.get(), 4);
+    kuDLNAProtocolInfoList_Remove(list.get(), -1);
+    EXPECT_EQ("http-get:*:a/1:*,http-get:*:a/2:*,http-get:*:a/3:*,http-get:*:a/9:*", list.str());
+    EXPECT_STREQ("a/2", list.at(1)->contentFormat);
+    EXPECT_EQ(nullptr, list.at(4));
+    EXPECT_EQ(nullptr, list.at(-1));
+
+    // A caller's walk under the lock may use the list's own operations.
+    kuPtrList *entries = kuDLNAProtocolInfoList_Lock(list.get());
+    ASSERT_NE(nullptr, entries);
+    EXPECT_EQ(4u, entries->count);
+    EXPECT_EQ(list.at(0), entries->head->data);
+    EXPECT_EQ(4u, list.count());
+    kuDLNAProtocolInfoList_Unlock(list.get());
+
+    EXPECT_EQ(0u, kuDLNAProtocolInfoList_GetCount(nullptr));
+    EXPECT_EQ(-1, kuDLNAProtocolInfoList_GetBestIndexForScheme(nullptr, "http", nullptr));
+    kuDLNAProtocolInfoList_Merge(nullptr, list.get());
+    EXPECT_EQ(4u, list.count());
+}
+
+TEST(kuDLNAProtocolInfoList, Queries)
+{
+    List sink("http-get:*:audio/mpeg:DLNA.ORG_PN=MP3,http-get:*:audio/L16;rate=44100;channels=2:*,"
+              "http-get:*:audio/mp4:DLNA.ORG_PN=AAC_ISO,http-get:*:video/mpeg:*,"
+              "rtsp-rtp-udp:*:video/mpeg:DLNA.ORG_PN=MPEG1");
+    EXPECT_EQ(1, kuDLNAProtocolInfoList_Match(sink.get(), Info("http-get:*:audio/mpeg:DLNA.ORG_PN=mp3").get()));
+    EXPECT_EQ(1, kuDLNAProtocolInfoList_Match(sink.get(), Info("http-get:*:audio/3gpp:DLNA.ORG_PN=AAC_ISO").get()));
+    EXPECT_EQ(1, kuDLNAProtocolInfoList_Match(sink.get(), Info("http-get:*:audio/l16;rate=44100;channels=2:*").get()));
+    EXPECT_EQ(0, kuDLNAProtocolInfoList_Match(sink.get(), Info("http-get:*:audio/L16;rate=48000;channels=2:*").get()));
+    EXPECT_EQ(0, kuDLNAProtocolInfoList_Match(sink.get(), Info("rtsp-rtp-udp:*:audio/mpeg:DLNA.ORG_PN=MP3").get()));
+    EXPECT_EQ(0, kuDLNAProtocolInfoList_Match(sink.get(), nullptr));
+
+    EXPECT_EQ(1, kuDLNAProtocolInfoList_MatchPN(sink.get(), "mpeg1"));
+    EXPECT_EQ(0, kuDLNAProtocolInfoList_MatchPN(sink.get(), "LPCM"));
+    EXPECT_EQ(0, kuDLNAProtocolInfoList_MatchPN(sink.get(), nullptr));
+
+    EXPECT_EQ(sink.at(1), kuDLNAProtocolInfoList_GetByMimeTypeWithoutPN(sink.get(), "AUDIO/L16;channels=2;rate=44100"));
+    EXPECT_EQ(nullptr, kuDLNAProtocolInfoList_GetByMimeTypeWithoutPN(sink.get(), "audio/L16;rate=44100"));
+    EXPECT_EQ(nullptr, kuDLNAProtocolInfoList_GetByMimeTypeWithoutPN(sink.get(), "audio/mpeg"));
+    EXPECT_EQ(sink.at(3), kuDLNAProtocolInfoList_GetByMimeTypeWithoutPN(sink.get(), "video/mpeg;x=1"));
+    EXPECT_EQ(nullptr, kuDLNAProtocolInfoList_GetByMimeTypeWithoutPN(sink.get(), ""));
+    EXPECT_EQ(nullptr, kuDLNAProtocolInfoList_GetByMimeTypeWithoutPN(sink.get(), nullptr));
+
+    EXPECT_EQ(sink.at(4), kuDLNAProtocolInfoList_GetByProfileInfo(sink.get(), "MPEG1"));
+    EXPECT_EQ(nullptr, kuDLNAProtocolInfoList_GetByProfileInfo(sink.get(), "mpeg1"));
+    EXPECT_EQ(nullptr, kuDLNAProtocolInfoList_GetByProfileInfo(sink.get(), ""));
+
+    List protocols("http-get:*:a/b:*,*:*:a/b:*,http-get:*:a/c:*,rtsp-rtp-udp:*:a/b:*,"
+                   "playsingle-http-get:*:a/b:*,x-:*:a/b:*,:*:a/b:*,rtsp-rtp-udp:*:a/c:*");
+    EXPECT_EQ("http-get;rtsp-rtp-udp;playsingle-http-get;x-",
+              take(kuDLNAProtocolInfoList_GetSupportedProtocolList(protocols.get())));
+}
+
+TEST(kuDLNAProtocolInfoList, BestEntryForScheme)
+{
+    List list("http-get:*:a/b:*,rtsp-rtp-udp:*:a/b:*");
+    EXPECT_EQ(1, best(list, "rtsp;http", "http-get;rtsp-rtp-udp"));
+    EXPECT_EQ(0, best(list, "http;rtsp", "http-get;rtsp-rtp-udp"));
+    EXPECT_EQ(0, best(list, "ftp", "http-get;rtsp-rtp-udp"));
+    EXPECT_EQ(-1, best(list, "http", "file"));
+    EXPECT_EQ(0, best(list, "rtsp", nullptr));
+    EXPECT_EQ(0, best(list, "rtsp", ""));
+    EXPECT_EQ(1, best(list, "ftp;udp", "rtsp-rtp-udp;http-get"));
+    EXPECT_EQ(0, best(list, nullptr, "rtsp-rtp-udp;http-get"));
+    EXPECT_EQ(1, best(list, "HTTP;rtsp", "http-get;rtsp-rtp-udp"));
+    EXPECT_EQ(1, best(list, "rtsp-rtp-udp", "http-get;rtsp-rtp-udp"));
+    EXPECT_EQ(-1, best(list, "http", "http-get "));
+
+    // A later entry needs a strictly better rank; the scheme may name the
+    // protocol text itself.
+    List more("x-proto:*:a/b:*,http-get:*:a/c:*,http-get:*:a/d:*,x-proto:*:a/e:*");
+    EXPECT_EQ(1, best(more, "http;x-proto", "x-proto;http-get"));
+    EXPECT_EQ(0, best(more, "x-proto;http", "x-proto;http-get"));
+    EXPECT_EQ(0, best(more, "ftp", "http-get;x-proto"));
+    EXPECT_EQ(1, best(more, "ftp", "http-get"));
+    EXPECT_EQ(-1, best(List(""), "http", nullptr));
+}
+
+TEST(kuDLNAProtocolInfoList, Merging)
+{
+    List target("http-get:*:audio/mpeg:DLNA.ORG_PN=MP3;DLNA.ORG_OP=01,http-get:*:video/mpeg:*,"
+                "http-get:*:audio/L16;rate=44100:*");
+    List source("http-get:*:AUDIO/MPEG:DLNA.ORG_PN=MP3;DLNA.ORG_OP=10;DLNA.ORG_CI=1,"
+                "http-get:*:audio/mp4:DLNA.ORG_PN=AAC_ISO,http-get:*:image/jpeg:DLNA.ORG_PN=JPEG_SM,"
+                "http-get:*:audio/x-flac:*,playsingle-http-get:*:audio/mpeg:DLNA.ORG_PN=MP3,"
+                "rtsp-rtp-udp:*:audio/mpeg:DLNA.ORG_PN=MP3,http-get:*:audio/mpeg:DLNA.ORG_PN=mp3,"
+                "http-get:*:video/mpeg;x=1:*,http-get:*:audio/L16:*,x:*:video/mpeg:*,"
+                "y:*:video/mpeg:*,x:*:Video/Mpeg:*");
+    kuDLNAProtocolInfoList_Merge(target.get(), source.get());
+    EXPECT_EQ(0u, source.count());
+    // New named entries in front, in reverse order; unnamed ones appended.
+    EXPECT_EQ("mp3 MP3 MP3 JPEG_SM AAC_ISO MP3 <null> <null> <null> <null> <null> <null>", names(target));
+    EXPECT_STREQ("rtsp-rtp-udp", kuDLNAProtocolInfo_S_GetProtocolStr(target.at(1)));
+    EXPECT_STREQ("playsingle-http-get", kuDLNAProtocolInfo_S_GetProtocolStr(target.at(2)));
+    // The same profile, protocol and format: capabilities merged in place.
+    EXPECT_EQ("http-get:*:audio/mpeg:DLNA.ORG_PN=MP3;DLNA.ORG_OP=11;DLNA.ORG_CI=1",
+              take(kuDLNAProtocolInfo_GetStr(target.at(5))));
+    // A source format that the target's satisfies merges; one that does not
+    // (a target parameter the source lacks) does not.
+    EXPECT_STREQ("video/mpeg", target.at(6)->contentFormat);
+    EXPECT_STREQ("audio/L16;rate=44100", target.at(7)->contentFormat);
+    EXPECT_STREQ("audio/x-flac", target.at(8)->contentFormat);
+    EXPECT_STREQ("audio/L16", target.at(9)->contentFormat);
+    EXPECT_STREQ("x", target.at(10)->protocolString);
+    EXPECT_STREQ("y", target.at(11)->protocolString);
+
+    kuDLNAProtocolInfoList_Merge(target.get(), target.get());
+    EXPECT_EQ(12u, target.count());
+    kuDLNAProtocolInfoList_MergeStr(target.get(), "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3;DLNA.ORG_PS=2,"
+                                                  "http-get:*:audio/ogg:*");
+    EXPECT_EQ(13u, target.count());
+    EXPECT_EQ(1u, kuDLNAProtocolInfo_GetPlaySpeedCount(target.at(5)));
+    kuDLNAProtocolInfoList_MergeStr(target.get(), nullptr);
+    EXPECT_EQ(13u, target.count());
+}
+
+// Real sink lists and lists shaped like them: text round trips, merges and
+// matching of every entry against the merged list.
+TEST(kuDLNAProtocolInfoList, RealLists)
+{
+    const uint32_t expected[] = {392, 428, 59, 21, 15};
+    List all("");
+    for (size_t f = 0; f < kutest::listFiles().size(); f++) {
+        const std::string &file = kutest::listFiles()[f];
+        std::string text = kutest::listText(file);
+        List list(text);
+        EXPECT_EQ(expected[f], list.count()) << file;
+
+        std::string once = list.str(5);
+        List again(once);
+        EXPECT_EQ(list.count(), again.count()) << file;
+        EXPECT_EQ(once, again.str(5)) << file;
+
+        // Merged into an empty list, the entries collapse to one per profile,
+        // protocol and format; merging the same text again changes nothing.
+        List merged("");
+        kuDLNAProtocolInfoList_MergeStr(merged.get(), text.c_str());
+        uint32_t count = merged.count();
+        EXPECT_LE(count, list.count()) << file;
+        kuDLNAProtocolInfoList_MergeStr(merged.get(), text.c_str());
+        EXPECT_EQ(count, merged.count()) << file;
+        bool named = true;
+        for (uint32_t i = 0; i < count; i++) {
+            bool hasName = merged.at((int32_t)i)->profileName != nullptr;
+            EXPECT_TRUE(named || !hasName) << file << " " << i;
+            named = hasName;
+        }
+        for (uint32_t i = 0; i < list.count(); i++) {
+            EXPECT_EQ(1, kuDLNAProtocolInfoList_Match(merged.get(), list.at((int32_t)i))) << file << " " << i;
+            EXPECT_EQ(1, kuDLNAProtocolInfoList_Match(list.get(), list.at((int32_t)i))) << file << " " << i;
+        }
+        kuDLNAProtocolInfoList_MergeStr(all.get(), text.c_str());
+    }
+    // Every real entry still finds a place in the union.
+    for (const std::string &file : kutest::listFiles()) {
+        List list(kutest::listText(file));
+        for (uint32_t i = 0; i < list.count(); i++)
+            EXPECT_EQ(1, kuDLNAProtocolInfoList_Match(all.get(), list.at((int32_t)i))) << file << " " << i;
+    }
+
+    // The MP3 entry of a server against a television's sink list.
+    List tv(kutest::listText("sink-tv.txt"));
+    List server(kutest::listText("source-server.txt"));
+    EXPECT_EQ(1, kuDLNAProtocolInfoList_Match(tv.get(), server.at(0)));
+    EXPECT_EQ(0, kuDLNAProtocolInfoList_Match(tv.get(), Info("http-get:*:audio/x-aiff:DLNA.ORG_PN=AIFF").get()));
+    EXPECT_EQ("http-get;rtsp-rtp-udp", take(kuDLNAProtocolInfoList_GetSupportedProtocolList(tv.get())));
+}
+
+// A device may send a very long list: parsing and merging stay linear in its
+// length (a quadratic step would make this run for minutes).
+TEST(kuDLNAProtocolInfoList, LongLists)
+{
+    std::string text;
+    for (int copy = 0; copy < 10; copy++)
+        for (const std::string &file : kutest::listFiles())
+            text += kutest::listText(file) + ",";
+    std::string unique;
+    for (int i = 0; i < 20000; i++)
+        unique += "http-get:*:audio/x-" + std::to_string(i) + ":DLNA.ORG_PN=P" + std::to_string(i % 7000) + ",";
+    List list(text + unique);
+    EXPECT_EQ(9150u + 20000u, list.count());
+    List again(list.str(5));
+    EXPECT_EQ(list.count(), again.count());
+
+    List merged("");
+    kuDLNAProtocolInfoList_Merge(merged.get(), list.get());
+    uint32_t count = merged.count();
+    kuDLNAProtocolInfoList_Merge(merged.get(), again.get());
+    EXPECT_EQ(count, merged.count());
+    EXPECT_EQ(0u, again.count());
+}
+
+// Several threads match, add, remove, merge, print and walk one list at once.
+// Run under ThreadSanitizer too.
+TEST(kuDLNAProtocolInfoList, SharedBetweenThreads)
+{
+    List list(kutest::listText("sink-tv.txt"));
+    const std::vector<std::string> probes = kutest::dataLines("dlna-protocolinfo.txt");
+    std::atomic<int> matched{0};
+    std::vector<std::thread> threads;
+
+    threads.emplace_back([&] {
+        for (int round = 0; round < 20; round++)
+            for (const std::string &probe : probes)
+                matched += kuDLNAProtocolInfoList_Match(list.get(), Info(probe).get());
+    });
+    threads.emplace_back([&] {
+        for (int i = 0; i < 400; i++) {
+            const std::string &text = probes[(size_t)i % probes.size()];
+            kuDLNAProtocolInfoList_Add(list.get(), Info(text).release(), i % 3 == 0 ? 0 : i % 50);
+        }
+    });
+    threads.emplace_back([&] {
+        for (int i = 0; i < 400; i++) {
+            int32_t count = (int32_t)kuDLNAProtocolInfoList_GetCount(list.get());
+            kuDLNAProtocolInfoList_Remove(list.get(), i % 2 == 0 ? 0 : count - 1);
+        }
+    });
+    threads.emplace_back([&] {
+        for (int i = 0; i < 60; i++) {
+            take(kuDLNAProtocolInfoList_GetStr(list.get()));
+            take(kuDLNAProtocolInfoList_GetStrForContext(list.get(), 5));
+            take(kuDLNAProtocolInfoList_GetSupportedProtocolList(list.get()));
+            kuDLNAProtocolInfoList_MatchPN(list.get(), "MP3");
+        }
+    });
+    threads.emplace_back([&] {
+        for (int i = 0; i < 60; i++)
+            kuDLNAProtocolInfoList_MergeStr(list.get(), kutest::listText("source-server.txt").c_str());
+    });
+    threads.emplace_back([&] {
+        for (int i = 0; i < 200; i++) {
+            kuPtrList *entries = kuDLNAProtocolInfoList_Lock(list.get());
+            uint32_t walked = 0;
+            for (kuPtrListNode *n = entries->head; n != nullptr; n = n->next)
+                walked += kuDLNAProtocolInfo_GetPlaySpeedCount((kuDLNAProtocolInfo *)n->data) == 0;
+            EXPECT_LE(walked, kuDLNAProtocolInfoList_GetCount(list.get()));
+            kuDLNAProtocolInfoList_GetBestIndexForScheme(list.get(), "rtsp;http", "http-get;rtsp-rtp-udp");
+            kuDLNAProtocolInfo *first = kuDLNAProtocolInfoList_GetProtocolInfoAt(list.get(), 0);
+            if (first != nullptr)
+                take(kuDLNAProtocolInfo_GetStr(first));
+            kuDLNAProtocolInfoList_Unlock(list.get());
+        }
+    });
+    for (std::thread &t : threads)
+        t.join();
+
+    EXPECT_GT(matched.load(), 0);
+    kuPtrList *entries = kuDLNAProtocolInfoList_Lock(list.get());
+    uint32_t walked = 0;
+    for (kuPtrListNode *n = entries->head; n != nullptr; n = n->next)
+        walked++;
+    EXPECT_EQ(entries->count, walked);
+    kuDLNAProtocolInfoList_Unlock(list.get());
+}
+
+// Lists and fields are cut without token lists; the cuts must be those of the
+// C string parser's tokeniser.
+TEST(kuDLNAProtocolInfoList, CutsLikeTheTokenizer)
+{
+    std::mt19937 random(7);
+    for (int round = 0; round < 3000; round++) {
+        std::string text;
+        for (size_t n = random() % 12; n > 0; n--)
+            text += ",\\ab"[random() % 4];
+        char escape = round % 2 == 0 ? '\\' : '\0';
+        std::vector<std::string> expected;
+        kuCStringTokenList *tokens =
+            kuCStringParser_TokenizeEscaped(text.data(), 0, text.size(), ",", 1, escape);
+        for (const kuCStringToken *t = tokens->first; t != nullptr; t = t->next)
+            expected.emplace_back(t->text, t->length);
+        kuCStringParser_Delete(tokens);
+        std::vector<std::string> pieces;
+        ku::forEachPiece(text.data(), text.size(), ',', escape, [&](const char *p, size_t n) {
+            pieces.emplace_back(p, n);
+            return true;
+        });
+        EXPECT_EQ(expected, pieces) << text;
+    }
+}

@@ -1,0 +1,148 @@
+#include <kuvanaTools/kuFloat.h>
+#include <kuvanaTools/kuMemory.h>
+#include <kuvanaTools/kuPrintf.h>
+
+#include <gtest/gtest.h>
+
+#include <float.h>
+#include <math.h>
+#include <stdint.h>
+#include <string.h>
+
+#include <string>
+
+namespace {
+
+std::string format(const char *fmt, ...)
+{
+    va_list args, forAlloc;
+    va_start(args, fmt);
+    va_copy(forAlloc, args);
+    char buffer[2048];
+    int n = ku_vsnprintf(buffer, sizeof buffer, fmt, args);
+    char *allocated = ku_vmnprintf(fmt, forAlloc);
+    va_end(forAlloc);
+    va_end(args);
+    EXPECT_GE(n, 0) << fmt;
+    if (n < 0 || allocated == nullptr) {
+        kuFree(allocated);
+        return "<error>";
+    }
+    EXPECT_STREQ(buffer, allocated) << fmt;
+    kuFree(allocated);
+    return std::string(buffer, (size_t)n);
+}
+
+uint64_t bitsOf(double x)
+{
+    uint64_t bits;
+    memcpy(&bits, &x, sizeof bits);
+    return bits;
+}
+
+} // namespace
+
+TEST(kuFloat, Classification)
+{
+    EXPECT_EQ(0x7FF7FFFFFFFFFFFFull, bitsOf(ku_nan()));
+    EXPECT_EQ(0x7FF0000000000000ull, bitsOf(ku_pinf()));
+    EXPECT_EQ(0xFFF0000000000000ull, bitsOf(ku_ninf()));
+    EXPECT_EQ(0x8000000000000000ull, bitsOf(ku_nzero()));
+    EXPECT_EQ(bitsOf(ku_pinf()), bitsOf(ku_pinf())); // cached value is the same
+
+    const struct {
+        double x;
+        int cls;
+        int sign;
+    } cases[] = {
+        {0.0, KU_FP_ZERO, 0},
+        {ku_nzero(), KU_FP_ZERO, 128},
+        {ku_nan(), KU_FP_NAN, 0},
+        {-NAN, KU_FP_NAN, 0},
+        {ku_pinf(), KU_FP_INFINITE, 0},
+        {ku_ninf(), KU_FP_INFINITE, 1},
+        {1.0, KU_FP_NORMAL, 0},
+        {-DBL_MAX, KU_FP_NORMAL, 1},
+        {DBL_MIN, KU_FP_NORMAL, 0},
+        {DBL_MIN / 2, KU_FP_SUBNORMAL, 0},
+        {-4.9406564584124654e-324, KU_FP_SUBNORMAL, 1},
+    };
+    for (const auto &c : cases) {
+        int sign = -1;
+        EXPECT_EQ(c.cls, ku_fpclassify_and_signbit(c.x, &sign)) << c.x;
+        EXPECT_EQ(c.sign, sign) << c.x;
+        EXPECT_EQ(c.cls, ku_fpclassify(c.x));
+        EXPECT_EQ(c.sign, ku_signbit(c.x));
+        EXPECT_EQ(c.cls >= KU_FP_NORMAL ? 1 : 0, ku_isfinite(c.x));
+        EXPECT_EQ(c.cls == KU_FP_NAN ? 1 : 0, ku_isnan(c.x));
+        EXPECT_EQ(c.cls == KU_FP_INFINITE ? (c.sign ? -1 : 1) : 0, ku_isinf(c.x));
+    }
+    EXPECT_EQ(KU_FP_NORMAL, ku_fpclassify_and_signbit(2.0, nullptr));
+}
+
+TEST(kuFloat, DefaultsAndStyles)
+{
+    EXPECT_EQ("1.500000", format("%f", 1.5));
+    EXPECT_EQ("1.234568e+04", format("%e", 12345.678));
+    EXPECT_EQ("100000 1e+06 0.0001 1e-05", format("%g %g %g %g", 100000.0, 1000000.0, 0.0001, 0.00001));
+    EXPECT_EQ("0.01 0.00123 123.457 1.5E+10", format("%g %g %g %G", 0.01, 0.00123, 123.4567, 1.5e10));
+    EXPECT_EQ("0x1p+0 0xf.fp+4 0x1p+4 0X1P-4", format("%a %a %a %A", 1.0, 255.0, 16.0, 0.0625));
+    EXPECT_EQ("0x1.8p+0 0x0p+0 -0x1.000p+0", format("%a %a %.3a", 1.5, 0.0, -1.0));
+    EXPECT_EQ("0.000000e+00 0 -0.000000", format("%e %g %f", 0.0, 0.0, ku_nzero()));
+    EXPECT_EQ("1e+300 1.797693e+308", format("%g %e", 1e300, DBL_MAX));
+    EXPECT_EQ("4.940656e-324 2.225074e-308", format("%e %e", 4.9406564584124654e-324, DBL_MIN));
+    EXPECT_EQ("100000000000000000000.000000", format("%f", 1e20));
+    // The L modifier reads a double all the same.
+    EXPECT_EQ("2.50", format("%.2Lf", 2.5));
+}
+
+TEST(kuFloat, RoundingHalvesUp)
+{
+    EXPECT_EQ("1 3 2 1.", format("%.0f %.0f %.0f %#.0f", 0.5, 2.5, 1.5, 1.0));
+    EXPECT_EQ("0.13 1.3 10.0 10", format("%.2f %.1f %.1f %g", 0.125, 1.25, 9.96, 9.9999999));
+    EXPECT_EQ("1.00e+01 1e+06 1.0e+00", format("%.2e %g %.1e", 9.996, 999999.5, 0.99999));
+    EXPECT_EQ("0.20 -1", format("%.2f %.0f", 0.196, -0.5));
+}
+
+TEST(kuFloat, FlagsWidthsAndSpecialValues)
+{
+    EXPECT_EQ("inf|inf| -inf|NAN  |INF|nan", format("%.2f|%+f|%5f|%-5F|%E|%g", ku_pinf(), ku_pinf(),
+                                                   ku_ninf(), ku_nan(), ku_pinf(), -NAN));
+    EXPECT_EQ("  inf|-inf ", format("%05f|%-5e", ku_pinf(), ku_ninf()));
+    EXPECT_EQ("+1.50|  1.50| 1.50|-001.50|1.50  |", format("%+.2f|%6.2f|% .2f|%07.2f|%-6.2f|", 1.5,
+                                                           1.5, 1.5, -1.5, 1.5));
+    EXPECT_EQ("0x001p+4|  0x1p+4", format("%08a|%8a", 16.0, 16.0));
+    EXPECT_EQ("[  1.2e+03]", format("[%*.*e]", 9, 1, 1234.0));
+    EXPECT_EQ("1.000|1.00000", format("%#.4g|%#g", 1.0, 1.0));
+    // The j modifier drops trailing zeros; h rounds with a single-precision
+    // tolerance.
+    EXPECT_EQ("1.5|2", format("%jf|%jf", 1.5, 2.0));
+    EXPECT_EQ("0.333333", format("%hf", 1.0 / 3));
+}
+
+TEST(kuFloat, OtherBases)
+{
+    EXPECT_EQ("10.100000", format("%..2f", 2.5));
+    EXPECT_EQ("0x1p+0", format("%..16f", 1.0));
+    EXPECT_EQ("1.01e+1", format("%.2.2e", 2.5));
+    EXPECT_EQ("0.1", format("%.1.3f", 1.0 / 3));
+    EXPECT_EQ("z.i", format("%.1.36f", 35.5));
+    EXPECT_EQ("Z.I", format("%.1.36F", 35.5));
+    EXPECT_EQ("1.000000e+10", format("%..*e", 2, 4.0)); // exponent in base 2 too
+    EXPECT_EQ("12.5", format("%.*.*f", 1, 99, 12.5));  // invalid base: 10
+}
+
+TEST(kuFloat, ExtremePrecisionsStayBounded)
+{
+    // Digits beyond a double's precision are not exact, but the lengths are.
+    std::string text = format("%.300f", 1e-5);
+    EXPECT_EQ(302u, text.size());
+    EXPECT_EQ("0.00001", text.substr(0, 7));
+    text = format("%.300e", 1.0);
+    EXPECT_EQ(306u, text.size());
+    EXPECT_EQ(309u + 1 + 3, format("%.3f", DBL_MAX).size());
+    EXPECT_EQ(1024u, format("%.0.2f", DBL_MAX).size());
+    EXPECT_EQ("1e-1111111110", format("%.0.2e", DBL_MIN));
+    EXPECT_EQ(2000000, ku_snprintf(nullptr, 0, "%.1999998f", 0.5));
+    EXPECT_EQ(1000002, ku_snprintf(nullptr, 0, "%.1000000.3f", 0.5));
+}

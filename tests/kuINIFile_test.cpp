@@ -1,0 +1,470 @@
+#include <kuvanaTools/kuDictionary.h>
+#include <kuvanaTools/kuINIFile.h>
+#include <kuvanaTools/kuMemory.h>
+
+#include "support/PlatformFake.h"
+#include "support/TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Ini {
+    kuDictionary *d = kuDictionary_New(0);
+    Ini() = default;
+    explicit Ini(const std::string &text) { load(text); }
+    ~Ini() { kuDictionary_Delete(d); }
+    Ini(const Ini &) = delete;
+    Ini &operator=(const Ini &) = delete;
+    operator kuDictionary *() const { return d; }
+
+    // From a block of exactly the text's size, so that reading past it shows.
+    void load(const std::string &text)
+    {
+        std::vector<char> exact(text.begin(), text.end());
+        ASSERT_EQ(1, kuINIFile_LoadINIFileFromBuffer(exact.data(), exact.size(), d));
+    }
+    // Every entry as "key=value|", in order.
+    std::string dump() const
+    {
+        std::string all;
+        for (uint32_t i = 0; i < kuDictionary_GetEntryCount(d); i++)
+            all += std::string(kuDictionary_GetKeyAtIndex(d, i)) + "=" +
+                   kuDictionary_GetValueAtIndex(d, i) + "|";
+        return all;
+    }
+    std::string value(const std::string &key) const
+    {
+        const char *v = kuDictionary_ReadKey(d, key.c_str(), nullptr);
+        return v != nullptr ? v : "<missing>";
+    }
+    std::string saved() const
+    {
+        kutest::TempDir dir;
+        std::string path = dir.file("out.ini");
+        EXPECT_EQ(1, kuINIFile_SaveINIFile(path.c_str(), d));
+        return kutest::readFile(path);
+    }
+};
+
+std::string str(const char *text)
+{
+    return text != nullptr ? text : "<null>";
+}
+
+TEST(INIFileParse, DocumentedExampleLoadsAndSavesExactly)
+{
+    Ini ini("a=1\n[Net]\nHost = box ; comment\nName=\"x \\\"y\\\"\"\n");
+    EXPECT_EQ("default=|default/a=1|net=|net/host=box|net/name=x \"y\"|", ini.dump());
+    EXPECT_EQ("a=1\n\n[net]\nhost=box\nname=\"x \\\"y\\\"\"\n", ini.saved());
+}
+
+TEST(INIFileParse, Lines)
+{
+    // Each text gives "default=|" and then these entries.
+    struct Case {
+        std::string text, entries;
+    } cases[] = {
+        // values
+        {"k=v#w", "default/k=v|"},
+        {"k='v#w'", "default/k=v#w|"},
+        {"k", "default/k=|"},
+        {"=ignored\nK=MixedCase", "default/k=MixedCase|"},
+        {"k = a b ;c", "default/k=a b|"},
+        {"k=\"open \\\"q", "default/k=open \"q|"},
+        {"k=\"ends in backslash\\", "default/k=ends in backslash|"},
+        {"k='it''s'", "default/k=it|"},
+        {"k=\"a'b\" trailing", "default/k=a'b|"},
+        {"k=\"\\a\\\\b\"", "default/k=a\\b|"},
+        {"k=x=y", "default/k=x=y|"},
+        {"k=  ", "default/k=|"},
+        {"k= \"  padded  \"", "default/k=  padded  |"},
+        // headers
+        {"[ Big Section ]\na=1", "big section=|big section/a=1|"},
+        {"[tail]junk = 3\nb=2", "tail=|tail/b=2|"},
+        {"[open=4", "default/[open=4|"},
+        {"[s]\n[]\nc=5\n[ DEFAULT ]\nd=6", "s=|default/c=5|default/d=6|"},
+        {"\t[spaced]\t\ne=7", "spaced=|spaced/e=7|"},
+        // line ends, comments, white space, byte order mark, zero bytes
+        {"a=1\r\nb=2\rc=3\n\n\r\n  ; note\n\t# note\nd=4",
+         "default/a=1|default/b=2|default/c=3|default/d=4|"},
+        {"\xEF\xBB\xBF"
+         "a=1",
+         "default/a=1|"},
+        {"x=1\n\xEF\xBB\xBFy=2", "default/x=1|default/\xEF\xBB\xBFy=2|"},
+        {"\n\xEF\xBB\xBFz=3", "default/\xEF\xBB\xBFz=3|"},
+        {"\xEF\xBB\xBF", ""},
+        {std::string("a=1\0junk=9\nb=2\n\0\nc=3", 21), "default/a=1|default/b=2|default/c=3|"},
+        // unterminated at the very end of the buffer
+        {"[", "default/[=|"},
+        {"[sec", "default/[sec=|"},
+        {"k=\"", "default/k=|"},
+        {"\xEF\xBB", "default/\xEF\xBB=|"},
+    };
+    for (const Case &c : cases) {
+        Ini ini(c.text);
+        EXPECT_EQ("default=|" + c.entries, ini.dump()) << c.text;
+    }
+}
+
+TEST(INIFileParse, CutsAtTheLimits)
+{
+    // Names at 127 bytes, from a file and through the functions alike.
+    std::string longSection(200, 'S'), longKey(300, 'K');
+    Ini names("[" + longSection + "]\n" + longKey + "=v\n");
+    std::string entry = std::string(127, 's') + "/" + std::string(127, 'k');
+    EXPECT_EQ("v", names.value(entry));
+    int found = 0;
+    EXPECT_EQ("v", str(kuINIFile_ReadKeyAsString(names, longSection.c_str(), longKey.c_str(),
+                                                 nullptr, &found)));
+    kuINIFile_WriteKeyAsString(names, longSection.c_str(), (longKey + "X").c_str(), "w");
+    EXPECT_EQ("w", names.value(entry));
+
+    // Lines are read in pieces of 1023 bytes: the rest of a long line is a
+    // line of its own (here a key cut to 127 bytes).
+    Ini lines("k=" + std::string(1500, 'v') + "\nnext=1\n");
+    EXPECT_EQ(std::string(1021, 'v'), lines.value("default/k"));
+    EXPECT_EQ("", lines.value("default/" + std::string(127, 'v')));
+    EXPECT_EQ("1", lines.value("default/next"));
+    // Exactly 1023 bytes, then the line feed as an empty line.
+    Ini exact("k=" + std::string(1021, 'x') + "\nn=2\n");
+    EXPECT_EQ(std::string(1021, 'x'), exact.value("default/k"));
+    EXPECT_EQ(3u, kuDictionary_GetEntryCount(exact));
+}
+
+TEST(INIFileParse, HostileInputStaysInBounds)
+{
+    std::mt19937 rng(7);
+    const std::string alphabet = std::string("[]=;#\"'\\ \t\r\n\0\xEF\xBB\xBF\xff\x80", 19) + "aZ/";
+    for (int round = 0; round < 300; round++) {
+        std::string text(rng() % 3000, '\0');
+        for (char &c : text)
+            c = rng() % 4 == 0 ? (char)(rng() & 0xff) : alphabet[rng() % alphabet.size()];
+        Ini ini(text);
+        if (round % 25 == 0) // saving syncs to disk: now and then is enough
+            ini.saved();
+    }
+    // 4 MiB with long lines: loads (in linear time) to the right count.
+    std::string big;
+    for (int s = 0; s < 100000; s++)
+        big += "[s" + std::to_string(s) + "]\nk=" + std::string(s % 37, 'x') + "\n" +
+               (s % 1000 == 0 ? std::string(5000, 'y') + "\n" : "");
+    Ini huge(big);
+    EXPECT_EQ(100001u, kuINIFile_GetNumberOfSections(huge));
+    EXPECT_EQ(1u, kuINIFile_GetNumberOfKeys(huge, "s99999"));
+
+    // A null text parses as empty; a null dictionary is refused.
+    Ini empty;
+    EXPECT_EQ(1, kuINIFile_LoadINIFileFromBuffer(nullptr, 10, empty));
+    EXPECT_EQ("default=|", empty.dump());
+    EXPECT_EQ(0, kuINIFile_LoadINIFileFromBuffer("a=1", 3, nullptr));
+}
+
+// Values holding every byte a line may hold, and keys the parser can
+// produce, survive a save and a load.
+TEST(INIFileSave, RandomFilesSurviveSaveAndLoad)
+{
+    std::mt19937 rng(11);
+    auto randomText = [&](const std::string &chars, size_t maxLength) {
+        std::string t(rng() % (maxLength + 1), 'x');
+        for (char &c : t)
+            c = chars[rng() % chars.size()];
+        return t;
+    };
+    for (int round = 0; round < 40; round++) {
+        Ini original;
+        kuINIFile_WriteKeyAsString(original, nullptr, nullptr, nullptr);
+        for (int s = 0, sections = 1 + rng() % 8; s < sections; s++) {
+            std::string section = s == 0 ? "" : "Sec" + randomText("a b", 3) + std::to_string(s);
+            for (int k = rng() % 6; k > 0; k--)
+                kuINIFile_WriteKeyAsString(
+                    original, section.c_str(),
+                    ("K" + randomText("abZ9_.-/\"'\\[ \xc3\xa9", 20) + "e").c_str(),
+                    randomText("ab Z9 \t\"'\\#;=[]/%\x01\x7f\xc3\xa9\xff", 120).c_str());
+        }
+        std::string text = original.saved();
+        Ini reloaded(text);
+        EXPECT_EQ(original.dump(), reloaded.dump());
+        EXPECT_EQ(text, reloaded.saved());
+    }
+}
+
+TEST(INIFileSave, Layout)
+{
+    Ini quoting;
+    const char *values[][2] = {{"plain", "abc=def[x]"}, {"space", "a b"}, {"lead", " x"},
+                               {"tab", "\tx"},          {"inner", "a\tb"}, {"quotes", "'\"\\"},
+                               {"empty", ""}};
+    for (auto &kv : values)
+        kuINIFile_WriteKeyAsString(quoting, nullptr, kv[0], kv[1]);
+    EXPECT_EQ("plain=abc=def[x]\nspace=\"a b\"\nlead=\" x\"\ntab=\"\tx\"\ninner=a\tb\n"
+              "quotes=\"\\'\\\"\\\\\"\nempty=\n",
+              quoting.saved());
+
+    // Keys outside any section are not written.
+    Ini orphan;
+    kuDictionary_WriteKey(orphan, "s/k", "v");
+    EXPECT_EQ("", orphan.saved());
+
+    // "default" has no header: its keys stand where the section stands.
+    Ini moved;
+    kuINIFile_WriteKeyAsString(moved, "First", "k", "1");
+    kuINIFile_WriteKeyAsString(moved, nullptr, "d", "2");
+    kuINIFile_WriteKeyAsString(moved, "empty", nullptr, nullptr);
+    EXPECT_EQ("[first]\nk=1\nd=2\n\n[empty]\n", moved.saved());
+
+    // Lines are cut to 1023 bytes, line feed included; loading cuts at the
+    // same place, so the file reads back as written.
+    Ini longValue;
+    kuINIFile_WriteKeyAsString(longValue, nullptr, "k", std::string(1500, 'v').c_str());
+    kuINIFile_WriteKeyAsString(longValue, nullptr, "q", (std::string(1100, 'w') + " ").c_str());
+    kuINIFile_WriteKeyAsString(longValue, nullptr, "after", "1");
+    std::string text = longValue.saved();
+    EXPECT_EQ("k=" + std::string(1021, 'v') + "q=\"" + std::string(1020, 'w') + "after=1\n", text);
+    Ini back(text);
+    EXPECT_EQ(std::string(1020, 'w'), back.value("default/q"));
+    EXPECT_EQ("1", back.value("default/after"));
+}
+
+TEST(INIFileAccess, ReadingAKeyCreatesItsSection)
+{
+    Ini ini("[net]\nhost=box\n");
+    int found = 1;
+    EXPECT_EQ("dflt", str(kuINIFile_ReadKeyAsString(ini, "Other", "x", "dflt", &found)));
+    EXPECT_EQ(0, found);
+    EXPECT_EQ(3u, kuINIFile_GetNumberOfSections(ini));
+    EXPECT_EQ("other", str(kuINIFile_GetSectionName(ini, 2)));
+    // A null key reads the section entry and creates nothing.
+    EXPECT_EQ("", str(kuINIFile_ReadKeyAsString(ini, "NET", nullptr, "d", &found)));
+    EXPECT_EQ(1, found);
+    EXPECT_EQ("d", str(kuINIFile_ReadKeyAsString(ini, "absent", nullptr, "d", &found)));
+    EXPECT_EQ(3u, kuINIFile_GetNumberOfSections(ini));
+    // Null, empty and "Default" name one section.
+    kuINIFile_WriteKeyAsString(ini, nullptr, "k", "1");
+    EXPECT_EQ("1", str(kuINIFile_ReadKeyAsString(ini, "", "K", nullptr, &found)));
+    EXPECT_EQ("1", str(kuINIFile_ReadKeyAsString(ini, "Default", "k", nullptr, &found)));
+}
+
+TEST(INIFileAccess, TypedValues)
+{
+    Ini ini("u=4294967295\nbig=4294967296\nneg=-5\npart=12x\nspace=\" 7\"\nd=2.5e3\nword=abc\n"
+            "yes=yes\nTrue=True\nno=n\nzero=0\nminus=-1\nmaybe=maybe\nempty=\n");
+    int found = 0;
+    auto u32 = [&](const char *key) { return kuINIFile_ReadKeyAsUInt32(ini, "", key, 1, &found); };
+    EXPECT_EQ(4294967295u, u32("u"));
+    EXPECT_EQ(1u, u32("big"));
+    EXPECT_EQ(1u, u32("neg"));
+    EXPECT_EQ(1u, u32("part")); // only a whole number counts
+    EXPECT_EQ(1, found);
+    EXPECT_EQ(7u, u32("space"));
+    EXPECT_EQ(-5, kuINIFile_ReadKeyAsInt32(ini, nullptr, "neg", 1, &found));
+    EXPECT_EQ(1, kuINIFile_ReadKeyAsInt32(ini, nullptr, "u", 1, &found));
+    EXPECT_EQ(9, kuINIFile_ReadKeyAsInt32(ini, nullptr, "missing", 9, &found));
+    EXPECT_EQ(0, found);
+    EXPECT_DOUBLE_EQ(2500.0, kuINIFile_ReadKeyAsDouble(ini, nullptr, "d", 1.0, &found));
+    EXPECT_DOUBLE_EQ(0.0, kuINIFile_ReadKeyAsDouble(ini, nullptr, "word", 1.0, &found));
+    EXPECT_DOUBLE_EQ(1.5, kuINIFile_ReadKeyAsDouble(ini, nullptr, "missing", 1.5, &found));
+
+    kutest::LogCapture log;
+    auto boolean = [&](const char *section, const char *key, int dflt) {
+        return kuINIFile_ReadKeyAsBool(ini, section, key, dflt, &found);
+    };
+    EXPECT_EQ(1, boolean(nullptr, "yes", 0));
+    EXPECT_EQ(1, boolean(nullptr, "true", 0));
+    EXPECT_EQ(0, boolean(nullptr, "no", 1));
+    EXPECT_EQ(0, boolean(nullptr, "zero", 1));
+    EXPECT_EQ(1, boolean(nullptr, "minus", 0));
+    EXPECT_EQ(7, boolean(nullptr, "missing", 7));
+    EXPECT_TRUE(log.lines().empty());
+    EXPECT_EQ(5, boolean("", "Maybe", 5));
+    EXPECT_EQ(3, boolean(nullptr, "empty", 3));
+    std::vector<std::string> lines = log.lines();
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_EQ(0u, lines[0].find("KU 1 23 kuvanaTools/kuINIFile:"));
+    EXPECT_NE(std::string::npos, lines[0].find(": kuINIFile: invalid value 'maybe' for a boolean "
+                                               "for entry '/Maybe' (returning 5) "));
+    EXPECT_NE(std::string::npos, lines[1].find("entry '(null)/empty' (returning 3)"));
+
+    Ini written;
+    kuINIFile_WriteKeyAsUInt32(written, "N", "u", 4294967295u);
+    kuINIFile_WriteKeyAsInt32(written, "N", "i", INT32_MIN);
+    kuINIFile_WriteKeyAsDouble(written, "N", "d", 0.125);
+    kuINIFile_WriteKeyAsBool(written, "N", "b", 7);
+    kuINIFile_WriteKeyAsBool(written, "N", "f", 0);
+    kuINIFile_WriteKeyAsString(written, "N", "Null", nullptr);
+    EXPECT_EQ("n=|n/u=4294967295|n/i=-2147483648|n/d=0.125|n/b=1|n/f=0|n/null=|", written.dump());
+    // A null key sets the section's own value; writing a key empties it
+    // again, even when the new value is that very text.
+    kuINIFile_WriteKeyAsString(written, "N", nullptr, "section value");
+    const char *own = kuINIFile_ReadKeyAsString(written, "n", nullptr, nullptr, &found);
+    EXPECT_EQ("section value", str(own));
+    kuINIFile_WriteKeyAsString(written, "n", "copy", own + 8);
+    EXPECT_EQ("value", written.value("n/copy"));
+    EXPECT_EQ("", written.value("n"));
+}
+
+TEST(INIFileAccess, Substitution)
+{
+    Ini ini("[s]\npath=%root%/x/%env.KU_INI_TEST_VAR%/%unknown%\n");
+    setenv("KU_INI_TEST_VAR", "fromenv", 1);
+    auto resolver = [](const char *name, void *context) -> char * {
+        EXPECT_EQ(nullptr, context);
+        return strcmp(name, "root") == 0 ? kuStrdup("/data") : nullptr;
+    };
+    int found = 0;
+    char *text = kuINIFile_ReadKeyAsStringWithSubstitution(ini, "s", "path", nullptr, &found,
+                                                           resolver);
+    EXPECT_EQ("/data/x/fromenv/", str(text));
+    kuFree(text);
+    text = kuINIFile_ReadKeyAsStringWithSubstitution(ini, "s", "none", "%root%!", &found, resolver);
+    EXPECT_EQ("/data!", str(text));
+    EXPECT_EQ(0, found);
+    kuFree(text);
+    EXPECT_EQ(nullptr, kuINIFile_ReadKeyAsStringWithSubstitution(ini, "s", "none", nullptr,
+                                                                 &found, resolver));
+    unsetenv("KU_INI_TEST_VAR");
+}
+
+TEST(INIFileAccess, DeletionAndEnumeration)
+{
+    Ini ini("top=0\n[Net]\na=1\nb=2\n[network]\na=3\n[net2]\na=4\n[other]\nnet/a=5\n[net]\nc=6\n");
+    ASSERT_EQ(5u, kuINIFile_GetNumberOfSections(ini));
+    EXPECT_EQ("", str(kuINIFile_GetSectionName(ini, 0)));
+    EXPECT_EQ("net", str(kuINIFile_GetSectionName(ini, 1)));
+    EXPECT_EQ("", str(kuINIFile_GetSectionName(ini, 5)));
+    EXPECT_EQ("top", str(kuINIFile_GetKeyName(ini, "", 0)));
+    ASSERT_EQ(3u, kuINIFile_GetNumberOfKeys(ini, "NET"));
+    EXPECT_EQ("c", str(kuINIFile_GetKeyName(ini, "NET", 2)));
+    EXPECT_EQ("", str(kuINIFile_GetKeyName(ini, "net", 3)));
+    EXPECT_EQ("net/a", str(kuINIFile_GetKeyName(ini, "other", 0)));
+    EXPECT_EQ(0u, kuINIFile_GetNumberOfKeys(ini, "missing"));
+
+    // Other sections that share the name's start keep their keys.
+    EXPECT_EQ(1, kuINIFile_DeleteSection(ini, "Net"));
+    EXPECT_EQ("default=|default/top=0|network=|network/a=3|net2=|net2/a=4|other=|other/net/a=5|",
+              ini.dump());
+    EXPECT_EQ(4u, kuINIFile_GetNumberOfSections(ini));
+    EXPECT_EQ("network", str(kuINIFile_GetSectionName(ini, 1)));
+    EXPECT_EQ(1, kuINIFile_DeleteKey(ini, "NETWORK", "A"));
+    EXPECT_EQ(0u, kuINIFile_GetNumberOfKeys(ini, "network"));
+    kuINIFile_WriteKeyAsString(ini, "network", "New", "v");
+    EXPECT_EQ("new", str(kuINIFile_GetKeyName(ini, "network", 0)));
+    // Without a key only the section entry goes: its keys stay, unsaved.
+    EXPECT_EQ(1, kuINIFile_DeleteKey(ini, "net2", nullptr));
+    EXPECT_EQ("4", ini.value("net2/a"));
+    EXPECT_EQ("top=0\n\n[network]\nnew=v\n\n[other]\nnet/a=5\n", ini.saved());
+
+    // A whole-file walk sees every key once, in order, while reading them.
+    std::string text;
+    for (int s = 0; s < 300; s++) {
+        text += "[S" + std::to_string(s) + "]\n";
+        for (int k = 0; k < 10; k++)
+            text += "K" + std::to_string(k) + "=" + std::to_string(s * 10 + k) + "\n";
+    }
+    Ini big(text);
+    int expected = 0;
+    for (uint32_t s = 1; s < kuINIFile_GetNumberOfSections(big); s++) {
+        std::string section = kuINIFile_GetSectionName(big, s);
+        for (uint32_t k = 0; k < kuINIFile_GetNumberOfKeys(big, section.c_str()); k++) {
+            int found = 0;
+            const char *key = kuINIFile_GetKeyName(big, section.c_str(), k);
+            EXPECT_EQ(expected++, kuINIFile_ReadKeyAsInt32(big, section.c_str(), key, -1, &found));
+        }
+    }
+    EXPECT_EQ(3000, expected);
+}
+
+TEST(INIFileAccess, NullHandlesLowerCaseAndLocale)
+{
+    int found = 1;
+    EXPECT_EQ(0, kuINIFile_WriteKeyAsString(nullptr, "a", "b", "c"));
+    EXPECT_EQ(nullptr, kuINIFile_ReadKeyAsString(nullptr, "a", "b", "c", &found));
+    EXPECT_EQ(0, found);
+    EXPECT_EQ(0u, kuINIFile_ReadKeyAsUInt32(nullptr, "a", "b", 5, &found));
+    EXPECT_EQ(0, kuINIFile_DeleteSection(nullptr, "a"));
+    EXPECT_EQ(0u, kuINIFile_GetNumberOfSections(nullptr));
+    EXPECT_EQ(nullptr, kuINIFile_GetKeyName(nullptr, "a", 0));
+
+    char buffer[32];
+    EXPECT_EQ(buffer + 10, kuINIFile_S_ToLower("MiXeD 1/\xC3\x89", buffer));
+    EXPECT_STREQ("mixed 1/\xC3\x89", buffer);
+    strcpy(buffer, "INPLACE");
+    EXPECT_EQ(buffer + 7, kuINIFile_S_ToLower(buffer, buffer));
+    EXPECT_STREQ("inplace", buffer);
+
+    char mine[32], platform[32];
+    EXPECT_EQ(str(kuLocale_Get(platform, sizeof platform)),
+              str(GetLocaleAsString(mine, sizeof mine)));
+    EXPECT_EQ(nullptr, GetLocaleAsString(nullptr, 10));
+}
+
+TEST(INIFileFiles, LoadReadsInHundredByteChunks)
+{
+    kutest::TempDir dir;
+    std::string path = dir.file("in.ini");
+    for (size_t size : {0, 99, 100, 12345}) {
+        std::string text = "[s]\n";
+        for (int k = 0; text.size() + 12 <= size; k++)
+            text += "k" + std::to_string(k) + "=v\n";
+        text.resize(std::max(size, text.size()), '#');
+        kutest::writeFile(path, text);
+        std::vector<size_t> counts;
+        kutest::ScopedPlatformHooks hooks;
+        hooks->fileRead = [&](kuFile *f, void *b, size_t n) {
+            counts.push_back(n);
+            return kutest::real::fileRead(f, b, n);
+        };
+        Ini fromFile;
+        ASSERT_EQ(1, kuINIFile_LoadINIFile(path.c_str(), fromFile));
+        EXPECT_EQ(Ini(text).dump(), fromFile.dump()) << size;
+        EXPECT_EQ(std::vector<size_t>(text.size() / 100 + 1, 100), counts);
+    }
+
+    // A failed open or read changes nothing.
+    Ini ini("a=1\n");
+    EXPECT_EQ(0, kuINIFile_LoadINIFile(dir.file("missing.ini").c_str(), ini));
+    EXPECT_EQ(0, kuINIFile_LoadINIFile(nullptr, ini));
+    EXPECT_EQ(0, kuINIFile_LoadINIFile(path.c_str(), nullptr));
+    int reads = 0;
+    kutest::ScopedPlatformHooks hooks;
+    hooks->fileRead = [&](kuFile *f, void *b, size_t n) -> ptrdiff_t {
+        return ++reads == 3 ? -1 : kutest::real::fileRead(f, b, n);
+    };
+    EXPECT_EQ(0, kuINIFile_LoadINIFile(path.c_str(), ini));
+    EXPECT_EQ("default=|default/a=1|", ini.dump());
+}
+
+TEST(INIFileFiles, SaveFailures)
+{
+    kutest::TempDir dir;
+    Ini ini("a=1\n");
+    EXPECT_EQ(0, kuINIFile_SaveINIFile("", ini));
+    EXPECT_EQ(0, kuINIFile_SaveINIFile(nullptr, ini));
+    EXPECT_EQ(0, kuINIFile_SaveINIFile(dir.file("no/such/dir.ini").c_str(), ini));
+    EXPECT_EQ(0, kuINIFile_SaveINIFile(dir.file("x.ini").c_str(), nullptr));
+
+    // The path is normalised, a relative one from the current directory.
+    char *here = getcwd(nullptr, 0);
+    ASSERT_EQ(0, chdir(dir.path().c_str()));
+    EXPECT_EQ(1, kuINIFile_SaveINIFile("./missing/../rel.ini", ini));
+    ASSERT_EQ(0, chdir(here));
+    free(here);
+    EXPECT_EQ("a=1\n", kutest::readFile(dir.file("rel.ini")));
+
+    // Write and close failures are not reported by the plain save.
+    kutest::ScopedPlatformHooks hooks;
+    hooks->fileWrite = [](kuFile *, const void *, size_t) -> ptrdiff_t { return -1; };
+    hooks->fileClose = [](kuFile *f) { return kutest::real::fileClose(f), -1; };
+    EXPECT_EQ(1, kuINIFile_SaveINIFile(dir.file("w.ini").c_str(), ini));
+}
+
+} // namespace
