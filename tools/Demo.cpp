@@ -1,7 +1,6 @@
 // kuvana demo: the library's typical request end to end. A media server
 // turns its profile table into protocolInfo strings; a renderer parses its
 // sink list and decides, item by item, what it can play.
-#if __has_include(<kuvanaTools/kuDLNAProtocolInfoList.h>)
 #include "ProtocolInfo.h"
 
 #include <kuvanaTools/kuMimeTypeInfo.h>
@@ -181,5 +180,3 @@ int demo(Io &io, const Args &args)
 }
 
 } // namespace kuvana
-#else
-#endif

@@ -1,7 +1,6 @@
 // ini get|set|delete|dump over the library's layered configuration files.
 // Changes are saved through kuConfigFile_Save, whose temporary and ".ok"
 // files keep a complete copy on disk at every moment.
-#if __has_include(<kuvanaTools/kuConfigFile.h>)
 #include "Cli.h"
 
 #include <kuvanaTools/kuConfigFile.h>
@@ -172,9 +171,3 @@ void addIniCommands(std::vector<Command> &commands)
 }
 
 } // namespace kuvana
-#else
-#include "Cli.h"
-namespace kuvana {
-void addIniCommands(std::vector<Command> &) {}
-} // namespace kuvana
-#endif

@@ -1,4 +1,3 @@
-#if __has_include(<kuvanaTools/kuDLNAProtocolInfoList.h>)
 #include "ProtocolInfo.h"
 
 #include <kuvanaTools/kuConvert.h>
@@ -165,4 +164,3 @@ std::string examplesDir(const std::string &option)
 }
 
 } // namespace kuvana
-#endif

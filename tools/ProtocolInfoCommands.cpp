@@ -1,5 +1,4 @@
 // protocolinfo parse|compose|match|merge|best-scheme, profiles intersect.
-#if __has_include(<kuvanaTools/kuDLNAProtocolInfoList.h>)
 #include "ProtocolInfo.h"
 
 #include <kuvanaTools/kuMimeTypeInfo.h>
@@ -503,9 +502,3 @@ void addProtocolInfoCommands(std::vector<Command> &commands)
 }
 
 } // namespace kuvana
-#else
-#include "Cli.h"
-namespace kuvana {
-void addProtocolInfoCommands(std::vector<Command> &) {}
-} // namespace kuvana
-#endif

@@ -546,6 +546,9 @@ int printfCommand(Io &io, const Args &args)
     std::string output;
     for (const Directive &d : pieces) {
         KuString text(formatDirective(d, values));
+        if (text.null() && d.value >= 0)
+            inputError("the engine rejects '%s' with argument %ld '%s'", d.piece.c_str(),
+                       d.value + 1, values[size_t(d.value)].c_str());
         if (text.null())
             inputError("the engine rejects '%s'", d.piece.c_str());
         output += text.text;
