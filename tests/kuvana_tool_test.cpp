@@ -37,20 +37,19 @@ std::vector<std::string> toolCommand()
     return command;
 }
 
-Result kuvana(const std::vector<std::string> &args, const std::string &input = "")
+// Starts the tool with its standard streams on files (err may be out).
+pid_t start(const std::vector<std::string> &args, const std::string &in, const std::string &out,
+            const std::string &err)
 {
-    kutest::TempDir dir;
-    kutest::writeFile(dir.file("in"), input);
     std::vector<std::string> words = toolCommand();
     words.insert(words.end(), args.begin(), args.end());
     pid_t child = fork();
     if (child == 0) {
-        int in = open(dir.file("in").c_str(), O_RDONLY);
-        int out = open(dir.file("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int err = open(dir.file("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(err, 2);
+        int outFile = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int errFile = err == out ? outFile : open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(open(in.c_str(), O_RDONLY), 0);
+        dup2(outFile, 1);
+        dup2(errFile, 2);
         std::vector<char *> argv;
         for (std::string &w : words)
             argv.push_back(&w[0]);
@@ -58,6 +57,14 @@ Result kuvana(const std::vector<std::string> &args, const std::string &input = "
         execvp(argv[0], argv.data());
         _exit(127);
     }
+    return child;
+}
+
+Result kuvana(const std::vector<std::string> &args, const std::string &input = "")
+{
+    kutest::TempDir dir;
+    kutest::writeFile(dir.file("in"), input);
+    pid_t child = start(args, dir.file("in"), dir.file("out"), dir.file("err"));
     int status = 0;
     waitpid(child, &status, 0);
     Result r;
@@ -332,20 +339,8 @@ TEST(kuvanaTool, ConsoleWithRealTelnetClient)
     kutest::TempDir dir;
     kutest::writeFile(dir.file("client.exp"), kConsoleScript);
     int port = freePort();
-    std::vector<std::string> words = toolCommand();
-    words.insert(words.end(), {"console", "--port", std::to_string(port)});
-    pid_t tool = fork();
-    if (tool == 0) {
-        int out = open(dir.file("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(out, 1);
-        dup2(out, 2);
-        std::vector<char *> argv;
-        for (std::string &w : words)
-            argv.push_back(&w[0]);
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
+    pid_t tool = start({"console", "--port", std::to_string(port)}, "/dev/null", dir.file("out"),
+                       dir.file("out"));
     for (int i = 0; i < 400 && !contains(kutest::readFile(dir.file("out")), "listening"); i++)
         usleep(25000);
     if (!contains(kutest::readFile(dir.file("out")), "listening on 127.0.0.1 port")) {
