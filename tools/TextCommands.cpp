@@ -565,17 +565,6 @@ int printfCommand(Io &io, const Args &args)
 void addTextCommands(std::vector<Command> &commands)
 {
     const std::vector<OptionSpec> json{kJson};
-    commands.push_back({"uuid", "", "[--count N] [--json]", "new time-based UUIDs", "",
-                        {kJson, {"--count", true}}, uuid});
-    commands.push_back({"printf", "", "[--json] FORMAT [ARGUMENTS...]",
-                        "the library's formatted output",
-                        "Each argument is converted as its directive's conversion letter asks:\n"
-                        "d i u o x X integers (decimal, 0x hex or 0 octal), c a character or a\n"
-                        "code point (65, U+263A), s text (ls: as wide characters), p an address,\n"
-                        "a e f g floating point. Positions (%2$s), '*' widths and bases (%.2.16u)\n"
-                        "work as in the engine. \\n, \\t, \\r and \\\\ in FORMAT are\n"
-                        "control characters; no line feed is added.\n",
-                        json, printfCommand, true});
     commands.push_back({"time", "duration", "[--json] H:MM:SS[.F]",
                         "a DLNA duration in seconds and milliseconds",
                         "The fraction may be digits (.250) or a fraction (.1/4).\n", json,
@@ -587,19 +576,6 @@ void addTextCommands(std::vector<Command> &commands)
     commands.push_back({"time", "fraction", "[--json] [--max-denominator N] NUMBER",
                         "a number, fraction (3/4) or mixed number (1 1/2) and its fraction",
                         "", {kJson, {"--max-denominator", true}}, timeFraction});
-    for (const char *kind : {"md5", "sha1"})
-        commands.push_back({"digest", kind, "[--json] [TEXT|-|@FILE]",
-                            std::string(kind) + " digest of the text (standard input without one)",
-                            "", json,
-                            [kind](Io &io, const Args &a) { return digest(io, a, kind); }});
-    for (const char *kind : {"hmac-md5", "hmac-sha1"})
-        commands.push_back({"digest", kind, "[--json] KEY [TEXT|-|@FILE]",
-                            std::string(kind) + " of the text under the key", "", json,
-                            [kind](Io &io, const Args &a) { return digest(io, a, kind); }});
-    commands.push_back({"base64", "encode", "[--json] [TEXT|-|@FILE]", "Base64 text of the bytes",
-                        "", json, base64Encode});
-    commands.push_back({"base64", "decode", "[--json] [TEXT|-|@FILE]",
-                        "the bytes of Base64 text (written as they are)", "", json, base64Decode});
     commands.push_back({"mime", "parse", "[--json] TYPE", "a MIME type and its parameters", "",
                         json, mimeParse});
     commands.push_back({"mime", "compare", "[--json] A B",
@@ -607,6 +583,34 @@ void addTextCommands(std::vector<Command> &commands)
                         "Exit status 0 when B satisfies A, 1 when not. The test is one-sided:\n"
                         "B may carry parameters that A lacks.\n",
                         json, mimeCompare});
+    const struct {
+        const char *kind, *usage, *summary;
+    } digests[] = {
+        {"md5", "[--json] [TEXT|-|@FILE]", "the MD5 digest of the text (standard input without)"},
+        {"sha1", "[--json] [TEXT|-|@FILE]", "the SHA-1 digest of the text (standard input without)"},
+        {"hmac-md5", "[--json] KEY [TEXT|-|@FILE]", "HMAC-MD5 of the text under the key"},
+        {"hmac-sha1", "[--json] KEY [TEXT|-|@FILE]", "HMAC-SHA-1 of the text under the key"},
+    };
+    for (const auto &d : digests) {
+        std::string kind = d.kind;
+        commands.push_back({"digest", kind, d.usage, d.summary, "", json,
+                            [kind](Io &io, const Args &a) { return digest(io, a, kind); }});
+    }
+    commands.push_back({"base64", "encode", "[--json] [TEXT|-|@FILE]", "Base64 text of the bytes",
+                        "", json, base64Encode});
+    commands.push_back({"base64", "decode", "[--json] [TEXT|-|@FILE]",
+                        "the bytes of Base64 text (written as they are)", "", json, base64Decode});
+    commands.push_back({"uuid", "", "[--count N] [--json]", "new time-based UUIDs", "",
+                        {kJson, {"--count", true}}, uuid});
+    commands.push_back({"printf", "", "[--json] FORMAT [ARGUMENTS...]",
+                        "the library's formatted output",
+                        "Each argument is converted as its directive's conversion letter asks:\n"
+                        "d i u o x X integers (decimal, 0x hex or 0 octal), c a character or a\n"
+                        "code point (65, U+263A), s text (ls: as wide characters), p an address,\n"
+                        "a e f g floating point. Positions (%2$s), '*' widths and bases (%.2.16u)\n"
+                        "work as in the engine. \\n, \\t, \\r and \\\\ in FORMAT are\n"
+                        "control characters; no line feed is added.\n",
+                        json, printfCommand, true});
 }
 
 } // namespace kuvana

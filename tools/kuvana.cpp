@@ -15,8 +15,8 @@ const std::vector<Command> &commands()
     static const std::vector<Command> all = [] {
         std::vector<Command> list;
         addProtocolInfoCommands(list);
-        addTextCommands(list);
         addUriCommands(list);
+        addTextCommands(list);
         addIniCommands(list);
         addConsoleCommand(list);
         return list;
