@@ -222,8 +222,8 @@ TEST(kuvanaTool, PrintfConvertsByConversionLetter)
     EXPECT_RUN(kuvana({"printf", "--json", "%d\\t", "-5"}), 0, "{\"text\":\"-5\\t\"}\n");
     // What only the library's engine does: any base, UTF-8 characters, and
     // h/hh that do not narrow.
-    EXPECT_RUN(kuvana({"printf", "%#..2u|%.2.36u|%lc|%ls|%hhd|%p", "5", "71", "\xC3\xA9", "w\xC3\xAF",
-                       "300", "0x10"}),
+    EXPECT_RUN(kuvana({"printf", "%#..2u|%.2.36u|%lc|%ls|%hhd|%p", "5", "71", "\xC3\xA9",
+                       "w\xC3\xAF", "300", "0x10"}),
                0, "0b101|1z|\xC3\xA9|w\xC3\xAF|300|0x" + std::string(2 * sizeof(void *) - 2, '0') +
                       "10");
     EXPECT_REJECTS(kuvana({"printf", "%s", "\xFF"}), 1, "\xFF");

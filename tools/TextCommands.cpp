@@ -586,8 +586,8 @@ void addTextCommands(std::vector<Command> &commands)
     const struct {
         const char *kind, *usage, *summary;
     } digests[] = {
-        {"md5", "[--json] [TEXT|-|@FILE]", "the MD5 digest of the text (standard input without)"},
-        {"sha1", "[--json] [TEXT|-|@FILE]", "the SHA-1 digest of the text (standard input without)"},
+        {"md5", "[--json] [TEXT|-|@FILE]", "the MD5 digest of the text"},
+        {"sha1", "[--json] [TEXT|-|@FILE]", "the SHA-1 digest of the text"},
         {"hmac-md5", "[--json] KEY [TEXT|-|@FILE]", "HMAC-MD5 of the text under the key"},
         {"hmac-sha1", "[--json] KEY [TEXT|-|@FILE]", "HMAC-SHA-1 of the text under the key"},
     };
