@@ -55,8 +55,12 @@ run(${C_COMPILER} -std=c99 -pedantic -Wall -Werror ${san_flags} ${SOURCE_DIR}/co
 run(${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${libdir} ${WORK_DIR}/consumer-pc)
 message(STATUS "pkg-config consumer: ${last_output}")
 
-# 3. The installed tool finds the installed libraries by itself.
+# 3. The installed tool finds the installed libraries and examples by itself,
+# from any directory.
 if(EXISTS ${prefix}/bin/kuvana)
-  run(${prefix}/bin/kuvana --version)
-  message(STATUS "installed tool: ${last_output}")
+  run(${CMAKE_COMMAND} -E chdir ${WORK_DIR} ${prefix}/bin/kuvana demo)
+  if(NOT last_output MATCHES "prefix/share/kuvanaTools/examples/renderer-sink.txt: 428 sink")
+    message(FATAL_ERROR "the installed demo did not use the installed examples:\n${last_output}")
+  endif()
+  message(STATUS "installed tool: the demo runs")
 endif()

@@ -147,9 +147,8 @@ std::string examplesDir(const std::string &option)
         return option;
     if (const char *env = getenv("KUVANA_EXAMPLES"))
         return env;
-    if (isDir(KU_EXAMPLES_DIR))
-        return KU_EXAMPLES_DIR;
-    // Installed: <prefix>/bin/kuvana and <prefix>/share/kuvanaTools/examples.
+    // Installed: <prefix>/bin/kuvana and <prefix>/share/kuvanaTools/examples;
+    // otherwise the source tree the tool was built from.
     char self[4096];
     ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     if (n > 0) {
