@@ -33,7 +33,7 @@ struct ValueTable {
             v[c] = kInvalid;
         for (int i = 0; i < 64; i++)
             v[(unsigned char)kAlphabet[i]] = (uint8_t)i;
-        v['='] = 0;
+        v[(unsigned char)'='] = 0;
     }
 };
 constexpr ValueTable kValues;

@@ -407,6 +407,10 @@ private:
 };
 
 // One line being written: at most 1023 bytes, the rest cut.
+// A line is cut to fit its area, line feed included (loading cuts lines at
+// the same length, so a cut line still reads back as its own line). Line
+// breaks inside names and values are written as spaces, so a value cannot
+// inject sections or keys into the file.
 struct Line {
     char text[kLineMax + 1];
     size_t length = 0;
@@ -415,11 +419,18 @@ struct Line {
     {
         if (n > kLineMax - length)
             n = kLineMax - length;
-        memcpy(text + length, part, n);
+        for (size_t i = 0; i < n; i++)
+            text[length + i] = part[i] == '\n' || part[i] == '\r' ? ' ' : part[i];
         length += n;
         return *this;
     }
     Line &add(const char *part) { return add(part, strlen(part)); }
+    Line &end()
+    {
+        if (length < kLineMax)
+            text[length++] = '\n';
+        return *this;
+    }
 };
 
 // Collects lines and writes them in large blocks; remembers whether any
@@ -480,8 +491,8 @@ void writeSections(Output &out, kuDictionary *ini)
         size_t nameLength = strlen(name);
         if (strcmp(name, kDefaultSection) != 0) {
             if (!firstLine)
-                out.put(Line().add("\n"));
-            out.put(Line().add("[").add(name, nameLength).add("]").add("\n"));
+                out.put(Line().end());
+            out.put(Line().add("[").add(name, nameLength).add("]").end());
             firstLine = false;
         }
         const KeyGroup *keys = keysOf(layout, name, nameLength);
@@ -499,7 +510,7 @@ void writeSections(Output &out, kuDictionary *ini)
             } else {
                 line.add(value, valueLength);
             }
-            out.put(line.add("\n"));
+            out.put(line.end());
             firstLine = false;
         }
     }

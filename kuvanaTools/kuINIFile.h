@@ -24,12 +24,14 @@
  * Saving writes each section in order: "[name]" (none for "default"),
  * preceded by an empty line unless it is the file's first line, then
  * "key=value" per key, each line ended by one line feed and cut to 1023
- * bytes. A value holding a space, a quote, '#', ';' or a backslash, or
+ * bytes (loading cuts at the same length, so a cut line reads back as its own
+ * line). A value holding a space, a quote, '#', ';' or a backslash, or
  * starting or ending with other white space, is written in double quotes
  * with a backslash before each quote and backslash, so it loads back
  * unchanged (the white-space rule keeps a leading tab from being trimmed
- * away). A value holding a line break cannot be written so that it loads
- * back: its line breaks end lines in the file.
+ * away). A line break cannot be written inside a line: carriage returns
+ * and line feeds in names and values are saved as spaces, so a value taken
+ * from outside cannot add sections or keys to the file.
  *
  * Operations return 0 (or null) for a null dictionary. Texts returned are
  * the dictionary's own unless said otherwise.

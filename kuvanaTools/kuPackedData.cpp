@@ -295,10 +295,13 @@ void kuPackedData_S_Init(kuPackedData *data, void *block)
         return;
     data->block = (uint8_t *)block;
     data->header = (uint32_t *)block;
-    data->usedSize = data->allocatedSize = word(data, 0);
+    // The header is always there, whatever a damaged word 0 says; a smaller
+    // size would make Duplicate and TakeData cut it.
+    uint32_t size = word(data, 0);
+    data->usedSize = data->allocatedSize = size < kHeaderSize ? kHeaderSize : size;
     data->slotCount = word(data, 4);
     // Only the slots that lie inside the block can have been started.
-    uint32_t inside = data->usedSize >= kHeaderSize ? (data->usedSize - kHeaderSize) / 4 : 0;
+    uint32_t inside = (data->usedSize - kHeaderSize) / 4;
     for (uint32_t i = data->slotCount < inside ? data->slotCount : inside; i > 0; i--) {
         if (word(data, slotPosition(i - 1)) != kNotStarted) {
             data->currentEntry = i;

@@ -79,8 +79,9 @@ KU_API void *kuPackedData_TakeData(kuPackedData *data);
 KU_API void *kuPackedData_S_TakeEmptyData(void);
 
 /* Attaches block without releasing the one held: used and allocated size =
- * word 0, N = word 1, current entry = the highest started slot number (0
- * when none). A null block leaves the object empty. */
+ * word 0 (8, the header, when word 0 is smaller), N = word 1, current entry
+ * = the highest started slot number (0 when none). A null block leaves the
+ * object empty. */
 KU_API void kuPackedData_S_Init(kuPackedData *data, void *block);
 
 /* The allocated size of the block. */

@@ -468,3 +468,24 @@ TEST(INIFileFiles, SaveFailures)
 }
 
 } // namespace
+
+// A value from outside must not be able to add sections or keys.
+TEST(kuINIFile, SavedValuesCannotInjectLines)
+{
+    kutest::TempDir dir;
+    std::string path = dir.file("inject.ini");
+    kuDictionary *ini = kuDictionary_New(0);
+    kuINIFile_WriteKeyAsString(ini, "net", "name", "x\n[evil]\nroot=1\r");
+    kuINIFile_WriteKeyAsString(ini, "net", "after", "kept");
+    ASSERT_EQ(1, kuINIFile_SaveINIFile(path.c_str(), ini));
+    kuDictionary_Delete(ini);
+
+    kuDictionary *back = kuDictionary_New(0);
+    ASSERT_EQ(1, kuINIFile_LoadINIFile(path.c_str(), back));
+    EXPECT_EQ(2u, kuINIFile_GetNumberOfSections(back)); // default and net only
+    int found = 0;
+    EXPECT_STREQ("x [evil] root=1 ", kuINIFile_ReadKeyAsString(back, "net", "name", "", &found));
+    EXPECT_STREQ("kept", kuINIFile_ReadKeyAsString(back, "net", "after", "", &found));
+    EXPECT_EQ(1, found);
+    kuDictionary_Delete(back);
+}

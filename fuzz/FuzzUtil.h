@@ -1,0 +1,98 @@
+// Helpers shared by the fuzz targets.
+#pragma once
+
+#include <kuvanaTools/kuMemory.h>
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <stddef.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+// A property that must hold for every input: abort, so that libFuzzer keeps
+// the input as a crash.
+#define KU_FUZZ_CHECK(cond)                                                                     \
+    do {                                                                                        \
+        if (!(cond)) {                                                                          \
+            fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__, #cond);          \
+            abort();                                                                            \
+        }                                                                                       \
+    } while (0)
+
+namespace kufuzz {
+
+// Exactly the given bytes on the heap and nothing after them, so that a read
+// one past the end is an ASan report (a std::string would hide it behind its
+// terminator and spare capacity).
+class Bytes {
+public:
+    Bytes(const void *data, size_t size) : size_(size), data_((char *)malloc(size ? size : 1))
+    {
+        if (size)
+            memcpy(data_, data, size);
+    }
+    explicit Bytes(const std::string &text) : Bytes(text.data(), text.size()) {}
+    // Room for size bytes, filled with a pattern that is not text.
+    explicit Bytes(size_t size) : size_(size), data_((char *)malloc(size ? size : 1))
+    {
+        memset(data_, 0xA5, size);
+    }
+    Bytes(const Bytes &) = delete;
+    Bytes &operator=(const Bytes &) = delete;
+    ~Bytes() { free(data_); }
+
+    char *data() const { return data_; }
+    const unsigned char *udata() const { return (const unsigned char *)data_; }
+    size_t size() const { return size_; }
+
+private:
+    size_t size_;
+    char *data_;
+};
+
+// The text followed by its terminator, with nothing after that.
+class Text : public Bytes {
+public:
+    explicit Text(const std::string &text) : Bytes(text.c_str(), text.size() + 1) {}
+    const char *c_str() const { return data(); }
+    size_t length() const { return size() - 1; }
+};
+
+// A string the library returned, released with kuFree.
+template <typename T> class Owned {
+public:
+    explicit Owned(T *p = nullptr) : p_(p) {}
+    Owned(const Owned &) = delete;
+    Owned &operator=(const Owned &) = delete;
+    ~Owned() { kuFree(p_); }
+    T *get() const { return p_; }
+    T **out()
+    {
+        kuFree(p_);
+        p_ = nullptr;
+        return &p_;
+    }
+
+private:
+    T *p_;
+};
+
+// The input as one string with the zero bytes kept (the library must stop at
+// the first one where it reads terminated text).
+inline std::string asString(const uint8_t *data, size_t size)
+{
+    return std::string((const char *)data, size);
+}
+
+// The input up to its first zero byte.
+inline std::string upToZero(const std::string &text)
+{
+    return std::string(text.c_str());
+}
+
+} // namespace kufuzz

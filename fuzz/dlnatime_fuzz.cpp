@@ -1,0 +1,174 @@
+// DLNA durations, times, second counts, dates and fraction text: every text
+// gets a defined result, and values written in those notations read back.
+#include "FuzzUtil.h"
+
+#include <kuvanaTools/kuConvert.h>
+#include <kuvanaTools/kuDLNATime.h>
+
+#include <math.h>
+#include <stdarg.h>
+
+using kufuzz::Bytes;
+using kufuzz::Owned;
+using kufuzz::Text;
+
+namespace {
+
+std::string format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char *fmt, ...)
+{
+    char buffer[200];
+    va_list args;
+    va_start(args, fmt);
+    vsnprintf(buffer, sizeof buffer, fmt, args);
+    va_end(args);
+    return buffer;
+}
+
+void anyText(const Text &text, const Bytes &bytes)
+{
+    uint32_t s = 7, f = 7;
+    int32_t st = kuConvert_dlnadurationstrtouint32(text.c_str(), &s, &f);
+    KU_FUZZ_CHECK(st == 0 || st == -3);
+    KU_FUZZ_CHECK(st == 0 ? f <= 999 : s == 0 && f == 0);
+    KU_FUZZ_CHECK(kuConvert_dlnadurationstrtouint32(text.c_str(), &s, nullptr) == st);
+
+    st = kuConvert_dlnatimestrtouint32(text.c_str(), &s, &f);
+    KU_FUZZ_CHECK(st == 0 || st == -3);
+    KU_FUZZ_CHECK(st == 0 ? f <= 999 : s == 0 && f == 0);
+    KU_FUZZ_CHECK(kuConvert_dlnatimestrtouint32(text.c_str(), &s, nullptr) == st);
+
+    s = f = 7;
+    st = kuConvert_dlnaseconddurationstrtouint32(text.c_str(), &s, &f);
+    KU_FUZZ_CHECK(st >= -3 && (st <= 0 || (size_t)st < text.length()));
+    KU_FUZZ_CHECK(st == 0 ? f <= 999 : s == 7 && f == 7);
+
+    kuDLNADate date;
+    memset(&date, 0x55, sizeof date);
+    st = kuConvert_dlnadatestrtodate(text.c_str(), &date);
+    KU_FUZZ_CHECK(st == 0 || st == -3);
+    if (st == 0) {
+        KU_FUZZ_CHECK(date.year >= 0 && date.year <= 9999 && date.month >= 0 && date.month <= 12);
+        KU_FUZZ_CHECK(date.day >= 0 && date.day <= 31 && date.hour >= 0 && date.hour <= 23);
+        KU_FUZZ_CHECK(date.minute >= 0 && date.minute <= 59 && date.second >= 0 &&
+                      date.second <= 59);
+        KU_FUZZ_CHECK(date.fraction >= 0 && date.fraction <= 999);
+        KU_FUZZ_CHECK(date.zoneHour >= -23 && date.zoneHour <= 23 && date.zoneMinute >= 0 &&
+                      date.zoneMinute <= 59);
+    }
+
+    // the counted form reads the same bytes; a zero byte that it reaches fails
+    // it (a byte 7 before that reads as the end, as the marker does)
+    double d = 0, dn = 0;
+    st = kuConvert_strfractiontodouble(text.c_str(), &d);
+    KU_FUZZ_CHECK(st == 0 || st == 1);
+    int32_t stn = kuConvert_strnfractiontodouble(bytes.data(), bytes.size(), &dn);
+    if (memchr(bytes.data(), 0, bytes.size()) == nullptr)
+        KU_FUZZ_CHECK(stn == st && (st != 0 || d == dn || (isnan(d) && isnan(dn))));
+    else if (stn == 0)
+        KU_FUZZ_CHECK(st == 0 && (d == dn || (isnan(d) && isnan(dn))));
+}
+
+void printedTimes(FuzzedDataProvider &fdp)
+{
+    uint32_t h = fdp.ConsumeIntegralInRange<uint32_t>(0, 999999);
+    uint32_t m = fdp.ConsumeIntegralInRange<uint32_t>(0, 59);
+    uint32_t sec = fdp.ConsumeIntegralInRange<uint32_t>(0, 59);
+    uint32_t ms = fdp.ConsumeIntegralInRange<uint32_t>(0, 999);
+    uint32_t s = 0, f = 0;
+    std::string duration = format("%u:%02u:%02u.%u", h, m, sec, ms);
+    KU_FUZZ_CHECK(kuConvert_dlnadurationstrtouint32(Text(duration).c_str(), &s, &f) == 0);
+    KU_FUZZ_CHECK(s == h * 3600 + m * 60 + sec && f == ms);
+    uint32_t den = fdp.ConsumeIntegralInRange<uint32_t>(1, 1000);
+    uint32_t num = fdp.ConsumeIntegralInRange<uint32_t>(0, den - 1);
+    duration = format("%u:%02u:%02u.%u/%u", h, m, sec, num, den);
+    KU_FUZZ_CHECK(kuConvert_dlnadurationstrtouint32(Text(duration).c_str(), &s, &f) == 0);
+    KU_FUZZ_CHECK(f == (uint32_t)((double)num / den * 1000.0));
+
+    h %= 100000;
+    std::string position = format("%u:%u:%02u.%u", h, m, sec, ms);
+    KU_FUZZ_CHECK(kuConvert_dlnatimestrtouint32(Text(position).c_str(), &s, &f) == 0);
+    KU_FUZZ_CHECK(s == h * 3600 + m * 60 + sec && f == ms);
+    KU_FUZZ_CHECK(kuConvert_dlnatimestrtouint32(Text(format("%u:%u", m, sec)).c_str(), &s, &f) ==
+                  0);
+    KU_FUZZ_CHECK(s == m * 60 + sec && f == 0);
+
+    uint32_t count = fdp.ConsumeIntegral<uint32_t>();
+    std::string seconds = format("%u.%u", count, ms);
+    KU_FUZZ_CHECK(kuConvert_dlnaseconddurationstrtouint32(Text(seconds).c_str(), &s, &f) == 0);
+    KU_FUZZ_CHECK(s == count && f == ms);
+}
+
+void printedDate(FuzzedDataProvider &fdp)
+{
+    kuDLNADate in;
+    in.year = fdp.ConsumeIntegralInRange<int32_t>(0, 9999);
+    in.month = fdp.ConsumeIntegralInRange<int32_t>(1, 12);
+    in.day = fdp.ConsumeIntegralInRange<int32_t>(1, 31);
+    in.hour = fdp.ConsumeIntegralInRange<int32_t>(0, 23);
+    in.minute = fdp.ConsumeIntegralInRange<int32_t>(0, 59);
+    in.second = fdp.ConsumeIntegralInRange<int32_t>(0, 59);
+    in.fraction = fdp.ConsumeIntegralInRange<int32_t>(0, 999);
+    in.zoneHour = fdp.ConsumeIntegralInRange<int32_t>(-23, 23);
+    in.zoneMinute = fdp.ConsumeIntegralInRange<int32_t>(0, 59);
+    int form = fdp.ConsumeIntegralInRange<int>(0, 3);
+    std::string text = format("%04d-%02d-%02d", in.year, in.month, in.day);
+    if (form == 0) {
+        in.hour = in.minute = in.second = in.fraction = in.zoneHour = in.zoneMinute = 0;
+    } else {
+        text += format("T%02d:%02d:%02d.%03d", in.hour, in.minute, in.second, in.fraction);
+        if (form == 1) {
+            text += "Z";
+            in.zoneHour = in.zoneMinute = 0;
+        } else if (form == 2) {
+            text += format("%c%02d:%02d", in.zoneHour < 0 ? '-' : '+', abs(in.zoneHour),
+                           in.zoneMinute);
+        } else {
+            in.zoneHour = in.zoneMinute = 0;
+        }
+    }
+    kuDLNADate out;
+    KU_FUZZ_CHECK(kuConvert_dlnadatestrtodate(Text(text).c_str(), &out) == 0);
+    KU_FUZZ_CHECK(memcmp(&in, &out, sizeof in) == 0);
+}
+
+// Fraction text read back, and a double's fraction text read back near it.
+void fractions(FuzzedDataProvider &fdp)
+{
+    int32_t whole = fdp.ConsumeIntegralInRange<int32_t>(-100000, 100000);
+    int32_t den = fdp.ConsumeIntegralInRange<int32_t>(1, 100000);
+    int32_t num = fdp.ConsumeIntegralInRange<int32_t>(0, den - 1);
+    double d = 0;
+    std::string mixed = format("%d %d/%d", whole, num, den);
+    KU_FUZZ_CHECK(kuConvert_strfractiontodouble(Text(mixed).c_str(), &d) == 0);
+    double expected = whole < 0 ? whole - (double)num / den : whole + (double)num / den;
+    KU_FUZZ_CHECK(d == expected);
+
+    double value = fdp.ConsumeFloatingPoint<double>();
+    int32_t largest = fdp.ConsumeIntegral<int32_t>();
+    double tolerance = fdp.ConsumeFloatingPoint<double>();
+    Owned<char> text;
+    int32_t st = kuConvert_doubletofraction(value, largest, tolerance, text.out());
+    if (!isfinite(value)) {
+        KU_FUZZ_CHECK(st == -3 && text.get() == nullptr);
+        return;
+    }
+    KU_FUZZ_CHECK(st == 0 && text.get() != nullptr);
+    double back = 0;
+    KU_FUZZ_CHECK(kuConvert_strfractiontodouble(text.get(), &back) == 0);
+    if (fabs(value) < 1e9 && largest >= 1 && tolerance >= 0 && tolerance < 1)
+        KU_FUZZ_CHECK(fabs(back - value) <= 1.0 + tolerance);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    FuzzedDataProvider fdp(data, size);
+    Bytes bytes(data, size);
+    anyText(Text(kufuzz::upToZero(kufuzz::asString(data, size))), bytes);
+    printedTimes(fdp);
+    printedDate(fdp);
+    fractions(fdp);
+    return 0;
+}
