@@ -52,6 +52,7 @@ KUOS_API kuLogRecord *kuLog_Begin(int severity, int module);
  * do nothing. The text of a record is cut at 4095 bytes. */
 KUOS_API void kuLog_Append_F(const char *format, ...)
     __attribute__((format(printf, 1, 2)));
+/* kuLog_Append_F with a va_list. */
 KUOS_API void kuLog_Append_VF(const char *format, va_list arguments)
     __attribute__((format(printf, 1, 0)));
 

@@ -27,8 +27,11 @@ KU_BEGIN_DECLS
 
 /* ASCII classes: 1 for a member, 0 otherwise (codes above 127 never are). */
 KU_API int kuConvert_isspace(int c);
+/* 1 for an ASCII digit. */
 KU_API int kuConvert_isnum(int c);
+/* 1 for an ASCII letter or digit. */
 KU_API int kuConvert_isalnum(int c);
+/* 1 for an ASCII hexadecimal digit. */
 KU_API int kuConvert_isxdigit(int c);
 
 /*
@@ -75,8 +78,11 @@ KU_API int32_t kuConvert_strtoptr(const char *text, uint32_t *out);
 /* The n-variants of the 32- and 16-bit parsers; a null text or a length of
  * 0 gives 0 and -3. */
 KU_API int32_t kuConvert_strntouint32(const char *text, size_t length, uint32_t *out);
+/* kuConvert_strtoint32 over at most length bytes. */
 KU_API int32_t kuConvert_strntoint32(const char *text, size_t length, int32_t *out);
+/* kuConvert_strtouint16 over at most length bytes. */
 KU_API int32_t kuConvert_strntouint16(const char *text, size_t length, uint16_t *out);
+/* kuConvert_hexstrtouint32 over at most length bytes. */
 KU_API int32_t kuConvert_hexstrntouint32(const char *text, size_t length, uint32_t *out);
 
 /* Signed 64-bit decimal number: white space, an optional '+' or '-',
@@ -119,6 +125,7 @@ KU_API int32_t kuConvert_strtodouble(const char *text, double *out);
  * bytes; a zero byte ends the text early and makes it fail.
  */
 KU_API int32_t kuConvert_strnfractiontodouble(const char *text, size_t length, double *out);
+/* kuConvert_strnfractiontodouble over the whole terminated text. */
 KU_API int32_t kuConvert_strfractiontodouble(const char *text, double *out);
 
 /*

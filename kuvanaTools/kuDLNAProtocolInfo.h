@@ -212,6 +212,7 @@ KU_API void kuDLNAProtocolInfo_MergeWithMediaMapper(kuDLNAProtocolInfo *target,
 
 /* The caller's opaque value (null at creation). */
 KU_API void *kuDLNAProtocolInfo_GetUserData(const kuDLNAProtocolInfo *info);
+/* Stores the caller's opaque value; the object never looks at it. */
 KU_API void kuDLNAProtocolInfo_SetUserData(kuDLNAProtocolInfo *info, void *userData);
 
 /* Whether the web server can stall HTTP connections (any value above 0: yes;

@@ -157,7 +157,9 @@ KU_API void kuULongLong_ShiftRight(kuuint64 *value, uint32_t count);
 
 /* 1 when a < b, a <= b, a = b respectively, else 0. */
 KU_API int32_t kuULongLong_Less(const kuuint64 *a, const kuuint64 *b);
+/* 1 when a <= b, else 0. */
 KU_API int32_t kuULongLong_LessOrEqual(const kuuint64 *a, const kuuint64 *b);
+/* 1 when a = b, else 0. */
 KU_API int32_t kuULongLong_Equal(const kuuint64 *a, const kuuint64 *b);
 
 /* New decimal text of the value; release with kuFree. */
@@ -171,6 +173,7 @@ KU_API char *kuULongLong_ToString(const kuuint64 *value);
  * number that fits; otherwise value is set to 0 and 0 is returned.
  */
 KU_API int32_t kuLongLong_SetFromString(kuint64 *value, const char *text);
+/* The unsigned form of kuLongLong_SetFromString (no '-' accepted). */
 KU_API int32_t kuULongLong_SetFromString(kuuint64 *value, const char *text);
 
 /* kuULongLong_SetFromString on the first length bytes of text; a null text

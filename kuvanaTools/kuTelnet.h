@@ -97,6 +97,7 @@ KU_API int kuTelnet_Print(kuTelnetConnection *connection, const char *text);
  * or -1 (logged) when the text cannot be formatted. */
 KU_API int kuTelnet_VPrintf(kuTelnetConnection *connection, const char *format,
                             va_list arguments);
+/* kuTelnet_VPrintf with variable arguments. */
 KU_API int kuTelnet_Printf(kuTelnetConnection *connection, const char *format, ...);
 
 /* Receives one data byte into *byte, answering the telnet commands on the

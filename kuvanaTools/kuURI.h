@@ -94,6 +94,7 @@ KU_API int kuURI_IsEmpty(const kuURI *uri);
 /* The setters free the old value; a null or empty value leaves the field
  * null. The scheme and the host are copied unchanged. */
 KU_API void kuURI_SetScheme(kuURI *uri, const char *scheme);
+/* Sets the host, copied unchanged (an IPv6 literal without brackets). */
 KU_API void kuURI_SetHostName(kuURI *uri, const char *host);
 
 /* Stores user info escaped with the user-info class. */

@@ -55,6 +55,7 @@ KU_API char *kuUTF_ISO88591ToUTF8(const char *latin1, size_t length);
  * unit is converted too (the result then holds a zero byte before its end).
  */
 KU_API char *kuUTF_UTF16LEToUTF8(const void *data, size_t length);
+/* kuUTF_UTF16LEToUTF8 for big-endian units. */
 KU_API char *kuUTF_UTF16BEToUTF8(const void *data, size_t length);
 KU_API char *kuUTF_UTF16BOMToUTF8(const void *data, size_t length);
 

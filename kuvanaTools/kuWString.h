@@ -50,6 +50,7 @@ KU_API int kuWString_IsEmpty(kuWString string);
 
 /* As wcscmp and wcsncmp. */
 KU_API int kuWString_Compare(const wchar_t *a, const wchar_t *b);
+/* As wcsncmp: at most n characters compared. */
 KU_API int kuWString_CompareN(const wchar_t *a, const wchar_t *b, size_t n);
 
 /* 1 when some character of string whose low 8 bits, as a signed char, equal

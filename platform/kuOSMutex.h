@@ -15,6 +15,7 @@ KUOS_API kuMutex *kuMutex_New(void);
 
 /* 0 on success, -1 on failure (a null mutex fails). */
 KUOS_API int kuMutex_Lock(kuMutex *mutex);
+/* Releases one level of the lock; 0 on success, -1 on failure. */
 KUOS_API int kuMutex_Unlock(kuMutex *mutex);
 
 /* Destroys an unlocked mutex. Null does nothing. */

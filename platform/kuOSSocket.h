@@ -41,6 +41,7 @@ KUOS_API int32_t kuSocketOpen_Debug(int family, int type, int protocol, const ch
 /* 0 on success, -1 on failure (errno kept). */
 KUOS_API int kuSocketBind_Debug(int32_t socket, const void *address, uint32_t length,
                                 const char *label);
+/* Starts listening with the given backlog; 0 on success, -1 on failure. */
 KUOS_API int kuSocketListen_Debug(int32_t socket, int backlog, const char *label);
 
 /* Sets SO_REUSEADDR to on (non-zero) or off. 0 on success, -1 on failure. */
@@ -103,7 +104,9 @@ KUOS_API uint32_t kuSocketMapLocalIPAddressToLoopBack(void *policy, uint32_t add
  * sockets would be marked with (AF41 for A/V streaming); it marks nothing
  * by itself. Null only when memory is exhausted. */
 typedef struct kuSocketQOS kuSocketQOS;
+/* A new quality-of-service object for the policy. */
 KUOS_API kuSocketQOS *kuSocketQOS_New(void *policy);
+/* Frees the object; null is accepted. */
 KUOS_API void kuSocketQOS_Delete(kuSocketQOS *qos);
 
 KUOS_END_DECLS

@@ -27,6 +27,7 @@ KUOS_API int kuMACAddress_Get(int index, uint8_t bytes[6]);
  * Calls must be serialised by the caller. kuOSRand_Rand gives 32 bits, of
  * which the library uses the low 8. */
 KUOS_API void kuOSRand_SetSeed(uint32_t seed);
+/* The next 32 pseudo-random bits. */
 KUOS_API uint32_t kuOSRand_Rand(void);
 
 /* Writes the calling thread's stack (C library backtrace) to standard error.

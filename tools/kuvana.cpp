@@ -1,54 +1,159 @@
-// kuvana: command-line tool over libkuvanaTools.
-#include <kuvanaTools/kuvanaTools.h>
+// kuvana: the library's command-line tool. Every command writes through an
+// Output, so the same code serves a terminal and the telnet console.
+#include "Cli.h"
 
-#include <stdio.h>
-#include <string.h>
+#include <cstring>
+#include <iostream>
+#include <iterator>
+
+namespace kuvana {
 
 namespace {
 
-int usage(FILE *out)
+const std::vector<Command> &commands()
 {
-    fprintf(out, "usage: kuvana demo | kuvana --version\n");
-    return out == stdout ? 0 : 2;
+    static const std::vector<Command> all = [] {
+        std::vector<Command> list;
+        addProtocolInfoCommands(list);
+        addUriCommands(list);
+        addTextCommands(list);
+        addIniCommands(list);
+        addConsoleCommand(list);
+        return list;
+    }();
+    return all;
 }
 
-// Shows the library at work until the full demo exists: a UTF-8 text goes to
-// wide characters and back.
-int demo()
+std::string title(const Command &c)
 {
-    printf("libkuvanaTools %s\n", KU_VERSION_STRING);
-    const char *text = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x86\x92 \xF0\x9F\x8E\xB5 caf\xC3\xA9";
-    wchar_t *wide = kuWString_S_FromUTF8(text);
-    if (wide == nullptr) {
-        fprintf(stderr, "kuvana: invalid UTF-8 in '%s'\n", text);
-        return 1;
+    return c.name.empty() ? c.group : c.group + " " + c.name;
+}
+
+std::string synopsis(const Command &c)
+{
+    return "kuvana " + title(c) + (c.usage.empty() ? "" : " " + c.usage);
+}
+
+void printOverview(Output &out)
+{
+    out.print("usage: kuvana COMMAND [ARGUMENTS...]\n"
+              "libkuvanaTools %s: DLNA descriptors, URIs, times, INI files, digests and more.\n\n"
+              "commands:\n",
+              KU_VERSION_STRING);
+    std::string group;
+    for (const Command &c : commands()) {
+        std::string head = title(c);
+        out.print("  %-26s %s\n", head.c_str(), c.summary.c_str());
     }
-    char *back = kuWString_S_ToUTF8(wide);
-    printf("UTF-8 in:  %s (%zu bytes)\n", text, strlen(text));
-    printf("wide:      %zu characters:", wcslen(wide));
-    for (const wchar_t *w = wide; *w != 0; w++)
-        printf(" U+%04X", (unsigned)*w);
-    printf("\nUTF-8 out: %s (%s)\n", back, strcmp(text, back) == 0 ? "identical" : "DIFFERENT");
-    int rc = strcmp(text, back) == 0 ? 0 : 1;
-    kuFree(back);
-    kuFree(wide);
-    return rc;
+    out.put("\nEvery command takes --help; most take --json for scripts. An argument\n"
+            "'-' reads standard input, '@FILE' reads a file.\n"
+            "Exit status: 0 success, 1 a check or match failed, 2 bad usage.\n"
+            "Start with: kuvana demo\n");
+}
+
+void printGroup(Output &out, const std::string &group)
+{
+    out.print("usage:\n");
+    for (const Command &c : commands())
+        if (c.group == group)
+            out.print("  %s\n      %s\n", synopsis(c).c_str(), c.summary.c_str());
+    out.print("Run 'kuvana %s COMMAND --help' for details.\n", group.c_str());
+}
+
+void printCommand(Output &out, const Command &c)
+{
+    out.print("usage: %s\n%s\n", synopsis(c).c_str(), c.summary.c_str());
+    if (!c.details.empty())
+        out.print("\n%s", c.details.c_str());
+}
+
+int run(Io &io, const Command &c, const std::vector<std::string> &words)
+{
+    std::vector<OptionSpec> specs = c.options;
+    specs.push_back({"--help", false});
+    specs.push_back({"-h", false});
+    try {
+        // --help wins even over arguments that would be wrong.
+        for (const std::string &w : words) {
+            if (w == "--help" || w == "-h") {
+                printCommand(io.out, c);
+                return kOk;
+            }
+            if (w == "--" || (c.stopAtPositional && !w.empty() && w[0] != '-'))
+                break;
+        }
+        Args args(words, specs, c.stopAtPositional);
+        return c.run(io, args);
+    } catch (const UsageError &e) {
+        io.err.print("kuvana %s: %s\nusage: %s\n", title(c).c_str(), e.message.c_str(),
+                     synopsis(c).c_str());
+        return kUsage;
+    } catch (const InputError &e) {
+        io.err.print("kuvana %s: %s\n", title(c).c_str(), e.message.c_str());
+        return kFailed;
+    }
 }
 
 } // namespace
 
+int runCommand(Io &io, const std::vector<std::string> &words, bool insideConsole)
+{
+    if (words.empty()) {
+        printOverview(io.err);
+        return kUsage;
+    }
+    const std::string &first = words[0];
+    if (first == "--help" || first == "-h" || first == "help") {
+        if (words.size() > 1 && first == "help") {
+            std::vector<std::string> rest(words.begin() + 1, words.end());
+            rest.push_back("--help");
+            return runCommand(io, rest, insideConsole);
+        }
+        printOverview(io.out);
+        return kOk;
+    }
+    if (first == "--version") {
+        io.out.print("kuvana %s\n", KU_VERSION_STRING);
+        return kOk;
+    }
+    bool known = false;
+    for (const Command &c : commands()) {
+        if (c.group != first)
+            continue;
+        known = true;
+        if (c.name.empty()) {
+            if (insideConsole && c.group == "console") {
+                io.err.print("kuvana console: already in the console\n");
+                return kUsage;
+            }
+            return run(io, c, std::vector<std::string>(words.begin() + 1, words.end()));
+        }
+        if (words.size() > 1 && words[1] == c.name)
+            return run(io, c, std::vector<std::string>(words.begin() + 2, words.end()));
+    }
+    if (!known) {
+        io.err.print("kuvana: unknown command '%s' (try 'kuvana --help')\n", first.c_str());
+        return kUsage;
+    }
+    if (words.size() > 1 && (words[1] == "--help" || words[1] == "-h")) {
+        printGroup(io.out, first);
+        return kOk;
+    }
+    if (words.size() > 1)
+        io.err.print("kuvana %s: unknown command '%s'\n", first.c_str(), words[1].c_str());
+    printGroup(io.err, first);
+    return kUsage;
+}
+
+} // namespace kuvana
+
 int main(int argc, char **argv)
 {
-    if (argc < 2)
-        return usage(stderr);
-    if (strcmp(argv[1], "demo") == 0)
-        return demo();
-    if (strcmp(argv[1], "--version") == 0) {
-        printf("kuvana %s\n", KU_VERSION_STRING);
-        return 0;
-    }
-    if (strcmp(argv[1], "--help") == 0)
-        return usage(stdout);
-    fprintf(stderr, "kuvana: unknown command '%s'\n", argv[1]);
-    return usage(stderr);
+    kuvana::FileOutput out(stdout), err(stderr);
+    kuvana::Io io{out, err, [](std::string &text) {
+                      text.assign(std::istreambuf_iterator<char>(std::cin),
+                                  std::istreambuf_iterator<char>());
+                      return !std::cin.bad();
+                  }};
+    return kuvana::runCommand(io, std::vector<std::string>(argv + 1, argv + argc), false);
 }

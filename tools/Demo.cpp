@@ -1,0 +1,182 @@
+// kuvana demo: the library's typical request end to end. A media server
+// turns its profile table into protocolInfo strings; a renderer parses its
+// sink list and decides, item by item, what it can play.
+#include "ProtocolInfo.h"
+
+#include <kuvanaTools/kuMimeTypeInfo.h>
+
+#include <map>
+#include <sstream>
+#include <unistd.h>
+
+namespace kuvana {
+
+namespace {
+
+// Where a link-protected copy says it is served from.
+const char *kDtcpHost = "192.168.1.10";
+const uint32_t kDtcpPort = 8000;
+
+struct Item {
+    std::string name;
+    std::string profileInfo;
+    bool protectedCopy = false; // the DTCP-IP variant of an item
+    std::string offered;        // the server's protocolInfo
+    int entry = -1;             // the sink entry that plays it, from 0
+    std::string matchedEntry;
+    std::string reason;         // why nothing plays it
+};
+
+std::vector<Item> readProfiles(const std::string &path, Io &io)
+{
+    std::vector<Item> items;
+    std::istringstream lines(readFileOrStdin(io, path));
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        Item item;
+        std::string flag;
+        if (!(words >> item.name) || item.name[0] == '#')
+            continue;
+        if (!(words >> item.profileInfo))
+            inputError("'%s': an item needs a name and a content format", line.c_str());
+        bool dtcp = bool(words >> flag) && flag == "dtcp-ip";
+        items.push_back(item);
+        if (dtcp) {
+            item.protectedCopy = true;
+            items.push_back(item);
+        }
+    }
+    return items;
+}
+
+// What a server sends for the item: its profile information made into an
+// object, adjusted for delivery over HTTP (or DTCP-IP), composed.
+std::string offer(const Item &item)
+{
+    InfoGuard info(kuDLNAProtocolInfo_NewFromProfileInfo(item.profileInfo.data(),
+                                                         item.profileInfo.size()));
+    if (item.protectedCopy) {
+        kuDLNAProtocolInfo_AdjustForDTCPIP(info.info, kDtcpHost, kDtcpPort);
+        kuDLNAProtocolInfo_ConvertProfileNameToDTCP(info.info);
+    } else {
+        kuDLNAProtocolInfo_Adjust(info.info);
+    }
+    KuString text(kuDLNAProtocolInfo_GetStr(info.info));
+    return text.str();
+}
+
+// What the renderer makes of the offer: the first entry that plays it, or
+// a short reason why none does.
+void decide(kuDLNAProtocolInfoList *sink, Item &item)
+{
+    InfoGuard received(kuDLNAProtocolInfo_New(item.offered.data(), item.offered.size()));
+    if (!kuDLNAProtocolInfoList_Match(sink, received.info)) {
+        std::string type = decode(received.info).contentFormat;
+        kuMimeTypeInfo *mime = kuMimeTypeInfo_New(type.c_str());
+        type = kuMimeTypeInfo_GetMimeType(mime);
+        kuMimeTypeInfo_Delete(mime);
+        std::string pn = profileName(received.info);
+        bool typeKnown = false;
+        for (uint32_t i = 0; i < kuDLNAProtocolInfoList_GetCount(sink) && !typeKnown; i++) {
+            kuDLNAProtocolInfo *entry = kuDLNAProtocolInfoList_GetProtocolInfoAt(sink, i);
+            std::string why;
+            typeKnown = mismatch(received.info, entry, &why) == "profile" &&
+                        decode(entry).contentFormat.compare(0, type.size(), type) == 0;
+        }
+        item.reason = typeKnown && !pn.empty() ? "no sink entry for the profile " + pn
+                                               : "no sink entry takes " + type;
+        return;
+    }
+    item.entry = firstMatch(sink, received.info);
+    KuString text(kuDLNAProtocolInfo_GetStr(
+        kuDLNAProtocolInfoList_GetProtocolInfoAt(sink, uint32_t(item.entry))));
+    item.matchedEntry = text.str();
+}
+
+// A path as the user would type it: relative when it lies below the current
+// directory.
+std::string shown(const std::string &path)
+{
+    char cwd[4096];
+    if (getcwd(cwd, sizeof cwd) == nullptr)
+        return path;
+    std::string prefix = std::string(cwd) + "/";
+    return path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;
+}
+
+std::string sourceLine(const std::string &text)
+{
+    size_t at = text.find("# source:");
+    if (at == std::string::npos)
+        return "";
+    return trim(text.substr(at + 9, text.find('\n', at) - at - 9));
+}
+
+} // namespace
+
+int demo(Io &io, const Args &args)
+{
+    args.expect(0, 0);
+    std::string dir = examplesDir(args.value("--examples"));
+    std::string profilesPath = dir + "/server-profiles.txt";
+    std::string sinkPath = dir + "/renderer-sink.txt";
+    std::vector<Item> items = readProfiles(profilesPath, io);
+    std::string sinkText = readFileOrStdin(io, sinkPath);
+    ListGuard sink(kuDLNAProtocolInfoList_New(stripComments(sinkText).c_str()));
+    uint32_t entries = kuDLNAProtocolInfoList_GetCount(sink.list);
+    if (items.empty() || entries == 0)
+        inputError("'%s' has no items or '%s' no sink entries", profilesPath.c_str(),
+                   sinkPath.c_str());
+    int playable = 0;
+    for (Item &item : items) {
+        item.offered = offer(item);
+        decide(sink.list, item);
+        playable += item.entry >= 0;
+    }
+    KuString protocols(kuDLNAProtocolInfoList_GetSupportedProtocolList(sink.list));
+
+    if (args.has("--json")) {
+        Json j;
+        j.beginObject().field("renderer", sinkPath).field("sinkEntries", entries)
+            .field("protocols", protocols.text).key("items").beginArray();
+        for (const Item &item : items) {
+            j.beginObject().field("name", item.name).field("dtcp", item.protectedCopy)
+                .field("profileInfo", item.profileInfo).field("offered", item.offered)
+                .field("plays", item.entry >= 0);
+            if (item.entry >= 0)
+                j.field("sinkEntry", item.entry + 1).field("entry", item.matchedEntry);
+            else
+                j.field("reason", item.reason);
+            j.endObject();
+        }
+        io.out.put(j.endArray().field("playable", playable).endObject().text());
+        return kOk;
+    }
+    Output &o = io.out;
+    o.print("A media server offers %zu items; a renderer decides which it can play.\n\n",
+            items.size());
+    o.print("server    %s: the profile table made into protocolInfo strings\n"
+            "          (kuDLNAProtocolInfo_NewFromProfileInfo, _Adjust; DTCP-IP copies:\n"
+            "          _AdjustForDTCPIP %s:%u, _ConvertProfileNameToDTCP)\n",
+            shown(profilesPath).c_str(), kDtcpHost, kDtcpPort);
+    o.print("renderer  %s: %u sink entries (%s),\n"
+            "          each offer checked with kuDLNAProtocolInfoList_Match\n",
+            shown(sinkPath).c_str(), entries, protocols.text);
+    std::string source = sourceLine(sinkText);
+    if (!source.empty())
+        o.print("          sink list from %s\n", source.c_str());
+    o.put("\n");
+    for (const Item &item : items) {
+        std::string name = item.name + (item.protectedCopy ? " (DTCP-IP)" : "");
+        if (item.entry >= 0)
+            o.print("%-20s plays via sink entry %d: %s\n", name.c_str(), item.entry + 1,
+                    item.matchedEntry.c_str());
+        else
+            o.print("%-20s does not play: %s\n", name.c_str(), item.reason.c_str());
+        o.print("%-20s offered %s\n", "", item.offered.c_str());
+    }
+    o.print("\n%d of %zu offers play on this renderer.\n", playable, items.size());
+    return kOk;
+}
+
+} // namespace kuvana

@@ -1,0 +1,504 @@
+// protocolinfo parse|compose|match|merge|best-scheme, profiles intersect.
+#include "ProtocolInfo.h"
+
+#include <kuvanaTools/kuMimeTypeInfo.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <strings.h>
+
+namespace kuvana {
+
+namespace {
+
+const OptionSpec kJson{"--json", false};
+
+bool isDlnaParameter(const std::string &name)
+{
+    for (const char *known : {"DLNA.ORG_PN", "DLNA.ORG_OP", "DLNA.ORG_PS", "DLNA.ORG_CI",
+                              "DLNA.ORG_FLAGS", "DLNA.ORG_MAXSP"})
+        if (strcasecmp(name.c_str(), known) == 0)
+            return true;
+    return false;
+}
+
+// Parameters of the text's fourth field that the object did not keep.
+std::vector<std::string> droppedParameters(const std::string &text, kuDLNAProtocolInfo *info)
+{
+    std::vector<std::string> dropped, fields;
+    for (size_t at = 0, end; at <= text.size(); at = end + 1) {
+        end = text.find(':', at);
+        if (end == std::string::npos)
+            end = text.size();
+        fields.push_back(text.substr(at, end - at));
+    }
+    if (fields.size() != 4)
+        return dropped;
+    const std::string &fourth = fields[3];
+    for (size_t at = 0, end; at < fourth.size(); at = end + 1) {
+        end = fourth.find(';', at);
+        if (end == std::string::npos)
+            end = fourth.size();
+        std::string part = fourth.substr(at, end - at);
+        if (part.empty())
+            break;
+        std::string name = part.substr(0, part.find('='));
+        if (part != "*" && !isDlnaParameter(name) &&
+            kuDLNAProtocolInfo_Get4thFieldValue(info, name.c_str()) == nullptr)
+            dropped.push_back(part);
+    }
+    return dropped;
+}
+
+uint32_t firstFlagWord(const Decoded &d)
+{
+    std::string flags = d.parameter("DLNA.ORG_FLAGS");
+    return flags.empty() ? 0 : uint32_t(strtoul(flags.substr(0, 8).c_str(), nullptr, 16));
+}
+
+void parseJson(Io &io, const std::string &text, kuDLNAProtocolInfo *info, const Decoded &d)
+{
+    KuString speeds(kuDLNAProtocolInfo_GetPlaySpeedStr(info, 0));
+    std::string op = d.parameter("DLNA.ORG_OP");
+    uint32_t word = firstFlagWord(d);
+    Json j;
+    j.beginObject().field("text", text).field("protocol", d.protocol).field("network", d.network)
+        .field("contentFormat", d.contentFormat).key("profileName");
+    d.profileName.empty() ? j.null() : j.value(d.profileName);
+    j.field("timeSeek", op.size() > 0 && op[0] == '1')
+        .field("rangeSeek", op.size() > 1 && op[1] == '1').field("playSpeeds", speeds.text)
+        .field("conversionIndicator", d.parameter("DLNA.ORG_CI") == "1")
+        .field("flags", d.parameter("DLNA.ORG_FLAGS"));
+    j.key("flagBits").beginObject();
+    for (const FlagBit &bit : kFlagBits)
+        j.field(bit.name, (word & bit.value) != 0);
+    j.endObject().field("maxSpeed", d.parameter("DLNA.ORG_MAXSP"));
+    KuString vendor(kuDLNAProtocolInfo_GetStrFor4thField(info));
+    j.field("vendorParameters", vendor.text).key("dropped").beginArray();
+    for (const std::string &p : droppedParameters(text, info))
+        j.value(p);
+    j.endArray().field("transferMode", kuDLNAProtocolInfo_GetTransferMode(info))
+        .field("dtcpProtected", kuDLNAProtocolInfo_IsDTCPProtected(info) != 0)
+        .field("wmdrmProtected", kuDLNAProtocolInfo_IsWMDRMNDProtected(info) != 0)
+        .field("normalised", d.normalised).endObject();
+    io.out.put(j.text());
+}
+
+int parse(Io &io, const Args &args)
+{
+    args.expect(1, 1);
+    std::string text = trim(readInput(io, args[0]));
+    InfoGuard g(kuDLNAProtocolInfo_New(text.data(), text.size()));
+    Decoded d = decode(g.info);
+    if (d.normalised.empty())
+        inputError("'%s' is not a protocolInfo string (it needs at least two ':'-separated "
+                   "fields)", text.c_str());
+    if (args.has("--json")) {
+        parseJson(io, text, g.info, d);
+        return kOk;
+    }
+    Output &o = io.out;
+    auto line = [&](const char *label, const std::string &value) {
+        o.print("%-17s %s\n", label, value.c_str());
+    };
+    line("protocol", d.protocol);
+    line("network", d.network);
+    line("content format", d.contentFormat);
+    kuMimeTypeInfo *mime = kuMimeTypeInfo_New(d.contentFormat.c_str());
+    for (uint32_t i = 0; i < kuMimeTypeInfo_GetPartCount(mime); i++) {
+        const char *value = kuMimeTypeInfo_GetPartValue(mime, i);
+        o.print("  %-15s %s\n", kuMimeTypeInfo_GetPart(mime, i), value ? value : "");
+    }
+    kuMimeTypeInfo_Delete(mime);
+    line("profile (PN)", d.profileName.empty() ? "none" : d.profileName);
+    std::string op = d.parameter("DLNA.ORG_OP");
+    bool rangeSeek = op.size() > 1 && op[1] == '1';
+    line("seek (OP)", op.empty() ? "none"
+                                 : op + ": time seek " + (op[0] == '1' ? "yes" : "no") +
+                                       ", range seek " + (rangeSeek ? "yes" : "no"));
+    KuString speeds(kuDLNAProtocolInfo_GetPlaySpeedStr(g.info, 0));
+    line("play speeds (PS)", speeds.null() ? "none" : speeds.str());
+    line("converted (CI)", d.parameter("DLNA.ORG_CI") == "1" ? "yes" : "no");
+    std::string flags = d.parameter("DLNA.ORG_FLAGS");
+    line("flags", flags.empty() ? "none (not DLNA 1.5)" : flags);
+    if (!flags.empty()) {
+        uint32_t word = firstFlagWord(d);
+        std::string set, clear;
+        for (const FlagBit &bit : kFlagBits)
+            ((word & bit.value) ? set : clear) += std::string(" ") + bit.name;
+        // Names wrapped to keep lines short.
+        auto names = [&](const char *label, const std::string &list) {
+            std::string text = list.empty() ? " -" : list, row;
+            for (size_t at = 1, end; at < text.size(); at = end + 1) {
+                end = std::min(text.find(' ', at), text.size());
+                if (!row.empty() && row.size() + end - at > 60) {
+                    line(label, row);
+                    label = "";
+                    row.clear();
+                }
+                row += (row.empty() ? "" : " ") + text.substr(at, end - at);
+            }
+            line(label, row);
+        };
+        names("  set", set);
+        names("  clear", clear);
+    }
+    std::string maxsp = d.parameter("DLNA.ORG_MAXSP");
+    if (!maxsp.empty())
+        line("max speed (MAXSP)", maxsp);
+    KuString vendor(kuDLNAProtocolInfo_GetStrFor4thField(g.info));
+    if (!vendor.str().empty())
+        line("vendor", vendor.str());
+    for (const std::string &p : droppedParameters(text, g.info))
+        line("dropped", p + " (a further parameter needs a '_' in its name and a plain value)");
+    line("transfer mode", kuDLNAProtocolInfo_GetTransferMode(g.info));
+    if (kuDLNAProtocolInfo_IsDTCPProtected(g.info))
+        line("protection", "DTCP-IP");
+    else if (kuDLNAProtocolInfo_IsWMDRMNDProtected(g.info))
+        line("protection", "WMDRM-ND");
+    line("normalised", d.normalised);
+    return kOk;
+}
+
+// ----------------------------------------------------------------- compose
+
+uint32_t flagValue(const std::string &name)
+{
+    for (const FlagBit &bit : kFlagBits)
+        if (strcasecmp(bit.name, name.c_str()) == 0)
+            return bit.value;
+    std::string names;
+    for (const FlagBit &bit : kFlagBits)
+        names += std::string(" ") + bit.name;
+    usageError("unknown flag '%s' (one of:%s)", name.c_str(), names.c_str());
+}
+
+int compose(Io &io, const Args &args)
+{
+    args.expect(0, 1);
+    std::string text;
+    if (args.count() == 1) {
+        text = args[0]; // content format and fourth field, as a profile table has them
+    } else {
+        std::string contentType = args.value("--format");
+        if (contentType.empty())
+            usageError("give --format MIME (or PROFILE-INFO as an argument)");
+        std::string fourth;
+        auto add = [&](const std::string &name, const std::string &value) {
+            if (!value.empty())
+                fourth += (fourth.empty() ? "" : ";") + name + "=" + value;
+        };
+        add("DLNA.ORG_PN", args.value("--pn"));
+        add("DLNA.ORG_OP", args.value("--op"));
+        add("DLNA.ORG_PS", args.value("--ps"));
+        add("DLNA.ORG_CI", args.value("--ci"));
+        std::string flags = args.value("--flags");
+        if (args.has("--flag")) {
+            uint32_t word = 0x00100000u; // DLNA 1.5
+            for (const std::string &name : args.values("--flag"))
+                word |= flagValue(name);
+            flags = format("%08X%024d", word, 0);
+        }
+        add("DLNA.ORG_FLAGS", flags);
+        add("DLNA.ORG_MAXSP", args.value("--maxsp"));
+        for (const std::string &param : args.values("--param")) {
+            if (param.find('=') == std::string::npos)
+                usageError("--param '%s' is not NAME=VALUE", param.c_str());
+            fourth += (fourth.empty() ? "" : ";") + param;
+        }
+        text = contentType + ":" + (fourth.empty() ? "*" : fourth);
+    }
+    std::string protocol = args.value("--protocol", "http-get");
+    std::string network = args.value("--network", "*");
+    std::string whole = protocol + ":" + network + ":" + text;
+    InfoGuard g(kuDLNAProtocolInfo_New(whole.data(), whole.size()));
+    if (args.has("--dtcp")) {
+        std::string target = args.value("--dtcp");
+        size_t colon = target.rfind(':');
+        if (colon == std::string::npos || colon == 0)
+            usageError("--dtcp '%s' is not HOST:PORT", target.c_str());
+        unsigned long port = parseNumber(target.substr(colon + 1), 65535, "port");
+        kuDLNAProtocolInfo_AdjustForDTCPIP(g.info, target.substr(0, colon).c_str(), uint32_t(port));
+        kuDLNAProtocolInfo_ConvertProfileNameToDTCP(g.info);
+    } else if (args.has("--adjust")) {
+        kuDLNAProtocolInfo_Adjust(g.info);
+    }
+    int context = int(parseNumber(args.value("--context", "1"), 7, "context"));
+    KuString composed(kuDLNAProtocolInfo_GetStrForContext(g.info, context));
+    if (composed.str().empty())
+        inputError("'%s' does not make a protocolInfo string", whole.c_str());
+    if (args.has("--json"))
+        io.out.put(Json().beginObject().field("protocolInfo", composed.text).endObject().text());
+    else
+        io.out.print("%s\n", composed.text);
+    return kOk;
+}
+
+} // namespace
+
+namespace {
+
+// ------------------------------------------------------------------- match
+
+// The sink list: the second argument, or --sink FILE ("-": standard input).
+std::string sinkList(Io &io, const Args &args, size_t index)
+{
+    if (args.has("--sink")) {
+        if (args.count() > index)
+            usageError("give the sink list either as an argument or with --sink");
+        return stripComments(readFileOrStdin(io, args.value("--sink")));
+    }
+    if (args.count() <= index)
+        usageError("missing sink list (an argument, '-', '@FILE' or --sink FILE)");
+    return readList(io, args[index]);
+}
+
+int match(Io &io, const Args &args)
+{
+    args.expect(1, 2);
+    std::string resource = trim(readInput(io, args[0]));
+    InfoGuard a(kuDLNAProtocolInfo_New(resource.data(), resource.size()));
+    if (decode(a.info).normalised.empty())
+        inputError("'%s' is not a protocolInfo string", resource.c_str());
+    ListGuard sink(kuDLNAProtocolInfoList_New(sinkList(io, args, 1).c_str()));
+    uint32_t count = kuDLNAProtocolInfoList_GetCount(sink.list);
+    if (count == 0)
+        inputError("the sink list has no valid entry");
+    int found = firstMatch(sink.list, a.info);
+    bool all = args.has("--all");
+
+    struct Miss {
+        uint32_t index;
+        std::string step, why, entry;
+    };
+    std::vector<Miss> misses;
+    std::map<std::string, int> byStep;
+    for (uint32_t i = 0; found < 0 && i < count; i++) {
+        kuDLNAProtocolInfo *entry = kuDLNAProtocolInfoList_GetProtocolInfoAt(sink.list, i);
+        Miss m{i + 1, "", "", decode(entry).normalised};
+        m.step = mismatch(a.info, entry, &m.why);
+        byStep[m.step]++;
+        misses.push_back(m);
+    }
+    if (args.has("--json")) {
+        Json j;
+        j.beginObject().field("resource", resource).field("entries", count)
+            .field("matched", found >= 0);
+        if (found >= 0) {
+            KuString text(kuDLNAProtocolInfo_GetStr(
+                kuDLNAProtocolInfoList_GetProtocolInfoAt(sink.list, uint32_t(found))));
+            j.field("index", found + 1).field("entry", text.text);
+        } else {
+            j.key("mismatches").beginArray();
+            for (const Miss &m : misses)
+                j.beginObject().field("index", m.index).field("step", m.step)
+                    .field("why", m.why).field("entry", m.entry).endObject();
+            j.endArray();
+        }
+        io.out.put(j.endObject().text());
+        return found >= 0 ? kOk : kFailed;
+    }
+    if (found >= 0) {
+        KuString text(kuDLNAProtocolInfo_GetStr(
+            kuDLNAProtocolInfoList_GetProtocolInfoAt(sink.list, uint32_t(found))));
+        io.out.print("match: entry %d of %u: %s\n", found + 1, count, text.text);
+        return kOk;
+    }
+    io.out.print("no match among %u entries:", count);
+    const char *separator = " ";
+    for (const auto &step : byStep) {
+        io.out.print("%s%d differ in %s", separator, step.second, step.first.c_str());
+        separator = ", ";
+    }
+    io.out.put("\n");
+    // The near misses say the most: a matching profile or the same media type.
+    kuMimeTypeInfo *mime = kuMimeTypeInfo_New(decode(a.info).contentFormat.c_str());
+    std::string type = kuMimeTypeInfo_GetMimeType(mime);
+    kuMimeTypeInfo_Delete(mime);
+    size_t shown = 0;
+    for (const Miss &m : misses) {
+        std::string field = ":" + type + ":";
+        bool near = m.step == "content format" ||
+                    (m.step == "profile" && strcasestr(m.entry.c_str(), field.c_str()));
+        if (!all && (!near || shown == 12))
+            continue;
+        io.out.print("  #%-4u %-14s %s\n         %s\n", m.index, m.step.c_str(), m.why.c_str(),
+                     m.entry.c_str());
+        shown++;
+    }
+    if (!all && shown < misses.size())
+        io.out.print("  (%zu more; --all lists every entry)\n", misses.size() - shown);
+    return kFailed;
+}
+
+// ------------------------------------------------------- merge, best-scheme
+
+void printList(Io &io, const Args &args, kuDLNAProtocolInfoList *list)
+{
+    if (args.has("--list")) {
+        KuString text(kuDLNAProtocolInfoList_GetStrForContext(list, 5));
+        io.out.print("%s\n", text.text);
+        return;
+    }
+    Json j;
+    j.beginArray();
+    for (uint32_t i = 0; i < kuDLNAProtocolInfoList_GetCount(list); i++) {
+        KuString text(kuDLNAProtocolInfo_GetStr(kuDLNAProtocolInfoList_GetProtocolInfoAt(list, i)));
+        if (args.has("--json"))
+            j.value(text.text);
+        else
+            io.out.print("%3u  %s\n", i + 1, text.text);
+    }
+    if (args.has("--json"))
+        io.out.put(j.endArray().text());
+}
+
+int merge(Io &io, const Args &args)
+{
+    args.expect(2, 2);
+    ListGuard target(kuDLNAProtocolInfoList_New(readList(io, args[0]).c_str()));
+    kuDLNAProtocolInfoList_MergeStr(target.list, readList(io, args[1]).c_str());
+    printList(io, args, target.list);
+    return kOk;
+}
+
+int bestScheme(Io &io, const Args &args)
+{
+    args.expect(2, 2);
+    ListGuard list(kuDLNAProtocolInfoList_New(readList(io, args[0]).c_str()));
+    std::string protocols = args.value("--protocols", "http-get");
+    int32_t index = kuDLNAProtocolInfoList_GetBestIndexForScheme(list.list, args[1].c_str(),
+                                                                 protocols.c_str());
+    std::string entry;
+    if (index >= 0) {
+        KuString text(kuDLNAProtocolInfo_GetStr(
+            kuDLNAProtocolInfoList_GetProtocolInfoAt(list.list, uint32_t(index))));
+        entry = text.str();
+    }
+    if (args.has("--json")) {
+        Json j;
+        j.beginObject().field("index", index < 0 ? -1 : index + 1).key("entry");
+        index < 0 ? j.null() : j.value(entry);
+        io.out.put(j.endObject().text());
+    } else if (index >= 0) {
+        io.out.print("entry %d: %s\n", index + 1, entry.c_str());
+    } else {
+        io.err.print("kuvana protocolinfo best-scheme: no entry has an acceptable protocol "
+                     "('%s')\n", protocols.c_str());
+    }
+    return index >= 0 ? kOk : kFailed;
+}
+
+// --------------------------------------------------------------- profiles
+
+// Names ("MP3,LPCM"), a profile table ("audio/mpeg:DLNA.ORG_PN=MP3,...") or a
+// full protocolInfo list, told apart by the ':' in their first entry.
+struct ProfileListGuard {
+    ProfileListGuard() : list(kuDLNAProfileList_New()) {}
+    ~ProfileListGuard() { kuDLNAProfileList_Delete(list); }
+    kuDLNAProfileList *list;
+};
+
+std::string profileNames(const std::string &text)
+{
+    std::string first = text.substr(0, text.find(','));
+    size_t colons = size_t(std::count(first.begin(), first.end(), ':'));
+    if (colons == 0)
+        return text;
+    ProfileListGuard names;
+    if (colons == 1) {
+        kuDLNAProfileList_MergeDLNAProtocolInfoList(names.list, text.c_str());
+    } else {
+        ListGuard list(kuDLNAProtocolInfoList_New(text.c_str()));
+        std::string joined;
+        for (uint32_t i = 0; i < kuDLNAProtocolInfoList_GetCount(list.list); i++)
+            joined += profileName(kuDLNAProtocolInfoList_GetProtocolInfoAt(list.list, i)) + ",";
+        kuDLNAProfileList_MergeProfileList(names.list, joined.c_str());
+    }
+    KuString all(kuDLNAProfileList_GetStr(names.list));
+    return all.str();
+}
+
+int intersect(Io &io, const Args &args)
+{
+    args.expect(2, 2);
+    ProfileListGuard a;
+    kuDLNAProfileList_MergeProfileList(a.list, profileNames(readList(io, args[0])).c_str());
+    std::string b = profileNames(readList(io, args[1]));
+    KuString common(kuDLNAProfileList_GetMatchingProfileListStr(a.list, b.c_str()));
+    std::vector<std::string> names;
+    for (size_t at = 0, end; !common.str().empty() && at <= common.str().size(); at = end + 1) {
+        end = common.str().find(',', at);
+        if (end == std::string::npos)
+            end = common.str().size();
+        names.push_back(common.str().substr(at, end - at));
+    }
+    if (args.has("--json")) {
+        Json j;
+        j.beginArray();
+        for (const std::string &n : names)
+            j.value(n);
+        io.out.put(j.endArray().text());
+    } else {
+        for (const std::string &n : names)
+            io.out.print("%s\n", n.c_str());
+        if (names.empty())
+            io.err.print("kuvana profiles intersect: no profile in common\n");
+    }
+    return names.empty() ? kFailed : kOk;
+}
+
+} // namespace
+
+void addProtocolInfoCommands(std::vector<Command> &commands)
+{
+    commands.push_back({"demo", "", "[--json] [--examples DIR]",
+                        "a server's items matched against a renderer's sink list",
+                        "Reads server-profiles.txt and renderer-sink.txt from the examples\n"
+                        "directory, turns every item into the protocolInfo a server offers\n"
+                        "and shows which sink entry of the renderer plays it.\n",
+                        {kJson, {"--examples", true}}, demo});
+    commands.push_back({"protocolinfo", "parse", "[--json] PROTOCOLINFO",
+                        "a protocolInfo string decoded field by field and normalised", "",
+                        {kJson}, parse});
+    commands.push_back(
+        {"protocolinfo", "compose",
+         "[--json] [--protocol P] [--network N] (--format MIME [--pn PN] [--op OP] [--ps LIST] "
+         "[--ci 0|1] [--flag NAME]... [--flags HEX] [--maxsp N.F] [--param NAME=VALUE]... | "
+         "PROFILE-INFO) [--adjust | --dtcp HOST:PORT] [--context N]",
+         "a protocolInfo string built from its fields",
+         "PROFILE-INFO is a content format and fourth field (audio/mpeg:DLNA.ORG_PN=MP3).\n"
+         "--flag names a DLNA.ORG_FLAGS bit (senderPaced, tmStreaming, httpStalling, ...)\n"
+         "and sets DLNA 1.5. --adjust sets the transfer mode, seek and stalling flags as a\n"
+         "server would; --dtcp does that for link-protected delivery. --context 2 writes\n"
+         "only the profile name, 5 joins play speeds by backslash-comma.\n",
+         {kJson, {"--protocol", true}, {"--network", true}, {"--format", true}, {"--pn", true},
+          {"--op", true}, {"--ps", true}, {"--ci", true}, {"--flag", true}, {"--flags", true},
+          {"--maxsp", true}, {"--param", true}, {"--adjust", false}, {"--dtcp", true},
+          {"--context", true}},
+         compose});
+    commands.push_back({"protocolinfo", "match",
+                        "[--json] [--all] RESOURCE (SINK-LIST | --sink FILE)",
+                        "whether a renderer's sink list plays a resource, and through which entry",
+                        "Exit status 0 on a match. Without one, the entries that came closest\n"
+                        "are shown with the step that failed (protocol, profile, content format);\n"
+                        "--all shows every entry. In a sink file, lines starting with '#' are\n"
+                        "comments.\n",
+                        {kJson, {"--all", false}, {"--sink", true}}, match});
+    commands.push_back({"protocolinfo", "merge", "[--json | --list] LIST-A LIST-B",
+                        "list B's entries merged into list A",
+                        "--list prints the merged list as one text (play speeds kept).\n",
+                        {kJson, {"--list", false}}, merge});
+    commands.push_back({"protocolinfo", "best-scheme", "[--json] [--protocols P;Q] LIST SCHEMES",
+                        "the entry to use for URI schemes in order of preference (rtsp;http)",
+                        "--protocols lists the acceptable protocols (default http-get).\n",
+                        {kJson, {"--protocols", true}}, bestScheme});
+    commands.push_back({"profiles", "intersect", "[--json] A B",
+                        "the DLNA profiles that A and B have in common",
+                        "A and B are profile names (MP3,LPCM), profile tables\n"
+                        "(audio/mpeg:DLNA.ORG_PN=MP3,...) or protocolInfo lists.\n",
+                        {kJson}, intersect});
+}
+
+} // namespace kuvana
