@@ -140,7 +140,8 @@ TEST(kuCryptoDifferential, AES128)
     for (size_t length = 0; length <= kMaxLength; length += 16) {
         Bytes key = random.bytes(16), iv = random.bytes(16), plain = random.bytes(length);
         for (bool cbc : {false, true}) {
-            kuAES128 *aes = cbc ? kuAES128_NewCBC(key.data(), iv.data()) : kuAES128_NewECB(key.data());
+            kuAES128 *aes =
+                cbc ? kuAES128_NewCBC(key.data(), iv.data()) : kuAES128_NewECB(key.data());
             Bytes data = plain;
             random.inPieces(length, 16, [&](size_t at, size_t n) {
                 ASSERT_EQ(0, kuAES128_Encrypt(aes, data.data() + at, n));

@@ -98,8 +98,8 @@ TEST_F(HookTest, VariadicArgumentsReachTheFunction)
 {
     int object;
     char expected[256];
-    snprintf(expected, sizeof expected, kMixed, -7, -0x123456789abcdefLL, 3.141592653589793, "text", (void *)&object,
-             (long long)INT64_MAX, 0xfffffffeu, -0.5);
+    snprintf(expected, sizeof expected, kMixed, -7, -0x123456789abcdefLL, 3.141592653589793,
+             "text", (void *)&object, (long long)INT64_MAX, 0xfffffffeu, -0.5);
     kuHook_RegisterHook(hook, "mixed", mixed);
     kuHook_Hook(hook, "mixed", -7, -0x123456789abcdefLL, 3.141592653589793, "text",
                 (void *)&object, (int64_t)INT64_MAX, 0xfffffffeu, -0.5);
@@ -120,7 +120,8 @@ TEST_F(HookTest, RegistrationsAndUnknownIds)
     kuHook_RegisterHook(hook, "event", nullptr); // unregisters
     kuHook_RegisterHook(hook, "never", nullptr);
     kutest::LogCapture capture;
-    for (const char *id : {"event", "again", "b", "Again", "agai", "again ", "", (const char *)nullptr})
+    for (const char *id :
+         {"event", "again", "b", "Again", "agai", "again ", "", (const char *)nullptr})
         kuHook_Hook(hook, id);
     EXPECT_EQ((Calls{"second:event", "replaceSelf", "second:again", "removeSelf", "second:again"}),
               calls);

@@ -43,11 +43,13 @@ TEST(kuSHA1, PublishedDigests)
     kuSHA1_Final(&c, out);
     EXPECT_EQ("34aa973cd4c4daa4f61eeb2bdbad27316534016f", toHex(out, 20));
 
-    EXPECT_EQ("b617318655057264e28bc0b6fb378c8ef146be00", hmac(std::string(20, '\x0b'), "Hi There"));
+    EXPECT_EQ("b617318655057264e28bc0b6fb378c8ef146be00",
+              hmac(std::string(20, '\x0b'), "Hi There"));
     EXPECT_EQ("effcdf6ae5eb2fa2d27416d5f184df9c259a7c79",
               hmac("Jefe", "what do ya want for nothing?"));
     EXPECT_EQ("aa4ae5e15272d00e95705637ce8a3b55ed402112", // a key over one block is hashed first
-              hmac(std::string(80, '\xaa'), "Test Using Larger Than Block-Size Key - Hash Key First"));
+              hmac(std::string(80, '\xaa'),
+                   "Test Using Larger Than Block-Size Key - Hash Key First"));
     EXPECT_EQ("fbdb1d1b18aa6c08324b7d64b71fb76370690e1d", hmac("", "")); // all pad bytes
 }
 

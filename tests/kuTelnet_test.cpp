@@ -137,7 +137,8 @@ TEST(kuTelnet, ListenAndAcceptFailures)
 
     kuTelnet *server = kuTelnet_New();
     EXPECT_EQ(1, kuTelnet_Listen(server, "no.such.host.invalid", 0));
-    EXPECT_TRUE(logged(log, "kuTelnet_Listen: [%p] Could not resolve address 'no.such.host.invalid'",
+    EXPECT_TRUE(logged(log,
+                       "kuTelnet_Listen: [%p] Could not resolve address 'no.such.host.invalid'",
                        server));
     // Never listening and not closed: the failed accept is logged.
     EXPECT_EQ(nullptr, kuTelnet_AcceptConnection(server));

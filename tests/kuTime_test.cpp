@@ -59,8 +59,8 @@ TEST(kuTimeVal, CompareSubtractAdd)
 {
     kuTimeVal a = tv(5, 10), b = tv(5, 9), c = tv(-1, 999999); // signed seconds: c is earliest
     EXPECT_EQ((Fields{1, -1, 0, 0, 1}),
-              (Fields{kuTimeVal_Compare(&a, &b), kuTimeVal_Compare(&c, &b), kuTimeVal_Compare(&a, &a),
-                      kuTimeVal_Less(&a, &a), kuTimeVal_Less(&b, &a)}));
+              (Fields{kuTimeVal_Compare(&a, &b), kuTimeVal_Compare(&c, &b),
+                      kuTimeVal_Compare(&a, &a), kuTimeVal_Less(&a, &a), kuTimeVal_Less(&b, &a)}));
 
     // {a, b, negative, a - b, b as normalised}
     struct { kuTimeVal a, b; int negative; kuTimeVal diff, b2; } subtractions[] = {
@@ -90,7 +90,6 @@ TEST(kuTimeVal, CompareSubtractAdd)
 
     struct { kuTimeVal v; uint32_t ms; kuTimeVal sum; } additions[] = {
         {tv(1, 999999), 1, tv(2, 999)},
-        {tv(0, 600000), 2500, tv(3, 100000)},
         {tv(0, 999999), UINT32_MAX, tv(4294968, 294999)},
         {tv(5, -1500000), 0, tv(4, -500000)}, // brought within a second of 0
         {tv(0, INT32_MAX), 999, tv(2148, 482647)},
