@@ -186,6 +186,7 @@ TEST_F(HookTest, FlagsAndPropertiesByName)
     kuHook_SetSupportFeature(hook, "x", 0);
     EXPECT_STREQ("text", kuHook_GetStringProperty(hook, "x"));
     EXPECT_EQ(&calls, kuHook_GetVoidPtrProperty(hook, "x"));
+    EXPECT_EQ(0, kuHook_SupportFeature(hook, "x"));
     kuHook_Hook(hook, "x");
     EXPECT_EQ(Calls{"first:x"}, calls);
 }
