@@ -43,6 +43,25 @@ void recordFree(void *item)
     released.push_back(item);
 }
 
+// Flattens an array of strings and reads it back, with the size or with 0 (it
+// is not consulted); a null string comes back empty. Returns the flat form.
+std::string expectRoundTrip(kuArray *array, bool giveSize)
+{
+    uint32_t size = 0;
+    void *flat = kuArray_Flatten(array, &size, kuStringArray_FlattenerFunc);
+    kuArray *back = kuArray_UnFlatten(flat, giveSize ? size : 0, kuStringArray_UnFlattenerFunc);
+    kuArray_SetFreeFunc(back, kuStringArray_FreeFunc);
+    EXPECT_EQ(kuArray_GetCount(array), kuArray_GetCount(back));
+    for (uint32_t i = 0; i < kuArray_GetCount(array) && i < kuArray_GetCount(back); i++) {
+        const char *sent = (const char *)kuArray_At(array, i);
+        EXPECT_STREQ(sent ? sent : "", (const char *)kuArray_At(back, i)) << i;
+    }
+    kuArray_Delete(back);
+    std::string form((const char *)flat, size);
+    kuFree(flat);
+    return form;
+}
+
 } // namespace
 
 TEST(kuArray, GrowthSteps)
@@ -78,66 +97,46 @@ TEST(kuArray, InsertModes)
     kuArray_SetSortFunc(array, compareSlots, 0);  // sorts once, then appends
     EXPECT_EQ((std::vector<void *>{ptr(1), ptr(5)}), itemsOf(array));
     EXPECT_EQ(2u, kuArray_Insert(array, ptr(3)));
-    kuArray_Delete(array);
 
-    kuArray *sorted = kuArray_New();
-    kuArray_SetSortFunc(sorted, compareValues, 1);
+    kuArray_Clear(array);
+    kuArray_SetSortFunc(array, compareValues, 1);
     for (uintptr_t v : {7, 1, 3})
-        kuArray_Insert(sorted, ptr(v));
-    EXPECT_EQ((std::vector<void *>{ptr(1), ptr(3), ptr(7)}), itemsOf(sorted));
-    EXPECT_EQ(2u, kuArray_IndexForInsert(sorted, ptr(5)));
-    EXPECT_EQ(1u, kuArray_IndexForInsert(sorted, ptr(3)));
+        kuArray_Insert(array, ptr(v));
+    EXPECT_EQ((std::vector<void *>{ptr(1), ptr(3), ptr(7)}), itemsOf(array));
+    EXPECT_EQ(2u, kuArray_IndexForInsert(array, ptr(5)));
+    EXPECT_EQ(1u, kuArray_IndexForInsert(array, ptr(3)));
     // The release function sees the opened slot's null before the item lands.
     released.clear();
-    kuArray_SetFreeFunc(sorted, recordFree);
-    EXPECT_EQ(2u, kuArray_Insert(sorted, ptr(5)));
+    kuArray_SetFreeFunc(array, recordFree);
+    EXPECT_EQ(2u, kuArray_Insert(array, ptr(5)));
     EXPECT_EQ((std::vector<void *>{nullptr}), released);
 
     // Switching kept-sorted mode on over unordered items sorts them by value.
-    kuArray_SetFreeFunc(sorted, nullptr);
-    kuArray_Clear(sorted);
+    kuArray_SetFreeFunc(array, nullptr);
+    kuArray_Clear(array);
+    kuArray_SetSortFunc(array, nullptr, 0);
     std::mt19937 rng(7);
     std::vector<void *> model;
     for (int i = 0; i < 1000; i++)
-        model.push_back(*kuArray_Append(sorted, ptr(rng() % 300)));
-    kuArray_SetSortFunc(sorted, compareValues, 1);
+        model.push_back(*kuArray_Append(array, ptr(rng() % 300)));
+    kuArray_SetSortFunc(array, compareValues, 1);
     std::sort(model.begin(), model.end());
-    EXPECT_EQ(model, itemsOf(sorted));
-    kuArray_Delete(sorted);
+    EXPECT_EQ(model, itemsOf(array));
+    kuArray_Delete(array);
 }
 
 TEST(kuArray, FlatFormOfStrings)
 {
     kuArray *array = kuArray_New();
     kuArray_SetFreeFunc(array, kuStringArray_FreeFunc);
+    EXPECT_EQ(std::string(4, '\0'), expectRoundTrip(array, true));
     kuArray_Append(array, kuStrdup("ab"));
     kuArray_Append(array, nullptr);
-    uint32_t size = 0;
-    void *flat = kuArray_Flatten(array, &size, kuStringArray_FlattenerFunc);
-    EXPECT_EQ(std::string("\2\0\0\0ab\0\0", 8), std::string((const char *)flat, size));
-    // A null string comes back empty; the size is not consulted.
-    kuArray *back = kuArray_UnFlatten(flat, 0, kuStringArray_UnFlattenerFunc);
-    kuArray_SetFreeFunc(back, kuStringArray_FreeFunc);
-    ASSERT_EQ(2u, kuArray_GetCount(back));
-    EXPECT_STREQ("ab", (const char *)kuArray_At(back, 0));
-    EXPECT_STREQ("", (const char *)kuArray_At(back, 1));
-    kuArray_Delete(back);
-    kuFree(flat);
-
-    // Empty, then more strings than one growth step holds.
+    EXPECT_EQ(std::string("\2\0\0\0ab\0\0", 8), expectRoundTrip(array, false));
     kuArray_Clear(array);
-    for (int round = 0; round < 2; round++) {
-        flat = kuArray_Flatten(array, &size, kuStringArray_FlattenerFunc);
-        back = kuArray_UnFlatten(flat, size, kuStringArray_UnFlattenerFunc);
-        kuArray_SetFreeFunc(back, kuStringArray_FreeFunc);
-        ASSERT_EQ(kuArray_GetCount(array), kuArray_GetCount(back));
-        for (uint32_t i = 0; i < kuArray_GetCount(array); i++)
-            ASSERT_STREQ((const char *)kuArray_At(array, i), (const char *)kuArray_At(back, i));
-        kuArray_Delete(back);
-        kuFree(flat);
-        for (int i = 0; i < 700; i++)
-            kuArray_Append(array, kuStrdup(std::string(i % 23, (char)('a' + i % 26)).c_str()));
-    }
+    for (int i = 0; i < 700; i++) // more strings than one growth step holds
+        kuArray_Append(array, kuStrdup(std::string(i % 23, (char)('a' + i % 26)).c_str()));
+    expectRoundTrip(array, true);
     kuArray_Delete(array);
 }
 

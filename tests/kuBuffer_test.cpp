@@ -16,14 +16,14 @@ std::string contents(const kuBuffer *buffer)
 
 TEST(kuBuffer, GrowsToTwiceTheNewSizeOnReachingCapacity)
 {
-    kuBuffer *four = kuBuffer_New(4);
-    kuBuffer_Append(four, "abc", 3);
-    EXPECT_EQ(4u, four->capacity);
-    EXPECT_EQ(4u, kuBuffer_Append(four, "d", 1)); // equality grows too
-    EXPECT_EQ(8u, four->capacity);
-    kuBuffer_Delete(four);
+    kuBuffer *buffer = kuBuffer_New(4);
+    kuBuffer_Append(buffer, "abc", 3);
+    EXPECT_EQ(4u, buffer->capacity);
+    EXPECT_EQ(4u, kuBuffer_Append(buffer, "d", 1)); // equality grows too
+    EXPECT_EQ(8u, buffer->capacity);
+    kuBuffer_Delete(buffer);
 
-    kuBuffer *buffer = kuBuffer_New(0);
+    buffer = kuBuffer_New(0);
     kuBuffer_Append(buffer, "xyz", 3);
     EXPECT_EQ(6u, buffer->capacity);
     kuBuffer_AppendStr(buffer, nullptr);
@@ -35,31 +35,20 @@ TEST(kuBuffer, GrowsToTwiceTheNewSizeOnReachingCapacity)
     kuBuffer_AppendStr(buffer, ",");
     kuBuffer_AppendUInt32Hex(buffer, 255);
     EXPECT_EQ("xyz,0,4294967295,000000FF", contents(buffer));
-    EXPECT_LT(buffer->size, buffer->capacity);
     // A capacity below the size cuts the size rather than leave it past the block.
     kuBuffer_Realloc(buffer, 2);
     kuBuffer_Append(buffer, "!", 1);
     EXPECT_EQ("xy!", contents(buffer));
-    kuBuffer_Delete(buffer);
-    kuBuffer_Delete(nullptr);
-}
 
-TEST(kuBuffer, TakeOwnership)
-{
-    kuBuffer *buffer = kuBuffer_New(12);
-    kuBuffer_Append(buffer, "hello", 5);
     uint32_t n = 0;
     char *block = (char *)kuBuffer_TakeOwnership(buffer, 1, &n);
-    EXPECT_EQ(5u, n);
-    EXPECT_EQ("hello", std::string(block, 5));
-    EXPECT_EQ(nullptr, buffer->bytes);
-    EXPECT_EQ(0u, buffer->size);
-    EXPECT_EQ(0u, buffer->capacity);
+    EXPECT_EQ("xy!", std::string(block, n));
+    EXPECT_TRUE(buffer->bytes == nullptr && buffer->size == 0 && buffer->capacity == 0);
     kuFree(block);
-
     // The emptied buffer is usable again; shrinking it empty gives null.
     kuBuffer_Append(buffer, "", 0);
     EXPECT_EQ(nullptr, kuBuffer_TakeOwnership(buffer, 1, &n));
     EXPECT_EQ(0u, n);
     kuBuffer_Delete(buffer);
+    kuBuffer_Delete(nullptr);
 }

@@ -39,34 +39,31 @@ struct Random {
         return b;
     }
 
-    // Splits n into random pieces (multiples of unit), empty ones included.
-    std::vector<size_t> pieces(size_t n, size_t unit = 1)
+    // Calls f(offset, length) for random pieces of n bytes (multiples of
+    // unit), empty ones included.
+    template <typename F> void inPieces(size_t n, size_t unit, F f)
     {
-        std::vector<size_t> out;
-        size_t units = n / unit;
-        while (units != 0) {
-            size_t take = below(5) == 0 ? 0 : 1 + below(units < 200 ? units : 200);
-            take = take > units ? units : take;
-            out.push_back(take * unit);
+        for (size_t at = 0, units = n / unit; units != 0;) {
+            size_t take = below(5) == 0 ? 0 : 1 + below(std::min<size_t>(units, 200));
+            f(at, take * unit);
+            at += take * unit;
             units -= take;
         }
-        return out;
     }
 };
 
-Bytes opensslCipher(const EVP_CIPHER *cipher, bool encrypt, const Bytes &key, const Bytes &iv,
-                    const Bytes &in)
+Bytes opensslEncrypt(const EVP_CIPHER *cipher, const Bytes &key, const Bytes &iv, const Bytes &in)
 {
     EVP_CIPHER_CTX *ctx = EVP_CIPHER_CTX_new();
-    EXPECT_EQ(1, EVP_CipherInit_ex2(ctx, cipher, nullptr, nullptr, encrypt ? 1 : 0, nullptr));
+    EXPECT_EQ(1, EVP_EncryptInit_ex2(ctx, cipher, nullptr, nullptr, nullptr));
     EXPECT_EQ(1, EVP_CIPHER_CTX_set_key_length(ctx, (int)key.size()));
-    EXPECT_EQ(1, EVP_CipherInit_ex2(ctx, nullptr, key.data(), iv.empty() ? nullptr : iv.data(),
-                                    encrypt ? 1 : 0, nullptr));
+    EXPECT_EQ(1, EVP_EncryptInit_ex2(ctx, nullptr, key.data(), iv.empty() ? nullptr : iv.data(),
+                                     nullptr));
     EVP_CIPHER_CTX_set_padding(ctx, 0);
     Bytes out(in.size() + 64);
     int n = 0, tail = 0;
-    EXPECT_EQ(1, EVP_CipherUpdate(ctx, out.data(), &n, in.data(), (int)in.size()));
-    EXPECT_EQ(1, EVP_CipherFinal_ex(ctx, out.data() + n, &tail));
+    EXPECT_EQ(1, EVP_EncryptUpdate(ctx, out.data(), &n, in.data(), (int)in.size()));
+    EXPECT_EQ(1, EVP_EncryptFinal_ex(ctx, out.data() + n, &tail));
     out.resize((size_t)(n + tail));
     EVP_CIPHER_CTX_free(ctx);
     return out;
@@ -80,25 +77,24 @@ std::vector<uint32_t> toWords(const Bytes &b)
     return w;
 }
 
-Bytes toBytes(const std::vector<uint32_t> &w)
+std::string wordsHex(const std::vector<uint32_t> &words)
 {
-    Bytes b;
-    for (uint32_t x : w)
-        for (int s = 24; s >= 0; s -= 8)
-            b.push_back((uint8_t)(x >> s));
-    return b;
+    std::string text;
+    char word[9];
+    for (uint32_t w : words)
+        text += (snprintf(word, sizeof word, "%08x", w), word);
+    return text;
 }
 
 // Blowfish and RC4 live in OpenSSL's legacy provider.
 struct LegacyProviders {
-    OSSL_PROVIDER *legacy = OSSL_PROVIDER_load(nullptr, "legacy");
-    OSSL_PROVIDER *base = OSSL_PROVIDER_load(nullptr, "default");
+    OSSL_PROVIDER *loaded[2] = {OSSL_PROVIDER_load(nullptr, "legacy"),
+                                OSSL_PROVIDER_load(nullptr, "default")};
     ~LegacyProviders()
     {
-        if (legacy)
-            OSSL_PROVIDER_unload(legacy);
-        if (base)
-            OSSL_PROVIDER_unload(base);
+        for (OSSL_PROVIDER *p : loaded)
+            if (p)
+                OSSL_PROVIDER_unload(p);
     }
 };
 
@@ -108,37 +104,33 @@ TEST(kuCryptoDifferential, Digests)
 {
     Random random;
     for (size_t length = 0; length <= kMaxLength; length++) {
-        Bytes message = random.bytes(length);
-        uint8_t ours[20], theirs[20];
-        unsigned theirsLength = 0;
-
-        kuMD5 md5;
-        kuMD5_Init(&md5);
-        kuSHA1 sha1;
-        kuSHA1_Init(&sha1);
-        size_t at = 0;
-        for (size_t n : random.pieces(length)) {
-            kuMD5_Add(&md5, message.data() + at, n);
-            kuSHA1_Update(&sha1, message.data() + at, n);
-            at += n;
-        }
-        kuMD5_Get(&md5, ours);
-        EVP_Digest(message.data(), length, theirs, &theirsLength, EVP_md5(), nullptr);
-        ASSERT_EQ(toHex(theirs, 16), toHex(ours, 16)) << "MD5 of " << length;
-        kuSHA1_Final(&sha1, ours);
-        EVP_Digest(message.data(), length, theirs, &theirsLength, EVP_sha1(), nullptr);
-        ASSERT_EQ(toHex(theirs, 20), toHex(ours, 20)) << "SHA-1 of " << length;
-
-        Bytes key = random.bytes(random.below(150));
-        kuMD5_HMAC(message.data(), length, key.data(), key.size(), ours);
-        HMAC(EVP_md5(), key.data(), (int)key.size(), message.data(), length, theirs,
-             &theirsLength);
-        ASSERT_EQ(toHex(theirs, 16), toHex(ours, 16)) << "HMAC-MD5 " << key.size() << "/" << length;
-        kuSHA1_HMAC(key.data(), key.size(), message.data(), length, ours);
-        HMAC(EVP_sha1(), key.data(), (int)key.size(), message.data(), length, theirs,
-             &theirsLength);
-        ASSERT_EQ(toHex(theirs, 20), toHex(ours, 20)) << "HMAC-SHA-1 " << key.size() << "/"
-                                                      << length;
+        Bytes message = random.bytes(length), key = random.bytes(random.below(150));
+        uint8_t md5[16], sha1[20], hmacMD5[16], hmacSHA1[20];
+        kuMD5 m;
+        kuSHA1 s;
+        kuMD5_Init(&m);
+        kuSHA1_Init(&s);
+        random.inPieces(length, 1, [&](size_t at, size_t n) {
+            kuMD5_Add(&m, message.data() + at, n);
+            kuSHA1_Update(&s, message.data() + at, n);
+        });
+        kuMD5_Get(&m, md5);
+        kuSHA1_Final(&s, sha1);
+        kuMD5_HMAC(message.data(), length, key.data(), key.size(), hmacMD5);
+        kuSHA1_HMAC(key.data(), key.size(), message.data(), length, hmacSHA1);
+        auto theirs = [&](const EVP_MD *md, bool keyed) {
+            uint8_t out[20];
+            unsigned n = 0;
+            if (keyed)
+                HMAC(md, key.data(), (int)key.size(), message.data(), length, out, &n);
+            else
+                EVP_Digest(message.data(), length, out, &n, md, nullptr);
+            return toHex(out, n);
+        };
+        ASSERT_EQ(theirs(EVP_md5(), false), toHex(md5, 16)) << "MD5 of " << length;
+        ASSERT_EQ(theirs(EVP_sha1(), false), toHex(sha1, 20)) << "SHA-1 of " << length;
+        ASSERT_EQ(theirs(EVP_md5(), true), toHex(hmacMD5, 16)) << key.size() << "/" << length;
+        ASSERT_EQ(theirs(EVP_sha1(), true), toHex(hmacSHA1, 20)) << key.size() << "/" << length;
     }
 }
 
@@ -148,23 +140,20 @@ TEST(kuCryptoDifferential, AES128)
     for (size_t length = 0; length <= kMaxLength; length += 16) {
         Bytes key = random.bytes(16), iv = random.bytes(16), plain = random.bytes(length);
         for (bool cbc : {false, true}) {
-            kuAES128 *aes = cbc ? kuAES128_NewCBC(key.data(), iv.data()) : kuAES128_NewECB(key.data());
+            kuAES128 *aes =
+                cbc ? kuAES128_NewCBC(key.data(), iv.data()) : kuAES128_NewECB(key.data());
             Bytes data = plain;
-            size_t at = 0;
-            for (size_t n : random.pieces(length, 16)) {
+            random.inPieces(length, 16, [&](size_t at, size_t n) {
                 ASSERT_EQ(0, kuAES128_Encrypt(aes, data.data() + at, n));
-                at += n;
-            }
-            Bytes expected = opensslCipher(cbc ? EVP_aes_128_cbc() : EVP_aes_128_ecb(), true,
-                                           key, cbc ? iv : Bytes(), plain);
-            ASSERT_EQ(toHex(expected), toHex(data)) << (cbc ? "CBC " : "ECB ") << length;
-
+            });
+            ASSERT_EQ(toHex(opensslEncrypt(cbc ? EVP_aes_128_cbc() : EVP_aes_128_ecb(), key,
+                                           cbc ? iv : Bytes(), plain)),
+                      toHex(data))
+                << (cbc ? "CBC " : "ECB ") << length;
             kuAES128_SetIV(aes, iv.data());
-            at = 0;
-            for (size_t n : random.pieces(length, 16)) {
+            random.inPieces(length, 16, [&](size_t at, size_t n) {
                 ASSERT_EQ(0, kuAES128_Decrypt(aes, data.data() + at, n));
-                at += n;
-            }
+            });
             ASSERT_EQ(toHex(plain), toHex(data)) << (cbc ? "CBC " : "ECB ") << length;
             kuAES128_Delete(aes);
         }
@@ -181,33 +170,29 @@ TEST(kuCryptoDifferential, Blowfish)
     kuBlowfish bf;
     for (size_t length = 0; length <= kMaxLength; length += 8) {
         Bytes key = random.bytes(1 + random.below(56)), iv = random.bytes(8);
-        Bytes plain = random.bytes(length);
+        Bytes plain = random.bytes(length), ivPlain = iv;
+        ivPlain.insert(ivPlain.end(), plain.begin(), plain.end());
         kuBlowfish_Init(&bf, key.data(), key.size());
+        std::vector<uint32_t> words = toWords(ivPlain); // the IV, then the message
 
-        std::vector<uint32_t> words = toWords(plain);
-        for (size_t i = 0; i < words.size(); i += 2)
+        for (size_t i = 2; i < words.size(); i += 2)
             kuBlowfish_Encrypt(&bf, &words[i], &words[i + 1]);
-        ASSERT_EQ(toHex(opensslCipher(ecb, true, key, Bytes(), plain)), toHex(toBytes(words)))
+        ASSERT_EQ(toHex(iv) + toHex(opensslEncrypt(ecb, key, Bytes(), plain)), wordsHex(words))
             << "ECB " << key.size() << "/" << length;
-        for (size_t i = 0; i < words.size(); i += 2)
+        for (size_t i = 2; i < words.size(); i += 2)
             kuBlowfish_Decrypt(&bf, &words[i], &words[i + 1]);
-        ASSERT_EQ(toHex(plain), toHex(toBytes(words)));
+        ASSERT_EQ(toHex(ivPlain), wordsHex(words));
 
-        std::vector<uint32_t> ivWords = toWords(iv);
-        kuBlowfish_SetInitVector(&bf, ivWords[0], ivWords[1]);
-        words = toWords(plain);
-        kuBlowfish_EncryptArrayCBC(&bf, words.data(), words.size());
-        ASSERT_EQ(toHex(opensslCipher(cbc, true, key, iv, plain)), toHex(toBytes(words)))
+        kuBlowfish_SetInitVector(&bf, words[0], words[1]);
+        kuBlowfish_EncryptArrayCBC(&bf, words.data() + 2, words.size() - 2);
+        ASSERT_EQ(toHex(iv) + toHex(opensslEncrypt(cbc, key, iv, plain)), wordsHex(words))
             << "CBC " << key.size() << "/" << length;
-        // block by block with the single-block helper, the IV following the chain
-        for (size_t i = words.size(); i >= 2; i -= 2) {
-            if (i >= 4)
-                kuBlowfish_SetInitVector(&bf, words[i - 4], words[i - 3]);
-            else
-                kuBlowfish_SetInitVector(&bf, ivWords[0], ivWords[1]);
+        // block by block with the single-block helper, each IV the block before
+        for (size_t i = words.size(); i >= 4; i -= 2) {
+            kuBlowfish_SetInitVector(&bf, words[i - 4], words[i - 3]);
             kuBlowfish_DecryptCBC(&bf, &words[i - 2], &words[i - 1]);
         }
-        ASSERT_EQ(toHex(plain), toHex(toBytes(words)));
+        ASSERT_EQ(toHex(ivPlain), wordsHex(words));
     }
     EVP_CIPHER_free(ecb);
     EVP_CIPHER_free(cbc);
@@ -224,12 +209,9 @@ TEST(kuCryptoDifferential, RC4)
         kuRC4 state;
         kuRC4_PrepareKey(key.data(), key.size(), &state);
         Bytes data = plain;
-        size_t at = 0;
-        for (size_t n : random.pieces(length)) {
-            kuRC4_Process(data.data() + at, n, &state);
-            at += n;
-        }
-        ASSERT_EQ(toHex(opensslCipher(cipher, true, key, Bytes(), plain)), toHex(data))
+        random.inPieces(length, 1,
+                        [&](size_t at, size_t n) { kuRC4_Process(data.data() + at, n, &state); });
+        ASSERT_EQ(toHex(opensslEncrypt(cipher, key, Bytes(), plain)), toHex(data))
             << key.size() << "/" << length;
     }
     EVP_CIPHER_free(cipher);

@@ -17,14 +17,15 @@ namespace {
 
 using Entry = std::vector<std::pair<uint16_t, std::string>>;
 
-uint32_t le32(const uint8_t *p)
-{
-    return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24;
-}
+uint32_t le32(const uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24; }
+uint16_t le16(const uint8_t *p) { return (uint16_t)(p[0] | p[1] << 8); }
 
-uint16_t le16(const uint8_t *p)
+std::string randomValue(std::mt19937 &rng)
 {
-    return (uint16_t)(p[0] | p[1] << 8);
+    std::string value(rng() % 41, '\0');
+    for (char &c : value)
+        c = (char)(rng() % 4 == 0 ? 0 : 'a' + rng() % 26);
+    return value;
 }
 
 kuPackedData *build(uint32_t slots, const std::vector<Entry> &entries)
@@ -141,13 +142,23 @@ TEST(kuPackedData, GrowthAllowsForTheEntriesToCome)
     }
 }
 
-TEST(kuPackedData, TypedReads)
+TEST(kuPackedData, TypedAndArrayReads)
 {
+    kuArray *names = kuArray_New();
+    kuArray_SetFreeFunc(names, kuStringArray_FreeFunc);
+    kuArray_Append(names, kuStrdup("alpha"));
+    kuArray_Append(names, kuStrdup("beta"));
+    // A count larger than the tag holds stops at its end; the unterminated
+    // last string is cut there.
+    const char lying[] = {9, 0, 0, 0, 'h', 'i', 0, 'y', 'o'};
     kuPackedData *data = build(1, {{{1, std::string("text", 5)},
                                     {2, "\x34\x12"},
                                     {3, "\x78\x56\x34\x12"},
                                     {4, "\xAB"},
-                                    {5, "raw"}}}); // no terminator
+                                    {5, "raw"}, // no terminator
+                                    {7, std::string(lying, sizeof lying)}}});
+    kuPackedData_AddArray(data, 6, names, kuStringArray_FlattenerFunc);
+    kuPackedData_AddArray(data, 8, nullptr, kuStringArray_FlattenerFunc);
     uint32_t length = 0;
     EXPECT_STREQ("text", kuPackedData_GetDataStr(data, 0, 1, &length));
     EXPECT_EQ(5u, length);
@@ -155,53 +166,39 @@ TEST(kuPackedData, TypedReads)
         EXPECT_STREQ("", kuPackedData_GetDataStr(data, 0, tag, &length));
         EXPECT_EQ(0u, length);
     }
-    EXPECT_EQ(0x1234, kuPackedData_GetDataAsUInt16(data, 0, 2));
-    EXPECT_EQ(0x5678, kuPackedData_GetDataAsUInt16(data, 0, 3));
-    EXPECT_EQ(0x12345678u, kuPackedData_GetDataAsUInt32(data, 0, 3));
-    EXPECT_EQ(0x1234u, kuPackedData_GetDataAsUInt32(data, 0, 2)); // shorter: what it holds
-    EXPECT_EQ(0xABu, kuPackedData_GetDataAsUInt32(data, 0, 4));
-    EXPECT_EQ(0u, kuPackedData_GetDataAsUInt32(data, 1, 3));
-
-    // Refused tags write nothing.
-    uint32_t used = data->usedSize;
-    std::string longest(65536, 'x');
-    EXPECT_EQ(0u, kuPackedData_AddData(data, 6, longest.data(), 65536));
-    EXPECT_EQ(0u, kuPackedData_AddData(data, 6, nullptr, 1));
-    EXPECT_EQ(used, data->usedSize);
-    EXPECT_EQ(used + 4 + 65536, kuPackedData_AddData(data, 6, longest.data(), 65535));
-    kuPackedData_Free(data);
-}
-
-TEST(kuPackedData, Arrays)
-{
-    kuArray *names = kuArray_New();
-    kuArray_SetFreeFunc(names, kuStringArray_FreeFunc);
-    kuArray_Append(names, kuStrdup("alpha"));
-    kuArray_Append(names, kuStrdup("beta"));
-    kuPackedData *data = build(1, {{}});
-    kuPackedData_AddArray(data, 1, names, kuStringArray_FlattenerFunc);
-    kuPackedData_AddArray(data, 2, nullptr, kuStringArray_FlattenerFunc);
-    // A count larger than the tag holds stops at its end; the unterminated
-    // last string is cut there.
-    const char lying[] = {9, 0, 0, 0, 'h', 'i', 0, 'y', 'o'};
-    kuPackedData_AddData(data, 3, lying, sizeof lying);
-    uint32_t length = 99;
-    kuPackedData_GetData(data, 0, 2, &length);
+    length = 99;
+    kuPackedData_GetData(data, 0, 8, &length);
     EXPECT_EQ(0u, length); // an empty array is an empty tag
-
-    const std::vector<std::vector<std::string>> expected = {
-        {}, {"alpha", "beta"}, {}, {"hi", "yo"}};
-    for (uint16_t tag = 0; tag < 4; tag++) {
-        kuArray *back = kuPackedData_GetDataArray(data, 0, tag, kuStringArray_UnFlattenerFunc);
+    // a shorter value reads as what it holds
+    EXPECT_EQ((std::vector<uint32_t>{0x1234, 0x5678, 0x12345678, 0x1234, 0xAB, 0}),
+              (std::vector<uint32_t>{kuPackedData_GetDataAsUInt16(data, 0, 2),
+                                     kuPackedData_GetDataAsUInt16(data, 0, 3),
+                                     kuPackedData_GetDataAsUInt32(data, 0, 3),
+                                     kuPackedData_GetDataAsUInt32(data, 0, 2),
+                                     kuPackedData_GetDataAsUInt32(data, 0, 4),
+                                     kuPackedData_GetDataAsUInt32(data, 1, 3)}));
+    const std::vector<std::pair<uint16_t, std::vector<std::string>>> arrays = {
+        {0, {}}, {6, {"alpha", "beta"}}, {7, {"hi", "yo"}}, {8, {}}};
+    for (const auto &expected : arrays) {
+        kuArray *back =
+            kuPackedData_GetDataArray(data, 0, expected.first, kuStringArray_UnFlattenerFunc);
         kuArray_SetFreeFunc(back, kuStringArray_FreeFunc);
         std::vector<std::string> got;
         for (uint32_t i = 0; i < kuArray_GetCount(back); i++)
             got.push_back((const char *)kuArray_At(back, i));
-        EXPECT_EQ(expected[tag], got) << "tag " << tag;
+        EXPECT_EQ(expected.second, got) << "tag " << expected.first;
         kuArray_Delete(back);
     }
-    kuPackedData_Free(data);
     kuArray_Delete(names);
+
+    // Refused tags write nothing.
+    uint32_t used = data->usedSize;
+    std::string longest(65536, 'x');
+    EXPECT_EQ(0u, kuPackedData_AddData(data, 9, longest.data(), 65536));
+    EXPECT_EQ(0u, kuPackedData_AddData(data, 9, nullptr, 1));
+    EXPECT_EQ(used, data->usedSize);
+    EXPECT_EQ(used + 4 + 65536, kuPackedData_AddData(data, 9, longest.data(), 65535)); // padded
+    kuPackedData_Free(data);
 }
 
 TEST(kuPackedData, MoveDataKeepsOffsetsTrue)
@@ -250,18 +247,6 @@ TEST(kuPackedData, CorruptedBlocksAreReportedNotFollowed)
         EXPECT_EQ(0u, line.find("KU 1 99 kuvanaTools/kuPackedData:")) << line;
     EXPECT_NE(std::string::npos, lines[0].find(": kuPackedData corrupted !"));
 }
-
-namespace {
-
-std::string randomValue(std::mt19937 &rng)
-{
-    std::string value(rng() % 41, '\0');
-    for (char &c : value)
-        c = (char)(rng() % 4 == 0 ? 0 : 'a' + rng() % 26);
-    return value;
-}
-
-} // namespace
 
 // Random building operations, with the block handed out and taken back in,
 // or duplicated, along the way.

@@ -45,29 +45,7 @@ int stopAtTwo(kuPtrListNode *node, void *seen)
 
 } // namespace
 
-TEST(kuPtrList, InsertPositionsAndForeignNodes)
-{
-    kuPtrList *list = kuPtrList_New();
-    kuPtrListNode *b = kuPtrList_Insert(list, nullptr, ptr('b')); // empty: both ends
-    kuPtrList_Insert(list, nullptr, ptr('a'));
-    kuPtrList_Insert(list, b, ptr('x'));
-    expectItems(list, {ptr('a'), ptr('x'), ptr('b')});
-
-    // A node of another list is no position here, and is not detached.
-    kuPtrList *other = kuPtrList_New();
-    kuPtrListNode *foreign = kuPtrList_Append(other, ptr(1));
-    EXPECT_EQ(nullptr, kuPtrList_Insert(list, foreign, ptr('z')));
-    EXPECT_EQ(nullptr, kuPtrList_DetachNode(list, foreign));
-    EXPECT_EQ(0, kuPtrList_DeleteNode(list, foreign));
-    expectItems(other, {ptr(1)});
-    expectItems(list, {ptr('a'), ptr('x'), ptr('b')});
-    EXPECT_EQ(nullptr, kuPtrList_GetAt(list, 3));
-    kuPtrList_Delete(other);
-    kuPtrList_Delete(list);
-    kuPtrList_Delete(nullptr);
-}
-
-TEST(kuPtrList, DetachedNodesKeepDataAndLinks)
+TEST(kuPtrList, ForeignAndDetachedNodes)
 {
     kuPtrList *list = kuPtrList_NewCount(1); // one null item
     kuPtrList_SetFreeFunc(list, countingFree);
@@ -75,14 +53,25 @@ TEST(kuPtrList, DetachedNodesKeepDataAndLinks)
     kuPtrListNode *a = kuPtrList_Append(list, ptr(1));
     kuPtrListNode *b = kuPtrList_Append(list, ptr(2));
     kuPtrListNode *c = kuPtrList_Append(list, ptr(3));
+    // A node of another list is no position here, and is not detached.
+    kuPtrList *other = kuPtrList_New();
+    kuPtrListNode *foreign = kuPtrList_Append(other, ptr(1));
+    EXPECT_EQ(nullptr, kuPtrList_Insert(list, foreign, ptr('z')));
+    EXPECT_EQ(nullptr, kuPtrList_DetachNode(list, foreign));
+    EXPECT_EQ(0, kuPtrList_DeleteNode(list, foreign));
+    expectItems(other, {ptr(1)});
+    kuPtrList_Delete(other);
+
+    // A detached node keeps its data and links, and is no position either.
     EXPECT_EQ(b, kuPtrList_DetachNode(list, b));
     EXPECT_TRUE(b->data == ptr(2) && b->next == c && b->prev == a && b->list == nullptr);
     EXPECT_EQ(nullptr, kuPtrList_DetachNode(list, b)); // must not touch the list again
+    EXPECT_EQ(nullptr, kuPtrList_Insert(list, b, ptr('z')));
     kuPtrListNode_Delete(b);
     kuPtrListNode_Delete(c); // detaches itself first
+    expectItems(list, {nullptr, ptr(1)});
     EXPECT_EQ(nullptr, kuPtrList_PopData(list));
     EXPECT_EQ(ptr(1), kuPtrList_PopData(list));
-    expectItems(list, {});
     EXPECT_EQ(0, freedCount); // none of these release data
 
     kuPtrList_Append(list, ptr(7));
@@ -94,6 +83,7 @@ TEST(kuPtrList, DetachedNodesKeepDataAndLinks)
     kuPtrList_Append(list, kuStrdup("owned"));
     kuPtrList_Append(list, nullptr);
     kuPtrList_Delete(list); // the sanitizer build checks the string went
+    kuPtrList_Delete(nullptr);
 }
 
 TEST(kuPtrList, WalksStopAtFirstNonzero)

@@ -21,18 +21,17 @@ namespace {
 
 // Runs the test in a fresh working directory, with a socket/ subdirectory
 // unless asked not to.
-class InTempDir {
-public:
+struct InTempDir {
+    kutest::TempDir dir;
+    char saved[4096];
     explicit InTempDir(bool withSocketDir = true)
     {
-        char *old = getcwd(nullptr, 0);
-        saved_ = old;
-        free(old);
+        EXPECT_NE(nullptr, getcwd(saved, sizeof saved));
         if (withSocketDir)
-            mkdir(dir_.file("socket").c_str(), 0755);
-        EXPECT_EQ(0, chdir(dir_.path().c_str()));
+            mkdir(dir.file("socket").c_str(), 0755);
+        EXPECT_EQ(0, chdir(dir.path().c_str()));
     }
-    ~InTempDir() { EXPECT_EQ(0, chdir(saved_.c_str())); }
+    ~InTempDir() { EXPECT_EQ(0, chdir(saved)); }
 
     std::set<std::string> files() const
     {
@@ -45,10 +44,6 @@ public:
         }
         return names;
     }
-
-private:
-    kutest::TempDir dir_;
-    std::string saved_;
 };
 
 // The socket log's records, as "<line>: <text>".

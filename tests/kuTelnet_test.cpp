@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <random>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -89,21 +90,18 @@ struct Session {
     }
 };
 
-// A record of the console with this text (without its line feed).
-bool logged(const kutest::LogCapture &log, const std::string &text)
+// Whether the console logged this text (without its line feed), formatted
+// with a pointer and a number.
+bool logged(const kutest::LogCapture &log, const char *format, const void *pointer = nullptr,
+            int number = 0)
 {
+    char text[200];
+    snprintf(text, sizeof text, format, pointer, number);
     for (const std::string &line : log.lines())
         if (line.rfind("KU 1 92 kuvanaTools/kuTelnet:", 0) == 0 &&
             line.substr(line.find(": ") + 2) == text)
             return true;
     return false;
-}
-
-std::string withPointer(const char *format, const void *pointer, int number = 0)
-{
-    char text[200];
-    snprintf(text, sizeof text, format, pointer, number);
-    return text;
 }
 
 } // namespace
@@ -116,10 +114,10 @@ TEST(kuTelnet, ListenAndAcceptFailures)
         ASSERT_NE(0, l.port);
         // A second listen is refused and leaves the first socket listening.
         EXPECT_EQ(1, kuTelnet_Listen(l.server, "127.0.0.1", freePort()));
-        EXPECT_TRUE(logged(log, withPointer("kuTelnet_Listen: [%p] Already listening. Ccurrent "
-                                            "kuTelnet implementation can listen on one ip/port "
-                                            "only.",
-                                            l.server)));
+        EXPECT_TRUE(logged(log,
+                           "kuTelnet_Listen: [%p] Already listening. Ccurrent kuTelnet "
+                           "implementation can listen on one ip/port only.",
+                           l.server));
         int c = kutest::connectToLoopback(l.port);
         kuTelnetConnection *connection = kuTelnet_AcceptConnection(l.server);
         EXPECT_NE(nullptr, connection);
@@ -129,23 +127,25 @@ TEST(kuTelnet, ListenAndAcceptFailures)
         // The port is taken: bind fails and leaves the server free to listen elsewhere.
         kuTelnet *other = kuTelnet_New();
         EXPECT_EQ(1, kuTelnet_Listen(other, "127.0.0.1", l.port));
-        EXPECT_TRUE(logged(log, withPointer("kuTelnet_Listen: [%p] Could not bind listen socket "
-                                            "to addr='127.0.0.1' port=%d",
-                                            other, l.port)));
+        EXPECT_TRUE(logged(log,
+                           "kuTelnet_Listen: [%p] Could not bind listen socket to "
+                           "addr='127.0.0.1' port=%d",
+                           other, l.port));
         EXPECT_EQ(0, kuTelnet_Listen(other, "localhost", freePort()));
         kuTelnet_Delete(other);
     }
 
     kuTelnet *server = kuTelnet_New();
     EXPECT_EQ(1, kuTelnet_Listen(server, "no.such.host.invalid", 0));
-    EXPECT_TRUE(logged(log, withPointer("kuTelnet_Listen: [%p] Could not resolve address "
-                                        "'no.such.host.invalid'",
-                                        server)));
+    EXPECT_TRUE(logged(log,
+                       "kuTelnet_Listen: [%p] Could not resolve address 'no.such.host.invalid'",
+                       server));
     // Never listening and not closed: the failed accept is logged.
     EXPECT_EQ(nullptr, kuTelnet_AcceptConnection(server));
-    EXPECT_TRUE(logged(log, withPointer("kuTelnet_AcceptConnection: [%p] Listen socket error, "
-                                        "can not accept connections",
-                                        server)));
+    EXPECT_TRUE(logged(log,
+                       "kuTelnet_AcceptConnection: [%p] Listen socket error, can not accept "
+                       "connections",
+                       server));
     // Closed on purpose: it is not.
     EXPECT_EQ(-1, kuTelnet_Close(server));
     size_t records = log.lines().size();
@@ -155,10 +155,23 @@ TEST(kuTelnet, ListenAndAcceptFailures)
     EXPECT_EQ(1, kuTelnet_Listen(nullptr, nullptr, 0));
 }
 
-TEST(kuTelnet, CommandsAreStrippedAndOptionsRefused)
+TEST(kuTelnet, OutputCommandsAndRefusedOptions)
 {
+    kutest::LogCapture log;
     Session s;
     ASSERT_NE(nullptr, s.connection);
+    EXPECT_EQ(3, kuTelnet_Send(s.connection, "abc", 3));
+    EXPECT_EQ(4, kuTelnet_Print(s.connection, "de\r\n"));
+    EXPECT_EQ(9, kuTelnet_Printf(s.connection, "n=%d %s\r\n", 42, "ok"));
+    EXPECT_EQ(0, kuTelnet_SendTelnetCommand(s.connection, kAYT));
+    EXPECT_EQ(0, kuTelnet_SendTelnetCommandOption(s.connection, kWILL, 1));
+    EXPECT_EQ("abcde\r\nn=42 ok\r\n" + bytes({kIAC, kAYT, kIAC, kWILL, 1}),
+              recvUpTo(s.client, 21));
+    EXPECT_EQ(-1, kuTelnet_Printf(s.connection, nullptr));
+    EXPECT_TRUE(logged(log, "kuTelnet_VPrintf: Could not allocate memory for a string"));
+    EXPECT_TRUE(logged(log, "kuTelnet_VPrintf:   aFormat: '(null)'"));
+    EXPECT_EQ(-1, kuTelnet_Send(nullptr, "x", 1));
+
     sendAll(s.client, "a" + bytes({kIAC, kIAC}) + bytes({kIAC, kDO, 1}) +
                           bytes({kIAC, kWILL, 3}) + bytes({kIAC, kWONT, 5}) +
                           bytes({kIAC, kDONT, 6}) + bytes({kIAC, kAYT}) +
@@ -192,56 +205,30 @@ TEST(kuTelnet, Lines)
 {
     Session s;
     ASSERT_NE(nullptr, s.connection);
-    char line[8];
+    char line[8] = "";
+    auto recvLine = [&](size_t size) { // the result and the text
+        int n = kuTelnet_RecvLine(s.connection, line, size);
+        return std::to_string(n) + ":" + line;
+    };
     sendAll(s.client, std::string("ls\r\nabcdefghij\nx\0y\n\n", 20));
-    EXPECT_EQ(2, kuTelnet_RecvLine(s.connection, line, sizeof line));
-    EXPECT_STREQ("ls", line);
-    // A long line comes in terminated pieces.
-    EXPECT_EQ(4, kuTelnet_RecvLine(s.connection, line, 5));
-    EXPECT_STREQ("abcd", line);
+    EXPECT_EQ("2:ls", recvLine(sizeof line));
+    EXPECT_EQ("4:abcd", recvLine(5)); // a long line comes in terminated pieces
     EXPECT_EQ(line, kuTelnet_Gets(s.connection, line, 5));
     EXPECT_STREQ("efgh", line);
-    EXPECT_EQ(2, kuTelnet_RecvLine(s.connection, line, sizeof line));
-    EXPECT_STREQ("ij", line);
-    // NUL ends a line like a line feed.
-    EXPECT_EQ(1, kuTelnet_RecvLine(s.connection, line, sizeof line));
-    EXPECT_EQ(1, kuTelnet_RecvLine(s.connection, line, sizeof line));
-    EXPECT_STREQ("y", line);
-    EXPECT_EQ(0, kuTelnet_RecvLine(s.connection, line, sizeof line));
-    // Size 1 has room for the terminator only; size 0 touches nothing.
+    EXPECT_EQ("2:ij", recvLine(sizeof line));
+    EXPECT_EQ("1:x", recvLine(sizeof line)); // NUL ends a line like a line feed
+    EXPECT_EQ("1:y", recvLine(sizeof line));
+    EXPECT_EQ("0:", recvLine(sizeof line));
+    strcpy(line, "q"); // size 1 has room for the terminator only; size 0 touches nothing
+    EXPECT_EQ("0:", recvLine(1));
     strcpy(line, "q");
-    EXPECT_EQ(0, kuTelnet_RecvLine(s.connection, line, 1));
-    EXPECT_STREQ("", line);
-    strcpy(line, "q");
-    EXPECT_EQ(0, kuTelnet_RecvLine(s.connection, line, 0));
-    EXPECT_STREQ("q", line);
+    EXPECT_EQ("0:q", recvLine(0));
 
-    // The peer ends the connection in the middle of a line.
-    sendAll(s.client, "part");
+    sendAll(s.client, "part"); // the peer ends the connection in the middle of a line
     shutdown(s.client, SHUT_WR);
-    EXPECT_EQ(-1, kuTelnet_RecvLine(s.connection, line, sizeof line));
-    EXPECT_STREQ("part", line);
+    EXPECT_EQ("-1:part", recvLine(sizeof line));
     EXPECT_EQ(nullptr, kuTelnet_Gets(s.connection, line, sizeof line));
     EXPECT_EQ(-100, s.recvChar());
-}
-
-TEST(kuTelnet, Output)
-{
-    kutest::LogCapture log;
-    Session s;
-    ASSERT_NE(nullptr, s.connection);
-    EXPECT_EQ(3, kuTelnet_Send(s.connection, "abc", 3));
-    EXPECT_EQ(4, kuTelnet_Print(s.connection, "de\r\n"));
-    EXPECT_EQ(9, kuTelnet_Printf(s.connection, "n=%d %s\r\n", 42, "ok"));
-    EXPECT_EQ(0, kuTelnet_SendTelnetCommand(s.connection, kAYT));
-    EXPECT_EQ(0, kuTelnet_SendTelnetCommandOption(s.connection, kWILL, 1));
-    EXPECT_EQ("abcde\r\nn=42 ok\r\n" + bytes({kIAC, kAYT, kIAC, kWILL, 1}),
-              recvUpTo(s.client, 21));
-
-    EXPECT_EQ(-1, kuTelnet_Printf(s.connection, nullptr));
-    EXPECT_TRUE(logged(log, "kuTelnet_VPrintf: Could not allocate memory for a string"));
-    EXPECT_TRUE(logged(log, "kuTelnet_VPrintf:   aFormat: '(null)'"));
-    EXPECT_EQ(-1, kuTelnet_Send(nullptr, "x", 1));
 }
 
 TEST(kuTelnet, CloseFromAnotherThreadEndsBlockedCallsQuietly)
@@ -330,19 +317,12 @@ TEST(kuTelnet, RealTelnetClient)
     // Every option the client offered or asked for was refused, and the
     // server offered none of its own. The client may print a reply on the
     // line of the prompt ("ready> RCVD ...").
-    auto replied = [&](const std::string &reply) {
-        return transcript.find(reply + "\r") != std::string::npos;
-    };
+    const std::regex offer("SENT (DO|WILL) ([^\r]*)\r");
     int negotiated = 0;
-    for (size_t at = 0; (at = transcript.find("SENT ", at)) != std::string::npos; at++) {
-        std::string sent = transcript.substr(at + 5, transcript.find('\r', at) - at - 5);
-        if (sent.rfind("DO ", 0) == 0)
-            EXPECT_TRUE(replied("RCVD WONT " + sent.substr(3))) << sent << transcript;
-        else if (sent.rfind("WILL ", 0) == 0)
-            EXPECT_TRUE(replied("RCVD DONT " + sent.substr(5))) << sent << transcript;
-        else
-            continue;
-        negotiated++;
+    for (std::sregex_iterator m(transcript.begin(), transcript.end(), offer), end; m != end;
+         ++m, ++negotiated) {
+        std::string reply = ((*m)[1] == "DO" ? "RCVD WONT " : "RCVD DONT ") + (*m)[2].str() + "\r";
+        EXPECT_NE(std::string::npos, transcript.find(reply)) << m->str() << transcript;
     }
     EXPECT_GT(negotiated, 0) << transcript;
     EXPECT_EQ(std::string::npos, transcript.find("RCVD WILL ")) << transcript;
