@@ -51,8 +51,7 @@ struct Files {
     void leave(const char *pText, const char *okText, const char *tmpText)
     {
         for (auto [path, text] : {std::make_pair(&p, pText), {&ok, okText}, {&tmp, tmpText}})
-            if (text != nullptr)
-                kutest::writeFile(*path, text);
+            text != nullptr ? kutest::writeFile(*path, text) : (void)unlink(path->c_str());
     }
 };
 
@@ -73,7 +72,7 @@ TEST(ConfigFile, WritableLayerOverridesReadOnly)
 {
     Files f;
     kutest::writeFile(f.factory, "[net]\nport=80\nname=factory\nflag=yes\n[only]\nx=1\n");
-    kutest::writeFile(f.p, "a=300\nb=-1\nc=255\nd=65535\ne=65536\nmaybe=maybe\n[Net]\nPort=8080\n");
+    kutest::writeFile(f.p, "a=256\nb=-1\nc=255\nd=65535\ne=65536\nmaybe=maybe\n[Net]\nPort=8080\n");
     Config c(f.factory, f.p);
     EXPECT_EQ(8080u, kuConfigFile_GetUInt32(c, "net", "port", 1));
     EXPECT_EQ("factory", str(kuConfigFile_GetString(c, "NET", "name", "d")));
@@ -94,7 +93,7 @@ TEST(ConfigFile, WritableLayerOverridesReadOnly)
     EXPECT_EQ(255, kuConfigFile_GetUInt8(c, nullptr, "c", 7));
     EXPECT_EQ(65535, kuConfigFile_GetUInt16(c, nullptr, "d", 7));
     EXPECT_EQ(7, kuConfigFile_GetUInt16(c, nullptr, "e", 7));
-    EXPECT_EQ(300, kuConfigFile_GetUInt16(c, "", "a", 7));
+    EXPECT_EQ(256, kuConfigFile_GetUInt16(c, "", "a", 7));
 
     auto substituted = [&](const char *section, const char *key, const char *dflt) {
         char *text = kuConfigFile_GetStringWithSubstitution(
@@ -110,12 +109,7 @@ TEST(ConfigFile, WritableLayerOverridesReadOnly)
     EXPECT_EQ("1", substituted("only", "x", "%n%"));
     EXPECT_EQ("[N]", substituted("only", "y", "[%n%]"));
     EXPECT_EQ("<null>", substituted("only", "y", nullptr));
-
-    kutest::LogCapture log;
-    EXPECT_EQ(0, kuConfigFile_OptionIsSet(c, nullptr, "maybe", 5));
-    ASSERT_EQ(1u, log.lines().size());
-    EXPECT_NE(std::string::npos, log.text().find("'maybe' for a boolean for entry "
-                                                 "'(null)/maybe' (returning 0)"));
+    EXPECT_EQ(0, kuConfigFile_OptionIsSet(c, nullptr, "maybe", 5)); // no boolean
 }
 
 TEST(ConfigFile, WithoutAWritableFile)
@@ -178,28 +172,10 @@ TEST(ConfigFile, CreationLogs)
                                      "'"));
 }
 
-TEST(ConfigFileRecovery, InterruptedSavesAreFinishedOrDiscarded)
-{
-    struct {
-        const char *p, *ok, *tmp, *loaded;
-    } cases[] = {
-        {"v=old\n", "v=new\n", "v=partial", "new"},
-        {"v=old\n", nullptr, "v=partial", "old"},
-        {nullptr, "v=new\n", nullptr, "new"}, // killed after removing P
-    };
-    for (auto &k : cases) {
-        Files f;
-        f.leave(k.p, k.ok, k.tmp);
-        Config c("", f.p);
-        EXPECT_EQ(k.loaded, str(kuConfigFile_GetString(c, nullptr, "v", nullptr)));
-        EXPECT_EQ("v=" + std::string(k.loaded) + "\n", kutest::readFile(f.p));
-        EXPECT_FALSE(exists(f.ok) || exists(f.tmp));
-    }
-}
-
-// A repair or a save with one operation refused: the records it logs, and
-// what it and then a creation without failures load.
-TEST(ConfigFileRecovery, FailuresAreLoggedAndLoseNothing)
+// Creation finishing or discarding an interrupted save, and repairs and
+// saves with one operation refused: the records they log, what a repair and
+// then a creation without failures load.
+TEST(ConfigFileRecovery, InterruptedSavesAndFailures)
 {
     Files f;
     kutest::ScopedPlatformHooks hooks;
@@ -213,54 +189,68 @@ TEST(ConfigFileRecovery, FailuresAreLoggedAndLoseNothing)
         return refuseWrites ? -1 : real::fileWrite(file, buffer, n);
     };
     const std::string notRemoved = "Cannot save file: Was not able to remove previous valid file '";
-    // A creation repairs P "old", ".ok" "new" and a ".tmp"; a save writes
-    // "new" over P "old", with the given ".ok" beside it.
+    // A creation repairs P and ".ok" beside a ".tmp"; a save writes "new"
+    // over P with the given ".ok" beside it.
     struct {
         bool save, failWrites;
-        const char *ok;
+        const char *p, *ok;
         std::string remove, rename;
         const char *loaded; // by the repair and by the next creation
         std::vector<std::string> records;
     } cases[] = {
-        {false, false, "v=new\n", f.tmp, "", "new new",
+        {false, false, "v=old\n", "v=new\n", "", "", "new new", {}},
+        {false, false, "v=old\n", nullptr, "", "", "old old", {}},
+        {false, false, nullptr, "v=new\n", "", "", "new new", {}}, // killed after removing P
+        {false, false, "v=old\n", "v=new\n", f.tmp, "", "new new",
          {"Cannot remove temporary file '" + f.tmp + "'"}},
-        {false, false, "v=new\n", f.p, "", "old new",
+        {false, false, "v=old\n", "v=new\n", f.p, "", "old new",
          {"Cannot remove previous valid file '" + f.p + "', aborting commit"}},
         // P is gone and ".ok" could not take its place: the complete save in
         // ".ok" is loaded rather than nothing.
-        {false, false, "v=new\n", "", f.ok, "new new", {"Cannot commit file '" + f.ok + "'"}},
+        {false, false, "v=old\n", "v=new\n", "", f.ok, "new new",
+         {"Cannot commit file '" + f.ok + "'"}},
         // A short ".tmp" is not committed.
-        {true, true, nullptr, "", "", "old", {"Cannot save file '" + f.tmp + "'"}},
+        {true, true, "v=old\n", nullptr, "", "", "old", {"Cannot save file '" + f.tmp + "'"}},
+        {true, false, "v=old\n", nullptr, "", f.tmp, "old",
+         {"Cannot save file: cannot rename temporary file '" + f.tmp + "'"}},
         // A stale ".ok" that cannot be removed, then each rename fails.
-        {true, false, "v=stale\n", f.ok, f.tmp, "stale",
+        {true, false, "v=old\n", "v=stale\n", f.ok, f.tmp, "stale",
          {"Cannot save file: cannot rename temporary file '" + f.tmp + "'",
           notRemoved + f.ok + "'"}},
-        {true, false, "v=stale\n", f.ok, f.ok, "new",
+        {true, false, "v=old\n", "v=stale\n", f.ok, f.ok, "new",
          {"Cannot save file: cannot commit file '" + f.ok + "'", notRemoved + f.p + "'"}},
     };
+    auto loaded = [&] { return str(kuConfigFile_GetString(Config("", f.p), "", "v", "-")); };
     for (auto &k : cases) {
-        SCOPED_TRACE(k.records[0]);
-        kutest::writeFile(f.p, "v=old\n");
-        kuConfigFile *saving = k.save ? kuConfigFile_New(nullptr, f.p.c_str()) : nullptr;
-        kuConfigFile_SetString(saving, nullptr, "v", "new");
-        f.leave(nullptr, k.ok, k.save ? nullptr : "v=partial");
+        SCOPED_TRACE("case " + std::to_string(&k - cases));
+        kuConfigFile *saving = nullptr;
+        if (k.save) {
+            f.leave(k.p, nullptr, nullptr);
+            saving = kuConfigFile_New(nullptr, f.p.c_str());
+            kuConfigFile_SetString(saving, nullptr, "v", "new");
+        }
+        f.leave(k.p, k.ok, k.save ? nullptr : "v=partial");
         refuseRemove = k.remove;
         refuseRename = k.rename;
         refuseWrites = k.failWrites;
-        std::string loaded;
+        std::string first;
         std::vector<std::string> lines;
         {
             kutest::LogCapture log;
             if (k.save)
                 EXPECT_EQ(0, kuConfigFile_Save(saving));
             else
-                loaded = str(kuConfigFile_GetString(Config("", f.p), "", "v", "-")) + " ";
+                first = loaded() + " ";
             lines = log.lines();
         }
+        EXPECT_FALSE(k.failWrites && exists(f.tmp)); // a short ".tmp" is removed
         kuConfigFile_Delete(saving);
         refuseRemove = refuseRename = "";
         refuseWrites = false;
-        EXPECT_EQ(k.loaded, loaded + str(kuConfigFile_GetString(Config("", f.p), "", "v", "-")));
+        std::string last = loaded();
+        EXPECT_EQ(k.loaded, first + last);
+        EXPECT_EQ("v=" + last + "\n", kutest::readFile(f.p));
+        EXPECT_FALSE(exists(f.ok) || exists(f.tmp));
         ASSERT_EQ(k.records.size(), lines.size());
         for (size_t i = 0; i < lines.size(); i++)
             EXPECT_TRUE(logged(lines[i], k.records[i])) << lines[i];
@@ -292,20 +282,16 @@ void setGeneration(kuConfigFile *c, int generation)
                                    valueOf(generation, s, k).c_str());
 }
 
-// The generation a configuration holds completely, or -1. Counts come
-// first: reading a key of a missing section would add the section.
+// The generation a configuration holds completely, or -1.
 int generationOf(kuConfigFile *c)
 {
-    // default (from loading), meta and the sections
-    bool whole = kuConfigFile_GetSectionCount(c, 0) == kSections + 2;
-    for (int s = 0; s < kSections; s++)
-        whole = whole && kuConfigFile_GetKeyCount(c, name('s', s).c_str(), 0) == kKeys;
-    int generation = whole ? kuConfigFile_GetInt32(c, "meta", "gen", -1) : -1;
+    int generation = kuConfigFile_GetInt32(c, "meta", "gen", -1);
     for (int s = 0; s < kSections; s++)
         for (int k = 0; k < kKeys; k++)
-            whole = whole && kuConfigFile_GetString(c, name('s', s).c_str(), name('k', k).c_str(),
-                                                    "") == valueOf(generation, s, k);
-    return whole ? generation : -1;
+            if (kuConfigFile_GetString(c, name('s', s).c_str(), name('k', k).c_str(), "") !=
+                valueOf(generation, s, k))
+                return -1;
+    return generation;
 }
 
 int loadGeneration(const std::string &path)
@@ -440,17 +426,14 @@ TEST(ConfigFileFaults, EachOperationOfTwoSavesFailsInTurn)
 TEST(ConfigFileFaults, EachOperationOfARepairFailsInTurn)
 {
     forEachFault([](int mode, int failAt) {
+        // As a save killed after writing ".ok": P holds 1, ".ok" 2.
         Files f;
-        std::string second;
-        {
-            // As a save killed after writing ".ok": P holds 1, ".ok" 2.
-            Config c("", f.p);
-            setGeneration(c, 2);
-            EXPECT_EQ(1, kuConfigFile_Save(c));
-            second = kutest::readFile(f.p);
-            setGeneration(c, 1);
-            EXPECT_EQ(1, kuConfigFile_Save(c));
-        }
+        Config c("", f.p);
+        setGeneration(c, 2);
+        EXPECT_EQ(1, kuConfigFile_Save(c));
+        std::string second = kutest::readFile(f.p);
+        setGeneration(c, 1);
+        EXPECT_EQ(1, kuConfigFile_Save(c));
         f.leave(nullptr, second.c_str(), "[s0]\nk0=half");
         FaultPlan plan{failAt, mode};
         int loaded;
