@@ -110,10 +110,8 @@ TEST(INIFileParse, Lines)
         {"k=\"", "default/k=|"},
         {"\xEF\xBB", "default/\xEF\xBB=|"},
     };
-    for (const Case &c : cases) {
-        Ini ini(c.text);
-        EXPECT_EQ("default=|" + c.entries, ini.dump()) << c.text;
-    }
+    for (const Case &c : cases)
+        EXPECT_EQ("default=|" + c.entries, Ini(c.text).dump()) << c.text;
 }
 
 TEST(INIFileParse, CutsAtTheLimits)
@@ -153,15 +151,6 @@ TEST(INIFileParse, HostileInputStaysInBounds)
         if (round % 25 == 0) // saving syncs to disk: now and then is enough
             ini.saved();
     }
-    // 4 MiB with long lines: loads (in linear time) to the right count.
-    std::string big;
-    for (int s = 0; s < 100000; s++)
-        big += "[s" + std::to_string(s) + "]\nk=" + std::string(s % 37, 'x') + "\n" +
-               (s % 1000 == 0 ? std::string(5000, 'y') + "\n" : "");
-    Ini huge(big);
-    EXPECT_EQ(100001u, kuINIFile_GetNumberOfSections(huge));
-    EXPECT_EQ(1u, kuINIFile_GetNumberOfKeys(huge, "s99999"));
-
     // A null text parses as empty; a null dictionary is refused.
     Ini empty;
     EXPECT_EQ(1, kuINIFile_LoadINIFileFromBuffer(nullptr, 10, empty));
@@ -203,20 +192,17 @@ TEST(INIFileSave, Layout)
     Ini quoting;
     const char *values[][2] = {{"plain", "abc=def[x]"}, {"space", "a b"}, {"lead", " x"},
                                {"tab", "\tx"},          {"inner", "a\tb"}, {"quotes", "'\"\\"},
-                               {"empty", ""}};
+                               {"empty", ""},           {"single", "'q"}};
     for (auto &kv : values)
         kuINIFile_WriteKeyAsString(quoting, nullptr, kv[0], kv[1]);
     EXPECT_EQ("plain=abc=def[x]\nspace=\"a b\"\nlead=\" x\"\ntab=\"\tx\"\ninner=a\tb\n"
-              "quotes=\"\\'\\\"\\\\\"\nempty=\n",
+              "quotes=\"\\'\\\"\\\\\"\nempty=\nsingle=\"\\'q\"\n",
               quoting.saved());
 
-    // Keys outside any section are not written.
-    Ini orphan;
-    kuDictionary_WriteKey(orphan, "s/k", "v");
-    EXPECT_EQ("", orphan.saved());
-
-    // "default" has no header: its keys stand where the section stands.
+    // Keys outside any section are not written; "default" has no header, so
+    // its keys stand where the section stands.
     Ini moved;
+    kuDictionary_WriteKey(moved, "s/k", "v");
     kuINIFile_WriteKeyAsString(moved, "First", "k", "1");
     kuINIFile_WriteKeyAsString(moved, nullptr, "d", "2");
     kuINIFile_WriteKeyAsString(moved, "empty", nullptr, nullptr);
@@ -233,6 +219,17 @@ TEST(INIFileSave, Layout)
     Ini back(text);
     EXPECT_EQ(std::string(1020, 'w'), back.value("default/q"));
     EXPECT_EQ("1", back.value("default/after"));
+}
+
+// A name or value from outside must not be able to add sections or keys.
+TEST(INIFileSave, SavedLineBreaksCannotInjectLines)
+{
+    Ini ini;
+    kuINIFile_WriteKeyAsString(ini, "net", "name", "x\n[evil]\nroot=1\r");
+    kuINIFile_WriteKeyAsString(ini, "a\nb", "c\rd", "kept");
+    EXPECT_EQ("[net]\nname=\"x [evil] root=1 \"\n\n[a b]\nc d=kept\n", ini.saved());
+    EXPECT_EQ("default=|net=|net/name=x [evil] root=1 |a b=|a b/c d=kept|",
+              Ini(ini.saved()).dump());
 }
 
 TEST(INIFileAccess, ReadingAKeyCreatesItsSection)
@@ -256,16 +253,12 @@ TEST(INIFileAccess, ReadingAKeyCreatesItsSection)
 
 TEST(INIFileAccess, TypedValues)
 {
-    Ini ini("u=4294967295\nbig=4294967296\nneg=-5\npart=12x\nspace=\" 7\"\nd=2.5e3\nword=abc\n"
+    Ini ini("u=4294967295\nneg=-5\npart=12x\nd=2.5e3\nword=abc\n"
             "yes=yes\nTrue=True\nno=n\nzero=0\nminus=-1\nmaybe=maybe\nempty=\n");
     int found = 0;
-    auto u32 = [&](const char *key) { return kuINIFile_ReadKeyAsUInt32(ini, "", key, 1, &found); };
-    EXPECT_EQ(4294967295u, u32("u"));
-    EXPECT_EQ(1u, u32("big"));
-    EXPECT_EQ(1u, u32("neg"));
-    EXPECT_EQ(1u, u32("part")); // only a whole number counts
+    EXPECT_EQ(4294967295u, kuINIFile_ReadKeyAsUInt32(ini, "", "u", 1, &found));
+    EXPECT_EQ(1u, kuINIFile_ReadKeyAsUInt32(ini, "", "part", 1, &found)); // not a whole number
     EXPECT_EQ(1, found);
-    EXPECT_EQ(7u, u32("space"));
     EXPECT_EQ(-5, kuINIFile_ReadKeyAsInt32(ini, nullptr, "neg", 1, &found));
     EXPECT_EQ(1, kuINIFile_ReadKeyAsInt32(ini, nullptr, "u", 1, &found));
     EXPECT_EQ(9, kuINIFile_ReadKeyAsInt32(ini, nullptr, "missing", 9, &found));
@@ -275,18 +268,12 @@ TEST(INIFileAccess, TypedValues)
     EXPECT_DOUBLE_EQ(1.5, kuINIFile_ReadKeyAsDouble(ini, nullptr, "missing", 1.5, &found));
 
     kutest::LogCapture log;
-    auto boolean = [&](const char *section, const char *key, int dflt) {
-        return kuINIFile_ReadKeyAsBool(ini, section, key, dflt, &found);
-    };
-    EXPECT_EQ(1, boolean(nullptr, "yes", 0));
-    EXPECT_EQ(1, boolean(nullptr, "true", 0));
-    EXPECT_EQ(0, boolean(nullptr, "no", 1));
-    EXPECT_EQ(0, boolean(nullptr, "zero", 1));
-    EXPECT_EQ(1, boolean(nullptr, "minus", 0));
-    EXPECT_EQ(7, boolean(nullptr, "missing", 7));
+    for (auto [key, expected] : {std::pair("yes", 1), {"true", 1}, {"no", 0}, {"zero", 0},
+                                 {"minus", 1}, {"missing", 7}})
+        EXPECT_EQ(expected, kuINIFile_ReadKeyAsBool(ini, nullptr, key, 7, &found)) << key;
     EXPECT_TRUE(log.lines().empty());
-    EXPECT_EQ(5, boolean("", "Maybe", 5));
-    EXPECT_EQ(3, boolean(nullptr, "empty", 3));
+    EXPECT_EQ(5, kuINIFile_ReadKeyAsBool(ini, "", "Maybe", 5, &found));
+    EXPECT_EQ(3, kuINIFile_ReadKeyAsBool(ini, nullptr, "empty", 3, &found));
     std::vector<std::string> lines = log.lines();
     ASSERT_EQ(2u, lines.size());
     EXPECT_EQ(0u, lines[0].find("KU 1 23 kuvanaTools/kuINIFile:"));
@@ -316,21 +303,21 @@ TEST(INIFileAccess, Substitution)
 {
     Ini ini("[s]\npath=%root%/x/%env.KU_INI_TEST_VAR%/%unknown%\n");
     setenv("KU_INI_TEST_VAR", "fromenv", 1);
-    auto resolver = [](const char *name, void *context) -> char * {
-        EXPECT_EQ(nullptr, context);
-        return strcmp(name, "root") == 0 ? kuStrdup("/data") : nullptr;
+    int found = 1;
+    auto read = [&](const char *key, const char *dflt) {
+        char *text = kuINIFile_ReadKeyAsStringWithSubstitution(
+            ini, "s", key, dflt, &found, [](const char *name, void *context) -> char * {
+                EXPECT_EQ(nullptr, context);
+                return strcmp(name, "root") == 0 ? kuStrdup("/data") : nullptr;
+            });
+        std::string out = str(text);
+        kuFree(text);
+        return out;
     };
-    int found = 0;
-    char *text = kuINIFile_ReadKeyAsStringWithSubstitution(ini, "s", "path", nullptr, &found,
-                                                           resolver);
-    EXPECT_EQ("/data/x/fromenv/", str(text));
-    kuFree(text);
-    text = kuINIFile_ReadKeyAsStringWithSubstitution(ini, "s", "none", "%root%!", &found, resolver);
-    EXPECT_EQ("/data!", str(text));
+    EXPECT_EQ("/data/x/fromenv/", read("path", nullptr));
+    EXPECT_EQ("/data!", read("none", "%root%!"));
     EXPECT_EQ(0, found);
-    kuFree(text);
-    EXPECT_EQ(nullptr, kuINIFile_ReadKeyAsStringWithSubstitution(ini, "s", "none", nullptr,
-                                                                 &found, resolver));
+    EXPECT_EQ("<null>", read("none", nullptr));
     unsetenv("KU_INI_TEST_VAR");
 }
 
@@ -365,17 +352,15 @@ TEST(INIFileAccess, DeletionAndEnumeration)
 
     // A whole-file walk sees every key once, in order, while reading them.
     std::string text;
-    for (int s = 0; s < 300; s++) {
-        text += "[S" + std::to_string(s) + "]\n";
+    for (int s = 0; s < 300; s++)
         for (int k = 0; k < 10; k++)
-            text += "K" + std::to_string(k) + "=" + std::to_string(s * 10 + k) + "\n";
-    }
+            text += (k == 0 ? "[S" + std::to_string(s) + "]\n" : "") + "K" + std::to_string(k) +
+                    "=" + std::to_string(s * 10 + k) + "\n";
     Ini big(text);
-    int expected = 0;
+    int expected = 0, found = 0;
     for (uint32_t s = 1; s < kuINIFile_GetNumberOfSections(big); s++) {
         std::string section = kuINIFile_GetSectionName(big, s);
         for (uint32_t k = 0; k < kuINIFile_GetNumberOfKeys(big, section.c_str()); k++) {
-            int found = 0;
             const char *key = kuINIFile_GetKeyName(big, section.c_str(), k);
             EXPECT_EQ(expected++, kuINIFile_ReadKeyAsInt32(big, section.c_str(), key, -1, &found));
         }
@@ -397,9 +382,8 @@ TEST(INIFileAccess, NullHandlesLowerCaseAndLocale)
     char buffer[32];
     EXPECT_EQ(buffer + 10, kuINIFile_S_ToLower("MiXeD 1/\xC3\x89", buffer));
     EXPECT_STREQ("mixed 1/\xC3\x89", buffer);
-    strcpy(buffer, "INPLACE");
-    EXPECT_EQ(buffer + 7, kuINIFile_S_ToLower(buffer, buffer));
-    EXPECT_STREQ("inplace", buffer);
+    EXPECT_EQ(buffer + 10, kuINIFile_S_ToLower(buffer, buffer));
+    EXPECT_STREQ("mixed 1/\xC3\x89", buffer);
 
     char mine[32], platform[32];
     EXPECT_EQ(str(kuLocale_Get(platform, sizeof platform)),
@@ -411,18 +395,20 @@ TEST(INIFileFiles, LoadReadsInHundredByteChunks)
 {
     kutest::TempDir dir;
     std::string path = dir.file("in.ini");
+    kutest::ScopedPlatformHooks hooks;
+    std::vector<size_t> counts;
+    int failAt = 0; // the read that fails, counted from 1
+    hooks->fileRead = [&](kuFile *f, void *b, size_t n) -> ptrdiff_t {
+        counts.push_back(n);
+        return (int)counts.size() == failAt ? -1 : kutest::real::fileRead(f, b, n);
+    };
     for (size_t size : {0, 99, 100, 12345}) {
         std::string text = "[s]\n";
         for (int k = 0; text.size() + 12 <= size; k++)
             text += "k" + std::to_string(k) + "=v\n";
         text.resize(std::max(size, text.size()), '#');
         kutest::writeFile(path, text);
-        std::vector<size_t> counts;
-        kutest::ScopedPlatformHooks hooks;
-        hooks->fileRead = [&](kuFile *f, void *b, size_t n) {
-            counts.push_back(n);
-            return kutest::real::fileRead(f, b, n);
-        };
+        counts.clear();
         Ini fromFile;
         ASSERT_EQ(1, kuINIFile_LoadINIFile(path.c_str(), fromFile));
         EXPECT_EQ(Ini(text).dump(), fromFile.dump()) << size;
@@ -434,11 +420,8 @@ TEST(INIFileFiles, LoadReadsInHundredByteChunks)
     EXPECT_EQ(0, kuINIFile_LoadINIFile(dir.file("missing.ini").c_str(), ini));
     EXPECT_EQ(0, kuINIFile_LoadINIFile(nullptr, ini));
     EXPECT_EQ(0, kuINIFile_LoadINIFile(path.c_str(), nullptr));
-    int reads = 0;
-    kutest::ScopedPlatformHooks hooks;
-    hooks->fileRead = [&](kuFile *f, void *b, size_t n) -> ptrdiff_t {
-        return ++reads == 3 ? -1 : kutest::real::fileRead(f, b, n);
-    };
+    counts.clear();
+    failAt = 3;
     EXPECT_EQ(0, kuINIFile_LoadINIFile(path.c_str(), ini));
     EXPECT_EQ("default=|default/a=1|", ini.dump());
 }
@@ -468,24 +451,3 @@ TEST(INIFileFiles, SaveFailures)
 }
 
 } // namespace
-
-// A value from outside must not be able to add sections or keys.
-TEST(kuINIFile, SavedValuesCannotInjectLines)
-{
-    kutest::TempDir dir;
-    std::string path = dir.file("inject.ini");
-    kuDictionary *ini = kuDictionary_New(0);
-    kuINIFile_WriteKeyAsString(ini, "net", "name", "x\n[evil]\nroot=1\r");
-    kuINIFile_WriteKeyAsString(ini, "net", "after", "kept");
-    ASSERT_EQ(1, kuINIFile_SaveINIFile(path.c_str(), ini));
-    kuDictionary_Delete(ini);
-
-    kuDictionary *back = kuDictionary_New(0);
-    ASSERT_EQ(1, kuINIFile_LoadINIFile(path.c_str(), back));
-    EXPECT_EQ(2u, kuINIFile_GetNumberOfSections(back)); // default and net only
-    int found = 0;
-    EXPECT_STREQ("x [evil] root=1 ", kuINIFile_ReadKeyAsString(back, "net", "name", "", &found));
-    EXPECT_STREQ("kept", kuINIFile_ReadKeyAsString(back, "net", "after", "", &found));
-    EXPECT_EQ(1, found);
-    kuDictionary_Delete(back);
-}
