@@ -223,7 +223,8 @@ TEST(kuCStringParser, MatchAgreesWithTheRecursiveDefinition)
         pattern[pn] = text[tn] = 0;
         bool ignoreCase = next(2) == 0;
         char stop = next(3) == 0 ? '/' : '\0';
-        ASSERT_EQ(referenceMatch(pattern, text, ignoreCase, stop), kuCStringParser_MatchEx(pattern, text, ignoreCase, stop))
+        ASSERT_EQ(referenceMatch(pattern, text, ignoreCase, stop),
+                  kuCStringParser_MatchEx(pattern, text, ignoreCase, stop))
             << "pattern '" << pattern << "' text '" << text << "' ignoreCase " << ignoreCase << " stop " << (stop != 0);
     }
 }

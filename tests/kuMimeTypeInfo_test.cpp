@@ -26,7 +26,8 @@ std::string parsed(const char *text)
     Mime info = mime(text);
     std::string d = kuMimeTypeInfo_GetMimeType(info.get());
     for (uint32_t i = 0; i < kuMimeTypeInfo_GetPartCount(info.get()); i++)
-        d += "|" + orNull(kuMimeTypeInfo_GetPart(info.get(), i)) + "=" + orNull(kuMimeTypeInfo_GetPartValue(info.get(), i));
+        d += "|" + orNull(kuMimeTypeInfo_GetPart(info.get(), i)) + "=" +
+             orNull(kuMimeTypeInfo_GetPartValue(info.get(), i));
     return d;
 }
 

@@ -136,8 +136,8 @@ TEST(kuStringSubstitution, HostNameResolver)
     }
     gFakeHost = "box.local";
     EXPECT_EQ("<null>", take(kuStringSubstitution_Replace_HostName("HOSTNAME", nullptr)));
-    EXPECT_EQ("at box",
-              take(kuStringSubstitution_Substitute("at %hostname%", '%', 0, kuStringSubstitution_Replace_HostName, nullptr)));
+    EXPECT_EQ("at box", take(kuStringSubstitution_Substitute("at %hostname%", '%', 0,
+                                                             kuStringSubstitution_Replace_HostName, nullptr)));
     gFakeHost = nullptr;
     EXPECT_NE("<null>", take(kuStringSubstitution_Replace_HostName("hostname", nullptr)));
 }

@@ -263,7 +263,8 @@ TEST(kuURI, SortAndCopyAgreeWithAddingPartByPart)
             parts.emplace_back(take(name), value);
         }
         if (sort)
-            std::stable_sort(parts.begin(), parts.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+            std::stable_sort(parts.begin(), parts.end(),
+                             [](const auto &a, const auto &b) { return a.first < b.first; });
         return withQuery(sort && parts.empty() ? source.c_str() : target.c_str(), [&parts](kuURI *uri) {
             for (const auto &part : parts) {
                 kuURI_AddQueryPart(uri, part.first.c_str(), part.second);
@@ -315,7 +316,8 @@ TEST(kuURI, CombinesWithFileBases)
 {
     EXPECT_EQ("file:///media/music/a%20b.mp3", combine("file:///media/music/", "a b.mp3"));
     EXPECT_EQ("file:///media/music/y.mp3", combine("file:///media/music/x.mp3", "y.mp3"));
-    EXPECT_EQ("file:///media/My%20Music/01%20%c3%9cber.mp3", combine("file:///media/My%20Music/", "01%20%C3%9Cber.mp3"));
+    EXPECT_EQ("file:///media/My%20Music/01%20%c3%9cber.mp3",
+              combine("file:///media/My%20Music/", "01%20%C3%9Cber.mp3"));
     EXPECT_EQ("file:///media/music/a.mp3", combine("file:///media//music//", "a.mp3"));
     EXPECT_EQ("file:///other/z.mp3?q#f", combine("file:///media/x.mp3?q#f", "/other/z.mp3?r#s"));
     EXPECT_EQ("FILE:///sub/a.mp3", combine("FILE:///media/", "/sub/a.mp3"));
