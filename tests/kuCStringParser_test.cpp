@@ -21,10 +21,9 @@ Tokens texts(kuCStringTokenList *list, const char *source)
 {
     Tokens out;
     const kuCStringToken *last = nullptr;
-    for (const kuCStringToken *t = list->first; t != nullptr; t = t->next) {
+    for (const kuCStringToken *t = list->first; t != nullptr; last = t, t = t->next) {
         EXPECT_TRUE(t->text >= source && t->text + t->length <= source + strlen(source));
         out.emplace_back(t->text, t->length);
-        last = t;
     }
     EXPECT_EQ(list->last, last);
     EXPECT_EQ(list->count, out.size());
@@ -34,20 +33,12 @@ Tokens texts(kuCStringTokenList *list, const char *source)
 
 Tokens split(const char *s, const char *delimiter = ",", char escape = '\0')
 {
-    return texts(
-        kuCStringParser_TokenizeEscaped(s, 0, strlen(s), delimiter, strlen(delimiter), escape),
-        s);
+    return texts(kuCStringParser_TokenizeEscaped(s, 0, strlen(s), delimiter, strlen(delimiter), escape), s);
 }
 
 Tokens splitQuoted(const char *s, const char *delimiter = ",")
 {
-    return texts(kuCStringParser_TokenizeQuoted(s, 0, strlen(s), delimiter, strlen(delimiter)),
-                 s);
-}
-
-Tokens quotedList(const char *s)
-{
-    return texts(kuCStringParser_TokenizeQuotedList(s, 0, strlen(s)), s);
+    return texts(kuCStringParser_TokenizeQuoted(s, 0, strlen(s), delimiter, strlen(delimiter)), s);
 }
 
 } // namespace
@@ -65,8 +56,7 @@ TEST(kuCStringParser, Tokenizers)
     EXPECT_EQ((Tokens{"a\\,b", "c"}), split("a\\,b,c", ",", '\\'));
     EXPECT_EQ((Tokens{"a\\,"}), split("a\\,", ",", '\\'));
     const char *s = "x\\,a,b,yy";
-    EXPECT_EQ((Tokens{"", "a", ""}),
-              texts(kuCStringParser_TokenizeEscaped(s, 2, 5, ",", 1, '\\'), s));
+    EXPECT_EQ((Tokens{"", "a", ""}), texts(kuCStringParser_TokenizeEscaped(s, 2, 5, ",", 1, '\\'), s));
     EXPECT_EQ((Tokens{"a", "b"}), texts(kuCStringParser_TokenizeQuoted(s, 3, 3, ",", 1), s));
     EXPECT_EQ((Tokens{""}), texts(kuCStringParser_Tokenize(s, 5, 3, ",", 1), s));
 
@@ -81,14 +71,11 @@ TEST(kuCStringParser, Tokenizers)
     EXPECT_EQ(0u, none->first->length);
     kuCStringParser_Delete(none);
     kuCStringParser_Delete(nullptr);
-}
 
-TEST(kuCStringParser, QuotedListAndListContains)
-{
+    auto quotedList = [](const char *s) { return texts(kuCStringParser_TokenizeQuotedList(s, 0, strlen(s)), s); };
     EXPECT_EQ((Tokens{"a", "b", "c"}), quotedList(" 'a' ,\t\"b\" , c "));
     EXPECT_EQ((Tokens{"'x'y\"", "z"}), quotedList("'x'y\", z"));
     EXPECT_EQ((Tokens{"", "", "'"}), quotedList(" ,'', ' "));
-
     EXPECT_EQ(1, kuCStringParser_ListContains("eth0, 'wlan0' ,lo", ",", "wlan0"));
     EXPECT_EQ(0, kuCStringParser_ListContains("eth0, 'wlan0' ,lo", ",", "wlan"));
     EXPECT_EQ(0, kuCStringParser_ListContains("eth0", ",", "ETH0"));
@@ -115,9 +102,8 @@ TEST(kuCStringParser, DelimiterSurroundTrimAndSets)
     EXPECT_EQ(0, kuCStringParser_ContainsOneOf("ab c", 2, " #"));
     EXPECT_EQ(0, kuCStringParser_ContainsOneOf("a\0b", 3, "x"));
 
-    const char *set = "\"'\\";
-    auto quote = [set](const char *text, char open, char close) {
-        return take(kuCStringParser_EscapeAndSurround(text, strlen(text), set, '\\', open, close));
+    auto quote = [](const char *text, char open, char close) {
+        return take(kuCStringParser_EscapeAndSurround(text, strlen(text), "\"'\\", '\\', open, close));
     };
     EXPECT_EQ("\"a\\\"b\"", quote("a\"b", '"', '"'));
     EXPECT_EQ("[\\\\x\\']", quote("\\x'", '[', ']'));
@@ -132,33 +118,21 @@ TEST(kuCStringParser, DelimiterSurroundTrimAndSets)
 
 TEST(kuCStringParser, Match)
 {
-    EXPECT_EQ(1, kuCStringParser_Match("*.MP3", "song.mp3"));
-    EXPECT_EQ(0, kuCStringParser_Match("Song*", "song.mp3"));
-    EXPECT_EQ(1, kuCStringParser_Match("?ong*", "song.mp3"));
-    EXPECT_EQ(0, kuCStringParser_MatchEx("?oNG*", "song.mp3", 0, '\0'));
-    EXPECT_EQ(1, kuCStringParser_Match("*", ""));
-    EXPECT_EQ(0, kuCStringParser_Match("", "a"));
-    EXPECT_EQ(1, kuCStringParser_Match("a\\*", "a*"));
-    EXPECT_EQ(0, kuCStringParser_Match("a\\", "a\\")); // a trailing '\' never matches
-
-    EXPECT_EQ(1, kuCStringParser_Match("*[^0-9]x", "ax"));
-    EXPECT_EQ(0, kuCStringParser_Match("*[^0-9]x", "5x"));
-    EXPECT_EQ(1, kuCStringParser_Match("*[]]", "]"));
-    EXPECT_EQ(0, kuCStringParser_Match("[a-z]*", "abc"));
-    EXPECT_EQ(1, kuCStringParser_Match("?[a-]", "x-"));
-    EXPECT_EQ(1, kuCStringParser_Match("?[a-c-e]", "x-"));
-    EXPECT_EQ(0, kuCStringParser_Match("?[A-Z]", "xa")); // classes compare exactly
-    EXPECT_EQ(1, kuCStringParser_Match("?[\x80-\xff]", "x\xc3"));
-    // An unclosed class never matches and nothing past the pattern is read.
-    EXPECT_EQ(0, kuCStringParser_Match("*[ab", "a"));
-    EXPECT_EQ(0, kuCStringParser_Match("?[a-", "xa"));
-    EXPECT_EQ(0, kuCStringParser_Match("*[]", "]"));
-
+    const struct { const char *pattern, *text; int expected; } cases[] = {
+        // Case-insensitive but for the first byte; a trailing '\' never
+        // matches. (Classless patterns are also compared with a reference
+        // matcher below.)
+        {"*.MP3", "song.mp3", 1}, {"Song*", "song.mp3", 0}, {"?ong*", "song.mp3", 1}, {"a\\", "a\\", 0},
+        // Classes compare exactly.
+        {"*[^0-9]x", "ax", 1}, {"*[^0-9]x", "5x", 0}, {"*[]]", "]", 1}, {"[a-z]*", "abc", 0},
+        {"?[a-]", "x-", 1}, {"?[a-c-e]", "x-", 1}, {"?[A-Z]", "xa", 0}, {"?[\x80-\xff]", "x\xc3", 1},
+        // An unclosed class never matches and nothing past the pattern is read.
+        {"*[ab", "a", 0}, {"?[a-", "xa", 0}, {"*[]", "]", 0},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c.expected, kuCStringParser_Match(c.pattern, c.text)) << c.pattern << " " << c.text;
     EXPECT_EQ(1, kuCStringParser_MatchEx("a*c", "abc/def", 1, '/'));
     EXPECT_EQ(1, kuCStringParser_MatchEx("abc", "abc/def", 1, '/'));
-    EXPECT_EQ(1, kuCStringParser_MatchEx("ab*", "abc/def", 1, '/'));
-    EXPECT_EQ(0, kuCStringParser_MatchEx("a*f", "abc/def", 1, '/'));
-    EXPECT_EQ(0, kuCStringParser_MatchEx("abc/def", "abc/def", 1, '/'));
 }
 
 TEST(kuCStringParser, LongInputsStayCheap)
@@ -171,8 +145,7 @@ TEST(kuCStringParser, LongInputsStayCheap)
     pattern += "*b";
     std::string text(20000, 'a');
     EXPECT_EQ(0, kuCStringParser_Match(pattern.c_str(), text.c_str()));
-    text += 'b';
-    EXPECT_EQ(1, kuCStringParser_Match(pattern.c_str(), text.c_str()));
+    EXPECT_EQ(1, kuCStringParser_Match(pattern.c_str(), (text + "b").c_str()));
 
     std::string list;
     for (int i = 0; i < 100000; i++)
@@ -190,8 +163,7 @@ namespace {
 // must agree with it.
 enum Result { kMatch, kNoMatch, kAbort };
 
-Result reference(const unsigned char *t, const unsigned char *p, bool ignoreCase,
-                 unsigned char stop)
+Result reference(const unsigned char *t, const unsigned char *p, bool ignoreCase, unsigned char stop)
 {
     auto end = [stop](const unsigned char *at) { return *at == 0 || *at == stop; };
     for (; *p != 0; t++, p++) {
@@ -253,7 +225,6 @@ TEST(kuCStringParser, MatchAgreesWithTheRecursiveDefinition)
         char stop = next(3) == 0 ? '/' : '\0';
         ASSERT_EQ(referenceMatch(pattern, text, ignoreCase, stop),
                   kuCStringParser_MatchEx(pattern, text, ignoreCase, stop))
-            << "pattern '" << pattern << "' text '" << text << "' ignoreCase " << ignoreCase
-            << " stop " << (stop != 0);
+            << "pattern '" << pattern << "' text '" << text << "' ignoreCase " << ignoreCase << " stop " << (stop != 0);
     }
 }

@@ -5,127 +5,120 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 namespace {
 
+using kutest::orNull;
 using kutest::take;
 
-std::string orNull(const char *s)
+using Mime = std::unique_ptr<kuMimeTypeInfo, void (*)(kuMimeTypeInfo *)>;
+
+Mime mime(const char *text)
 {
-    return s != nullptr ? s : "<null>";
+    return Mime(kuMimeTypeInfo_New(text), kuMimeTypeInfo_Delete);
 }
 
-// "type|name=value|name|..." with <null> for a missing value.
-std::string describe(const kuMimeTypeInfo *info)
-{
-    std::string d = kuMimeTypeInfo_GetMimeType(info);
-    for (uint32_t i = 0; i < kuMimeTypeInfo_GetPartCount(info); i++)
-        d += "|" + orNull(kuMimeTypeInfo_GetPart(info, i)) + "=" +
-             orNull(kuMimeTypeInfo_GetPartValue(info, i));
-    return d;
-}
-
+// "type|name=value|name=<null>|..."
 std::string parsed(const char *text)
 {
-    kuMimeTypeInfo *info = kuMimeTypeInfo_New(text);
-    std::string d = describe(info);
-    kuMimeTypeInfo_Delete(info);
+    Mime info = mime(text);
+    std::string d = kuMimeTypeInfo_GetMimeType(info.get());
+    for (uint32_t i = 0; i < kuMimeTypeInfo_GetPartCount(info.get()); i++)
+        d += "|" + orNull(kuMimeTypeInfo_GetPart(info.get(), i)) + "=" +
+             orNull(kuMimeTypeInfo_GetPartValue(info.get(), i));
     return d;
 }
 
 std::string roundTrip(const char *text)
 {
-    kuMimeTypeInfo *info = kuMimeTypeInfo_New(text);
-    std::string composed = take(kuMimeTypeInfo_Get(info));
-    kuMimeTypeInfo_Delete(info);
-    return composed;
+    return take(kuMimeTypeInfo_Get(mime(text).get()));
 }
 
 } // namespace
 
 TEST(kuMimeTypeInfo, ParsingAndComposition)
 {
-    EXPECT_EQ("text/html", parsed("text/html"));
+    const char *cases[][2] = {
+        {" Video/MPEG ;", " Video/MPEG "},
+        {"video/mpeg;;x;=v;n=;n=\"\";", "video/mpeg"},
+        // Quotes protect ';' only once the '=' has been seen; unclosed, they
+        // run to the end.
+        {"a/b;x=\"1;2\";y=3", "a/b|x=1;2|y=3"},
+        {"a/b;x\"1;y=2", "a/b|y=2"},
+        {"a/b;x=p\"q;r\"s", "a/b|x=p\"q;r\"s"},
+        {"a/b;x=\"open;y=1", "a/b|x=\"open;y=1"},
+        // Everything after the first '=' is the value; duplicates are kept.
+        {"a/b;a=b=c;a=2", "a/b|a=b=c|a=2"},
+        // L16 has one channel unless it says otherwise.
+        {"audio/l16;rate=48000;channels=2", "audio/l16|rate=48000|channels=2"},
+        {"audio/L16;Channels=2", "audio/L16|Channels=2"},
+        {"audio/L16;", "audio/L16|channels=1"},
+        {"audio/L16 ;rate=1", "audio/L16 |rate=1"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c[1], parsed(c[0])) << c[0];
     EXPECT_EQ("", parsed(nullptr));
-    EXPECT_EQ(" Video/MPEG ", parsed(" Video/MPEG ;"));
-    EXPECT_EQ("video/mpeg", parsed("video/mpeg;;x;=v;n=;n=\"\";"));
-    EXPECT_EQ("a/b| n=v|N=\"x", parsed("a/b; n=v;N=\"x"));
-    // Quotes protect ';' only once the '=' has been seen; unclosed, they run
-    // to the end.
-    EXPECT_EQ("a/b|x=1;2|y=3", parsed("a/b;x=\"1;2\";y=3"));
-    EXPECT_EQ("a/b|y=2", parsed("a/b;x\"1;y=2"));
-    EXPECT_EQ("a/b|x=p\"q;r\"s", parsed("a/b;x=p\"q;r\"s"));
-    EXPECT_EQ("a/b|x=\"open;y=1", parsed("a/b;x=\"open;y=1"));
-    // Everything after the first '=' is the value; duplicates are kept.
-    EXPECT_EQ("a/b|a=b=c|a=2", parsed("a/b;a=b=c;a=2"));
 
     EXPECT_EQ("a/b;x=1;2;y=3", roundTrip("a/b;x=\"1;2\";y=3"));
     EXPECT_EQ("video/mpeg", roundTrip("video/mpeg;;x"));
-    kuMimeTypeInfo *info = kuMimeTypeInfo_New("application/x-dtcp1;A=1");
-    kuMimeTypeInfo_AddPart(info, "flag", nullptr);
-    kuMimeTypeInfo_AddPart(info, "empty", "");
-    kuMimeTypeInfo_AddPart(info, "", "ignored");
-    kuMimeTypeInfo_AddPart(info, nullptr, "ignored");
-    kuMimeTypeInfo_AddPart(info, "A", "again");
-    EXPECT_EQ("application/x-dtcp1;A=1;flag;empty;A=again", take(kuMimeTypeInfo_Get(info)));
-    kuMimeTypeInfo_Delete(info);
-    kuMimeTypeInfo_Delete(nullptr);
-}
-
-TEST(kuMimeTypeInfo, L16ChannelsRule)
-{
-    EXPECT_EQ("audio/L16", parsed("audio/L16"));
     EXPECT_EQ("audio/L16;rate=44100;channels=1", roundTrip("audio/L16;rate=44100"));
-    EXPECT_EQ("audio/l16|rate=48000|channels=2", parsed("audio/l16;rate=48000;channels=2"));
-    EXPECT_EQ("audio/L16|Channels=2", parsed("audio/L16;Channels=2"));
-    EXPECT_EQ("audio/L16|channels=1", parsed("audio/L16;"));
-    EXPECT_EQ("audio/L16 |rate=1", parsed("audio/L16 ;rate=1"));
+    Mime info = mime("application/x-dtcp1;A=1");
+    kuMimeTypeInfo_AddPart(info.get(), "flag", nullptr);
+    kuMimeTypeInfo_AddPart(info.get(), "empty", "");
+    kuMimeTypeInfo_AddPart(info.get(), "", "ignored");
+    kuMimeTypeInfo_AddPart(info.get(), nullptr, "ignored");
+    kuMimeTypeInfo_AddPart(info.get(), "A", "again");
+    EXPECT_EQ("application/x-dtcp1;A=1;flag;empty;A=again", take(kuMimeTypeInfo_Get(info.get())));
+    kuMimeTypeInfo_Delete(nullptr);
 }
 
 TEST(kuMimeTypeInfo, Lookups)
 {
-    kuMimeTypeInfo *info = kuMimeTypeInfo_New("a/b;Rate=44100; blank=1;Rate=2");
-    EXPECT_EQ(1, kuMimeTypeInfo_HasPart(info, "rate"));
-    EXPECT_EQ(0, kuMimeTypeInfo_HasPart(info, "blank"));
-    EXPECT_EQ(1, kuMimeTypeInfo_HasPart(info, " BLANK"));
-    EXPECT_EQ("44100", take(kuMimeTypeInfo_GetPartValueByName(info, "RATE")));
-    EXPECT_EQ("<null>", take(kuMimeTypeInfo_GetPartValueByName(info, "missing")));
-    EXPECT_EQ("<null>", take(kuMimeTypeInfo_GetPartValueByName(info, "")));
-    EXPECT_EQ(nullptr, kuMimeTypeInfo_GetPart(info, 3));
-    EXPECT_EQ(nullptr, kuMimeTypeInfo_GetPartValue(info, 3));
+    Mime info = mime("a/b;Rate=44100; blank=1;Rate=2");
+    EXPECT_EQ(1, kuMimeTypeInfo_HasPart(info.get(), "rate"));
+    EXPECT_EQ(0, kuMimeTypeInfo_HasPart(info.get(), "blank"));
+    EXPECT_EQ(1, kuMimeTypeInfo_HasPart(info.get(), " BLANK"));
+    EXPECT_EQ("44100", take(kuMimeTypeInfo_GetPartValueByName(info.get(), "RATE")));
+    EXPECT_EQ("<null>", take(kuMimeTypeInfo_GetPartValueByName(info.get(), "missing")));
+    EXPECT_EQ("<null>", take(kuMimeTypeInfo_GetPartValueByName(info.get(), "")));
+    EXPECT_EQ(nullptr, kuMimeTypeInfo_GetPart(info.get(), 3));
+    EXPECT_EQ(nullptr, kuMimeTypeInfo_GetPartValue(info.get(), 3));
     // The first parameter of the name decides, even without value.
-    kuMimeTypeInfo_AddPart(info, "flag", nullptr);
-    kuMimeTypeInfo_AddPart(info, "flag", "later");
-    EXPECT_EQ(1, kuMimeTypeInfo_HasPart(info, "FLAG"));
-    EXPECT_EQ("<null>", take(kuMimeTypeInfo_GetPartValueByName(info, "flag")));
-    kuMimeTypeInfo_Delete(info);
+    kuMimeTypeInfo_AddPart(info.get(), "flag", nullptr);
+    kuMimeTypeInfo_AddPart(info.get(), "flag", "later");
+    EXPECT_EQ(1, kuMimeTypeInfo_HasPart(info.get(), "FLAG"));
+    EXPECT_EQ("<null>", take(kuMimeTypeInfo_GetPartValueByName(info.get(), "flag")));
     EXPECT_EQ(nullptr, kuMimeTypeInfo_GetMimeType(nullptr));
     EXPECT_EQ(0u, kuMimeTypeInfo_GetPartCount(nullptr));
 }
 
 TEST(kuMimeTypeInfo, ComparisonIsOneSidedAndCaseInsensitive)
 {
-    EXPECT_EQ(1, kuMimeTypeInfo_S_Same("VIDEO/MPEG;Profile=A", "video/mpeg;profile=a;level=2"));
-    EXPECT_EQ(0, kuMimeTypeInfo_S_Same("video/mpeg;profile=a;level=2", "VIDEO/MPEG;Profile=A"));
-    EXPECT_EQ(1, kuMimeTypeInfo_S_Same("audio/mpeg", "audio/mpeg;x=1"));
-    EXPECT_EQ(0, kuMimeTypeInfo_S_Same("audio/mpeg;x=1", "audio/mpeg;x=2"));
-    EXPECT_EQ(0, kuMimeTypeInfo_S_Same("audio/mpeg", "audio/mp4"));
-    EXPECT_EQ(1, kuMimeTypeInfo_S_Same("a/b;x=1;x=2", "a/b;x=2;y=0;x=1"));
-    EXPECT_EQ(1, kuMimeTypeInfo_S_Same("a/b;x=\"A;B\"", "a/b;X=\"a;b\""));
-    EXPECT_EQ(0, kuMimeTypeInfo_S_Same("a/b;x=\"A;B\"", "a/b;x=a;b"));
-    EXPECT_EQ(0, kuMimeTypeInfo_S_Same("a/b", nullptr));
-    // The L16 channel count takes part on both sides.
-    EXPECT_EQ(0, kuMimeTypeInfo_S_Same("audio/L16;rate=44100", "audio/L16;rate=44100;channels=2"));
-    EXPECT_EQ(1, kuMimeTypeInfo_S_Same("audio/L16", "audio/L16;rate=44100;channels=2"));
+    const struct { int expected; const char *a, *b; } pairs[] = {
+        {1, "VIDEO/MPEG;Profile=A", "video/mpeg;profile=a;level=2"},
+        {0, "video/mpeg;profile=a;level=2", "VIDEO/MPEG;Profile=A"},
+        {1, "audio/mpeg", "audio/mpeg;x=1"},
+        {0, "audio/mpeg;x=1", "audio/mpeg;x=2"},
+        {0, "audio/mpeg", "audio/mp4"},
+        {1, "a/b;x=1;x=2", "a/b;x=2;y=0;x=1"},
+        {1, "a/b;x=\"A;B\"", "a/b;X=\"a;b\""},
+        {0, "a/b;x=\"A;B\"", "a/b;x=a;b"},
+        {0, "a/b", nullptr},
+        // The L16 channel count takes part on both sides.
+        {0, "audio/L16;rate=44100", "audio/L16;rate=44100;channels=2"},
+        {1, "audio/L16", "audio/L16;rate=44100;channels=2"},
+    };
+    for (const auto &p : pairs)
+        EXPECT_EQ(p.expected, kuMimeTypeInfo_S_Same(p.a, p.b)) << p.a << " " << orNull(p.b);
 
     // A parameter without value matches only one without value, which no
     // parsed text has.
-    kuMimeTypeInfo *info = kuMimeTypeInfo_New("a/b");
-    kuMimeTypeInfo_AddPart(info, "flag", nullptr);
-    EXPECT_EQ(0, kuMimeTypeInfo_SameAs(info, "a/b;flag=1"));
-    EXPECT_EQ(0, kuMimeTypeInfo_SameAs(info, "a/b;flag"));
-    kuMimeTypeInfo_Delete(info);
+    Mime info = mime("a/b");
+    kuMimeTypeInfo_AddPart(info.get(), "flag", nullptr);
+    EXPECT_EQ(0, kuMimeTypeInfo_SameAs(info.get(), "a/b;flag=1"));
+    EXPECT_EQ(0, kuMimeTypeInfo_SameAs(info.get(), "a/b;flag"));
     EXPECT_EQ(0, kuMimeTypeInfo_SameAs(nullptr, "a/b"));
 }
 
@@ -139,8 +132,7 @@ TEST(kuMimeTypeInfo, ManyParametersFromTheNetwork)
         backward += ";P" + std::to_string(n - 1 - i) + "=V" + std::to_string(n - 1 - i);
     }
     EXPECT_EQ(1, kuMimeTypeInfo_S_Same(forward.c_str(), backward.c_str()));
-    std::string extra = backward + ";extra=1";
-    EXPECT_EQ(0, kuMimeTypeInfo_S_Same(extra.c_str(), forward.c_str()));
+    EXPECT_EQ(0, kuMimeTypeInfo_S_Same((backward + ";extra=1").c_str(), forward.c_str()));
     EXPECT_EQ(forward, roundTrip(forward.c_str()));
     EXPECT_EQ("x/y", parsed(("x/y" + std::string(100000, ';')).c_str()));
 }

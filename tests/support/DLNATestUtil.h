@@ -74,11 +74,6 @@ private:
     kuDLNAProtocolInfoList *p_;
 };
 
-inline std::string orNull(const char *s)
-{
-    return s != nullptr ? s : "<null>";
-}
-
 // Everything a composition can carry, as one text for comparisons.
 inline std::string fields(const kuDLNAProtocolInfo *i)
 {

@@ -1,4 +1,4 @@
-// Strings returned by the library for the caller to free.
+// Library strings, borrowed or returned for the caller to free, as texts.
 #pragma once
 
 #include <kuvanaTools/kuMemory.h>
@@ -7,10 +7,16 @@
 
 namespace kutest {
 
+// A borrowed string for comparisons and messages ("<null>" for null).
+inline std::string orNull(const char *s)
+{
+    return s != nullptr ? s : "<null>";
+}
+
 // The text of a returned string ("<null>" for null), which is released.
 inline std::string take(char *text)
 {
-    std::string copy = text != nullptr ? text : "<null>";
+    std::string copy = orNull(text);
     kuFree(text);
     return copy;
 }
