@@ -3,8 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
 #include <string.h>
+
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -14,67 +15,45 @@ std::string encode(const std::string &data, size_t length)
 {
     char *text = (char *)1;
     size_t n = kuBase64_Encode((const unsigned char *)data.data(), length, &text);
-    EXPECT_NE(nullptr, text);
-    if (text == nullptr)
-        return "<null>";
-    EXPECT_EQ(strlen(text), n);
-    std::string r = text;
+    std::string r = text ? text : "<null>";
+    EXPECT_EQ(r.size(), n);
     kuFree(text);
     return r;
 }
 
-std::string encode(const std::string &data)
-{
-    return encode(data, data.size());
-}
+const std::string kUntouched = "<untouched>";
 
-struct Decoded {
-    long result;
-    std::string bytes; // up to the terminator written after them
-};
-
-// Decodes into a block of exactly the documented size, so that the
-// sanitizer build sees any write past it.
-Decoded decode(const char *text)
+// Decodes into a block of exactly the documented size, so that the sanitizer
+// build sees any write past it; the bytes written must end with a zero.
+void expectDecoded(const std::string &text, long result, const std::string &bytes)
 {
-    long measured = kuBase64_Decode(text, nullptr);
-    const char *pad = strchr(text, '=');
-    size_t significant = pad ? (size_t)(pad - text) + strspn(pad, "=") : strlen(text);
-    size_t size = significant / 4 * 3 + 1;
-    unsigned char *block = (unsigned char *)malloc(size);
-    memset(block, 0xEE, size);
-    Decoded d;
-    d.result = kuBase64_Decode(text, block);
-    EXPECT_EQ(measured, d.result) << text;
-    if (d.result == -1 && memchr(block, 0, size) == nullptr) {
-        d.bytes = "<untouched>";
-    } else if (pad != nullptr && strspn(pad, "=") > 2) {
-        // the last group gives no bytes; the others are all written
-        size_t n = significant / 4 * 3 - 3;
-        EXPECT_EQ(0, block[n]) << text;
-        d.bytes.assign((const char *)block, n);
+    SCOPED_TRACE(text);
+    size_t pad = std::min(text.find('='), text.size());
+    size_t significant = std::min(text.find_first_not_of('=', pad), text.size());
+    std::vector<unsigned char> block(significant / 4 * 3 + 1, 0xEE);
+    EXPECT_EQ(result, kuBase64_Decode(text.c_str(), nullptr));
+    EXPECT_EQ(result, kuBase64_Decode(text.c_str(), block.data()));
+    if (bytes == kUntouched) {
+        EXPECT_EQ(std::vector<unsigned char>(block.size(), 0xEE), block);
     } else {
-        size_t n = d.result > 0 ? (size_t)d.result : 0;
-        EXPECT_EQ(0, block[n]) << text;
-        d.bytes.assign((const char *)block, n);
+        ASSERT_LT(bytes.size(), block.size());
+        EXPECT_EQ(bytes, std::string((const char *)block.data(), bytes.size()));
+        EXPECT_EQ(0, block[bytes.size()]);
     }
-    free(block);
-    return d;
 }
 
 } // namespace
 
-TEST(kuBase64, EncodesWithPadding)
+TEST(kuBase64, Encodes)
 {
-    EXPECT_EQ("TWFu", encode("Man"));
-    EXPECT_EQ("TWE=", encode("Ma"));
-    EXPECT_EQ("TQ==", encode("M"));
-    EXPECT_EQ("", encode("", 0));
-    EXPECT_EQ("TWFu", encode("Man", 0)); // length 0: the string's own length
-    EXPECT_EQ("TQ==", encode("Man", 1));
-    EXPECT_EQ("AAD/", encode(std::string("\0\0\xff", 3)));
-    EXPECT_EQ("+/+/", encode("\xfb\xff\xbf"));
-    EXPECT_EQ("AA==", encode(std::string("\0", 1)));
+    const struct { std::string data; size_t length; const char *text; } cases[] = {
+        {"Man", 3, "TWFu"}, {"Man", 2, "TWE="}, {"Man", 1, "TQ=="},
+        {"Man", 0, "TWFu"}, // length 0: the string's own length
+        {"", 0, ""},        {std::string("\0\0\xff", 3), 3, "AAD/"},
+        {"\xfb\xff\xbf", 3, "+/+/"}, {std::string("\0", 1), 1, "AA=="},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c.text, encode(c.data, c.length)) << c.text;
 
     char *text = (char *)1;
     EXPECT_EQ(0u, kuBase64_Encode(nullptr, 5, &text));
@@ -84,56 +63,24 @@ TEST(kuBase64, EncodesWithPadding)
 
 TEST(kuBase64, DecodesTheSignificantPart)
 {
-    Decoded d = decode("TWFu");
-    EXPECT_EQ(3, d.result);
-    EXPECT_EQ("Man", d.bytes);
-    d = decode("TWE=");
-    EXPECT_EQ(2, d.result);
-    EXPECT_EQ("Ma", d.bytes);
-    d = decode("TQ==");
-    EXPECT_EQ(1, d.result);
-    EXPECT_EQ("M", d.bytes);
-    d = decode("TQ==xyz");
-    EXPECT_EQ(1, d.result);
-    EXPECT_EQ("M", d.bytes);
-    d = decode("TWFuTWFu");
-    EXPECT_EQ(6, d.result);
-    EXPECT_EQ("ManMan", d.bytes);
+    const struct { const char *text; long result; std::string bytes; } cases[] = {
+        {"TWFu", 3, "Man"}, {"TWE=", 2, "Ma"}, {"TQ==", 1, "M"}, {"TWFuTWFu", 6, "ManMan"},
+        {"TQ==xyz", 1, "M"}, // text after the padding run is ignored
+        {"", 0, ""},
+        {"TWF", -1, kUntouched}, {"TW=u", -1, kUntouched}, {"TWFu=", -1, kUntouched},
+        {"====", -1, ""},        // three bytes less a padding of four
+        {"TWFu====", 2, "Man"},  // the last group gives no bytes
+        // foreign characters hold a place but add no bits: T, W, u give 18
+        {"TW u", 3, "\x01\x35\xae"},
+        {"\x80\xff\x01 ", 3, std::string(3, '\0')},
+        {"TWFu\nTWFu", -1, kUntouched},
+    };
+    for (const auto &c : cases)
+        expectDecoded(c.text, c.result, c.bytes);
 
-    d = decode("TWF");
-    EXPECT_EQ(-1, d.result);
-    EXPECT_EQ("<untouched>", d.bytes);
-    EXPECT_EQ(-1, decode("TW=u").result);
-    EXPECT_EQ(-1, decode("TWFu=").result);
-
-    d = decode("====");
-    EXPECT_EQ(-1, d.result);
-    EXPECT_EQ("", d.bytes);
-    d = decode("TQ==");
-    EXPECT_EQ(1, d.result);
-    d = decode("TWFu====");
-    EXPECT_EQ(2, d.result); // six bytes less a padding of four
-    EXPECT_EQ("Man", d.bytes);
-    d = decode("");
-    EXPECT_EQ(0, d.result);
-    EXPECT_EQ("", d.bytes);
     unsigned char out[1] = {9};
     EXPECT_EQ(0, kuBase64_Decode(nullptr, out));
     EXPECT_EQ(0, out[0]);
-}
-
-TEST(kuBase64, ForeignCharactersHoldPlacesButAddNoBits)
-{
-    // "TW u": the blank takes a place; T, W and u make 18 bits
-    Decoded d = decode("TW u");
-    EXPECT_EQ(3, d.result);
-    unsigned bits = 19u << 12 | 22u << 6 | 46u;
-    EXPECT_EQ(std::string({(char)(bits >> 16), (char)(bits >> 8), (char)bits}), d.bytes);
-    d = decode("TWFu\nTWFu");
-    EXPECT_EQ(-1, d.result); // nine characters
-    d = decode("\x80\xff\x01 ");
-    EXPECT_EQ(3, d.result);
-    EXPECT_EQ(std::string(3, '\0'), d.bytes);
 }
 
 TEST(kuBase64, RoundTripsEveryLengthAndByte)
@@ -142,11 +89,8 @@ TEST(kuBase64, RoundTripsEveryLengthAndByte)
     for (int i = 0; i < 600; i++)
         data.push_back((char)(i * 167 + (i >> 3)));
     for (size_t n = 1; n < data.size(); n += (n < 20 ? 1 : 37)) {
-        std::string chunk = data.substr(0, n);
-        std::string text = encode(chunk);
+        std::string text = encode(data, n);
         EXPECT_EQ((n + 2) / 3 * 4, text.size());
-        Decoded d = decode(text.c_str());
-        EXPECT_EQ((long)n, d.result);
-        EXPECT_EQ(chunk, d.bytes);
+        expectDecoded(text, (long)n, data.substr(0, n));
     }
 }

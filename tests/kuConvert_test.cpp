@@ -2,72 +2,86 @@
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/private/kuCharClass.h>
 
+#include "support/OwnedText.h"
+#include "support/Random.h"
+
 #include <gtest/gtest.h>
 
 #include <ctype.h>
+#include <errno.h>
+#include <float.h>
 #include <limits.h>
 #include <math.h>
 #include <string.h>
+
 #include <string>
+#include <type_traits>
+#include <utility>
 
 namespace {
 
-struct U32 {
-    uint32_t value;
-    int32_t status;
+// Status and value of a parser run on a fresh out-variable, so that a
+// parser that leaves it alone shows.
+using Outcome = std::pair<int32_t, int64_t>;
+
+template <typename T> T fresh() { return (T)77; }
+template <> kuint64 fresh() { return {2, 1}; }
+template <> kuuint64 fresh() { return {2, 1}; }
+const int64_t kUntouched = 0x100000002;
+
+template <typename T> int64_t widen(T v) { return (int64_t)v; }
+double widen(double v) { return v; }
+int64_t widen(kuint64 v) { return (int64_t)((uint64_t)(uint32_t)v.high << 32 | v.low); }
+int64_t widen(kuuint64 v) { return (int64_t)((uint64_t)v.high << 32 | v.low); }
+
+// arg is the base, or the length for the n-variants
+#define PARSER(name, T, call)                                                  \
+    auto name(const char *text, int arg)                                       \
+    {                                                                          \
+        T value = fresh<T>(), *out = &value;                                   \
+        int32_t status = call;                                                 \
+        return std::make_pair(status, widen(value));                           \
+    }
+PARSER(u32, uint32_t, kuConvert_strtouint32_base(text, out, arg))
+PARSER(i32, int32_t, kuConvert_strtoint32_base(text, out, arg))
+PARSER(u16, uint16_t, kuConvert_strtouint16(text, out))
+PARSER(i16, int16_t, kuConvert_strtoint16(text, out))
+PARSER(hex, uint32_t, kuConvert_hexstrtouint32(text, out))
+PARSER(ptr, uint32_t, kuConvert_strtoptr(text, out))
+PARSER(nu32, uint32_t, kuConvert_strntouint32(text, (size_t)arg, out))
+PARSER(ni32, int32_t, kuConvert_strntoint32(text, (size_t)arg, out))
+PARSER(nu16, uint16_t, kuConvert_strntouint16(text, (size_t)arg, out))
+PARSER(nhex, uint32_t, kuConvert_hexstrntouint32(text, (size_t)arg, out))
+PARSER(s64, kuint64, kuConvert_strtoLongLong(text, out))
+PARSER(u64, kuuint64, kuConvert_strtoULongLong(text, out))
+PARSER(dbl, double, kuConvert_strtod(text, out))
+PARSER(mixed, double, kuConvert_strtodouble(text, out))
+// these return 1 for a number that fits, else 0
+PARSER(setS64, kuint64, kuLongLong_SetFromString(out, text))
+PARSER(setU64, kuuint64, kuULongLong_SetFromString(out, text))
+PARSER(setNU64, kuuint64, kuULongLong_SetFromNString(out, text, (size_t)arg))
+// these return 1 on failure
+PARSER(frac, double, kuConvert_strfractiontodouble(text, out))
+PARSER(nfrac, double, kuConvert_strnfractiontodouble(text, (size_t)arg, out))
+#undef PARSER
+
+template <typename V> struct Case {
+    std::pair<int32_t, V> (*parse)(const char *text, int arg);
+    const char *text; int arg; int32_t status; V value;
 };
 
-U32 u32(const char *text, int base = 10)
+// Doubles need only be close: the parsers are not always exact.
+template <typename V, size_t N> void expectOutcomes(const Case<V> (&cases)[N])
 {
-    U32 r = {12345, 0};
-    r.status = kuConvert_strtouint32_base(text, &r.value, base);
-    return r;
-}
-
-struct I32 {
-    int32_t value;
-    int32_t status;
-};
-
-I32 i32(const char *text, int base = 10)
-{
-    I32 r = {12345, 0};
-    r.status = kuConvert_strtoint32_base(text, &r.value, base);
-    return r;
-}
-
-// Runs a parser with a fresh out-variable: PARSE(double, kuConvert_strtod(t, out)).
-template <typename T>
-struct Result {
-    T value;
-    int32_t status;
-};
-
-template <typename T, typename F>
-Result<T> parse(F f)
-{
-    Result<T> r = {(T)77, 0};
-    r.status = f(&r.value);
-    return r;
-}
-
-#define PARSE(T, call) parse<T>([&](T *out) { return call; })
-
-#define EXPECT_PARSE(expectedValue, expectedStatus, result)                    \
-    do {                                                                       \
-        auto r_ = (result);                                                    \
-        EXPECT_EQ(expectedValue, r_.value);                                    \
-        EXPECT_EQ(expectedStatus, r_.status);                                  \
-    } while (0)
-
-int64_t get(const kuint64 &v)
-{
-    return (int64_t)((uint64_t)(uint32_t)v.high << 32 | v.low);
-}
-
-uint64_t get(const kuuint64 &v)
-{
-    return (uint64_t)v.high << 32 | v.low;
+    for (const auto &c : cases) {
+        const auto r = c.parse(c.text, c.arg);
+        EXPECT_EQ(c.status, r.first) << c.text << " / " << c.arg;
+        if constexpr (std::is_same_v<V, double>) {
+            EXPECT_NEAR(c.value, r.second, fabs(c.value) * 2.3e-16 + 1e-320) << c.text;
+        } else {
+            EXPECT_EQ(c.value, r.second) << c.text << " / " << c.arg;
+        }
+    }
 }
 
 } // namespace
@@ -84,99 +98,49 @@ TEST(kuConvert, CharacterClassesAreAsciiOnly)
     }
 }
 
-TEST(kuConvert, UnsignedBoundariesAndStatus)
+TEST(kuConvert, IntegerBoundariesAndStatus)
 {
-    EXPECT_PARSE(42u, 0, u32(" +42"));
-    EXPECT_PARSE(42u, 0, u32("\t\n\v\f\r 42"));
-    EXPECT_PARSE(42u, 2, u32("42abc"));
-    EXPECT_PARSE(42u, 4, u32("  42 "));
-    EXPECT_PARSE(0u, -3, u32(""));
-    EXPECT_PARSE(0u, -3, u32("   "));
-    EXPECT_PARSE(0u, -3, u32("+"));
-    EXPECT_PARSE(0u, -3, u32("-1"));
-    EXPECT_PARSE(0u, -3, u32("++1"));
-    EXPECT_PARSE(0u, -3, u32(nullptr));
-    EXPECT_PARSE(0xFFFFFFFFu, 0, u32("4294967295"));
-    EXPECT_PARSE(0xFFFFFFFFu, -1, u32("4294967296"));
-    EXPECT_PARSE(0xFFFFFFFFu, -1, u32("99999999999999999999x"));
-
-    EXPECT_PARSE(26u, 0, u32("0x1A", 0));
-    EXPECT_PARSE(15u, 0, u32("017", 0));
-    EXPECT_PARSE(0u, 1, u32("0x", 0));
-    EXPECT_PARSE(0u, 1, u32("0xg", 16));
-    EXPECT_PARSE(0u, 1, u32("08", 0));
-    EXPECT_PARSE(0u, -3, u32("1", 37));
-    EXPECT_PARSE(35u, 0, u32("z", 36));
-    EXPECT_PARSE(5u, 0, u32("101", 2));
-    EXPECT_PARSE(0xFFFFFFFFu, 0, u32("1z141z3", 36));
-    EXPECT_PARSE(0xFFFFFFFFu, -1, u32("1z141z4", 36));
-
-    EXPECT_PARSE(255u, 0, PARSE(uint32_t, kuConvert_hexstrtouint32("0xff", out)));
-    EXPECT_PARSE(255u, 0, PARSE(uint32_t, kuConvert_hexstrtouint32("FF", out)));
-    EXPECT_PARSE(0xFFFFFFFFu, -1, PARSE(uint32_t, kuConvert_hexstrtouint32("100000000", out)));
-
-    EXPECT_PARSE(65535, -1, PARSE(uint16_t, kuConvert_strtouint16("70000", out)));
-    EXPECT_PARSE(65535, -1, PARSE(uint16_t, kuConvert_strtouint16("65536z", out)));
-    EXPECT_PARSE(0, -3, PARSE(uint16_t, kuConvert_strtouint16("z", out)));
-}
-
-TEST(kuConvert, SignedBoundariesAndStatus)
-{
-    EXPECT_PARSE(INT32_MIN, 0, i32("-2147483648"));
-    EXPECT_PARSE(-2147483647, 0, i32("-2147483647"));
-    EXPECT_PARSE(INT32_MAX, 0, i32("2147483647"));
-    EXPECT_PARSE(INT32_MAX, -1, i32("2147483648"));
-    EXPECT_PARSE(INT32_MIN, -2, i32("-3000000000"));
-    EXPECT_PARSE(INT32_MIN, 12, i32(" -2147483648x"));
-    EXPECT_PARSE(0, -3, i32("- 5"));
-    EXPECT_PARSE(0, -3, i32("-+5"));
-    EXPECT_PARSE(0, -3, i32("-x"));
-    EXPECT_PARSE(0, -3, i32(nullptr));
-    EXPECT_PARSE(5, 0, i32(" +5"));
-    EXPECT_PARSE(0, -3, i32(" + 5"));
-    EXPECT_PARSE(-16, 0, i32("-0x10", 16));
-    EXPECT_PARSE(-8, 0, i32("-010", 0));
-    EXPECT_PARSE(0, -3, i32("5", 99));
-
-    EXPECT_PARSE(32767, -1, PARSE(int16_t, kuConvert_strtoint16("40000", out)));
-    EXPECT_PARSE(-32768, -2, PARSE(int16_t, kuConvert_strtoint16("-40000", out)));
-    EXPECT_PARSE(-32768, 0, PARSE(int16_t, kuConvert_strtoint16("-32768", out)));
-}
-
-TEST(kuConvert, PointerText)
-{
-    uint32_t v = 7;
-    EXPECT_PARSE(16u, 0, PARSE(uint32_t, kuConvert_strtoptr("0x10", out)));
-    EXPECT_PARSE(0u, 1, PARSE(uint32_t, kuConvert_strtoptr("0xg", out)));
-    EXPECT_PARSE(0xDEADBEEFu, 0, PARSE(uint32_t, kuConvert_strtoptr(" +0XdeadBEEF", out)));
-    // offsets count from where the digits begin
-    EXPECT_PARSE(12u, 2, PARSE(uint32_t, kuConvert_strtoptr(" +12z", out)));
-    EXPECT_PARSE(16u, 2, PARSE(uint32_t, kuConvert_strtoptr("0x10z", out)));
-    EXPECT_PARSE(0xFFFFFFFFu, -1, PARSE(uint32_t, kuConvert_strtoptr("0x100000000", out)));
-    EXPECT_EQ(-3, kuConvert_strtoptr("-1", &v));
-    EXPECT_EQ(-3, kuConvert_strtoptr(nullptr, &v));
+    const int64_t max = UINT32_MAX;
+    const Case<int64_t> cases[] = {
+        {u32, " +42", 10, 0, 42}, {u32, "\t\n\v\f\r 42", 10, 0, 42}, {u32, "42abc", 10, 2, 42},
+        {u32, "  42 ", 10, 4, 42}, {u32, "", 10, -3, 0}, {u32, "   ", 10, -3, 0},
+        {u32, "+", 10, -3, 0}, {u32, "-1", 10, -3, 0}, {u32, "++1", 10, -3, 0},
+        {u32, nullptr, 10, -3, 0}, {u32, "4294967295", 10, 0, max},
+        {u32, "4294967296", 10, -1, max}, {u32, "99999999999999999999x", 10, -1, max},
+        {u32, "0x1A", 0, 0, 26}, {u32, "017", 0, 0, 15}, {u32, "0x", 0, 1, 0},
+        {u32, "0xg", 16, 1, 0}, {u32, "08", 0, 1, 0}, {u32, "1", 37, -3, 0},
+        {u32, "z", 36, 0, 35}, {u32, "101", 2, 0, 5}, {u32, "1z141z3", 36, 0, max},
+        {u32, "1z141z4", 36, -1, max},
+        {hex, "0xff", 0, 0, 255}, {hex, "FF", 0, 0, 255}, {hex, "100000000", 0, -1, max},
+        {u16, "70000", 0, -1, 65535}, {u16, "65536z", 0, -1, 65535}, {u16, "z", 0, -3, 0},
+        {i32, "-2147483648", 10, 0, INT32_MIN}, {i32, "-2147483647", 10, 0, -2147483647},
+        {i32, "2147483647", 10, 0, INT32_MAX}, {i32, "2147483648", 10, -1, INT32_MAX},
+        {i32, "-3000000000", 10, -2, INT32_MIN}, {i32, " -2147483648x", 10, 12, INT32_MIN},
+        {i32, "- 5", 10, -3, 0}, {i32, "-+5", 10, -3, 0}, {i32, "-x", 10, -3, 0},
+        {i32, nullptr, 10, -3, 0}, {i32, " +5", 10, 0, 5}, {i32, " + 5", 10, -3, 0},
+        {i32, "-0x10", 16, 0, -16}, {i32, "-010", 0, 0, -8}, {i32, "5", 99, -3, 0},
+        {i16, "40000", 0, -1, 32767}, {i16, "-40000", 0, -2, -32768}, {i16, "-32768", 0, 0, -32768},
+        // pointers: offsets count from where the digits begin
+        {ptr, "0x10", 0, 0, 16}, {ptr, "0xg", 0, 1, 0}, {ptr, " +0XdeadBEEF", 0, 0, 0xDEADBEEF},
+        {ptr, " +12z", 0, 2, 12}, {ptr, "0x10z", 0, 2, 16}, {ptr, "0x100000000", 0, -1, max},
+        {ptr, "-1", 0, -3, 0}, {ptr, nullptr, 0, -3, 0},
+    };
+    expectOutcomes(cases);
 }
 
 TEST(kuConvert, LengthVariantsReadOnlyTheirBytes)
 {
-    uint32_t v = 7;
-    EXPECT_PARSE(12u, 0, PARSE(uint32_t, kuConvert_strntouint32("12345", 2, out)));
-    EXPECT_PARSE(0u, -3, PARSE(uint32_t, kuConvert_strntouint32("12345", 0, out)));
-    EXPECT_EQ(-3, kuConvert_strntouint32(nullptr, 3, &v));
-    EXPECT_PARSE(12u, 2, PARSE(uint32_t, kuConvert_strntouint32("12x45", 4, out)));
-    // a zero byte inside the length ends the text like the copy's terminator
-    EXPECT_PARSE(12u, 0, PARSE(uint32_t, kuConvert_strntouint32("12\0" "45", 5, out)));
-    EXPECT_PARSE(0xFFFFFFFFu, 0, PARSE(uint32_t, kuConvert_strntouint32("42949672951", 10, out)));
-    EXPECT_PARSE(0xFFFFFFFFu, -1, PARSE(uint32_t, kuConvert_strntouint32("42949672951", 11, out)));
-
-    // unterminated buffers: the parser must not look past length
-    char exact[3] = {'0', 'x', 'f'};
-    EXPECT_PARSE(15u, 0, PARSE(uint32_t, kuConvert_hexstrntouint32(exact, 3, out)));
-    EXPECT_PARSE(0u, 1, PARSE(uint32_t, kuConvert_hexstrntouint32(exact, 2, out))); // "0x" alone
-    char minus9[2] = {'-', '9'};
-    EXPECT_PARSE(-9, 0, PARSE(int32_t, kuConvert_strntoint32(minus9, 2, out)));
-    EXPECT_PARSE(65535, -1, PARSE(uint16_t, kuConvert_strntouint16("70000", 5, out)));
-    EXPECT_EQ(-3, kuConvert_hexstrntouint32("ff", 0, &v));
+    static const char exact[3] = {'0', 'x', 'f'}, minus9[2] = {'-', '9'}; // unterminated
+    const Case<int64_t> cases[] = {
+        {nu32, "12345", 2, 0, 12}, {nu32, "12345", 0, -3, 0}, {nu32, nullptr, 3, -3, 0},
+        {nu32, "12x45", 4, 2, 12},
+        // a zero byte inside the length ends the text like the copy's terminator
+        {nu32, "12\0" "45", 5, 0, 12},
+        {nu32, "42949672951", 10, 0, UINT32_MAX}, {nu32, "42949672951", 11, -1, UINT32_MAX},
+        {nhex, exact, 3, 0, 15}, {nhex, exact, 2, 1, 0}, {nhex, "ff", 0, -3, 0},
+        {ni32, minus9, 2, 0, -9}, {nu16, "70000", 5, -1, 65535},
+    };
+    expectOutcomes(cases);
 }
 
 // Every prefix of awkward texts in a block of exactly that size: the sanitizer
@@ -190,17 +154,10 @@ TEST(kuConvert, LengthVariantsStayInsideUnterminatedBlocks)
         for (size_t n = 1; n <= full; n++) {
             char *block = (char *)kuMalloc(n);
             memcpy(block, t, n);
-            uint32_t u;
-            int32_t i;
-            uint16_t h;
-            kuuint64 q;
+            for (auto parse : {nu32, ni32, nu16, nhex, setNU64})
+                parse(block, (int)n);
             unsigned char *bytes;
             size_t count;
-            kuConvert_strntouint32(block, n, &u);
-            kuConvert_strntoint32(block, n, &i);
-            kuConvert_strntouint16(block, n, &h);
-            kuConvert_hexstrntouint32(block, n, &u);
-            kuULongLong_SetFromNString(&q, block, n);
             if (kuConvert_hexstrntobuffer(block, n, 1, 1, &bytes, &count) == 0)
                 kuFree(bytes);
             kuFree(block);
@@ -210,223 +167,146 @@ TEST(kuConvert, LengthVariantsStayInsideUnterminatedBlocks)
 
 TEST(kuConvert, SixtyFourBitBoundaries)
 {
-    kuint64 s;
-    kuuint64 u;
-    EXPECT_EQ(0, kuConvert_strtoLongLong("-9223372036854775808", &s));
-    EXPECT_EQ(INT64_MIN, get(s));
-    EXPECT_EQ(-1, kuConvert_strtoLongLong("9223372036854775808", &s));
-    EXPECT_EQ(INT64_MAX, get(s));
-    EXPECT_EQ(-2, kuConvert_strtoLongLong("-9223372036854775809", &s));
-    EXPECT_EQ(INT64_MIN, get(s));
-    EXPECT_EQ(-1, kuConvert_strtoLongLong("+18446744073709551616", &s));
-    EXPECT_EQ(3, kuConvert_strtoLongLong(" -1x", &s));
-    EXPECT_EQ(-1, get(s));
-    EXPECT_EQ(-3, kuConvert_strtoLongLong(" - 1", &s));
-    EXPECT_EQ(0, get(s));
-    EXPECT_EQ(-3, kuConvert_strtoLongLong(nullptr, &s));
-
-    EXPECT_EQ(0, kuConvert_strtoULongLong("18446744073709551615", &u));
-    EXPECT_EQ(UINT64_MAX, get(u));
-    EXPECT_EQ(-1, kuConvert_strtoULongLong("18446744073709551616", &u));
-    EXPECT_EQ(UINT64_MAX, get(u));
-    EXPECT_EQ(-3, kuConvert_strtoULongLong("-1", &u));
-    EXPECT_EQ(0u, get(u));
-
-    EXPECT_EQ(1, kuLongLong_SetFromString(&s, " -12"));
-    EXPECT_EQ(-12, get(s));
-    EXPECT_EQ(0, kuLongLong_SetFromString(&s, "12x"));
-    EXPECT_EQ(0, get(s));
-    kuLongLong_SetInt32(&s, 5);
-    EXPECT_EQ(0, kuLongLong_SetFromString(&s, "9223372036854775808"));
-    EXPECT_EQ(0, get(s));
-    EXPECT_EQ(1, kuULongLong_SetFromString(&u, "18446744073709551615"));
-    EXPECT_EQ(UINT64_MAX, get(u));
-
-    kuULongLong_Set(&u, 1, 2);
-    EXPECT_EQ(0, kuULongLong_SetFromNString(&u, nullptr, 3));
-    EXPECT_EQ(0, kuULongLong_SetFromNString(&u, "12", 0));
-    EXPECT_EQ(0x100000002u, get(u)); // untouched
-    EXPECT_EQ(1, kuULongLong_SetFromNString(&u, "123456", 3));
-    EXPECT_EQ(123u, get(u));
-    EXPECT_EQ(0, kuULongLong_SetFromNString(&u, "12x", 3));
-    EXPECT_EQ(0u, get(u));
-    char digits[20];
-    memset(digits, '9', sizeof digits); // unterminated, and too large as a whole
-    EXPECT_EQ(1, kuULongLong_SetFromNString(&u, digits, 19));
-    EXPECT_EQ(9999999999999999999u, get(u));
-    EXPECT_EQ(0, kuULongLong_SetFromNString(&u, digits, 20));
+    static const char digits[20] = {'9', '9', '9', '9', '9', '9', '9', '9', '9', '9',
+                                    '9', '9', '9', '9', '9', '9', '9', '9', '9', '9'};
+    const Case<int64_t> cases[] = {
+        {s64, "-9223372036854775808", 0, 0, INT64_MIN},
+        {s64, "9223372036854775808", 0, -1, INT64_MAX},
+        {s64, "-9223372036854775809", 0, -2, INT64_MIN},
+        {s64, "+18446744073709551616", 0, -1, INT64_MAX},
+        {s64, " -1x", 0, 3, -1}, {s64, " - 1", 0, -3, 0}, {s64, nullptr, 0, -3, 0},
+        {u64, "18446744073709551615", 0, 0, (int64_t)UINT64_MAX},
+        {u64, "18446744073709551616", 0, -1, (int64_t)UINT64_MAX}, {u64, "-1", 0, -3, 0},
+        {setS64, " -12", 0, 1, -12}, {setS64, "12x", 0, 0, 0},
+        {setS64, "9223372036854775808", 0, 0, 0},
+        {setU64, "18446744073709551615", 0, 1, (int64_t)UINT64_MAX},
+        {setNU64, nullptr, 3, 0, kUntouched}, {setNU64, "12", 0, 0, kUntouched},
+        {setNU64, "123456", 3, 1, 123}, {setNU64, "12x", 3, 0, 0},
+        // unterminated, and too large as a whole
+        {setNU64, digits, 19, 1, (int64_t)9999999999999999999u}, {setNU64, digits, 20, 0, 0},
+    };
+    expectOutcomes(cases);
 }
 
 // Random decimal texts against the C library's own conversions.
 TEST(kuConvert, RandomDecimalTextsMatchCLibrary)
 {
-    uint64_t state = 88172645463325252u;
-    auto next = [&state] {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    };
+    kutest::Random random;
     const char prefixes[][3] = {"", " ", "+", "-", " -", "\t+"};
     for (int i = 0; i < 100000; i++) {
-        char text[40];
-        size_t n = strlen(strcpy(text, prefixes[next() % 6]));
-        int digits = (int)(next() % 22);
-        if (next() % 2) // leading zeros do not count towards overflow
-            text[n++] = '0';
-        for (int d = 0; d < digits; d++)
-            text[n++] = (char)('0' + next() % 10);
-        if (next() % 4 == 0)
-            text[n++] = "x. 9"[next() % 4];
-        text[n] = '\0';
-        SCOPED_TRACE(text);
-
-        bool hasDigit = strpbrk(text, "0123456789") != nullptr;
-        bool negative = strchr(text, '-') != nullptr;
+        std::string text = prefixes[random.below(6)];
+        if (random.chance(50)) // leading zeros do not count towards overflow
+            text += '0';
+        for (int d = random.below(22); d > 0; d--)
+            text += (char)('0' + random.below(10));
+        if (random.chance(25))
+            text += "x. 9"[random.below(4)];
+        const char *t = text.c_str();
+        SCOPED_TRACE(t);
+        const bool hasDigit = text.find_first_of("0123456789") != std::string::npos;
+        const bool negative = text.find('-') != std::string::npos;
         char *end;
         errno = 0;
-        long long ref = strtoll(text, &end, 10);
-        bool refOverflow = errno == ERANGE;
-        int32_t expectedStatus = !hasDigit ? -3 : refOverflow ? (negative ? -2 : -1)
-                                 : *end ? (int32_t)(end - text) : 0;
-        kuint64 s;
-        EXPECT_EQ(expectedStatus, kuConvert_strtoLongLong(text, &s));
-        EXPECT_EQ(hasDigit ? ref : 0, get(s));
-
-        I32 r = i32(text);
-        bool fits32 = ref >= INT32_MIN && ref <= INT32_MAX && !refOverflow;
-        int32_t expected32 = !hasDigit ? -3 : !fits32 ? (negative ? -2 : -1)
-                             : *end ? (int32_t)(end - text) : 0;
-        EXPECT_EQ(expected32, r.status);
-        EXPECT_EQ(!hasDigit ? 0 : fits32 ? ref : negative ? INT32_MIN : INT32_MAX, r.value);
-
+        const long long ref = strtoll(t, &end, 10);
+        const bool over = errno == ERANGE;
+        const int32_t stop = *end ? (int32_t)(end - t) : 0, overflow = negative ? -2 : -1;
+        const Outcome none(-3, 0);
+        EXPECT_EQ(!hasDigit ? none : Outcome(over ? overflow : stop, ref), s64(t, 0));
+        const bool fits32 = !over && ref >= INT32_MIN && ref <= INT32_MAX;
+        EXPECT_EQ(!hasDigit ? none
+                  : fits32  ? Outcome(stop, ref)
+                            : Outcome(overflow, negative ? INT32_MIN : INT32_MAX),
+                  i32(t, 10));
         if (!negative) {
             errno = 0;
-            unsigned long long uref = strtoull(text, &end, 10);
-            bool over = errno == ERANGE || uref > 0xFFFFFFFFu;
-            U32 ru = u32(text);
-            EXPECT_EQ(!hasDigit ? -3 : over ? -1 : *end ? (int32_t)(end - text) : 0, ru.status);
-            EXPECT_EQ(!hasDigit ? 0 : over ? 0xFFFFFFFFu : (uint32_t)uref, ru.value);
+            const unsigned long long uref = strtoull(t, &end, 10);
+            const bool uover = errno == ERANGE || uref > 0xFFFFFFFFu;
+            EXPECT_EQ(!hasDigit ? none
+                      : uover   ? Outcome(-1, UINT32_MAX)
+                                : Outcome(stop, (int64_t)uref),
+                      u32(t, 10));
         }
         if (HasFailure())
             break;
     }
 }
 
-TEST(kuConvert, DecimalFloatingPoint)
+TEST(kuConvert, FloatingPoint)
 {
-    double d = 9;
-    EXPECT_PARSE(1500.0, 0, PARSE(double, kuConvert_strtod("1.5e3", out)));
-    EXPECT_PARSE(0.5, 0, PARSE(double, kuConvert_strtod(".5", out)));
-    EXPECT_PARSE(0.0, -1, PARSE(double, kuConvert_strtod("1e2000", out)));
-    EXPECT_PARSE(0.0, -2, PARSE(double, kuConvert_strtod("1e-2000", out)));
-    EXPECT_EQ(-3, kuConvert_strtod("abc", &d));
-    EXPECT_EQ(-3, kuConvert_strtod("", &d));
-    EXPECT_EQ(-3, kuConvert_strtod(nullptr, &d));
-    EXPECT_EQ(-3, kuConvert_strtod("-.", &d));
-    EXPECT_EQ(-3, kuConvert_strtod(".e5", &d));
-    EXPECT_PARSE(2.0, 0, PARSE(double, kuConvert_strtod("2e", out))); // a bare marker is consumed
-    EXPECT_PARSE(2.5, 3, PARSE(double, kuConvert_strtod("2.5x", out)));
-    EXPECT_EQ(0, kuConvert_strtod("1.7976931348623157e308", &d));
-    EXPECT_NEAR(DBL_MAX, d, DBL_MAX * 2.3e-16);
-    EXPECT_PARSE(0.0, -1, PARSE(double, kuConvert_strtod("1.8e308", out)));
-    // the exponent limits count fraction digits, whatever the value
-    EXPECT_EQ(-1, kuConvert_strtod("1e1024", &d)); // allowed exponent, no finite double
-    EXPECT_EQ(-1, kuConvert_strtod("0e1025", &d));
-    EXPECT_PARSE(0.0, 0, PARSE(double, kuConvert_strtod("0e1024", out)));
-    EXPECT_EQ(0, kuConvert_strtod("1e-1021", &d));
-    EXPECT_EQ(-2, kuConvert_strtod("0.1e-1021", &d));
-    EXPECT_EQ(0, kuConvert_strtod("123456789e-320", &d));
-    EXPECT_NEAR(1.23456789e-312, d, 1e-320);
-    // huge exponents and long digit runs neither overflow nor loop long
-    EXPECT_EQ(-1, kuConvert_strtod("1e99999999999999999999999", &d));
-    EXPECT_EQ(-2, kuConvert_strtod("1e-99999999999999999999999", &d));
-    std::string longText(5000, '1');
-    EXPECT_EQ(-1, kuConvert_strtod(longText.c_str(), &d));
-    std::string longFraction = "0." + std::string(5000, '0') + "1e5000";
-    EXPECT_EQ(0, kuConvert_strtod(longFraction.c_str(), &d));
-    EXPECT_NEAR(0.1, d, 1e-15);
-
-    // ordinary numbers come out as the nearest double
-    const char *samples[] = {"0.1", "3.14159", "2.5e-3", "123456.789", "9007199254740993",
-                             "1e22", "4.9e-300", "-0.3"};
-    for (const char *s : samples) {
-        EXPECT_EQ(0, kuConvert_strtod(s, &d));
-        EXPECT_NEAR(strtod(s, nullptr), d, fabs(strtod(s, nullptr)) * 2.3e-16) << s;
-    }
+    const std::string longText(5000, '1'), longFraction = "0." + std::string(5000, '0') + "1e5000";
+    const Case<double> cases[] = {
+        {dbl, "1.5e3", 0, 0, 1500}, {dbl, ".5", 0, 0, 0.5}, {dbl, "1e2000", 0, -1, 0},
+        {dbl, "1e-2000", 0, -2, 0}, {dbl, "abc", 0, -3, 0}, {dbl, "", 0, -3, 0},
+        {dbl, nullptr, 0, -3, 0}, {dbl, "-.", 0, -3, 0}, {dbl, ".e5", 0, -3, 0},
+        {dbl, "2e", 0, 0, 2}, // a bare marker is consumed
+        {dbl, "2.5x", 0, 3, 2.5}, {dbl, "1.7976931348623157e308", 0, 0, DBL_MAX},
+        {dbl, "1.8e308", 0, -1, 0},
+        // the exponent limits count fraction digits, whatever the value
+        {dbl, "1e1024", 0, -1, 0}, // allowed exponent, no finite double
+        {dbl, "0e1025", 0, -1, 0}, {dbl, "0e1024", 0, 0, 0}, {dbl, "1e-1021", 0, 0, 0},
+        {dbl, "0.1e-1021", 0, -2, 0}, {dbl, "123456789e-320", 0, 0, 1.23456789e-312},
+        // huge exponents and long digit runs neither overflow nor loop long
+        {dbl, "1e99999999999999999999999", 0, -1, 0}, {dbl, "1e-99999999999999999999999", 0, -2, 0},
+        {dbl, longText.c_str(), 0, -1, 0}, {dbl, longFraction.c_str(), 0, 0, 0.1},
+        {dbl, "0.1", 0, 0, 0.1}, {dbl, "2.5e-3", 0, 0, 2.5e-3}, {dbl, "-0.3", 0, 0, -0.3},
+        {dbl, "123456.789", 0, 0, 123456.789}, {dbl, "9007199254740993", 0, 0, 9007199254740993.0},
+        {dbl, "1e22", 0, 0, 1e22}, {dbl, "4.9e-300", 0, 0, 4.9e-300},
+        // fractions and mixed numbers: any failure writes 0.0, and the offset
+        // counts from the part that failed
+        {mixed, "1 1/2", 0, 0, 1.5}, {mixed, "-1 1/2", 0, 0, -1.5}, {mixed, "3/4", 0, 0, 0.75},
+        {mixed, "  3/-4", 0, 0, -0.75}, {mixed, "2.5x", 0, 3, 0}, {mixed, "  ", 0, -3, 0},
+        {mixed, nullptr, 0, -3, 0}, {mixed, "1 /2", 0, -3, 0}, {mixed, "3/0", 0, -3, 0},
+        {mixed, "3/4x", 0, 1, 0}, {mixed, "1.5/2", 0, 1, 0},
+        {mixed, "99999999999999999999/2", 0, -1, 0},
+    };
+    expectOutcomes(cases);
 }
 
-TEST(kuConvert, FractionsAndMixedNumbers)
-{
-    double d = 9;
-    EXPECT_PARSE(1.5, 0, PARSE(double, kuConvert_strtodouble("1 1/2", out)));
-    EXPECT_PARSE(-1.5, 0, PARSE(double, kuConvert_strtodouble("-1 1/2", out)));
-    EXPECT_PARSE(0.75, 0, PARSE(double, kuConvert_strtodouble("3/4", out)));
-    EXPECT_PARSE(-0.75, 0, PARSE(double, kuConvert_strtodouble("  3/-4", out)));
-    EXPECT_PARSE(0.0, 3, PARSE(double, kuConvert_strtodouble("2.5x", out)));
-    EXPECT_EQ(-3, kuConvert_strtodouble("  ", &d));
-    EXPECT_EQ(-3, kuConvert_strtodouble(nullptr, &d));
-    // the offset counts from the denominator
-    EXPECT_PARSE(0.0, 1, PARSE(double, kuConvert_strtodouble("3/4x", out)));
-    EXPECT_EQ(-3, kuConvert_strtodouble("1 /2", &d));
-    EXPECT_EQ(1, kuConvert_strtodouble("1.5/2", &d));
-    EXPECT_PARSE(0.0, -3, PARSE(double, kuConvert_strtodouble("3/0", out)));
-    EXPECT_EQ(-1, kuConvert_strtodouble("99999999999999999999/2", &d));
-}
+namespace {
 
-TEST(kuConvert, HexadecimalBuffers)
+// The bytes read, or "<status>" (with a null buffer and count 0).
+std::string fromHex(const char *text, size_t length, int unit, int asNumber)
 {
     unsigned char *buffer = (unsigned char *)1;
     size_t count = 9;
-    EXPECT_EQ(0, kuConvert_hexstrntobuffer("0x0102", 6, 2, 0, &buffer, &count));
-    ASSERT_EQ(2u, count);
-    EXPECT_EQ(0, memcmp(buffer, "\x01\x02", 2));
+    int32_t status = kuConvert_hexstrntobuffer(text, length, unit, asNumber, &buffer, &count);
+    if (buffer == nullptr) {
+        EXPECT_EQ(0u, count);
+        return status != 0 ? "<" + std::to_string(status) + ">" : "<null>";
+    }
+    EXPECT_EQ(0, status);
+    std::string bytes((const char *)buffer, count);
     kuFree(buffer);
-    EXPECT_EQ(0, kuConvert_hexstrntobuffer("0x0102", 6, 2, 1, &buffer, &count));
-    ASSERT_EQ(2u, count);
-    EXPECT_EQ(0, memcmp(buffer, "\x02\x01", 2));
-    kuFree(buffer);
-    EXPECT_EQ(0, kuConvert_hexstrntobuffer("A1b2C3d4e5F60718", 16, 4, 1, &buffer, &count));
-    ASSERT_EQ(8u, count);
-    EXPECT_EQ(0, memcmp(buffer, "\xd4\xc3\xb2\xa1\x18\x07\xf6\xe5", 8));
-    kuFree(buffer);
+    return bytes;
+}
 
-    EXPECT_EQ(-3, kuConvert_hexstrntobuffer("0x123", 5, 1, 0, &buffer, &count));
-    EXPECT_EQ(nullptr, buffer);
-    EXPECT_EQ(0u, count);
-    EXPECT_EQ(-3, kuConvert_hexstrntobuffer("01g3", 4, 1, 0, &buffer, &count));
-    EXPECT_EQ(nullptr, buffer);
-    EXPECT_EQ(-3, kuConvert_hexstrntobuffer("0102", 4, 0, 0, &buffer, &count));
-    EXPECT_EQ(0, kuConvert_hexstrntobuffer(nullptr, 4, 1, 0, &buffer, &count));
-    EXPECT_EQ(nullptr, buffer);
-    EXPECT_EQ(0, kuConvert_hexstrntobuffer("0X", 2, 4, 0, &buffer, &count));
-    EXPECT_NE(nullptr, buffer);
-    EXPECT_EQ(0u, count);
-    kuFree(buffer);
+} // namespace
+
+TEST(kuConvert, HexadecimalBuffers)
+{
+    EXPECT_EQ(std::string("\x01\x02"), fromHex("0x0102", 6, 2, 0));
+    EXPECT_EQ(std::string("\x02\x01"), fromHex("0x0102", 6, 2, 1));
+    EXPECT_EQ("\xd4\xc3\xb2\xa1\x18\x07\xf6\xe5", fromHex("A1b2C3d4e5F60718", 16, 4, 1));
+    EXPECT_EQ("", fromHex("0X", 2, 4, 0));
+    EXPECT_EQ("<null>", fromHex(nullptr, 4, 1, 0));
+    EXPECT_EQ("<-3>", fromHex("0x123", 5, 1, 0));
+    EXPECT_EQ("<-3>", fromHex("01g3", 4, 1, 0));
+    EXPECT_EQ("<-3>", fromHex("0102", 4, 0, 0));
 
     const unsigned char bytes[] = {1, 2, 3, 4, 0xab, 0xcd, 0xef, 0x10};
-    char *text = (char *)1;
-    EXPECT_EQ(0, kuConvert_buffertohexstr(bytes, 4, 4, 0, &text));
-    EXPECT_STREQ("01020304", text);
-    kuFree(text);
-    EXPECT_EQ(0, kuConvert_buffertohexstr(bytes, 8, 4, 1, &text));
-    EXPECT_STREQ("0403020110efcdab", text);
-    kuFree(text);
-    EXPECT_EQ(0, kuConvert_buffertohexstr(bytes, 8, 1, 1, &text));
-    EXPECT_STREQ("01020304abcdef10", text);
-    kuFree(text);
-    EXPECT_EQ(0, kuConvert_buffertohexstr(bytes, 0, 4, 0, &text));
-    EXPECT_STREQ("", text);
-    kuFree(text);
-    EXPECT_EQ(-3, kuConvert_buffertohexstr(bytes, 6, 4, 0, &text));
-    EXPECT_EQ(nullptr, text);
-
+    auto toHex = [&](size_t length, int unit, int order) {
+        char *text = (char *)1;
+        int32_t status = kuConvert_buffertohexstr(bytes, length, unit, order, &text);
+        return std::to_string(status) + " " + kutest::take(text);
+    };
+    EXPECT_EQ("0 01020304", toHex(4, 4, 0));
+    EXPECT_EQ("0 0403020110efcdab", toHex(8, 4, 1));
+    EXPECT_EQ("0 01020304abcdef10", toHex(8, 1, 1));
+    EXPECT_EQ("0 ", toHex(0, 4, 0));
+    EXPECT_EQ("-3 <null>", toHex(6, 4, 0));
     // the two directions agree
-    EXPECT_EQ(0, kuConvert_buffertohexstr(bytes, 8, 2, 0, &text));
-    EXPECT_EQ(0, kuConvert_hexstrntobuffer(text, strlen(text), 2, 0, &buffer, &count));
-    EXPECT_EQ(0, memcmp(bytes, buffer, 8));
-    kuFree(text);
-    kuFree(buffer);
+    EXPECT_EQ("0 01020304abcdef10", toHex(8, 2, 0));
+    EXPECT_EQ(std::string((const char *)bytes, 8), fromHex("01020304abcdef10", 16, 2, 0));
 }
 
 TEST(kuConvert, StrCompareTakesNullAsEmpty)
@@ -439,35 +319,21 @@ TEST(kuConvert, StrCompareTakesNullAsEmpty)
     EXPECT_GT(kuUtil_StrCompare("\xff", "a"), 0);
 }
 
+// A failure leaves the first number read, if any.
 TEST(kuConvert, FractionText)
 {
-    double d = 9;
-    EXPECT_PARSE(0.75, 0, PARSE(double, kuConvert_strfractiontodouble("3/4", out)));
-    EXPECT_PARSE(1.5, 0, PARSE(double, kuConvert_strfractiontodouble("1 1/2", out)));
-    EXPECT_PARSE(-1.5, 0, PARSE(double, kuConvert_strfractiontodouble("-1 1/2", out)));
-    EXPECT_PARSE(-0.5, 0, PARSE(double, kuConvert_strfractiontodouble("-0 1/2", out)));
-    EXPECT_PARSE(1.5, 0, PARSE(double, kuConvert_strfractiontodouble("1-1/2", out)));
-    EXPECT_PARSE(29.97, 0, PARSE(double, kuConvert_strfractiontodouble(" 29.97", out)));
-    EXPECT_PARSE(30000.0 / 1001, 0,
-                 PARSE(double, kuConvert_strfractiontodouble("30000/1001 ", out)));
-    // the first number stays
-    EXPECT_PARSE(1.5, 1, PARSE(double, kuConvert_strfractiontodouble("1.5/2", out)));
-    EXPECT_EQ(1, kuConvert_strfractiontodouble("1 3/2", &d));
-    EXPECT_EQ(1, kuConvert_strfractiontodouble("3/0", &d));
-    EXPECT_EQ(1, kuConvert_strfractiontodouble("2 ", &d));
-    EXPECT_EQ(1, kuConvert_strfractiontodouble("1 1/2x", &d));
-    EXPECT_EQ(1, kuConvert_strfractiontodouble(nullptr, &d));
-
-    EXPECT_PARSE(0.75, 0, PARSE(double, kuConvert_strnfractiontodouble("3/4,1/2", 3, out)));
-    EXPECT_PARSE(1.0, 0, PARSE(double, kuConvert_strnfractiontodouble("1/2", 1, out)));
-    EXPECT_EQ(1, kuConvert_strnfractiontodouble("1/2", 2, &d));
-    EXPECT_EQ(1, kuConvert_strnfractiontodouble("1\0" "5", 3, &d));
-    EXPECT_EQ(1, kuConvert_strnfractiontodouble("1", 0, &d));
-    char block[5] = {'-', '2', '/', '4', '7'}; // unterminated
-    EXPECT_PARSE(-2.0 / 47, 0, PARSE(double, kuConvert_strnfractiontodouble(block, 5, out)));
-    EXPECT_PARSE(-0.5, 0, PARSE(double, kuConvert_strnfractiontodouble(block, 4, out)));
-    EXPECT_EQ(1, kuConvert_strnfractiontodouble(block, 3, &d));
-    EXPECT_PARSE(-2.0, 0, PARSE(double, kuConvert_strnfractiontodouble(block, 2, out)));
+    static const char block[5] = {'-', '2', '/', '4', '7'}; // unterminated
+    const Case<double> cases[] = {
+        {frac, "3/4", 0, 0, 0.75}, {frac, "1 1/2", 0, 0, 1.5}, {frac, "-1 1/2", 0, 0, -1.5},
+        {frac, "-0 1/2", 0, 0, -0.5}, {frac, "1-1/2", 0, 0, 1.5}, {frac, " 29.97", 0, 0, 29.97},
+        {frac, "30000/1001 ", 0, 0, 30000.0 / 1001}, {frac, "1.5/2", 0, 1, 1.5},
+        {frac, "1 3/2", 0, 1, 1}, {frac, "3/0", 0, 1, 3}, {frac, "2 ", 0, 1, 2},
+        {frac, "1 1/2x", 0, 1, 1}, {frac, "1 -1/2", 0, 1, 1}, {frac, nullptr, 0, 1, 77},
+        {nfrac, "3/4,1/2", 3, 0, 0.75}, {nfrac, "1/2", 1, 0, 1}, {nfrac, "1/2", 2, 1, 1},
+        {nfrac, "1\0" "5", 3, 1, 1}, {nfrac, "1", 0, 1, 77}, {nfrac, block, 5, 0, -2.0 / 47},
+        {nfrac, block, 4, 0, -0.5}, {nfrac, block, 3, 1, -2}, {nfrac, block, 2, 0, -2},
+    };
+    expectOutcomes(cases);
 }
 
 // The scan behaves as sscanf on the marked copy for texts built from the
@@ -476,39 +342,28 @@ TEST(kuConvert, FractionTextMatchesTheScanItReplaces)
 {
     // no "x": hexadecimal floats are not read
     const char *pieces[] = {"1", "25", "-", "+", " ", "/", ".", "5", "z", "0", "e", "3"};
-    uint64_t state = 7;
+    kutest::Random random;
     for (int i = 0; i < 50000; i++) {
-        char text[24] = "";
-        int n = (int)(state % 7) + 1;
-        for (int j = 0; j < n; j++) {
-            state = state * 6364136223846793005u + 1442695040888963407u;
-            strcat(text, pieces[(state >> 33) % 12]);
-        }
-        char copy[32];
-        snprintf(copy, sizeof copy, "%s\a", text);
-        double v = 0, ref = 0;
+        std::string text;
+        for (int n = random.below(7); n >= 0; n--)
+            text += pieces[random.below(12)];
+        const std::string copy = text + "\a";
+        double v = 0;
         char c1 = 0, c2 = 0, c3 = 0;
         long a = 0, b = 0;
-        int items = sscanf(copy, " %lf%c %ld %c %ld %c", &v, &c1, &a, &c2, &b, &c3);
-        int32_t expected = 1;
-        if (items == 2 && c1 == '\a') {
-            expected = 0;
-            ref = v;
-        } else if (items == 4 && c1 == '/' && c2 == '\a' && fmod(v, 1.0) == 0 && a >= 1) {
-            expected = 0;
-            ref = v / a;
-        } else if (items == 6 && (c1 == ' ' || c1 == '-') && c2 == '/' && c3 == '\a' &&
-                   fmod(v, 1.0) == 0 && a >= 0 && a < b) {
-            expected = 0;
-            const char *p = text;
-            while (*p == ' ')
-                p++;
-            ref = *p == '-' ? v - (double)a / b : v + (double)a / b;
-        }
+        const int items = sscanf(copy.c_str(), " %lf%c %ld %c %ld %c", &v, &c1, &a, &c2, &b, &c3);
+        const bool integral = fmod(v, 1.0) == 0;
+        const bool plain = items == 2 && c1 == '\a';
+        const bool ratio = items == 4 && c1 == '/' && c2 == '\a' && integral && a >= 1;
+        const bool whole = items == 6 && (c1 == ' ' || c1 == '-') && c2 == '/' && c3 == '\a' &&
+                           integral && a >= 0 && a < b;
+        const bool minus = text[strspn(text.c_str(), " ")] == '-';
+        const double ref = plain ? v : ratio ? v / a : minus ? v - (double)a / b : v + (double)a / b;
         double d = -99;
-        EXPECT_EQ(expected, kuConvert_strfractiontodouble(text, &d)) << "'" << text << "'";
-        if (expected == 0) {
-            EXPECT_DOUBLE_EQ(ref, d) << "'" << text << "'";
+        SCOPED_TRACE("'" + text + "'");
+        EXPECT_EQ(plain || ratio || whole ? 0 : 1, kuConvert_strfractiontodouble(text.c_str(), &d));
+        if (plain || ratio || whole) {
+            EXPECT_DOUBLE_EQ(ref, d);
         }
         if (HasFailure())
             break;
@@ -517,42 +372,27 @@ TEST(kuConvert, FractionTextMatchesTheScanItReplaces)
 
 TEST(kuConvert, DoubleToFraction)
 {
-    struct {
-        double value;
-        int32_t largest;
-        double tolerance;
-        const char *text;
-    } cases[] = {
-        {0.333333, 100, 0.001, "1/3"},
-        {3.14159, 10, 0.001, "3 1/7"},
-        {3.14159, 1000, 0.000001, "3 16/113"},
-        {1.5, 100, 0.001, "1 1/2"},
-        {-0.75, 100, 0.001, "-3/4"},
-        {-2.25, 100, 0.001, "-2 1/4"},
-        {2.0, 100, 0.001, "2"},
-        {0.9999, 100, 0.001, "1"},
-        {0.0, 100, 0.001, "0"},
-        {-0.0001, 100, 0.001, "0"},
-        {0.001, 100, 0.0001, "0"},        // 0 is nearer than 1/100
-        {0.008, 100, 0.0001, "1/100"},    // 1/100 is nearer than 0
-        {0.9996, 100, 0.0001, "1"},       // the limited convergent is whole
+    const struct { double value; int32_t largest; double tolerance; const char *text; } cases[] = {
+        {0.333333, 100, 0.001, "1/3"},       {3.14159, 10, 0.001, "3 1/7"},
+        {3.14159, 1000, 0.000001, "3 16/113"}, {1.5, 100, 0.001, "1 1/2"},
+        {-0.75, 100, 0.001, "-3/4"},         {-2.25, 100, 0.001, "-2 1/4"},
+        {2.0, 100, 0.001, "2"},              {0.9999, 100, 0.001, "1"},
+        {0.0, 100, 0.001, "0"},              {-0.0001, 100, 0.001, "0"},
+        {0.001, 100, 0.0001, "0"},           // 0 is nearer than 1/100
+        {0.008, 100, 0.0001, "1/100"},       // 1/100 is nearer than 0
+        {0.9996, 100, 0.0001, "1"},          // the limited convergent is whole
         {29.97002997, 1001, 0.0000001, "29 971/1001"},
-        {0.5, 1, 0.001, "1"},            // 1/1 is as near as 0: taken, then whole
-        {0.3, 0, 0.001, "0"},
-        {0.3, -5, 0.001, "0"},
+        {0.5, 1, 0.001, "1"},                // 1/1 is as near as 0: taken, then whole
+        {0.3, 0, 0.001, "0"},                {0.3, -5, 0.001, "0"},
         {1e300, 100, 0.001, "9223372036854775807"},
-        {0.1, 100, -1, "1/10"},          // a negative tolerance counts as 0
+        {0.1, 100, -1, "1/10"},              // a negative tolerance counts as 0
         {0.1, 100, NAN, "1/10"},
     };
-    for (const auto &c : cases) {
-        char *text = (char *)1;
-        EXPECT_EQ(0, kuConvert_doubletofraction(c.value, c.largest, c.tolerance, &text))
-            << c.value;
-        ASSERT_NE(nullptr, text);
-        EXPECT_STREQ(c.text, text) << c.value << " " << c.largest << " " << c.tolerance;
-        kuFree(text);
-    }
     char *text = (char *)1;
+    for (const auto &c : cases) {
+        EXPECT_EQ(0, kuConvert_doubletofraction(c.value, c.largest, c.tolerance, &text));
+        EXPECT_EQ(c.text, kutest::take(text)) << c.value << " " << c.largest << " " << c.tolerance;
+    }
     EXPECT_EQ(-3, kuConvert_doubletofraction(NAN, 100, 0.001, &text));
     EXPECT_EQ(nullptr, text);
     EXPECT_EQ(-3, kuConvert_doubletofraction(-INFINITY, 100, 0.001, &text));
@@ -560,11 +400,10 @@ TEST(kuConvert, DoubleToFraction)
 
     // every result is a fraction within reach of the value
     for (int i = 1; i < 2000; i++) {
-        double value = i * 0.01234567;
+        double value = i * 0.01234567, back;
         EXPECT_EQ(0, kuConvert_doubletofraction(value, 1000, 1e-9, &text));
-        double back;
-        ASSERT_EQ(0, kuConvert_strfractiontodouble(text, &back)) << text;
-        EXPECT_NEAR(value, back, 1.0 / 1000 / 2) << text;
-        kuFree(text);
+        const std::string fraction = kutest::take(text);
+        ASSERT_EQ(0, kuConvert_strfractiontodouble(fraction.c_str(), &back)) << fraction;
+        EXPECT_NEAR(value, back, 1.0 / 1000 / 2) << fraction;
     }
 }

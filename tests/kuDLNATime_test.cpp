@@ -4,177 +4,111 @@
 
 #include <string.h>
 
+#include <string>
+#include <tuple>
+
 namespace {
 
-struct Time {
-    int32_t status;
-    uint32_t seconds;
-    uint32_t sub;
-};
+using Parser = int32_t (*)(const char *, uint32_t *, uint32_t *);
+const Parser duration = kuConvert_dlnadurationstrtouint32;
+const Parser position = kuConvert_dlnatimestrtouint32;
+const Parser secondCount = kuConvert_dlnaseconddurationstrtouint32;
 
-Time duration(const char *text)
+// status, seconds, sub-second count; the outputs start at 77
+std::tuple<int32_t, uint32_t, uint32_t> run(Parser parse, const char *text)
 {
-    Time t = {0, 77, 77};
-    t.status = kuConvert_dlnadurationstrtouint32(text, &t.seconds, &t.sub);
-    return t;
+    uint32_t seconds = 77, sub = 77;
+    int32_t status = parse(text, &seconds, &sub);
+    return std::make_tuple(status, seconds, sub);
 }
-
-Time position(const char *text)
-{
-    Time t = {0, 77, 77};
-    t.status = kuConvert_dlnatimestrtouint32(text, &t.seconds, &t.sub);
-    return t;
-}
-
-Time secondCount(const char *text)
-{
-    Time t = {0, 77, 77};
-    t.status = kuConvert_dlnaseconddurationstrtouint32(text, &t.seconds, &t.sub);
-    return t;
-}
-
-#define EXPECT_TIME(status_, seconds_, sub_, call)                             \
-    do {                                                                       \
-        Time t_ = (call);                                                      \
-        EXPECT_EQ(status_, t_.status) << #call;                                \
-        EXPECT_EQ(seconds_, t_.seconds) << #call;                              \
-        EXPECT_EQ(sub_, t_.sub) << #call;                                      \
-    } while (0)
 
 } // namespace
 
-TEST(kuDLNATime, Durations)
+TEST(kuDLNATime, ClockNotations)
 {
-    EXPECT_TIME(0, 3723u, 0u, duration("1:02:03"));
-    EXPECT_TIME(0, 3723u, 500u, duration("1:02:03.500"));
-    EXPECT_TIME(0, 3723u, 5u, duration("1:02:03.5"));
-    EXPECT_TIME(0, 3723u, 250u, duration("1:02:03.1/4"));
-    EXPECT_TIME(0, 123u, 0u, duration(":02:03"));
-    EXPECT_TIME(0, 999999u * 3600 + 59 * 60 + 59, 999u, duration("999999:59:59.999"));
-    EXPECT_TIME(0, 0u, 0u, duration("0:00:00.0"));
-    EXPECT_TIME(-3, 0u, 0u, duration("1000000:00:00"));
-    EXPECT_TIME(-3, 0u, 0u, duration("1:2:03"));
-    EXPECT_TIME(-3, 0u, 0u, duration("1:02:3"));
-    EXPECT_TIME(-3, 0u, 0u, duration("1:002:03"));
-    EXPECT_TIME(-3, 0u, 0u, duration("1:60:00"));
-    EXPECT_TIME(-3, 0u, 0u, duration("1:00:60"));
-    EXPECT_TIME(-3, 0u, 0u, duration("01:02"));
-    EXPECT_TIME(-3, 0u, 0u, duration("1:02:03:04"));
-    EXPECT_TIME(-3, 0u, 0u, duration("1:02:03.1000"));
-    EXPECT_TIME(-3, 0u, 0u, duration("1:02:03."));
-    EXPECT_TIME(-3, 0u, 0u, duration("1:02:03.x"));
-    EXPECT_TIME(-3, 0u, 0u, duration("1:02:03.3/2"));
-    EXPECT_TIME(-3, 0u, 0u, duration("1:02:03.-5"));
-    EXPECT_TIME(-3, 0u, 0u, duration("1.5:02:03"));
-    EXPECT_TIME(-3, 0u, 0u, duration("1:02:03 "));
-    EXPECT_TIME(-3, 0u, 0u, duration("+1:02:03"));
-    EXPECT_TIME(-3, 0u, 0u, duration(""));
-    EXPECT_TIME(-3, 0u, 0u, duration(nullptr));
+    const struct { Parser parse; const char *text; int32_t status; uint32_t seconds, sub; } cases[] = {
+        {duration, "1:02:03", 0, 3723, 0},        {duration, "1:02:03.500", 0, 3723, 500},
+        {duration, "1:02:03.5", 0, 3723, 5},      {duration, "1:02:03.1/4", 0, 3723, 250},
+        {duration, ":02:03", 0, 123, 0},          {duration, "0:00:00.0", 0, 0, 0},
+        {duration, "999999:59:59.999", 0, 999999u * 3600 + 59 * 60 + 59, 999},
+        {position, "59", 0, 59, 0},               {position, "1:30", 0, 90, 0},
+        {position, "12.5", 0, 12, 5},             {position, "1:02:03.040", 0, 3723, 40},
+        {position, "99999:59:59.999", 0, 99999u * 3600 + 59 * 60 + 59, 999},
+        {secondCount, "12.345", 0, 12, 345},      {secondCount, "12", 0, 12, 0},
+        {secondCount, "12.5", 0, 12, 5},
+        // a failed second count leaves its outputs alone
+        {secondCount, "12.", -3, 77, 77},         {secondCount, ".5", -3, 77, 77},
+        {secondCount, "12x", 2, 77, 77},          {secondCount, "12.34x", 2, 77, 77},
+        {secondCount, "12.1000", -3, 77, 77},     {secondCount, "4294967296", -1, 77, 77},
+        {secondCount, "", -3, 77, 77},            {secondCount, nullptr, -3, 77, 77},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(std::make_tuple(c.status, c.seconds, c.sub), run(c.parse, c.text)) << c.text;
+
+    // failed durations and positions clear their outputs
+    for (const char *bad : {"1000000:00:00", "1:2:03", "1:02:3", "1:002:03", "1:60:00", "1:00:60",
+                            "01:02", "1:02:03:04", "1:02:03.1000", "1:02:03.", "1:02:03.x",
+                            "1:02:03.3/2", "1:02:03.-5", "1.5:02:03", "1:02:03 ", "+1:02:03", "",
+                            (const char *)nullptr})
+        EXPECT_EQ(std::make_tuple(-3, 0u, 0u), run(duration, bad)) << bad;
+    for (const char *bad : {"90", "100000:00:00", "1.2:3", "1:2:3:4", "1:2:3.4.5", "1:2:3.1000",
+                            "1::3", ":30", "30:", "1:60", "1:3x", "", (const char *)nullptr})
+        EXPECT_EQ(std::make_tuple(-3, 0u, 0u), run(position, bad)) << bad;
 
     uint32_t s = 5;
     EXPECT_EQ(0, kuConvert_dlnadurationstrtouint32("0:00:07.250", &s, nullptr));
     EXPECT_EQ(7u, s);
 }
 
-TEST(kuDLNATime, TimesAndPositions)
-{
-    EXPECT_TIME(-3, 0u, 0u, position("90"));
-    EXPECT_TIME(0, 59u, 0u, position("59"));
-    EXPECT_TIME(0, 90u, 0u, position("1:30"));
-    EXPECT_TIME(0, 99999u * 3600 + 59 * 60 + 59, 999u, position("99999:59:59.999"));
-    EXPECT_TIME(-3, 0u, 0u, position("100000:00:00"));
-    EXPECT_TIME(0, 12u, 5u, position("12.5"));
-    EXPECT_TIME(0, 3723u, 40u, position("1:02:03.040"));
-    EXPECT_TIME(-3, 0u, 0u, position("1.2:3"));
-    EXPECT_TIME(-3, 0u, 0u, position("1:2:3:4"));
-    EXPECT_TIME(-3, 0u, 0u, position("1:2:3.4.5"));
-    EXPECT_TIME(-3, 0u, 0u, position("1:2:3.1000"));
-    EXPECT_TIME(-3, 0u, 0u, position("1::3"));
-    EXPECT_TIME(-3, 0u, 0u, position(":30"));
-    EXPECT_TIME(-3, 0u, 0u, position("30:"));
-    EXPECT_TIME(-3, 0u, 0u, position("1:60"));
-    EXPECT_TIME(-3, 0u, 0u, position("1:3x"));
-    EXPECT_TIME(-3, 0u, 0u, position(""));
-    EXPECT_TIME(-3, 0u, 0u, position(nullptr));
-}
-
-TEST(kuDLNATime, SecondCounts)
-{
-    EXPECT_TIME(0, 12u, 345u, secondCount("12.345"));
-    EXPECT_TIME(0, 12u, 0u, secondCount("12"));
-    EXPECT_TIME(0, 12u, 5u, secondCount("12.5"));
-    // failures leave the outputs alone
-    EXPECT_TIME(-3, 77u, 77u, secondCount("12."));
-    EXPECT_TIME(-3, 77u, 77u, secondCount(".5"));
-    EXPECT_TIME(2, 77u, 77u, secondCount("12x"));
-    EXPECT_TIME(2, 77u, 77u, secondCount("12.34x"));
-    EXPECT_TIME(-3, 77u, 77u, secondCount("12.1000"));
-    EXPECT_TIME(-1, 77u, 77u, secondCount("4294967296"));
-    EXPECT_TIME(-3, 77u, 77u, secondCount(""));
-    EXPECT_TIME(-3, 77u, 77u, secondCount(nullptr));
-}
-
+// A failure keeps the fields read before the error.
 TEST(kuDLNATime, Dates)
 {
-    kuDLNADate d;
-    memset(&d, 0x55, sizeof d);
-    EXPECT_EQ(0, kuConvert_dlnadatestrtodate("2011-12-02", &d));
-    EXPECT_EQ(2011, d.year);
-    EXPECT_EQ(12, d.month);
-    EXPECT_EQ(2, d.day);
-    EXPECT_EQ(0, d.hour);
-    EXPECT_EQ(0, d.zoneMinute);
-
-    EXPECT_EQ(0, kuConvert_dlnadatestrtodate("2011-12-02T10:20:30.250Z", &d));
-    EXPECT_EQ(10, d.hour);
-    EXPECT_EQ(20, d.minute);
-    EXPECT_EQ(30, d.second);
-    EXPECT_EQ(250, d.fraction);
-    EXPECT_EQ(0, d.zoneHour);
-
-    EXPECT_EQ(0, kuConvert_dlnadatestrtodate("2011-12-02T10:20:30-05:30", &d));
-    EXPECT_EQ(-5, d.zoneHour);
-    EXPECT_EQ(30, d.zoneMinute);
-    EXPECT_EQ(0, d.fraction);
-    EXPECT_EQ(0, kuConvert_dlnadatestrtodate("2011-12-02T10:20:30+01:00", &d));
-    EXPECT_EQ(1, d.zoneHour);
-    EXPECT_EQ(0, kuConvert_dlnadatestrtodate("2011-12-02T10:20:30.5-01:15", &d));
-    EXPECT_EQ(5, d.fraction);
-    EXPECT_EQ(-1, d.zoneHour);
-    EXPECT_EQ(15, d.zoneMinute);
-    EXPECT_EQ(0, kuConvert_dlnadatestrtodate("2011-12-02T10:20:30Z", &d));
-    EXPECT_EQ(0, kuConvert_dlnadatestrtodate("2011-12", &d));
-    EXPECT_EQ(2011, d.year);
-    EXPECT_EQ(12, d.month);
-    EXPECT_EQ(0, d.day);
-    EXPECT_EQ(0, kuConvert_dlnadatestrtodate("0000-01-01T00:00:00", &d));
-    EXPECT_EQ(0, kuConvert_dlnadatestrtodate("9999-12-31T23:59:59.999+23:59", &d));
-    // after a fraction any separator but 'Z' opens the zone
-    EXPECT_EQ(0, kuConvert_dlnadatestrtodate("2011-12-02T10:20:30.250.01:00", &d));
-    EXPECT_EQ(1, d.zoneHour);
-
-    // failures keep what was read before the error
-    EXPECT_EQ(-3, kuConvert_dlnadatestrtodate("2011-13-01", &d));
-    EXPECT_EQ(2011, d.year);
-    EXPECT_EQ(0, d.month);
-    EXPECT_EQ(-3, kuConvert_dlnadatestrtodate("2011", &d));
-    EXPECT_EQ(0, d.year);
-    EXPECT_EQ(-3, kuConvert_dlnadatestrtodate("2011-12-02T10:20:30Zx", &d));
-    EXPECT_EQ(30, d.second);
-    EXPECT_EQ(-3, kuConvert_dlnadatestrtodate("2011-12-02T10:20:30ZZ", &d));
-    EXPECT_EQ(-3, kuConvert_dlnadatestrtodate("2011-12-02T10:20:30+01:00Z", &d));
-    EXPECT_EQ(-3, kuConvert_dlnadatestrtodate("2011-12-02T10:20:30+01:00:00", &d));
-    EXPECT_EQ(-3, kuConvert_dlnadatestrtodate("2011-12-02 10:20:30", &d));
-    EXPECT_EQ(-3, kuConvert_dlnadatestrtodate("2011-12-02T10-20", &d));
-    EXPECT_EQ(-3, kuConvert_dlnadatestrtodate("2011--02", &d));
-    EXPECT_EQ(-3, kuConvert_dlnadatestrtodate("2011-12-", &d));
-    EXPECT_EQ(-3, kuConvert_dlnadatestrtodate("2011-12-00", &d));
-    EXPECT_EQ(-3, kuConvert_dlnadatestrtodate("10000-01-01", &d));
-    EXPECT_EQ(-3, kuConvert_dlnadatestrtodate("2011-12-02T24:00", &d));
-    EXPECT_EQ(-3, kuConvert_dlnadatestrtodate("2011-12-02T10:20:30+24:00", &d));
-    EXPECT_EQ(-3, kuConvert_dlnadatestrtodate("2011-12-02T10:20:30.1000", &d));
-    EXPECT_EQ(-3, kuConvert_dlnadatestrtodate("1-1-1T1:1:1.1+1:1:1", &d)); // ten fields
-    EXPECT_EQ(-3, kuConvert_dlnadatestrtodate("", &d));
-    EXPECT_EQ(-3, kuConvert_dlnadatestrtodate(nullptr, &d));
-    EXPECT_EQ(0, d.year);
+    const struct {
+        const char *text;
+        int32_t status;
+        const char *fields; // year month day hour minute second fraction zone-hour zone-minute
+    } cases[] = {
+        {"2011-12-02", 0, "2011 12 2 0 0 0 0 0 0"},
+        {"2011-12", 0, "2011 12 0 0 0 0 0 0 0"},
+        {"2011-12-02T10:20:30.250Z", 0, "2011 12 2 10 20 30 250 0 0"},
+        {"2011-12-02T10:20:30Z", 0, "2011 12 2 10 20 30 0 0 0"},
+        {"2011-12-02T10:20:30-05:30", 0, "2011 12 2 10 20 30 0 -5 30"},
+        {"2011-12-02T10:20:30+01:00", 0, "2011 12 2 10 20 30 0 1 0"},
+        {"2011-12-02T10:20:30.5-01:15", 0, "2011 12 2 10 20 30 5 -1 15"},
+        // after a fraction any separator but 'Z' opens the zone
+        {"2011-12-02T10:20:30.250.01:00", 0, "2011 12 2 10 20 30 250 1 0"},
+        {"0000-01-01T00:00:00", 0, "0 1 1 0 0 0 0 0 0"},
+        {"9999-12-31T23:59:59.999+23:59", 0, "9999 12 31 23 59 59 999 23 59"},
+        {"2011-13-01", -3, "2011 0 0 0 0 0 0 0 0"},
+        {"2011", -3, "0 0 0 0 0 0 0 0 0"},
+        {"2011-12-02T10:20:30Zx", -3, "2011 12 2 10 20 30 0 0 0"},
+        {"2011-12-02T10:20:30ZZ", -3, "2011 12 2 10 20 30 0 0 0"},
+        {"2011-12-02T10:20:30+01:00Z", -3, "2011 12 2 10 20 30 0 1 0"},
+        {"2011-12-02T10:20:30+01:00:00", -3, "2011 12 2 10 20 30 0 1 0"},
+        {"2011-12-02 10:20:30", -3, "2011 12 0 0 0 0 0 0 0"},
+        {"2011-12-02T10-20", -3, "2011 12 2 10 0 0 0 0 0"},
+        {"2011--02", -3, "2011 0 0 0 0 0 0 0 0"},
+        {"2011-12-", -3, "2011 12 0 0 0 0 0 0 0"},
+        {"2011-12-00", -3, "2011 12 0 0 0 0 0 0 0"},
+        {"2011-12-32", -3, "2011 12 0 0 0 0 0 0 0"},
+        {"2011-12-02T10:60:00", -3, "2011 12 2 10 0 0 0 0 0"},
+        {"2011-12-02T10:20:60", -3, "2011 12 2 10 20 0 0 0 0"},
+        {"2011-12-02T10:20:30+01:60", -3, "2011 12 2 10 20 30 0 1 0"},
+        {"10000-01-01", -3, "0 0 0 0 0 0 0 0 0"},
+        {"2011-12-02T24:00", -3, "2011 12 2 0 0 0 0 0 0"},
+        {"2011-12-02T10:20:30+24:00", -3, "2011 12 2 10 20 30 0 0 0"},
+        {"2011-12-02T10:20:30.1000", -3, "2011 12 2 10 20 30 0 0 0"},
+        {"1-1-1T1:1:1.1+1:1:1", -3, "0 0 0 0 0 0 0 0 0"}, // ten fields
+        {"", -3, "0 0 0 0 0 0 0 0 0"},
+        {nullptr, -3, "0 0 0 0 0 0 0 0 0"},
+    };
+    for (const auto &c : cases) {
+        kuDLNADate d;
+        memset(&d, 0x55, sizeof d);
+        EXPECT_EQ(c.status, kuConvert_dlnadatestrtodate(c.text, &d)) << c.text;
+        char fields[128];
+        snprintf(fields, sizeof fields, "%d %d %d %d %d %d %d %d %d", d.year, d.month, d.day,
+                 d.hour, d.minute, d.second, d.fraction, d.zoneHour, d.zoneMinute);
+        EXPECT_STREQ(c.fields, fields) << c.text;
+    }
 }
