@@ -75,7 +75,7 @@ void inputError(const char *format, ...)
     throw error;
 }
 
-Args::Args(const std::vector<std::string> &words, const std::vector<OptionSpec> &specs,
+Args::Args(const std::vector<std::string> &words, const std::vector<OptionDef> &known,
            bool stopAtPositional)
 {
     bool optionsEnded = false;
@@ -97,17 +97,17 @@ Args::Args(const std::vector<std::string> &words, const std::vector<OptionSpec> 
             name = word.substr(0, equals);
             value = word.substr(equals + 1);
         }
-        const OptionSpec *spec = nullptr;
-        for (const OptionSpec &s : specs)
+        const OptionDef *def = nullptr;
+        for (const OptionDef &s : known)
             if (name == s.name)
-                spec = &s;
-        if (spec == nullptr)
+                def = &s;
+        if (def == nullptr)
             usageError("unknown option '%s'", word.c_str());
-        if (spec->takesValue && !inlineValue) {
+        if (def->takesValue && !inlineValue) {
             if (i + 1 == words.size())
                 usageError("option '%s' needs a value", name.c_str());
             value = words[++i];
-        } else if (!spec->takesValue && inlineValue) {
+        } else if (!def->takesValue && inlineValue) {
             usageError("option '%s' takes no value", name.c_str());
         }
         options_.emplace(name, value);

@@ -63,7 +63,7 @@ struct InputError {
 std::string format(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 // An option a command accepts: "--json" (a flag) or "--sink" with a value.
-struct OptionSpec {
+struct OptionDef {
     const char *name;
     bool takesValue;
 };
@@ -74,7 +74,7 @@ public:
     // Options may stand anywhere unless stopAtPositional, where the first
     // positional argument ends them (printf's arguments are data). "--" ends
     // the options; "-" and negative numbers are positional.
-    Args(const std::vector<std::string> &words, const std::vector<OptionSpec> &specs,
+    Args(const std::vector<std::string> &words, const std::vector<OptionDef> &known,
          bool stopAtPositional = false);
 
     bool has(const std::string &option) const { return options_.count(option) != 0; }
@@ -154,7 +154,7 @@ struct Command {
     std::string usage;   // arguments after the command words
     std::string summary; // one line
     std::string details; // further help text, may be empty
-    std::vector<OptionSpec> options;
+    std::vector<OptionDef> options;
     std::function<int(Io &, const Args &)> run;
     bool stopAtPositional = false;
 };

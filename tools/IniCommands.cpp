@@ -12,8 +12,8 @@ namespace kuvana {
 
 namespace {
 
-const OptionSpec kJson{"--json", false};
-const OptionSpec kDefaults{"--defaults", true};
+const OptionDef kJson{"--json", false};
+const OptionDef kDefaults{"--defaults", true};
 
 // Compared by address: tells a missing key from any stored text.
 const char kMissing[] = "";

@@ -12,7 +12,7 @@ namespace kuvana {
 
 namespace {
 
-const OptionSpec kJson{"--json", false};
+const OptionDef kJson{"--json", false};
 
 bool isDlnaParameter(const std::string &name)
 {

@@ -21,7 +21,7 @@ namespace kuvana {
 
 namespace {
 
-const OptionSpec kJson{"--json", false};
+const OptionDef kJson{"--json", false};
 
 // The text a command works on: its only positional argument (which may name
 // standard input or a file), or standard input when there is none.
@@ -564,7 +564,7 @@ int printfCommand(Io &io, const Args &args)
 
 void addTextCommands(std::vector<Command> &commands)
 {
-    const std::vector<OptionSpec> json{kJson};
+    const std::vector<OptionDef> json{kJson};
     commands.push_back({"time", "duration", "[--json] H:MM:SS[.F]",
                         "a DLNA duration in seconds and milliseconds",
                         "The fraction may be digits (.250) or a fraction (.1/4).\n", json,

@@ -7,7 +7,7 @@ namespace kuvana {
 
 namespace {
 
-const OptionSpec kJson{"--json", false};
+const OptionDef kJson{"--json", false};
 
 struct UriGuard {
     explicit UriGuard(kuURI *uri) : uri(uri) {}

@@ -69,9 +69,9 @@ void printCommand(Output &out, const Command &c)
 
 int run(Io &io, const Command &c, const std::vector<std::string> &words)
 {
-    std::vector<OptionSpec> specs = c.options;
-    specs.push_back({"--help", false});
-    specs.push_back({"-h", false});
+    std::vector<OptionDef> known = c.options;
+    known.push_back({"--help", false});
+    known.push_back({"-h", false});
     try {
         // --help wins even over arguments that would be wrong.
         for (const std::string &w : words) {
@@ -82,7 +82,7 @@ int run(Io &io, const Command &c, const std::vector<std::string> &words)
             if (w == "--" || (c.stopAtPositional && !w.empty() && w[0] != '-'))
                 break;
         }
-        Args args(words, specs, c.stopAtPositional);
+        Args args(words, known, c.stopAtPositional);
         return c.run(io, args);
     } catch (const UsageError &e) {
         io.err.print("kuvana %s: %s\nusage: %s\n", title(c).c_str(), e.message.c_str(),
