@@ -2,8 +2,8 @@
  * A set of DLNA profile names (DLNA.ORG_PN values), kept sorted and free of
  * names that differ only in case (strcasecmp), for intersecting the
  * capabilities of two devices. Of names equal but for case, the one that
- * sorts first is kept; which of two such spellings that is, is not
- * specified.
+ * sorts first is kept; which of two such spellings that is depends on the
+ * sort and is not promised.
  *
  * Profile lists have no lock. Null lists are accepted everywhere: queries
  * answer 0 or "" and changes do nothing.
