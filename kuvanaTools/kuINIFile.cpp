@@ -475,7 +475,8 @@ private:
 
 bool needsQuotes(const char *value, size_t length)
 {
-    if (strpbrk(value, " \"'#;\\") != nullptr)
+    // Line breaks are written as spaces, so they count as spaces here.
+    if (strpbrk(value, " \"'#;\\\r\n") != nullptr)
         return true;
     // Leading or trailing white space would be trimmed away on loading.
     return length > 0 && (ku::isSpace((unsigned char)value[0]) ||

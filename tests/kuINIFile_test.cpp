@@ -489,3 +489,17 @@ TEST(kuINIFile, SavedValuesCannotInjectLines)
     EXPECT_EQ(1, found);
     kuDictionary_Delete(back);
 }
+
+// Found by fuzzing: a line break inside a value is written as a space, so it
+// must make the value quoted as a space does; it did not, and the file read
+// back was saved differently.
+TEST(kuINIFile, LineBreaksInsideValuesAreQuoted)
+{
+    Ini ini;
+    kuINIFile_WriteKeyAsString(ini, "a00bba.bz01.a", "b999999", "=1\n[Netntt\n\xf8\xf8\xf8\xf8");
+    std::string saved = ini.saved();
+    EXPECT_EQ("[a00bba.bz01.a]\nb999999=\"=1 [Netntt \xf8\xf8\xf8\xf8\"\n", saved);
+    Ini back(saved);
+    EXPECT_EQ("=1 [Netntt \xf8\xf8\xf8\xf8", back.value("a00bba.bz01.a/b999999"));
+    EXPECT_EQ(saved, back.saved());
+}
