@@ -23,6 +23,7 @@ namespace {
 constexpr size_t kNameMax = 127;   // section and key names
 constexpr size_t kEntryMax = 255;  // "section/key"
 constexpr size_t kLineMax = 1023;  // a line read or written
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF"; // dropped from a file's first line
 constexpr char kDefaultSection[] = "default";
 constexpr char kSource[] = "kuvanaTools/kuINIFile";
 
@@ -332,7 +333,7 @@ private:
     {
         if (first_) {
             first_ = false;
-            if (e - b >= 3 && memcmp(b, "\xEF\xBB\xBF", 3) == 0)
+            if (e - b >= 3 && memcmp(b, kByteOrderMark, 3) == 0)
                 b += 3;
         }
         if (const void *zero = memchr(b, 0, (size_t)(e - b)))
@@ -501,8 +502,13 @@ void writeSections(Output &out, kuDictionary *ini)
             uint32_t slot = layout->keySlots[keys->first + k];
             const char *value = kuDictionary_GetValueAtIndex(ini, slot);
             size_t valueLength = strlen(value);
+            const char *key = kuDictionary_GetKeyAtIndex(ini, slot) + nameLength + 1;
             Line line;
-            line.add(kuDictionary_GetKeyAtIndex(ini, slot) + nameLength + 1).add("=");
+            // Loading drops a byte order mark from the first line: a key
+            // that opens the file with those bytes gets a mark of its own.
+            if (firstLine && strncmp(key, kByteOrderMark, 3) == 0)
+                line.add(kByteOrderMark, 3);
+            line.add(key).add("=");
             if (needsQuotes(value, valueLength)) {
                 char *quoted = kuCStringParser_EscapeAndSurround(value, valueLength, "\"'\\",
                                                                  '\\', '"', '"');

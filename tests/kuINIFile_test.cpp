@@ -503,3 +503,17 @@ TEST(kuINIFile, LineBreaksInsideValuesAreQuoted)
     EXPECT_EQ("=1 [Netntt \xf8\xf8\xf8\xf8", back.value("a00bba.bz01.a/b999999"));
     EXPECT_EQ(saved, back.saved());
 }
+
+// Found by fuzzing: a key whose name begins with the bytes of a byte order
+// mark, saved as the file's first line, lost them on loading (and then the
+// line, which began with '=').
+TEST(kuINIFile, KeyOpeningTheFileWithAByteOrderMarkSurvives)
+{
+    Ini ini(";a\n\n\n\n\n\n\n\n\n\xef\xbb\xbf");
+    EXPECT_EQ("default=|default/\xef\xbb\xbf=|", ini.dump());
+    std::string saved = ini.saved();
+    EXPECT_EQ("\xef\xbb\xbf\xef\xbb\xbf=\n", saved);
+    Ini back(saved);
+    EXPECT_EQ(ini.dump(), back.dump());
+    EXPECT_EQ(saved, back.saved());
+}
