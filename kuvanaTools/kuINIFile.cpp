@@ -329,6 +329,15 @@ private:
         return e;
     }
 
+    // A trimmed name's length once cut to 127 bytes; white space the cut
+    // leaves at its end goes too, as loading the saved name would drop it.
+    static size_t nameLength(const char *b, const char *e)
+    {
+        if (e - b > (ptrdiff_t)kNameMax)
+            e = dropSpace(b, b + kNameMax);
+        return (size_t)(e - b);
+    }
+
     void line(const char *b, const char *e)
     {
         if (first_) {
@@ -352,20 +361,18 @@ private:
         }
         const char *equals = (const char *)memchr(b, '=', (size_t)(e - b));
         if (equals == nullptr) {
-            store(b, (size_t)(e - b), "");
+            store(b, nameLength(b, e), "");
             return;
         }
         if (equals == b)
             return;
-        const char *keyEnd = dropSpace(b, equals);
-        store(b, (size_t)(keyEnd - b), value(skipSpace(equals + 1, e), e));
+        store(b, nameLength(b, dropSpace(b, equals)), value(skipSpace(equals + 1, e), e));
     }
 
     void header(const char *b, const char *e)
     {
         b = skipSpace(b, e);
-        e = dropSpace(b, e);
-        section_.assign(b, (size_t)(e - b));
+        section_.assign(b, nameLength(b, dropSpace(b, e)));
         touchSection(ini_, section_.text);
     }
 

@@ -7,7 +7,9 @@
  * empty text as value; a key of section s is the entry "s/key" (lower-cased)
  * with its value, case preserved. The unnamed section is "default"; a null or
  * empty section name means it. Section and key names are cut to 127 bytes,
- * from a file and through the functions alike. Order is insertion order.
+ * from a file and through the functions alike; a name read from a file that
+ * the cut leaves ending in white space loses that white space too (saved and
+ * loaded again, it would). Order is insertion order.
  *
  * Parsing (both loads) writes the "default" section first and cuts the text
  * into lines at each line feed or carriage return (kept with its line, so
