@@ -287,9 +287,10 @@ void buildAndParse(FuzzedDataProvider &fdp)
     // Without a host, a path that does not begin with '/' would read as one.
     if (host.empty() && !path.empty() && path[0] != '/')
         path.insert(0, "/");
-    // Without a path, an '@' that the query or fragment keeps would end the
-    // user info (it runs to the first '@' before a '/').
-    if (path.empty()) {
+    // Without a path (or with one the guard empties), an '@' that the query
+    // or fragment keeps would end the user info (it runs to the first '@'
+    // before a '/').
+    if (path.empty() || leadsOut(path)) {
         query.erase(std::remove(query.begin(), query.end(), '@'), query.end());
         fragment.erase(std::remove(fragment.begin(), fragment.end(), '@'), fragment.end());
     }
