@@ -32,8 +32,9 @@
  * with a backslash before each quote and backslash, so it loads back
  * unchanged (the white-space rule keeps a leading tab from being trimmed
  * away). A line break cannot be written inside a line: carriage returns
- * and line feeds in names and values are saved as spaces, so a value taken
- * from outside cannot add sections or keys to the file. Loading drops the
+ * and line feeds in names and values are saved as spaces (and count as
+ * spaces for the quoting), so a value taken from outside cannot add
+ * sections or keys to the file. Loading drops the
  * bytes EF BB BF from the start of the file, so a key that would open the
  * file with them is written after a copy of them.
  *
