@@ -41,6 +41,11 @@ std::string unescape(const std::string &text)
     return out;
 }
 
+bool isWhite(char c)
+{
+    return c == ' ' || (c >= 9 && c <= 13);
+}
+
 bool leadsOut(const std::string &path)
 {
     for (const char *pair : {"./", "/.", ".\\", "\\."})
@@ -166,6 +171,13 @@ void checkComposition(const Text &text)
         return;
     }
     Owned<char> once(kuURI_GetStr(uri));
+    // Parsing trims the text, so white space a component brings to either
+    // end of the composition ("//:\vx" has the path "\vx") is lost.
+    size_t length = strlen(once.get());
+    if (length > 0 && (isWhite(once.get()[0]) || isWhite(once.get()[length - 1]))) {
+        kuURI_Delete(uri);
+        return;
+    }
     kuURI *again = kuURI_NewFromEscapedStr(once.get());
     checkObject(again);
     Owned<char> twice(kuURI_GetStr(again));
