@@ -74,9 +74,13 @@ std::vector<Key> keysOf(kuDictionary *ini)
     return keys;
 }
 
-// Each typed reader against its rule applied to the text.
+// Each typed reader against its rule applied to the text. A key enumerated
+// under a section whose name holds a '/' may be longer than the 127 bytes a
+// name given to the readers keeps; it cannot be read by name.
 void readKey(kuDictionary *ini, const Key &key)
 {
+    if (key.name.size() > 127)
+        return;
     Text section(key.section), name(key.name);
     int found = 7;
     const char *stored = kuINIFile_ReadKeyAsString(ini, section.c_str(), name.c_str(), "-", &found);
