@@ -34,9 +34,9 @@
  * away). A line break cannot be written inside a line: carriage returns
  * and line feeds in names and values are saved as spaces (and count as
  * spaces for the quoting), so a value taken from outside cannot add
- * sections or keys to the file. Loading drops the
- * bytes EF BB BF from the start of the file, so a key that would open the
- * file with them is written after a copy of them.
+ * sections or keys to the file. Loading drops the bytes EF BB BF from the
+ * start of the file, so a key that would open the file with them is
+ * written after a copy of them.
  *
  * Operations return 0 (or null) for a null dictionary. Texts returned are
  * the dictionary's own unless said otherwise.
