@@ -23,6 +23,7 @@ namespace {
 constexpr size_t kNameMax = 127;   // section and key names
 constexpr size_t kEntryMax = 255;  // "section/key"
 constexpr size_t kLineMax = 1023;  // a line read or written
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF"; // dropped from a file's first line
 constexpr char kDefaultSection[] = "default";
 constexpr char kSource[] = "kuvanaTools/kuINIFile";
 
@@ -328,11 +329,20 @@ private:
         return e;
     }
 
+    // A trimmed name's length once cut to 127 bytes; white space the cut
+    // leaves at its end goes too, as loading the saved name would drop it.
+    static size_t nameLength(const char *b, const char *e)
+    {
+        if (e - b > (ptrdiff_t)kNameMax)
+            e = dropSpace(b, b + kNameMax);
+        return (size_t)(e - b);
+    }
+
     void line(const char *b, const char *e)
     {
         if (first_) {
             first_ = false;
-            if (e - b >= 3 && memcmp(b, "\xEF\xBB\xBF", 3) == 0)
+            if (e - b >= 3 && memcmp(b, kByteOrderMark, 3) == 0)
                 b += 3;
         }
         if (const void *zero = memchr(b, 0, (size_t)(e - b)))
@@ -351,20 +361,18 @@ private:
         }
         const char *equals = (const char *)memchr(b, '=', (size_t)(e - b));
         if (equals == nullptr) {
-            store(b, (size_t)(e - b), "");
+            store(b, nameLength(b, e), "");
             return;
         }
         if (equals == b)
             return;
-        const char *keyEnd = dropSpace(b, equals);
-        store(b, (size_t)(keyEnd - b), value(skipSpace(equals + 1, e), e));
+        store(b, nameLength(b, dropSpace(b, equals)), value(skipSpace(equals + 1, e), e));
     }
 
     void header(const char *b, const char *e)
     {
         b = skipSpace(b, e);
-        e = dropSpace(b, e);
-        section_.assign(b, (size_t)(e - b));
+        section_.assign(b, nameLength(b, dropSpace(b, e)));
         touchSection(ini_, section_.text);
     }
 
@@ -475,7 +483,8 @@ private:
 
 bool needsQuotes(const char *value, size_t length)
 {
-    if (strpbrk(value, " \"'#;\\") != nullptr)
+    // Line breaks are written as spaces, so they count as spaces here.
+    if (strpbrk(value, " \"'#;\\\r\n") != nullptr)
         return true;
     // Leading or trailing white space would be trimmed away on loading.
     return length > 0 && (ku::isSpace((unsigned char)value[0]) ||
@@ -500,8 +509,13 @@ void writeSections(Output &out, kuDictionary *ini)
             uint32_t slot = layout->keySlots[keys->first + k];
             const char *value = kuDictionary_GetValueAtIndex(ini, slot);
             size_t valueLength = strlen(value);
+            const char *key = kuDictionary_GetKeyAtIndex(ini, slot) + nameLength + 1;
             Line line;
-            line.add(kuDictionary_GetKeyAtIndex(ini, slot) + nameLength + 1).add("=");
+            // Loading drops a byte order mark from the first line: a key
+            // that opens the file with those bytes gets a mark of its own.
+            if (firstLine && strncmp(key, kByteOrderMark, 3) == 0)
+                line.add(kByteOrderMark, 3);
+            line.add(key).add("=");
             if (needsQuotes(value, valueLength)) {
                 char *quoted = kuCStringParser_EscapeAndSurround(value, valueLength, "\"'\\",
                                                                  '\\', '"', '"');

@@ -7,7 +7,9 @@
  * empty text as value; a key of section s is the entry "s/key" (lower-cased)
  * with its value, case preserved. The unnamed section is "default"; a null or
  * empty section name means it. Section and key names are cut to 127 bytes,
- * from a file and through the functions alike. Order is insertion order.
+ * from a file and through the functions alike; a name read from a file that
+ * the cut leaves ending in white space loses that white space too (saved and
+ * loaded again, it would). Order is insertion order.
  *
  * Parsing (both loads) writes the "default" section first and cuts the text
  * into lines at each line feed or carriage return (kept with its line, so
@@ -30,8 +32,11 @@
  * with a backslash before each quote and backslash, so it loads back
  * unchanged (the white-space rule keeps a leading tab from being trimmed
  * away). A line break cannot be written inside a line: carriage returns
- * and line feeds in names and values are saved as spaces, so a value taken
- * from outside cannot add sections or keys to the file.
+ * and line feeds in names and values are saved as spaces (and count as
+ * spaces for the quoting), so a value taken from outside cannot add
+ * sections or keys to the file. Loading drops the bytes EF BB BF from the
+ * start of the file, so a key that would open the file with them is
+ * written after a copy of them.
  *
  * Operations return 0 (or null) for a null dictionary. Texts returned are
  * the dictionary's own unless said otherwise.

@@ -450,4 +450,61 @@ TEST(INIFileFiles, SaveFailures)
     EXPECT_EQ(1, kuINIFile_SaveINIFile(dir.file("w.ini").c_str(), ini));
 }
 
+// Found by fuzzing: a line break inside a value is written as a space, so it
+// must make the value quoted as a space does; it did not, and the file read
+// back was saved differently.
+TEST(INIFileFuzzFound, LineBreaksInsideValuesAreQuoted)
+{
+    Ini ini;
+    kuINIFile_WriteKeyAsString(ini, "a00bba.bz01.a", "b999999", "=1\n[Netntt\n\xf8\xf8\xf8\xf8");
+    std::string saved = ini.saved();
+    EXPECT_EQ("[a00bba.bz01.a]\nb999999=\"=1 [Netntt \xf8\xf8\xf8\xf8\"\n", saved);
+    Ini back(saved);
+    EXPECT_EQ("=1 [Netntt \xf8\xf8\xf8\xf8", back.value("a00bba.bz01.a/b999999"));
+    EXPECT_EQ(saved, back.saved());
+}
+
+// Found by fuzzing: a key whose name begins with the bytes of a byte order
+// mark, saved as the file's first line, lost them on loading (and then the
+// line, which began with '=').
+TEST(INIFileFuzzFound, KeyOpeningTheFileWithAByteOrderMarkSurvives)
+{
+    Ini ini(";a\n\n\n\n\n\n\n\n\n\xef\xbb\xbf");
+    EXPECT_EQ("default=|default/\xef\xbb\xbf=|", ini.dump());
+    std::string saved = ini.saved();
+    EXPECT_EQ("\xef\xbb\xbf\xef\xbb\xbf=\n", saved);
+    Ini back(saved);
+    EXPECT_EQ(ini.dump(), back.dump());
+    EXPECT_EQ(saved, back.saved());
+}
+
+// Found by fuzzing: a name cut to 127 bytes could end in a blank, which a
+// saved file loses on loading, so the file changed on every save and load.
+TEST(INIFileFuzzFound, NamesCutToLengthLoseTrailingBlanks)
+{
+    static const unsigned char kInput[] =
+        "\xef\xbb\xbf\x6b\x65\x79\x3d\x76\x68\x00\x75\x65\x0d\x18\x0a\x68\x65\x72"
+        "\x65\x22\x20\x74\x72\x61\x69\x6c\x69\x6e\x67\x0d\x0a\x6b\x65\x79\x3d\x76"
+        "\x68\x00\x75\x65\x0d\x18\x0a\x68\x65\x72\x65\x22\x20\x74\x72\x61\x69\x6c"
+        "\x69\x6e\x67\x0d\x0a\xa1\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff"
+        "\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff"
+        "\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff"
+        "\x87\x8e\x8a\x90\x8b\x9a\x9b\x20\x22\x76\x61\x6c\x75\x65\x22\x20\x77\xff"
+        "\xff\xff\xff\xff\xff\xff\xff\xff\xff\x6f\x6d\x6d\x65\x6e\xff\xff\xff\xff"
+        "\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff"
+        "\xff\xff\xff\xff\xff\xff\xff\xff\x87\x8e\x8a\x90\x8b\x9a\x9b\x20\x22\x76"
+        "\x61\x6c\x75\x65\x22\x20\x77\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\x6f"
+        "\x6d\x6d\x65\x6e\x74\x0a\x23\x63\x6f\x6d\x6d\x65\x6e\x74\x65\x64\x20\x22"
+        "\x76\x61\x6c\x75\x65\x02\x03\x04";
+    Ini fuzzed(std::string((const char *)kInput, sizeof kInput - 1));
+    std::string saved = fuzzed.saved();
+    EXPECT_EQ(saved, Ini(saved).saved());
+
+    Ini ini(std::string(126, 'k') + " x=1\n[" + std::string(126, 's') + " t]\nk=2\n");
+    EXPECT_EQ(std::string(126, 'k'), std::string(kuINIFile_GetKeyName(ini, "", 0)));
+    EXPECT_EQ(std::string(126, 's'), std::string(kuINIFile_GetSectionName(ini, 1)));
+    saved = ini.saved();
+    EXPECT_EQ(saved, Ini(saved).saved());
+}
+
 } // namespace

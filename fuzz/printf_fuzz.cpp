@@ -1,0 +1,524 @@
+// The formatting engine: formats made of any bytes are parsed and either
+// rejected or formatted; fixed buffers of every small size receive a
+// terminated prefix of the full output and never a byte more; the measuring,
+// fixed-buffer, allocating and va_list forms agree; the wide family writes
+// what the narrow one writes; and standard directives print what the C
+// library prints.
+//
+// Calling with arguments the format does not describe is only safe because
+// of how the x86-64 calling convention passes them: every call below passes
+// the same 64 eight-byte integer arguments followed by 64 doubles. An
+// integer, pointer or star read takes the next integer slot, a double read
+// the next floating one, and once registers run out both take the shared
+// stack area, whose first 59 or more slots are integers; the engine reads at
+// most 64 arguments, so an integer read always lands on one of the integer
+// arguments and a double read on some eight bytes, which any bits are. The
+// integer arguments are therefore either all safe for any integer kind
+// (numbers, when the format holds no s, p or n) or all safe for any kind
+// (addresses of terminated, writable blocks). A double read taken from the
+// stack depends on the number of integer registers the call's own
+// parameters take, so only calls with the same parameter count are
+// compared with each other.
+#include "FuzzUtil.h"
+
+#include <kuvanaTools/kuPrintf.h>
+
+#include <sys/mman.h>
+#include <wchar.h>
+
+#if !defined(__x86_64__)
+#error "the printf fuzz target relies on the x86-64 argument passing"
+#endif
+
+using kufuzz::Bytes;
+
+namespace {
+
+constexpr int kArgs = 64;
+uint64_t gArgs[kArgs];
+double dArgs[kArgs];
+
+#define KU_G8(b) gArgs[b], gArgs[b + 1], gArgs[b + 2], gArgs[b + 3], gArgs[b + 4], gArgs[b + 5], \
+                 gArgs[b + 6], gArgs[b + 7]
+#define KU_D8(b) dArgs[b], dArgs[b + 1], dArgs[b + 2], dArgs[b + 3], dArgs[b + 4], dArgs[b + 5], \
+                 dArgs[b + 6], dArgs[b + 7]
+#define KU_ARGS                                                                                 \
+    KU_G8(0), KU_G8(8), KU_G8(16), KU_G8(24), KU_G8(32), KU_G8(40), KU_G8(48), KU_G8(56),       \
+        KU_D8(0), KU_D8(8), KU_D8(16), KU_D8(24), KU_D8(32), KU_D8(40), KU_D8(48), KU_D8(56)
+
+// Blocks whose addresses have small low 32 bits, so that an address read as
+// a width, a precision or a code point stays small: 64 bytes each, the first
+// 32 from the input, then zeros (a terminator for s and ls; n writes at most
+// 8 bytes).
+constexpr size_t kBlock = 64;
+unsigned char *gBlocks;
+
+unsigned char *blocks()
+{
+    if (gBlocks == nullptr) {
+        for (uintptr_t hint = 0x200000000000; hint < 0x280000000000 && gBlocks == nullptr;
+             hint += 0x10000000000) {
+            void *p = mmap((void *)hint, kArgs * kBlock, PROT_READ | PROT_WRITE,
+                           MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+            if (p != MAP_FAILED && (uintptr_t)p == hint)
+                gBlocks = (unsigned char *)p;
+            else if (p != MAP_FAILED)
+                munmap(p, kArgs * kBlock);
+        }
+        KU_FUZZ_CHECK(gBlocks != nullptr);
+    }
+    return gBlocks;
+}
+
+// Literal widths and precisions of at most three digits keep outputs small;
+// digits before a '$' (a position) are kept whole.
+std::string capDigits(const std::string &format)
+{
+    std::string out;
+    for (size_t i = 0; i < format.size();) {
+        if (format[i] < '0' || format[i] > '9') {
+            out += format[i++];
+            continue;
+        }
+        size_t j = i;
+        while (j < format.size() && format[j] >= '0' && format[j] <= '9')
+            j++;
+        bool position = j < format.size() && format[j] == '$';
+        out.append(format, i, position ? j - i : std::min<size_t>(j - i, 3));
+        i = j;
+    }
+    return out;
+}
+
+// Wide elements for the bytes of a narrow format: ASCII as it is, others as
+// code points that a UTF-8 reader would find hard.
+std::wstring widen(const std::string &format)
+{
+    static const uint32_t kHigh[8] = {0xE9,     0x20AC,  0x1F600,    0x10FFFF,
+                                      0x110000, 0xD800,  0x7FFFFFFF, 0xFFFFFFFF};
+    std::wstring out;
+    for (unsigned char c : format)
+        out += (wchar_t)(c < 0x80 ? c : kHigh[c & 7]);
+    return out;
+}
+
+bool isAscii(const std::string &text)
+{
+    for (unsigned char c : text)
+        if (c >= 0x80)
+            return false;
+    return true;
+}
+
+// Integer arguments that are numbers: any high half, and a low half (what
+// int reads take) of at most 4096, so a star cannot ask for gigabytes of
+// digits; negative ones of any size (left-justified widths, no precision).
+void numberArguments(FuzzedDataProvider &fdp)
+{
+    for (int i = 0; i < kArgs; i++) {
+        uint32_t high = fdp.ConsumeIntegral<uint32_t>();
+        int32_t low = fdp.ConsumeIntegral<int32_t>();
+        if (low > 4096)
+            low %= 4097;
+        gArgs[i] = (uint64_t)high << 32 | (uint32_t)low;
+    }
+}
+
+// Integer arguments that are blocks, safe for every kind.
+void blockArguments(FuzzedDataProvider &fdp)
+{
+    unsigned char *b = blocks();
+    memset(b, 0, kArgs * kBlock);
+    for (int i = 0; i < kArgs; i++) {
+        std::vector<uint8_t> bytes = fdp.ConsumeBytes<uint8_t>(fdp.ConsumeIntegralInRange<size_t>(0, 32));
+        if (!bytes.empty())
+            memcpy(b + i * kBlock, bytes.data(), bytes.size());
+        gArgs[i] = (uint64_t)(uintptr_t)(b + i * kBlock);
+    }
+}
+
+void doubleArguments(FuzzedDataProvider &fdp)
+{
+    static const double kSpecial[] = {0.0,  -0.0,     0.5,           2.5,
+                                      9.96, 1e-5,     1e300,         -1e-300,
+                                      4.9e-324, __builtin_inf(), -__builtin_inf(), __builtin_nan("")};
+    for (int i = 0; i < kArgs; i++) {
+        uint8_t pick = fdp.ConsumeIntegral<uint8_t>();
+        if (pick < sizeof kSpecial / sizeof kSpecial[0]) {
+            dArgs[i] = kSpecial[pick];
+        } else {
+            uint64_t bits = fdp.ConsumeIntegral<uint64_t>();
+            memcpy(&dArgs[i], &bits, sizeof bits);
+        }
+    }
+}
+
+} // namespace
+
+// --------------------------------------------------------------- the calls
+namespace {
+
+// Outputs up to this size are also made by the allocating forms.
+constexpr int kMaxAllocated = 1 << 20;
+// The size-0 result measured inside the last va_list wrapper.
+int gMeasured;
+
+template <class C> int vfixed(C *buffer, size_t size, const C *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int n;
+    if constexpr (sizeof(C) == 1)
+        n = ku_vsnprintf(buffer, size, format, args);
+    else
+        n = ku_vswprintf(buffer, size, format, args);
+    va_end(args);
+    return n;
+}
+
+// Measures, then allocates when the output is small enough; the v and lv
+// allocating forms must agree.
+template <class C> C *vallocate(va_list args, size_t *length, const C *format)
+{
+    va_list copy;
+    va_copy(copy, args);
+    if constexpr (sizeof(C) == 1)
+        gMeasured = ku_vsnprintf(nullptr, 0, format, copy);
+    else
+        gMeasured = ku_vswprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    *length = 0;
+    if (gMeasured == -1 || gMeasured > kMaxAllocated)
+        return nullptr;
+    *length = 7;
+    va_copy(copy, args);
+    C *text;
+    if constexpr (sizeof(C) == 1)
+        text = ku_lvmnprintf(length, format, copy);
+    else
+        text = ku_lvmwprintf(length, format, copy);
+    va_end(copy);
+    va_copy(copy, args);
+    C *other;
+    if constexpr (sizeof(C) == 1)
+        other = ku_vmnprintf(format, copy);
+    else
+        other = ku_vmwprintf(format, copy);
+    va_end(copy);
+    KU_FUZZ_CHECK((text == nullptr) == (other == nullptr));
+    if (text != nullptr)
+        KU_FUZZ_CHECK(memcmp(text, other, (*length + 1) * sizeof(C)) == 0);
+    kuFree(other);
+    return text;
+}
+
+// The same with one, two and three parameters before the arguments.
+template <class C> C *valloc1(const C *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    size_t length;
+    C *text = vallocate(args, &length, format);
+    va_end(args);
+    return text;
+}
+
+template <class C> C *valloc2(size_t *length, const C *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    C *text = vallocate(args, length, format);
+    va_end(args);
+    return text;
+}
+
+template <class C> C *valloc3(size_t *length, void *unused, const C *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    C *text = vallocate(args, length, format);
+    va_end(args);
+    return text;
+}
+
+// Every entry point of a family with the 128 arguments.
+struct Narrow {
+    using C = char;
+    static int fixed(C *b, size_t n, const C *f) { return ku_snprintf(b, n, f, KU_ARGS); }
+    static int fixedList(C *b, size_t n, const C *f) { return vfixed(b, n, f, KU_ARGS); }
+    static C *alloc1(const C *f) { return ku_mnprintf(f, KU_ARGS); }
+    static C *alloc1List(const C *f) { return valloc1(f, KU_ARGS); }
+    static C *alloc2(size_t *l, const C *f) { return ku_lmnprintf(l, f, KU_ARGS); }
+    static C *alloc2List(size_t *l, const C *f) { return valloc2(l, f, KU_ARGS); }
+    static C *alloc3List(size_t *l, const C *f) { return valloc3(l, nullptr, f, KU_ARGS); }
+};
+
+struct Wide {
+    using C = wchar_t;
+    static int fixed(C *b, size_t n, const C *f) { return ku_swprintf(b, n, f, KU_ARGS); }
+    static int fixedList(C *b, size_t n, const C *f) { return vfixed(b, n, f, KU_ARGS); }
+    static C *alloc1(const C *f) { return ku_mwprintf(f, KU_ARGS); }
+    static C *alloc1List(const C *f) { return valloc1(f, KU_ARGS); }
+    static C *alloc2(size_t *l, const C *f) { return ku_lmwprintf(l, f, KU_ARGS); }
+    static C *alloc2List(size_t *l, const C *f) { return valloc2(l, f, KU_ARGS); }
+    static C *alloc3List(size_t *l, const C *f) { return valloc3(l, nullptr, f, KU_ARGS); }
+};
+
+// An allocating result against the size-0 result of the same call layout.
+template <class C> void checkAllocated(const C *text, size_t length, int measured)
+{
+    if (measured < 0 || measured > kMaxAllocated) {
+        KU_FUZZ_CHECK(text == nullptr && length == 0);
+        return;
+    }
+    KU_FUZZ_CHECK(text != nullptr && length == (size_t)measured && text[length] == 0);
+}
+
+template <class C> struct Output {
+    int measured;
+    std::basic_string<C> text; // the whole output when it is short
+};
+
+template <class F> Output<typename F::C> checkFamily(const typename F::C *format)
+{
+    using C = typename F::C;
+    constexpr size_t kBig = 4096;
+    const int measured = F::fixed(nullptr, 0, format);
+    KU_FUZZ_CHECK(F::fixedList(nullptr, 0, format) == measured);
+
+    // Size 0 with a buffer writes nothing at all.
+    Bytes untouched(sizeof(C));
+    KU_FUZZ_CHECK(F::fixed((C *)untouched.data(), 0, format) == measured);
+    for (size_t i = 0; i < sizeof(C); i++)
+        KU_FUZZ_CHECK(untouched.udata()[i] == 0xA5);
+
+    Bytes big(kBig * sizeof(C));
+    const C *bigText = (const C *)big.data();
+    KU_FUZZ_CHECK(F::fixed((C *)big.data(), kBig, format) == measured);
+    if (measured >= 0 && measured < (int)kBig)
+        KU_FUZZ_CHECK(bigText[measured] == 0);
+    if (measured < -2) // a format error leaves an empty string
+        KU_FUZZ_CHECK(bigText[0] == 0);
+
+    // Every small size: the same result, a terminated prefix, nothing past.
+    for (size_t size = 1; size <= 40; size++) {
+        Bytes small(size * sizeof(C));
+        const C *t = (const C *)small.data();
+        int r = (size & 1) ? F::fixed((C *)small.data(), size, format)
+                           : F::fixedList((C *)small.data(), size, format);
+        KU_FUZZ_CHECK(r == measured);
+        KU_FUZZ_CHECK(memcmp(t, bigText, (size - 1) * sizeof(C)) == 0);
+        if (measured >= 0) {
+            KU_FUZZ_CHECK(t[std::min<size_t>(size - 1, (size_t)measured)] == 0);
+            if ((size_t)measured + 1 < size)
+                break;
+        } else {
+            bool terminated = false;
+            for (size_t i = 0; i < size; i++)
+                terminated |= t[i] == 0;
+            KU_FUZZ_CHECK(terminated);
+        }
+    }
+
+    // The allocating forms, in the layout of each parameter count.
+    size_t length = 0;
+    C *text = F::alloc3List(&length, format);
+    KU_FUZZ_CHECK(gMeasured == measured);
+    checkAllocated(text, length, measured);
+    if (text != nullptr && measured < (int)kBig)
+        KU_FUZZ_CHECK(memcmp(text, bigText, (size_t)measured * sizeof(C)) == 0);
+    kuFree(text);
+
+    text = F::alloc2List(&length, format);
+    int measured2 = gMeasured;
+    checkAllocated(text, length, measured2);
+    if (measured2 != -1 && measured2 <= kMaxAllocated) {
+        size_t directLength = 7;
+        C *direct = F::alloc2(&directLength, format);
+        KU_FUZZ_CHECK(directLength == length);
+        KU_FUZZ_CHECK((direct == nullptr) == (text == nullptr));
+        if (direct != nullptr)
+            KU_FUZZ_CHECK(memcmp(direct, text, (length + 1) * sizeof(C)) == 0);
+        kuFree(direct);
+    }
+    kuFree(text);
+
+    text = F::alloc1List(format);
+    int measured1 = gMeasured;
+    checkAllocated(text, measured1 >= 0 && text != nullptr ? (size_t)measured1 : 0, measured1);
+    if (measured1 != -1 && measured1 <= kMaxAllocated) {
+        C *direct = F::alloc1(format);
+        KU_FUZZ_CHECK((direct == nullptr) == (text == nullptr));
+        if (direct != nullptr)
+            KU_FUZZ_CHECK(memcmp(direct, text, ((size_t)measured1 + 1) * sizeof(C)) == 0);
+        kuFree(direct);
+    }
+    kuFree(text);
+
+    Output<C> out{measured, {}};
+    if (measured >= 0 && measured < (int)kBig)
+        out.text.assign(bigText, (size_t)measured);
+    return out;
+}
+
+} // namespace
+
+// ------------------------------------------------------------ the modes
+namespace {
+
+std::wstring widenAscii(const std::string &text)
+{
+    return std::wstring(text.begin(), text.end());
+}
+
+// The wide output against the narrow one where that is ASCII: the same
+// elements, but for a code point of 2^31 or more, whose low 31 bits the
+// narrow family writes.
+bool sameAsNarrow(const std::string &narrow, const std::wstring &wide)
+{
+    if (narrow.size() != wide.size())
+        return false;
+    for (size_t i = 0; i < narrow.size(); i++)
+        if ((uint32_t)(unsigned char)narrow[i] != ((uint32_t)wide[i] & 0x7FFFFFFF))
+            return false;
+    return true;
+}
+
+// Any format: both families checked; for ASCII formats without strings the
+// wide output is the narrow one, element for byte, wherever that is ASCII.
+void anyFormat(const std::string &raw, bool strings)
+{
+    std::string format = capDigits(raw);
+    if (!strings)
+        for (char &c : format)
+            c = c == 's' ? 'd' : c == 'p' ? 'x' : c == 'n' ? 'u' : c;
+    Output<char> narrow = checkFamily<Narrow>(format.c_str());
+    std::wstring wide = widen(format);
+    Output<wchar_t> wideOut = checkFamily<Wide>(wide.c_str());
+    if (strings || !isAscii(format))
+        return;
+    // Format errors are the same; outputs are compared when the narrow one
+    // is known (short enough) and ASCII.
+    KU_FUZZ_CHECK((narrow.measured < -1) == (wideOut.measured < -1));
+    if (narrow.measured < -1)
+        KU_FUZZ_CHECK(narrow.measured == wideOut.measured);
+    if (narrow.measured < 0 || narrow.text.size() != (size_t)narrow.measured ||
+        !isAscii(narrow.text))
+        return;
+    if (!sameAsNarrow(narrow.text, wideOut.text)) {
+        fprintf(stderr, "format '%s' (%d, %d):\n", format.c_str(), narrow.measured,
+                wideOut.measured);
+        for (size_t i = 0; i < narrow.text.size() || i < wideOut.text.size(); i++)
+            fprintf(stderr, " %02x/%x", i < narrow.text.size() ? narrow.text[i] & 0xFF : 0,
+                    i < wideOut.text.size() ? (unsigned)wideOut.text[i] : 0);
+        fprintf(stderr, "\n");
+        KU_FUZZ_CHECK(!"the wide family writes what the narrow one writes");
+    }
+}
+
+// A few standard directives, restricted to where the engine and the C
+// library mean the same: no h or hh (the engine does not narrow), no space
+// or plus on unsigned conversions, no '#' on d and i, nothing but '-' on c
+// and s, no '#' on a left-justified octal with a precision.
+void standardDirectives(FuzzedDataProvider &fdp)
+{
+    unsigned char *b = blocks();
+    std::string format;
+    auto literal = [&] {
+        for (char c : fdp.ConsumeRandomLengthString(6))
+            format += (c >= ' ' && c < 127 && c != '%') ? c : '.';
+    };
+    int count = fdp.ConsumeIntegralInRange<int>(1, 4);
+    for (int i = 0; i < count; i++) {
+        literal();
+        const char conversion = "diouxXcs"[fdp.ConsumeIntegralInRange<int>(0, 7)];
+        const bool isInteger = strchr("diouxX", conversion) != nullptr;
+        const bool isUnsigned = strchr("ouxX", conversion) != nullptr;
+        std::string flags;
+        for (char f : std::string("-+ #0"))
+            if (fdp.ConsumeBool())
+                flags += f;
+        std::string width = fdp.ConsumeBool() ? std::to_string(fdp.ConsumeIntegralInRange<int>(1, 40)) : "";
+        std::string precision;
+        switch (conversion == 'c' ? 0 : fdp.ConsumeIntegralInRange<int>(0, 2)) {
+        case 1: precision = "."; break;
+        case 2: precision = "." + std::to_string(fdp.ConsumeIntegralInRange<int>(0, 40)); break;
+        default: break;
+        }
+        auto drop = [&](char f) {
+            size_t at = flags.find(f);
+            if (at != std::string::npos)
+                flags.erase(at, 1);
+        };
+        if (isUnsigned) {
+            drop(' ');
+            drop('+');
+        }
+        if (conversion == 'd' || conversion == 'i')
+            drop('#');
+        if (!isInteger)
+            flags = flags.find('-') != std::string::npos ? "-" : "";
+        if (conversion == 'o' && !precision.empty() && flags.find('-') != std::string::npos)
+            drop('#');
+        static const char *const kLengths[] = {"", "l", "ll", "j", "z", "t"};
+        std::string length = isInteger ? kLengths[fdp.ConsumeIntegralInRange<int>(0, 5)] : "";
+        format += "%" + flags + width + precision + length + conversion;
+
+        if (isInteger) {
+            gArgs[i] = fdp.ConsumeIntegral<uint64_t>();
+        } else if (conversion == 'c') {
+            gArgs[i] = fdp.ConsumeIntegralInRange<uint64_t>(0, 127);
+        } else {
+            unsigned char *block = b + i * kBlock;
+            memset(block, 0, kBlock);
+            std::string text = fdp.ConsumeRandomLengthString(20);
+            for (size_t k = 0; k < text.size(); k++)
+                block[k] = (unsigned char)(text[k] >= ' ' && text[k] < 127 ? text[k] : 'x');
+            gArgs[i] = (uint64_t)(uintptr_t)block;
+        }
+    }
+    literal();
+
+    char expected[1024];
+    int expectedLength = snprintf(expected, sizeof expected, format.c_str(), KU_ARGS);
+    KU_FUZZ_CHECK(expectedLength >= 0 && expectedLength < (int)sizeof expected);
+    char actual[1024];
+    int actualLength = ku_snprintf(actual, sizeof actual, format.c_str(), KU_ARGS);
+    if (actualLength != expectedLength || memcmp(actual, expected, (size_t)expectedLength) != 0) {
+        fprintf(stderr, "format '%s': C library '%.*s', engine '%.*s'\n", format.c_str(),
+                expectedLength, expected, actualLength > 0 ? actualLength : 0, actual);
+        KU_FUZZ_CHECK(!"the engine prints what the C library prints");
+    }
+    std::wstring wideFormat = widenAscii(format);
+    wchar_t wide[1024];
+    KU_FUZZ_CHECK(ku_swprintf(wide, 1024, wideFormat.c_str(), KU_ARGS) == expectedLength);
+    KU_FUZZ_CHECK(widenAscii(std::string(expected, (size_t)expectedLength)) ==
+                  std::wstring(wide, (size_t)expectedLength));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    FuzzedDataProvider fdp(data, size);
+    switch (fdp.ConsumeIntegralInRange<int>(0, 2)) {
+    case 0: {
+        std::string format = kufuzz::upToZero(fdp.ConsumeRandomLengthString(256));
+        numberArguments(fdp);
+        doubleArguments(fdp);
+        anyFormat(format, false);
+        break;
+    }
+    case 1: {
+        std::string format = kufuzz::upToZero(fdp.ConsumeRandomLengthString(256));
+        blockArguments(fdp);
+        doubleArguments(fdp);
+        anyFormat(format, true);
+        break;
+    }
+    default:
+        standardDirectives(fdp);
+        break;
+    }
+    return 0;
+}

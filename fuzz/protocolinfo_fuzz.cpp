@@ -1,0 +1,231 @@
+// DLNA protocolInfo strings: any bytes parse without reading past their
+// length; a composition parses back to an object with the same fields that
+// composes the same; matching, merging and adjusting keep the object's
+// contract (sorted speeds, a composition that parses back).
+#include "DLNAFuzz.h"
+
+using kufuzz::Bytes;
+using kufuzz::composesBack;
+using kufuzz::fields;
+using kufuzz::take;
+using kufuzz::Owned;
+using kufuzz::Text;
+
+namespace {
+
+kuDLNAProtocolInfo *parse(const std::string &text)
+{
+    Bytes exact(text.data(), text.size());
+    kuDLNAProtocolInfo *info = kuDLNAProtocolInfo_New(exact.data(), exact.size());
+    KU_FUZZ_CHECK(info != nullptr);
+    const char *pn = info->profileName;
+    size_t n = pn != nullptr ? strlen(pn) : 0;
+    KU_FUZZ_CHECK(info->isThumbnail == (n >= 4 && strcmp(pn + n - 3, "_TN") == 0));
+    return info;
+}
+
+// What the object promises whatever it went through.
+void checkObject(kuDLNAProtocolInfo *info)
+{
+    for (uint32_t k = 1; k < info->playSpeeds.count; k++)
+        KU_FUZZ_CHECK(info->playSpeeds.items[k - 1].value <= info->playSpeeds.items[k].value);
+    KU_FUZZ_CHECK(kuDLNAProtocolInfo_GetPlaySpeedCount(info) == info->playSpeeds.count);
+    const char *protocol = kuDLNAProtocolInfo_S_GetProtocolStr(info);
+    KU_FUZZ_CHECK(protocol != nullptr && protocol[0] != '\0');
+    for (int context : {0, 1, 2, 4, 5}) {
+        std::string text = take(kuDLNAProtocolInfo_GetStrForContext(info, context));
+        std::string fourth = take(kuDLNAProtocolInfo_GetDLNAInfoStr(info, context));
+        if (info->valid == 0) {
+            KU_FUZZ_CHECK(text.empty() && fourth.empty());
+            continue;
+        }
+        KU_FUZZ_CHECK(text.compare(0, strlen(protocol), protocol) == 0);
+        KU_FUZZ_CHECK(text.size() > fourth.size() &&
+                      text.compare(text.size() - fourth.size(), fourth.size(), fourth) == 0);
+        KU_FUZZ_CHECK(!fourth.empty() && fourth.back() != ';');
+        if ((context & 5) == 0 || (context & 2) != 0)
+            KU_FUZZ_CHECK(fourth == "*" || fourth.compare(0, 12, "DLNA.ORG_PN=") == 0);
+    }
+    if (info->valid != 0 && info->contentFormat != nullptr)
+        KU_FUZZ_CHECK(kuDLNAProtocolInfo_Match(info, info) == 1);
+}
+
+// The composition parses back to the same fields and composes the same.
+void checkRoundTrip(kuDLNAProtocolInfo *info)
+{
+    checkObject(info);
+    std::string once = take(kuDLNAProtocolInfo_GetStrForContext(info, 5));
+    std::string plain = take(kuDLNAProtocolInfo_GetStr(info));
+    if (!composesBack(info))
+        return;
+    kuDLNAProtocolInfo *again = parse(once);
+    checkObject(again);
+    std::string before = fields(info), after = fields(again);
+    if (before != after)
+        fprintf(stderr, "'%s'\n  %s\nreads back as\n  %s\n", once.c_str(), before.c_str(),
+                after.c_str());
+    KU_FUZZ_CHECK(before == after);
+    std::string twice = take(kuDLNAProtocolInfo_GetStrForContext(again, 5));
+    if (twice != once)
+        fprintf(stderr, "'%s' composes as\n'%s'\n", once.c_str(), twice.c_str());
+    KU_FUZZ_CHECK(twice == once);
+    KU_FUZZ_CHECK(take(kuDLNAProtocolInfo_GetStr(again)) == plain);
+    KU_FUZZ_CHECK(kuDLNAProtocolInfo_Match(info, again) == 1);
+    kuDLNAProtocolInfo_Delete(again);
+}
+
+} // namespace
+
+namespace {
+
+bool hasSpeed(const kuDLNAProtocolInfo *info, double value)
+{
+    for (uint32_t k = 0; k < info->playSpeeds.count; k++)
+        if (info->playSpeeds.items[k].value == value)
+            return true;
+    return false;
+}
+
+// The target gains the source's capabilities and keeps its contract.
+void merge(const std::string &a, const std::string &b)
+{
+    kuDLNAProtocolInfo *target = parse(a), *source = parse(b);
+    uint32_t hadCI = target->conversionIndicator;
+    kuDLNAProtocolInfo_Merge(target, source);
+    for (uint32_t k = 0; k < source->playSpeeds.count; k++)
+        KU_FUZZ_CHECK(hasSpeed(target, source->playSpeeds.items[k].value));
+    if (source->conversionIndicator != 0)
+        KU_FUZZ_CHECK(target->conversionIndicator == 1);
+    else
+        KU_FUZZ_CHECK(target->conversionIndicator == hadCI);
+    KU_FUZZ_CHECK(target->timeSeek >= source->timeSeek && target->rangeSeek >= source->rangeSeek);
+    for (int w = 0; w < 4; w++)
+        KU_FUZZ_CHECK((target->flagWords[w] & source->flagWords[w]) == source->flagWords[w]);
+    checkRoundTrip(target);
+    checkRoundTrip(source);
+
+    kuDLNAProtocolInfo *mapped = parse(a);
+    kuDLNAProtocolInfo_MergeWithMediaMapper(mapped, source);
+    KU_FUZZ_CHECK(mapped->playSpeeds.count == source->playSpeeds.count);
+    KU_FUZZ_CHECK(mapped->versionMinor == source->versionMinor);
+    checkRoundTrip(mapped);
+    kuDLNAProtocolInfo_Delete(mapped);
+    kuDLNAProtocolInfo_Delete(source);
+    kuDLNAProtocolInfo_Delete(target);
+}
+
+// A host that stays inside the content-format field of a composition.
+bool plainHost(const std::string &host)
+{
+    for (char c : host)
+        if (!isalnum((unsigned char)c) && c != '.' && c != '-')
+            return false;
+    return true;
+}
+
+void adjust(const std::string &text, FuzzedDataProvider &fdp)
+{
+    kuDLNAProtocolInfo *info = parse(text);
+    kuDLNAProtocolInfo_SetWebServerSupportHTTPConnectionStalling(info, fdp.ConsumeIntegral<int8_t>());
+    kuDLNAProtocolInfo_Adjust(info);
+    KU_FUZZ_CHECK(info->versionMajor == 1 && info->versionMinor == 5);
+    KU_FUZZ_CHECK(info->timeSeek == 0);
+    checkRoundTrip(info);
+    kuDLNAProtocolInfo_AdjustForWMDRMND(info);
+    kuDLNAProtocolInfo_ConvertProfileNameToDTCP(info);
+    if (info->profileName != nullptr && info->profileName[0] != '\0' &&
+        strcmp(info->profileName, "*") != 0)
+        KU_FUZZ_CHECK(strncmp(info->profileName, "DTCP_", 5) == 0);
+    checkRoundTrip(info);
+    kuDLNAProtocolInfo_Delete(info);
+
+    std::string host = kufuzz::upToZero(fdp.ConsumeRandomLengthString(24));
+    uint32_t port = fdp.ConsumeIntegral<uint32_t>();
+    info = parse(text);
+    kuDLNAProtocolInfo_AdjustForDTCPIP(info, Text(host).c_str(), port);
+    KU_FUZZ_CHECK(kuDLNAProtocolInfo_IsDTCPProtected(info) == (info->contentFormat != nullptr));
+    if (plainHost(host))
+        checkRoundTrip(info);
+    else
+        checkObject(info);
+    kuDLNAProtocolInfo_Delete(info);
+}
+
+// Transfer modes, clear-text seek and further parameters set by hand.
+void setters(const std::string &text, FuzzedDataProvider &fdp)
+{
+    kuDLNAProtocolInfo *info = parse(text);
+    int mode = fdp.ConsumeIntegralInRange<int>(-1, 3);
+    int result = kuDLNAProtocolInfo_SetTransmitMode(info, mode);
+    KU_FUZZ_CHECK(result == (mode == 0 ? 1 : 2));
+    static const char *const kModes[] = {"Background", "Streaming", "Interactive"};
+    static const int kQOS[] = {2, 4, 0};
+    if (mode >= 0 && mode <= 2) {
+        KU_FUZZ_CHECK(strcmp(kuDLNAProtocolInfo_GetTransferMode(info), kModes[mode]) == 0);
+        KU_FUZZ_CHECK(kuDLNAProtocolInfo_GetQOSMode(info) == kQOS[mode]);
+    }
+    int seek = fdp.ConsumeIntegralInRange<int>(0, 2);
+    KU_FUZZ_CHECK(kuDLNAProtocolInfo_SupportClearTextByteSeek(info, seek) == 1);
+    KU_FUZZ_CHECK(info->lopClearTextBytes == 0 && info->clearTextByteSeekFull == (uint32_t)seek);
+
+    std::string name = kufuzz::upToZero(fdp.ConsumeRandomLengthString(16));
+    std::string value = kufuzz::upToZero(fdp.ConsumeRandomLengthString(16));
+    Text n(name), v(value);
+    kuDLNAProtocolInfo_Set4thFieldValue(info, n.c_str(), v.c_str());
+    const char *stored = kuDLNAProtocolInfo_Get4thFieldValue(info, n.c_str());
+    if (!name.empty())
+        KU_FUZZ_CHECK(stored != nullptr && value == stored);
+    // The value is not checked, so the composition may hold anything.
+    take(kuDLNAProtocolInfo_GetStrForContext(info, 5));
+    kuDLNAProtocolInfo_Remove4thFieldByName(info, n.c_str());
+    KU_FUZZ_CHECK(kuDLNAProtocolInfo_Get4thFieldValue(info, n.c_str()) == nullptr);
+    Owned<char> fromText(kuDLNAProtocolInfo_S_Get4thFieldValueFromStr(Text(text).c_str(), n.c_str()));
+    kuDLNAProtocolInfo_Remove4thField(info);
+    KU_FUZZ_CHECK(take(kuDLNAProtocolInfo_GetStrFor4thField(info)).empty());
+    kuDLNAProtocolInfo_RemovePlaySpeedSupport(info);
+    KU_FUZZ_CHECK(kuDLNAProtocolInfo_GetPlaySpeedStr(info, 0) == nullptr);
+    checkRoundTrip(info);
+    kuDLNAProtocolInfo_Delete(info);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    FuzzedDataProvider fdp(data, size);
+    std::string first = fdp.ConsumeRandomLengthString(1024);
+    std::string second = fdp.ConsumeRandomLengthString(512);
+
+    kuDLNAProtocolInfo *info = parse(first);
+    checkRoundTrip(info);
+    kuDLNAProtocolInfo *other = parse(second);
+    checkObject(other);
+    int ab = kuDLNAProtocolInfo_Match(info, other), ba = kuDLNAProtocolInfo_Match(other, info);
+    KU_FUZZ_CHECK((ab == 0 || ab == 1) && (ba == 0 || ba == 1));
+    if (other->profileName != nullptr)
+        KU_FUZZ_CHECK(kuDLNAProtocolInfo_MatchPN(info, other->profileName) ==
+                      (info->profileName != nullptr &&
+                       strcasecmp(info->profileName, other->profileName) == 0));
+    kuDLNAProtocolInfo_Delete(other);
+    kuDLNAProtocolInfo_Delete(info);
+
+    // The profile-info form always makes a valid http-get entry.
+    Bytes profile(second.data(), second.size());
+    info = kuDLNAProtocolInfo_NewFromProfileInfo(profile.data(), profile.size());
+    KU_FUZZ_CHECK(info->valid == 1 && info->protocol == ku::kProtocolHttp);
+    checkRoundTrip(info);
+    kuDLNAProtocolInfo_Delete(info);
+
+    info = kuDLNAProtocolInfo_NewFromURI(Text(kufuzz::upToZero(second)).c_str());
+    KU_FUZZ_CHECK(info->valid == 0 && take(kuDLNAProtocolInfo_GetStr(info)).empty());
+    checkObject(info);
+    kuDLNAProtocolInfo_Delete(info);
+
+    int base = fdp.ConsumeIntegralInRange<int>(-1, 40);
+    kuDLNAProtocolInfo_S_StrToUInt32(base, profile.data(), profile.size());
+
+    merge(first, second);
+    adjust(first, fdp);
+    setters(first, fdp);
+    return 0;
+}

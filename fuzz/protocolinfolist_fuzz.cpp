@@ -1,0 +1,283 @@
+// Lists of protocolInfo strings and profile lists: any list text parses into
+// valid entries whose composition parses back to the same list; matching,
+// lookups, the protocol list and the choice of an entry for a scheme agree
+// with plain walks over the entries; merging keeps every profile name;
+// profile lists stay sorted and free of repeats.
+#include "DLNAFuzz.h"
+
+#include <kuvanaTools/kuDLNAProfileList.h>
+#include <kuvanaTools/kuDLNAProtocolInfoList.h>
+#include <kuvanaTools/kuMimeTypeInfo.h>
+
+#include <limits.h>
+
+using kufuzz::composesBack;
+using kufuzz::take;
+using kufuzz::Text;
+
+namespace {
+
+std::vector<kuDLNAProtocolInfo *> entries(kuDLNAProtocolInfoList *list)
+{
+    std::vector<kuDLNAProtocolInfo *> out;
+    kuPtrList *walk = kuDLNAProtocolInfoList_Lock(list);
+    for (const kuPtrListNode *n = walk->head; n != nullptr; n = n->next)
+        out.push_back((kuDLNAProtocolInfo *)n->data);
+    kuDLNAProtocolInfoList_Unlock(list);
+    uint32_t count = kuDLNAProtocolInfoList_GetCount(list);
+    KU_FUZZ_CHECK(count == out.size());
+    if (count > 0) {
+        KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetProtocolInfoAt(list, 0) == out[0]);
+        KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetProtocolInfoAt(list, (int32_t)count - 1) ==
+                      out.back());
+    }
+    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetProtocolInfoAt(list, (int32_t)count) == nullptr);
+    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetProtocolInfoAt(list, -1) == nullptr);
+    return out;
+}
+
+// The list's composition (context 5) parses back to a list that composes the
+// same, unless an entry is one of the single-entry exceptions, or an entry
+// before the last ends in a backslash (which would escape the separating
+// comma).
+void checkRoundTrip(kuDLNAProtocolInfoList *list)
+{
+    std::vector<kuDLNAProtocolInfo *> all = entries(list);
+    std::string once = take(kuDLNAProtocolInfoList_GetStrForContext(list, 5));
+    std::string plain = take(kuDLNAProtocolInfoList_GetStr(list));
+    KU_FUZZ_CHECK(all.empty() == once.empty() && all.empty() == plain.empty());
+    for (size_t i = 0; i < all.size(); i++) {
+        KU_FUZZ_CHECK(all[i]->valid == 1);
+        if (!composesBack(all[i]))
+            return;
+        std::string entry = take(kuDLNAProtocolInfo_GetStrForContext(all[i], 5));
+        if (i + 1 < all.size() && entry.back() == '\\')
+            return;
+    }
+    kuDLNAProtocolInfoList *again = kuDLNAProtocolInfoList_New(Text(once).c_str());
+    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetCount(again) == all.size());
+    std::string twice = take(kuDLNAProtocolInfoList_GetStrForContext(again, 5));
+    if (twice != once)
+        fprintf(stderr, "'%s'\ncomposes as\n'%s'\n", once.c_str(), twice.c_str());
+    KU_FUZZ_CHECK(twice == once);
+    std::vector<kuDLNAProtocolInfo *> back = entries(again);
+    for (size_t i = 0; i < all.size(); i++)
+        KU_FUZZ_CHECK(kufuzz::fields(all[i]) == kufuzz::fields(back[i]));
+    kuDLNAProtocolInfoList_Delete(again);
+}
+
+// Lookups against plain walks.
+void checkLookups(kuDLNAProtocolInfoList *list, kuDLNAProtocolInfo *info, const Text &name)
+{
+    std::vector<kuDLNAProtocolInfo *> all = entries(list);
+    int matches = 0, pn = 0;
+    kuDLNAProtocolInfo *byMime = nullptr, *byProfile = nullptr;
+    for (kuDLNAProtocolInfo *e : all) {
+        matches |= kuDLNAProtocolInfo_Match(info, e);
+        if (e->profileName != nullptr && strcasecmp(e->profileName, name.c_str()) == 0)
+            pn = 1;
+        if (byMime == nullptr && name.length() > 0 && e->profileName == nullptr &&
+            kuMimeTypeInfo_S_Same(e->contentFormat, name.c_str()) == 1)
+            byMime = e;
+        if (byProfile == nullptr && name.length() > 0 && e->profileName != nullptr &&
+            strcmp(e->profileName, name.c_str()) == 0)
+            byProfile = e;
+    }
+    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_Match(list, info) == matches);
+    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_MatchPN(list, name.c_str()) == pn);
+    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetByMimeTypeWithoutPN(list, name.c_str()) == byMime);
+    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetByProfileInfo(list, name.c_str()) == byProfile);
+
+    std::string protocols;
+    std::vector<std::string> seen;
+    for (kuDLNAProtocolInfo *e : all) {
+        const char *p = kuDLNAProtocolInfo_S_GetProtocolStr(e);
+        if (p == nullptr || strcmp(p, "*") == 0 ||
+            std::find(seen.begin(), seen.end(), p) != seen.end())
+            continue;
+        seen.push_back(p);
+        protocols += (protocols.empty() ? "" : ";") + std::string(p);
+    }
+    KU_FUZZ_CHECK(take(kuDLNAProtocolInfoList_GetSupportedProtocolList(list)) == protocols);
+}
+
+std::vector<std::string> split(const std::string &text, char separator)
+{
+    std::vector<std::string> out(1);
+    for (char c : text) {
+        if (c == separator)
+            out.emplace_back();
+        else
+            out.back() += c;
+    }
+    return out;
+}
+
+// The entry for a scheme, worked out the other way round: each acceptable
+// entry's rank is the position of the first scheme that suits it; the
+// earliest entry of the lowest rank wins, else the first acceptable entry.
+int32_t bestIndex(kuDLNAProtocolInfoList *list, const std::string &schemes,
+                  const std::string &protocols)
+{
+    std::vector<std::string> wanted = split(protocols.empty() ? "http-get" : protocols, ';');
+    std::vector<std::string> order = split(schemes, ';');
+    std::vector<kuDLNAProtocolInfo *> all = entries(list);
+    int32_t firstAcceptable = -1, best = -1;
+    size_t bestRank = SIZE_MAX;
+    for (size_t i = 0; i < all.size(); i++) {
+        std::string p = kuDLNAProtocolInfo_S_GetProtocolStr(all[i]);
+        if (std::find(wanted.begin(), wanted.end(), p) == wanted.end())
+            continue;
+        if (firstAcceptable < 0)
+            firstAcceptable = (int32_t)i;
+        for (size_t rank = 0; rank < order.size(); rank++) {
+            const std::string &s = order[rank];
+            bool suits = s == p || (all[i]->protocol == ku::kProtocolHttp && s == "http") ||
+                         (all[i]->protocol == ku::kProtocolRtsp &&
+                          (s == "rtsp" || s == "rtp" || s == "udp"));
+            if (suits) {
+                if (rank < bestRank) {
+                    bestRank = rank;
+                    best = (int32_t)i;
+                }
+                break;
+            }
+        }
+    }
+    return best >= 0 ? best : firstAcceptable;
+}
+
+} // namespace
+
+namespace {
+
+// Every profile name of the source ends up in the target, which gains at
+// most the source's entries; the source is emptied.
+void merge(const Text &a, const Text &b)
+{
+    kuDLNAProtocolInfoList *target = kuDLNAProtocolInfoList_New(a.c_str());
+    kuDLNAProtocolInfoList *source = kuDLNAProtocolInfoList_New(b.c_str());
+    uint32_t targetCount = kuDLNAProtocolInfoList_GetCount(target);
+    uint32_t sourceCount = kuDLNAProtocolInfoList_GetCount(source);
+    std::vector<std::string> names;
+    for (kuDLNAProtocolInfo *e : entries(source))
+        if (e->profileName != nullptr)
+            names.push_back(e->profileName);
+    kuDLNAProtocolInfoList_Merge(target, source);
+    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetCount(source) == 0);
+    uint32_t count = kuDLNAProtocolInfoList_GetCount(target);
+    KU_FUZZ_CHECK(count >= targetCount && count <= targetCount + sourceCount);
+    for (const std::string &name : names)
+        KU_FUZZ_CHECK(kuDLNAProtocolInfoList_MatchPN(target, Text(name).c_str()) == 1);
+    checkRoundTrip(target);
+    kuDLNAProtocolInfoList_Merge(target, target);
+    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetCount(target) == count);
+    kuDLNAProtocolInfoList_MergeStr(target, a.c_str());
+    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetCount(target) >= count);
+    kuDLNAProtocolInfoList_Delete(source);
+    kuDLNAProtocolInfoList_Delete(target);
+}
+
+// Adding, removing and replacing entries by index.
+void edit(kuDLNAProtocolInfoList *list, const Text &text, FuzzedDataProvider &fdp)
+{
+    uint32_t count = kuDLNAProtocolInfoList_GetCount(list);
+    int32_t index = fdp.ConsumeIntegralInRange<int32_t>(-2, (int32_t)count + 1);
+    kuDLNAProtocolInfo *info = kuDLNAProtocolInfo_New(text.c_str(), text.length());
+    kuDLNAProtocolInfoList_Add(list, info, index);
+    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetCount(list) == count + 1);
+    int32_t at = index >= 0 && (uint32_t)index < count ? index : (int32_t)count;
+    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetProtocolInfoAt(list, at) == info);
+    kuDLNAProtocolInfoList_Remove(list, at);
+    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetCount(list) == count);
+    kuDLNAProtocolInfoList_Remove(list, (int32_t)count);
+    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetCount(list) == count);
+    kuDLNAProtocolInfoList_Update(list, text.c_str());
+    kuDLNAProtocolInfoList *fresh = kuDLNAProtocolInfoList_New(text.c_str());
+    KU_FUZZ_CHECK(take(kuDLNAProtocolInfoList_GetStr(list)) ==
+                  take(kuDLNAProtocolInfoList_GetStr(fresh)));
+    kuDLNAProtocolInfoList_Delete(fresh);
+}
+
+// The names of a text without repeats in any case, sorted (strcasecmp).
+void checkSorted(const std::string &joined)
+{
+    if (joined.empty())
+        return;
+    std::vector<std::string> names = split(joined, ',');
+    for (size_t i = 0; i < names.size(); i++) {
+        KU_FUZZ_CHECK(!names[i].empty());
+        KU_FUZZ_CHECK(strchr(" \t", names[i].front()) == nullptr);
+        KU_FUZZ_CHECK(strchr(" \t", names[i].back()) == nullptr);
+        if (i > 0)
+            KU_FUZZ_CHECK(strcasecmp(names[i - 1].c_str(), names[i].c_str()) < 0);
+    }
+}
+
+void profiles(const Text &names, const Text &profileInfo, const Text &wanted)
+{
+    kuDLNAProfileList *list = kuDLNAProfileList_New();
+    kuDLNAProfileList_MergeProfileList(list, names.c_str());
+    std::string joined = take(kuDLNAProfileList_GetStr(list));
+    checkSorted(joined);
+    for (const std::string &name : split(names.c_str(), ',')) {
+        size_t first = name.find_first_not_of(" \t"), last = name.find_last_not_of(" \t");
+        if (first != std::string::npos)
+            KU_FUZZ_CHECK(kuDLNAProfileList_HasProfile(
+                              list, Text(name.substr(first, last - first + 1)).c_str()) == 1);
+    }
+    std::string matching = take(kuDLNAProfileList_GetMatchingProfileListStr(list, wanted.c_str()));
+    checkSorted(matching);
+    if (!matching.empty())
+        for (const std::string &name : split(matching, ','))
+            KU_FUZZ_CHECK(kuDLNAProfileList_HasProfile(list, Text(name).c_str()) == 1);
+
+    kuDLNAProfileList_MergeDLNAProtocolInfoList(list, profileInfo.c_str());
+    kuDLNAProtocolInfoList *table = kuDLNAProtocolInfoList_NewFromProfileInfo(profileInfo.c_str());
+    for (kuDLNAProtocolInfo *e : entries(table)) {
+        KU_FUZZ_CHECK(e->protocol == ku::kProtocolHttp);
+        if (e->profileName != nullptr && e->profileName[0] != '\0')
+            KU_FUZZ_CHECK(kuDLNAProfileList_HasProfile(list, e->profileName) == 1);
+    }
+    kuDLNAProtocolInfoList_Delete(table);
+    if (!joined.empty()) {
+        std::string first = split(joined, ',')[0];
+        kuDLNAProfileList_Remove(list, Text(first).c_str());
+        KU_FUZZ_CHECK(kuDLNAProfileList_HasProfile(list, Text(first).c_str()) == 0);
+    }
+    kuDLNAProfileList_Delete(list);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    FuzzedDataProvider fdp(data, size);
+    Text first(kufuzz::upToZero(fdp.ConsumeRandomLengthString(2048)));
+    Text second(kufuzz::upToZero(fdp.ConsumeRandomLengthString(512)));
+    std::string schemes = kufuzz::upToZero(fdp.ConsumeRandomLengthString(32));
+    std::string protocols = kufuzz::upToZero(fdp.ConsumeRandomLengthString(32));
+
+    kuDLNAProtocolInfoList *list = kuDLNAProtocolInfoList_New(first.c_str());
+    checkRoundTrip(list);
+    kuDLNAProtocolInfo *info = kuDLNAProtocolInfo_New(second.c_str(), second.length());
+    checkLookups(list, info, second);
+    std::vector<kuDLNAProtocolInfo *> all = entries(list);
+    if (!all.empty()) {
+        kuDLNAProtocolInfo *entry = all[fdp.ConsumeIntegralInRange<size_t>(0, all.size() - 1)];
+        checkLookups(list, entry, Text(kufuzz::orNull(entry->profileName)));
+        KU_FUZZ_CHECK(kuDLNAProtocolInfoList_Match(list, entry) == 1);
+    }
+    kuDLNAProtocolInfo_Delete(info);
+    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetBestIndexForScheme(list, Text(schemes).c_str(),
+                                                               Text(protocols).c_str()) ==
+                  bestIndex(list, schemes, protocols));
+    edit(list, second, fdp);
+    kuDLNAProtocolInfoList_Delete(list);
+
+    merge(first, second);
+    merge(second, first);
+    profiles(first, second, Text(schemes));
+    profiles(second, first, Text(protocols));
+    return 0;
+}

@@ -1,0 +1,262 @@
+// The telnet console's command layer: a connection reads the fuzz input byte
+// by byte through the platform's socket calls, which this executable defines
+// itself (the library binds to them instead of libkuOS's). The data bytes and
+// lines it returns, and every reply it sends, must be those of a small model
+// of the command table written here.
+#include "FuzzUtil.h"
+
+#include <kuvanaTools/kuTelnet.h>
+#include <platform/kuOSSocket.h>
+
+namespace {
+
+constexpr int32_t kListening = 901;
+constexpr int32_t kConnection = 902;
+
+// The peer: the bytes it sends, the position at which one receive fails,
+// what it has been sent, and the sockets closed.
+struct Peer {
+    const uint8_t *bytes = nullptr;
+    size_t size = 0;
+    size_t position = 0;
+    size_t failAt = SIZE_MAX; // one receive there fails
+    bool sendFails = false;
+    std::string received;
+    int listeningClosed = 0;
+    int connectionClosed = 0;
+};
+
+Peer gPeer;
+
+} // namespace
+
+extern "C" {
+
+int32_t kuSocketOpen_Debug(int, int, int, const char *)
+{
+    return kListening;
+}
+
+int kuSocketBind_Debug(int32_t socket, const void *, uint32_t length, const char *)
+{
+    KU_FUZZ_CHECK(socket == kListening && length == sizeof(kuSocketAddressIPv4));
+    return 0;
+}
+
+int kuSocketListen_Debug(int32_t socket, int backlog, const char *)
+{
+    KU_FUZZ_CHECK(socket == kListening && backlog == 1);
+    return 0;
+}
+
+int kuSocketSetReuseAddress_Debug(int32_t socket, int, const char *)
+{
+    KU_FUZZ_CHECK(socket == kListening);
+    return 0;
+}
+
+int32_t kuSocketAccept_Debug(int32_t socket, void *, uint32_t *, const char *)
+{
+    KU_FUZZ_CHECK(socket == kListening);
+    return kConnection;
+}
+
+int32_t kuSocketRecv_Debug(int32_t socket, void *buffer, uint32_t length, int, const char *label)
+{
+    KU_FUZZ_CHECK(socket == kConnection && length == 1 && strcmp(label, "kuTelnet_RecvChar") == 0);
+    if (gPeer.position == gPeer.failAt) {
+        gPeer.failAt = SIZE_MAX;
+        return -1;
+    }
+    if (gPeer.position >= gPeer.size)
+        return 0;
+    *(uint8_t *)buffer = gPeer.bytes[gPeer.position++];
+    return 1;
+}
+
+int32_t kuSocketSend_Debug(int32_t socket, const void *buffer, uint32_t length, int, const char *)
+{
+    KU_FUZZ_CHECK(socket == kConnection);
+    if (gPeer.sendFails)
+        return -1;
+    gPeer.received.append((const char *)buffer, length);
+    return (int32_t)length;
+}
+
+int kuSocketClose_Debug(int32_t socket, const char *)
+{
+    KU_FUZZ_CHECK(socket == kListening || socket == kConnection);
+    (socket == kListening ? gPeer.listeningClosed : gPeer.connectionClosed)++;
+    return 0;
+}
+
+} // extern "C"
+
+namespace {
+
+// The command table, read the other way round: the model walks the same
+// bytes and says what each receive gives.
+class Model {
+public:
+    explicit Model(const Peer &peer) : bytes_(peer.bytes), size_(peer.size), failAt_(peer.failAt) {}
+
+    // kuTelnet_RecvChar: the result, with *byte the data byte for 1.
+    int recvChar(uint8_t *byte)
+    {
+        if (interrupted_) {
+            if (interruptSeen_)
+                return -1; // the socket is closed
+            interruptSeen_ = true;
+            return 0;
+        }
+        for (;;) {
+            if (position_ == failAt_) {
+                failAt_ = SIZE_MAX;
+                return -1;
+            }
+            if (position_ >= size_)
+                return 0;
+            uint8_t c = bytes_[position_++];
+            if (option_ != 0) {
+                replies_ += "\xff";
+                replies_ += option_ == 251 || option_ == 252 ? '\xfe' : '\xfc';
+                replies_ += (char)c;
+                option_ = 0;
+            } else if (command_) {
+                command_ = false;
+                if (c == 255) {
+                    *byte = c;
+                    return 1;
+                }
+                if (c == 244) {
+                    interrupted_ = interruptSeen_ = true;
+                    return 0;
+                }
+                if (c == 246)
+                    replies_ += "kuTelnet: I'm here\r\n";
+                else if (c >= 251)
+                    option_ = c;
+            } else if (c == 255) {
+                command_ = true;
+            } else {
+                *byte = c;
+                return 1;
+            }
+        }
+    }
+
+    // kuTelnet_RecvLine into line: the result.
+    int recvLine(size_t size, std::string *line)
+    {
+        line->clear();
+        if (size == 0)
+            return 0;
+        while (line->size() < size - 1) {
+            uint8_t c;
+            if (recvChar(&c) <= 0)
+                return -1;
+            if (c == '\n' || c == '\0')
+                break;
+            if (c != '\r')
+                *line += (char)c;
+        }
+        return (int)line->size();
+    }
+
+    const std::string &replies() const { return replies_; }
+    bool done() const { return interruptSeen_ || (position_ >= size_ && failAt_ == SIZE_MAX); }
+    bool interrupted() const { return interrupted_; }
+
+private:
+    const uint8_t *bytes_;
+    size_t size_;
+    size_t failAt_;
+    size_t position_ = 0;
+    bool command_ = false;
+    int option_ = 0;
+    bool interrupted_ = false;
+    bool interruptSeen_ = false;
+    std::string replies_;
+};
+
+void checkLine(int result, const char *buffer, size_t size, int expected, const std::string &line)
+{
+    KU_FUZZ_CHECK(result == expected);
+    if (size > 0)
+        KU_FUZZ_CHECK(memcmp(buffer, line.c_str(), line.size() + 1) == 0);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    FuzzedDataProvider fdp(data, size);
+    gPeer = Peer();
+    gPeer.sendFails = fdp.ConsumeIntegralInRange<int>(0, 15) == 0;
+    uint16_t failAt = fdp.ConsumeIntegral<uint16_t>();
+    std::vector<uint8_t> calls = fdp.ConsumeBytes<uint8_t>(fdp.ConsumeIntegralInRange<size_t>(0, 16));
+    if (calls.empty())
+        calls.push_back(0);
+    std::vector<uint8_t> stream = fdp.ConsumeRemainingBytes<uint8_t>();
+    gPeer.bytes = stream.data();
+    gPeer.size = stream.size();
+    gPeer.failAt = failAt < 0x8000 ? failAt : SIZE_MAX;
+
+    kuTelnet *server = kuTelnet_New();
+    KU_FUZZ_CHECK(kuTelnet_Listen(server, nullptr, 2323) == 0);
+    kuTelnetConnection *connection = kuTelnet_AcceptConnection(server);
+    KU_FUZZ_CHECK(connection != nullptr);
+    Model model(gPeer);
+
+    // Receive calls in the order the input chooses, until the model has
+    // nothing more to give, and two calls beyond that.
+    int after = 0;
+    for (size_t i = 0; after < 2 && i < 2 * stream.size() + 8; i++) {
+        uint8_t call = calls[i % calls.size()];
+        size_t lineSize = (size_t)(call >> 2) % 20;
+        char buffer[20];
+        memset(buffer, 0x5A, sizeof buffer);
+        std::string line;
+        if (model.done())
+            after++;
+        switch (call & 3) {
+        case 0:
+        case 3: {
+            uint8_t byte = 0, expectedByte = 0;
+            int expected = model.recvChar(&expectedByte);
+            KU_FUZZ_CHECK(kuTelnet_RecvChar(connection, &byte) == expected);
+            KU_FUZZ_CHECK(expected != 1 || byte == expectedByte);
+            break;
+        }
+        case 1: {
+            int expected = model.recvLine(lineSize, &line);
+            checkLine(kuTelnet_RecvLine(connection, buffer, lineSize), buffer, lineSize, expected, line);
+            break;
+        }
+        default: {
+            int expected = model.recvLine(lineSize, &line);
+            char *got = kuTelnet_Gets(connection, buffer, lineSize);
+            KU_FUZZ_CHECK(got == (expected < 0 ? nullptr : buffer));
+            if (lineSize > 0)
+                KU_FUZZ_CHECK(memcmp(buffer, line.c_str(), line.size() + 1) == 0);
+            break;
+        }
+        }
+    }
+    KU_FUZZ_CHECK(gPeer.received == (gPeer.sendFails ? "" : model.replies()));
+
+    // Output goes out as it is while the connection is open.
+    size_t before = gPeer.received.size();
+    int sent = kuTelnet_Printf(connection, "%s %d\r\n", "x", 42);
+    if (model.interrupted()) {
+        KU_FUZZ_CHECK(sent == -1 && gPeer.received.size() == before);
+    } else if (!gPeer.sendFails) {
+        KU_FUZZ_CHECK(sent == 6 && gPeer.received.substr(before) == "x 42\r\n");
+    }
+    KU_FUZZ_CHECK(gPeer.connectionClosed == (model.interrupted() ? 1 : 0));
+    kuTelnet_ConnectionDelete(connection);
+    KU_FUZZ_CHECK(gPeer.connectionClosed == 1);
+    kuTelnet_Delete(server);
+    KU_FUZZ_CHECK(gPeer.listeningClosed == 1);
+    return 0;
+}
