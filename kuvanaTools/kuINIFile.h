@@ -36,7 +36,12 @@
  * spaces for the quoting), so a value taken from outside cannot add
  * sections or keys to the file. Loading drops the bytes EF BB BF from the
  * start of the file, so a key that would open the file with them is
- * written after a copy of them.
+ * written after a copy of them. Key names are written as they stand: a name
+ * that is empty, starts or ends with white space, starts with ';', '#' or
+ * '[' with a ']' later, or holds '=' does not load back as that key (the
+ * '[' one even starts a section that takes the keys after it). Such names
+ * only arise from a section name holding '/' or from the writers; callers
+ * that take key names from outside should keep them to plain text.
  *
  * Operations return 0 (or null) for a null dictionary. Texts returned are
  * the dictionary's own unless said otherwise.
