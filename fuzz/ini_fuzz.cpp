@@ -123,15 +123,15 @@ void readKey(kuDictionary *ini, const Key &key)
 // A section named with a '/' ("[a/ b]") makes an entry that reads as a key
 // of another section (" b" of "a"), whose name a key line may not carry:
 // one that is empty or longer than 127 bytes, starts with white space, ';',
-// '#' or a bracketed name, or holds '='. Such a key does not come back from
-// a save.
+// '#' or '[' (a ']' in the name or the value makes the line a header), or
+// holds '='. Such a key does not come back from a save.
 bool keysFitLines(kuDictionary *ini)
 {
     for (const Key &key : keysOf(ini)) {
         const std::string &k = key.name;
         if (k.empty() || k.size() > 127 || isspace((unsigned char)k[0]) || isspace((unsigned char)k.back()) ||
             k[0] == ';' || k[0] == '#' || k.find('=') != std::string::npos ||
-            (k[0] == '[' && k.find(']') != std::string::npos))
+            k[0] == '[')
             return false;
     }
     return true;

@@ -38,8 +38,9 @@
  * start of the file, so a key that would open the file with them is
  * written after a copy of them. Key names are written as they stand: a name
  * that is empty, starts or ends with white space, starts with ';', '#' or
- * '[' with a ']' later, or holds '=' does not load back as that key (the
- * '[' one even starts a section that takes the keys after it). Such names
+ * '[', or holds '=' does not load back as that key (a '[' one whose line
+ * holds a ']', in the name or the value, even starts a section that takes
+ * the keys after it). Such names
  * only arise from a section name holding '/' or from the writers; callers
  * that take key names from outside should keep them to plain text.
  *
