@@ -1,7 +1,9 @@
 cmake_minimum_required(VERSION 3.25)
-# Compares the dynamic symbols a library defines with its linker version script:
-# any defined name that is not listed fails; listed names not yet defined are
-# counted (REQUIRE_ALL makes them fail too).
+# Compares the dynamic symbols a library defines with its linker version script
+# (the specified names plus the extensions): any defined name that is not listed
+# fails; listed names not yet defined are counted (REQUIRE_ALL makes them fail
+# too). Where the project's list of specified names is at hand (SHARED_LIST),
+# the committed map (SPECIFIED) must hold exactly those names.
 execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}
   OUTPUT_VARIABLE nm_out RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
@@ -14,6 +16,18 @@ foreach(line ${map_lines})
   string(REPLACE ";" "" name "${name}")
   list(APPEND listed ${name})
 endforeach()
+if(SPECIFIED AND SHARED_LIST AND EXISTS ${SHARED_LIST})
+  file(READ ${SPECIFIED} spec_text)
+  string(REPLACE ";" "" spec_text "${spec_text}")
+  string(REGEX MATCHALL "    [A-Za-z_][A-Za-z0-9_]*" spec_names "${spec_text}")
+  list(TRANSFORM spec_names STRIP)
+  file(STRINGS ${SHARED_LIST} shared_names REGEX "^[A-Za-z_][A-Za-z0-9_]*$")
+  list(SORT spec_names)
+  list(SORT shared_names)
+  if(NOT "${spec_names}" STREQUAL "${shared_names}")
+    message(FATAL_ERROR "${SPECIFIED} differs from ${SHARED_LIST}")
+  endif()
+endif()
 string(REPLACE "\n" ";" nm_lines "${nm_out}")
 set(defined)
 foreach(line ${nm_lines})

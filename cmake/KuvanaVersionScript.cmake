@@ -1,0 +1,21 @@
+# A linker version script from a module's specified names (NAME.map) plus its
+# extensions (one name a line in EXTENSIONS, '#' starts a comment), written to
+# OUT. Configure runs again when either list changes.
+function(ku_version_script map extensions out)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${map})
+  file(READ ${map} text)
+  set(names "")
+  if(EXISTS ${extensions})
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${extensions})
+    file(STRINGS ${extensions} lines)
+    foreach(line ${lines})
+      string(REGEX REPLACE "#.*" "" line "${line}")
+      string(STRIP "${line}" line)
+      if(line)
+        string(APPEND names "    ${line};\n")
+      endif()
+    endforeach()
+  endif()
+  string(REPLACE "  local:" "${names}  local:" text "${text}")
+  file(CONFIGURE OUTPUT ${out} CONTENT "${text}")
+endfunction()
