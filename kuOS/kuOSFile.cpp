@@ -44,6 +44,19 @@ int syncParentDirectory(const char *path)
     return rc;
 }
 
+// The permission bits asked for by a kuFile_Open mode, before the umask.
+mode_t permissionsOf(uint32_t mode)
+{
+    mode_t permissions = 0;
+    if (mode & KUFILE_MODE_READ)
+        permissions |= 0444;
+    if (mode & KUFILE_MODE_WRITE)
+        permissions |= 0222;
+    if (mode & KUFILE_MODE_OWNER_ONLY)
+        permissions &= 0700;
+    return permissions;
+}
+
 } // namespace
 
 int kuFile_Open(const char *path, uint32_t flags, uint32_t mode, kuFile **handle)
@@ -76,14 +89,7 @@ int kuFile_Open(const char *path, uint32_t flags, uint32_t mode, kuFile **handle
     if (flags & KUFILE_NOFOLLOW)
         oflags |= O_NOFOLLOW;
 
-    mode_t permissions = 0;
-    if (mode & KUFILE_MODE_READ)
-        permissions |= 0444;
-    if (mode & KUFILE_MODE_WRITE)
-        permissions |= 0222;
-    if (mode & KUFILE_MODE_OWNER_ONLY)
-        permissions &= 0700;
-
+    mode_t permissions = permissionsOf(mode);
     int fd;
     do
         fd = open(path, oflags, permissions);
@@ -230,14 +236,7 @@ uint32_t kuFile_GetCreationPermissions(uint32_t mode)
                 break;
         fclose(status);
     }
-    uint32_t permissions = 0;
-    if (mode & KUFILE_MODE_READ)
-        permissions |= 0444;
-    if (mode & KUFILE_MODE_WRITE)
-        permissions |= 0222;
-    if (mode & KUFILE_MODE_OWNER_ONLY)
-        permissions &= 0700;
-    return permissions & ~(uint32_t)mask & 0777;
+    return (uint32_t)permissionsOf(mode) & ~(uint32_t)mask & 0777;
 }
 
 int kuFile_Lock(kuFile *file, uint32_t flags)
