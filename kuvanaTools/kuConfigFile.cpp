@@ -27,7 +27,8 @@ constexpr char kSource[] = "kuvanaTools/kuConfigFile";
 
 #define CONFIG_LOG(...) ku::logf(ku::kLogConfigFile, kSource, __LINE__, __VA_ARGS__)
 
-// The writable path with a suffix, released with the object.
+// A file's path with a suffix (".tmp", ".ok", ".lock"), released with the
+// object.
 class Companion {
 public:
     Companion(const char *path, const char *suffix)

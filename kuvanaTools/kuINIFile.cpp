@@ -457,10 +457,13 @@ public:
         length_ += line.length;
     }
 
-    // Writes what is left: true when every byte was written.
+    // Writes what is left: true when every byte was written, else false
+    // with errno telling why the first write failed.
     bool finish()
     {
         flush();
+        if (failed_)
+            errno = error_;
         return !failed_;
     }
 
@@ -469,8 +472,10 @@ private:
 
     void flush()
     {
-        if (length_ > 0 && !failed_)
+        if (length_ > 0 && !failed_) {
             failed_ = kuFile_Write(file_, buffer_, length_) != (ptrdiff_t)length_;
+            error_ = errno;
+        }
         length_ = 0;
     }
 
@@ -478,6 +483,7 @@ private:
     char *buffer_;
     size_t length_ = 0;
     bool failed_ = false;
+    int error_ = 0;
 };
 
 bool needsQuotes(const char *value, size_t length)
