@@ -810,6 +810,7 @@ TEST(ConfigFileCrash, ReaderAndKilledSaverInTwoProcesses)
     munmap(lastSaved, sizeof(std::atomic<int>));
     EXPECT_EQ(0, lost) << "of " << loads << " loads";
     EXPECT_GT(loads, 0);
+    EXPECT_GT(saves, 1) << "the saver never got to save";
     printf("%d rounds, %d generations saved, %d loads, %d below the last save\n", rounds, saves,
            loads, lost);
 }
