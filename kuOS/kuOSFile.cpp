@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,6 +44,19 @@ int syncParentDirectory(const char *path)
     return rc;
 }
 
+// The permission bits asked for by a kuFile_Open mode, before the umask.
+mode_t permissionsOf(uint32_t mode)
+{
+    mode_t permissions = 0;
+    if (mode & KUFILE_MODE_READ)
+        permissions |= 0444;
+    if (mode & KUFILE_MODE_WRITE)
+        permissions |= 0222;
+    if (mode & KUFILE_MODE_OWNER_ONLY)
+        permissions &= 0700;
+    return permissions;
+}
+
 } // namespace
 
 int kuFile_Open(const char *path, uint32_t flags, uint32_t mode, kuFile **handle)
@@ -72,13 +86,10 @@ int kuFile_Open(const char *path, uint32_t flags, uint32_t mode, kuFile **handle
         oflags |= O_EXCL;
     if ((flags & KUFILE_TRUNCATE) && writing)
         oflags |= O_TRUNC;
+    if (flags & KUFILE_NOFOLLOW)
+        oflags |= O_NOFOLLOW;
 
-    mode_t permissions = 0;
-    if (mode & KUFILE_MODE_READ)
-        permissions |= 0444;
-    if (mode & KUFILE_MODE_WRITE)
-        permissions |= 0222;
-
+    mode_t permissions = permissionsOf(mode);
     int fd;
     do
         fd = open(path, oflags, permissions);
@@ -172,6 +183,120 @@ int kuFile_Rename(const char *from, const char *to)
     if (la != lb || strncmp(from, to, la) != 0)
         syncParentDirectory(from);
     return 0;
+}
+
+int kuFile_GetInfo(const char *path, uint32_t flags, kuFileInfo *info)
+{
+    struct stat st;
+    if (path == nullptr || info == nullptr) {
+        errno = EINVAL;
+        return -1;
+    }
+    if (((flags & KUFILE_INFO_NOFOLLOW) ? lstat(path, &st) : stat(path, &st)) != 0)
+        return -1;
+    info->type = S_ISREG(st.st_mode)   ? KUFILE_TYPE_REGULAR
+                 : S_ISDIR(st.st_mode) ? KUFILE_TYPE_DIRECTORY
+                 : S_ISLNK(st.st_mode) ? KUFILE_TYPE_LINK
+                                       : KUFILE_TYPE_OTHER;
+    info->permissions = (uint32_t)(st.st_mode & 07777);
+    info->owner = (uint32_t)st.st_uid;
+    info->group = (uint32_t)st.st_gid;
+    return 0;
+}
+
+int kuFile_SetInfo(kuFile *file, const kuFileInfo *info)
+{
+    if (file == nullptr || info == nullptr) {
+        errno = EINVAL;
+        return -1;
+    }
+    struct stat st;
+    if (fstat(file->fd, &st) != 0)
+        return -1;
+    uid_t owner = (uid_t)info->owner;
+    gid_t group = (gid_t)info->group;
+    // Only root may give a file away; others may still set a group they are in.
+    if ((owner != (uid_t)-1 && owner != st.st_uid) || (group != (gid_t)-1 && group != st.st_gid)) {
+        if (fchown(file->fd, owner, group) != 0 && group != (gid_t)-1 && group != st.st_gid)
+            (void)fchown(file->fd, (uid_t)-1, group);
+    }
+    // After the owner: changing it may clear set-id bits.
+    return fchmod(file->fd, (mode_t)(info->permissions & 07777)) == 0 ? 0 : -1;
+}
+
+uint32_t kuFile_GetCreationPermissions(uint32_t mode)
+{
+    // umask() would have to change the mask to read it, racing with other
+    // threads creating files; the kernel shows it in /proc (Linux 4.7 on).
+    unsigned mask = 077;
+    if (FILE *status = fopen("/proc/self/status", "re")) {
+        char line[128];
+        while (fgets(line, sizeof line, status) != nullptr)
+            if (sscanf(line, "Umask: %o", &mask) == 1)
+                break;
+        fclose(status);
+    }
+    return (uint32_t)permissionsOf(mode) & ~(uint32_t)mask & 0777;
+}
+
+int kuFile_Lock(kuFile *file, uint32_t flags)
+{
+    if (file == nullptr) {
+        errno = EINVAL;
+        return -1;
+    }
+    // flock, not fcntl: its locks belong to the open file, so two handles of
+    // one process exclude each other too, and closing another descriptor of
+    // the same file does not drop them.
+    int operation = (flags & KUFILE_LOCK_SHARED) ? LOCK_SH : LOCK_EX;
+    if (flags & KUFILE_LOCK_TRY)
+        operation |= LOCK_NB;
+    int rc;
+    do
+        rc = flock(file->fd, operation);
+    while (rc != 0 && errno == EINTR);
+    return rc == 0 ? 0 : -1;
+}
+
+char *kuPath_ResolveLink(const char *path)
+{
+    char *current = kuPath_Normalize(path, KUPATH_KEEP_RELATIVE, 0, nullptr);
+    for (int hops = 0; current != nullptr; hops++) {
+        struct stat st;
+        if (lstat(current, &st) != 0)
+            return errno == ENOENT || errno == ENOTDIR ? current : (free(current), nullptr);
+        if (!S_ISLNK(st.st_mode))
+            return current;
+        if (hops == 40) {
+            free(current);
+            errno = ELOOP;
+            return nullptr;
+        }
+        char target[4096];
+        ssize_t n = readlink(current, target, sizeof target - 1);
+        if (n <= 0) {
+            free(current);
+            if (n == 0)
+                errno = ENOENT;
+            return nullptr;
+        }
+        target[n] = '\0';
+        // A relative target is relative to the link's directory.
+        char *slash = strrchr(current, '/');
+        const char *dir = ".";
+        if (slash == current)
+            dir = "/";
+        else if (slash != nullptr) {
+            *slash = '\0';
+            dir = current;
+        }
+        char *next = kuPath_Normalize(target, KUPATH_KEEP_RELATIVE, 0, nullptr);
+        if (next != nullptr && target[0] != '/' && strcmp(dir, ".") != 0)
+            next = (free(next), kuPath_Normalize(target, 0, 0, dir));
+        free(current);
+        current = next;
+    }
+    return nullptr;
 }
 
 int kuPath_IsAbsolute(const char *path)

@@ -10,6 +10,7 @@
 
 #include <platform/kuOSFile.h>
 
+#include <errno.h>
 #include <string.h>
 
 struct kuConfigFile {
@@ -17,6 +18,7 @@ struct kuConfigFile {
     char *writablePath;
     kuDictionary *readOnlyIni;
     kuDictionary *writableIni;
+    bool unreadable; // the writable file was there but could not be loaded
 };
 
 namespace {
@@ -25,7 +27,8 @@ constexpr char kSource[] = "kuvanaTools/kuConfigFile";
 
 #define CONFIG_LOG(...) ku::logf(ku::kLogConfigFile, kSource, __LINE__, __VA_ARGS__)
 
-// The writable path with a suffix, released with the object.
+// A file's path with a suffix (".tmp", ".ok", ".lock"), released with the
+// object.
 class Companion {
 public:
     Companion(const char *path, const char *suffix)
@@ -45,31 +48,109 @@ private:
     char *text_;
 };
 
-// Finishes or discards a save that was interrupted, then loads the writable
-// layer.
-void recoverAndLoad(kuConfigFile *config)
+// The system's reason for a failure, for the log.
+inline const char *reason(int error)
 {
-    const char *path = config->writablePath;
-    Companion tmp(path, ".tmp");
-    Companion ok(path, ".ok");
+    return strerror(error);
+}
+
+// The advisory lock on T".lock" that a save holds while it writes and
+// commits and a creation holds while it repairs and loads, in whatever
+// process they run: a repair never takes a save half done for an interrupted
+// one, and a load never meets the moment between removing T and renaming
+// T".ok". The file stays: removing it would let two processes lock two
+// different files.
+class FileLock {
+public:
+    explicit FileLock(const char *target)
+    {
+        Companion path(target, ".lock");
+        // No following a link planted there; mode 3 as any file the user makes.
+        if (kuFile_Open(path.c_str(), KUFILE_READ | KUFILE_CREATE | KUFILE_NOFOLLOW, 3, &file_) !=
+            0) {
+            error_ = errno;
+            return;
+        }
+        if (kuFile_Lock(file_, 0) != 0) {
+            error_ = errno;
+            kuFile_Close(file_);
+            file_ = nullptr;
+        }
+    }
+    ~FileLock()
+    {
+        if (file_ != nullptr)
+            kuFile_Close(file_);
+    }
+    FileLock(const FileLock &) = delete;
+    FileLock &operator=(const FileLock &) = delete;
+    bool held() const { return file_ != nullptr; }
+    int error() const { return error_; }
+
+private:
+    kuFile *file_ = nullptr;
+    int error_ = 0;
+};
+
+// Finishes or discards a save that was interrupted, with the lock held.
+void repair(const char *path, const Companion &tmp, const Companion &ok)
+{
     const bool hasPath = kuFile_Exists(path) != 0;
     const bool hasTmp = kuFile_Exists(tmp.c_str()) != 0;
     const bool hasOk = kuFile_Exists(ok.c_str()) != 0;
 
     if (hasTmp && kuFile_Remove(tmp.c_str()) != 0)
-        CONFIG_LOG("Cannot remove temporary file '%s'\n", tmp.c_str());
+        CONFIG_LOG("Cannot remove temporary file '%s': %s\n", tmp.c_str(), reason(errno));
     if (hasOk) {
         if (hasPath && kuFile_Remove(path) != 0)
-            CONFIG_LOG("Cannot remove previous valid file '%s', aborting commit\n", path);
+            CONFIG_LOG("Cannot remove previous valid file '%s', aborting commit: %s\n", path,
+                       reason(errno));
         else if (kuFile_Rename(ok.c_str(), path) != 0)
-            CONFIG_LOG("Cannot commit file '%s'\n", ok.c_str());
+            CONFIG_LOG("Cannot commit file '%s': %s\n", ok.c_str(), reason(errno));
     }
+}
+
+// Loads file into the writable layer. A file that is there but cannot be
+// read is remembered: saving over it would destroy what was never loaded.
+bool load(kuConfigFile *config, const char *file)
+{
+    if (kuINIFile_LoadINIFile(file, config->writableIni))
+        return true;
+    int error = errno;
+    if (kuFile_Exists(file)) {
+        config->unreadable = true;
+        CONFIG_LOG("Cannot load config file '%s': %s\n", file, reason(error));
+    }
+    return false;
+}
+
+// Repairs an interrupted save of the writable file (the target of the links
+// at its path), then loads it.
+void recoverAndLoad(kuConfigFile *config)
+{
+    char *path = kuPath_ResolveLink(config->writablePath);
+    if (path == nullptr) {
+        // Links that loop or cannot be read: what loads is kept from saves.
+        config->unreadable = true;
+        CONFIG_LOG("Cannot load config file '%s': %s\n", config->writablePath, reason(errno));
+        path = kuStrdup(config->writablePath);
+    }
+    Companion tmp(path, ".tmp");
+    Companion ok(path, ".ok");
+    FileLock lock(path);
+    if (lock.held())
+        repair(path, tmp, ok);
+    else if (kuFile_Exists(tmp.c_str()) || kuFile_Exists(ok.c_str()))
+        // Without the lock the files may be a save under way: left alone.
+        CONFIG_LOG("Cannot lock '%s.lock', interrupted save left as it is: %s\n", path,
+                   reason(lock.error()));
     // Without the main file (its commit failed, or it was removed for one
     // that did not happen), the complete save waiting in ".ok" is the
     // configuration: loading nothing would let the next save write an empty
     // file over it.
-    if (!kuINIFile_LoadINIFile(path, config->writableIni))
-        kuINIFile_LoadINIFile(ok.c_str(), config->writableIni);
+    if (!load(config, path) && !kuFile_Exists(path))
+        load(config, ok.c_str());
+    kuFree(path);
 }
 
 kuDictionary *layer(kuConfigFile *config, int readOnly)
@@ -137,40 +218,121 @@ void kuConfigFile_Reset(kuConfigFile *config)
     config->writableIni = kuDictionary_New(0);
 }
 
-int kuConfigFile_Save(kuConfigFile *config)
-{
-    if (config == nullptr || config->writablePath == nullptr || config->writableIni == nullptr)
-        return 0;
-    const char *path = config->writablePath;
-    Companion tmp(path, ".tmp");
-    Companion ok(path, ".ok");
-    const bool okExisted = kuFile_Exists(ok.c_str()) != 0;
+namespace {
 
+// The permission bits and owner the saved file gets: those of the file it
+// replaces (or of the complete save waiting in ".ok" while that file is
+// missing), for a new file those kuFile_Open gives. False (logged) when
+// path is no regular file or cannot be looked at.
+bool attributesFor(const char *path, const Companion &ok, kuFileInfo *info)
+{
+    if (kuFile_GetInfo(path, 0, info) == 0) {
+        if (info->type == KUFILE_TYPE_REGULAR)
+            return true;
+        CONFIG_LOG("Cannot save file '%s': it is not a regular file\n", path);
+        return false;
+    }
+    if (errno != ENOENT && errno != ENOTDIR) {
+        CONFIG_LOG("Cannot save file '%s': %s\n", path, reason(errno));
+        return false;
+    }
+    if (kuFile_GetInfo(ok.c_str(), 0, info) == 0 && info->type == KUFILE_TYPE_REGULAR)
+        return true;
+    info->type = KUFILE_TYPE_REGULAR;
+    info->permissions = kuFile_GetCreationPermissions(KUFILE_MODE_READ | KUFILE_MODE_WRITE);
+    info->owner = info->group = 0xFFFFFFFFu;
+    return true;
+}
+
+// Writes the layer to a new ".tmp" that only the owner can open while it
+// is written, then gives it its final attributes.
+bool writeTemporary(kuConfigFile *config, const Companion &tmp, const kuFileInfo &info)
+{
+    // A stale ".tmp", or a link planted there, is removed, never written
+    // through: the exclusive create fails on anything left at that name.
+    kuFile_Remove(tmp.c_str());
+    kuFile *file = nullptr;
+    if (kuFile_Open(tmp.c_str(), KUFILE_WRITE | KUFILE_CREATE | KUFILE_EXCLUSIVE | KUFILE_TRUNCATE,
+                    KUFILE_MODE_READ | KUFILE_MODE_WRITE | KUFILE_MODE_OWNER_ONLY, &file) != 0) {
+        CONFIG_LOG("Cannot save file '%s': %s\n", tmp.c_str(), reason(errno));
+        return false;
+    }
     // A short or unflushed ".tmp" must never become ".ok".
-    if (!ku::saveINIFileChecked(tmp.c_str(), config->writableIni)) {
-        CONFIG_LOG("Cannot save file '%s'\n", tmp.c_str());
+    bool written = ku::writeINIFile(file, config->writableIni) && kuFile_SetInfo(file, &info) == 0;
+    int error = errno;
+    if (kuFile_Close(file) != 0 && written) {
+        written = false;
+        error = errno;
+    }
+    if (!written) {
+        CONFIG_LOG("Cannot save file '%s': %s\n", tmp.c_str(), reason(error));
         kuFile_Remove(tmp.c_str());
+    }
+    return written;
+}
+
+// Saves to path (the writable file with its links followed) and its
+// companions beside it.
+int saveTo(kuConfigFile *config, const char *path)
+{
+    if (config->unreadable) {
+        CONFIG_LOG("Cannot save file '%s': it exists but could not be read\n", path);
         return 0;
     }
+    Companion tmp(path, ".tmp");
+    Companion ok(path, ".ok");
+    FileLock lock(path);
+    if (!lock.held()) {
+        CONFIG_LOG("Cannot save file '%s': cannot lock '%s.lock': %s\n", path, path,
+                   reason(lock.error()));
+        return 0;
+    }
+    kuFileInfo info;
+    if (!attributesFor(path, ok, &info))
+        return 0;
+    const bool okExisted = kuFile_Exists(ok.c_str()) != 0;
+    if (!writeTemporary(config, tmp, info))
+        return 0;
     // While the main file is missing, ".ok" is the only complete copy: keep
     // it until the rename below replaces it.
     bool okRemoveFailed = false;
-    if (okExisted && kuFile_Exists(path))
+    int okError = 0;
+    if (okExisted && kuFile_Exists(path)) {
         okRemoveFailed = kuFile_Remove(ok.c_str()) != 0;
+        okError = errno;
+    }
     if (kuFile_Rename(tmp.c_str(), ok.c_str()) != 0) {
-        CONFIG_LOG("Cannot save file: cannot rename temporary file '%s'\n", tmp.c_str());
+        CONFIG_LOG("Cannot save file: cannot rename temporary file '%s': %s\n", tmp.c_str(),
+                   reason(errno));
         if (okRemoveFailed)
-            CONFIG_LOG("Cannot save file: Was not able to remove previous valid file '%s'\n",
-                       ok.c_str());
+            CONFIG_LOG("Cannot save file: Was not able to remove previous valid file '%s': %s\n",
+                       ok.c_str(), reason(okError));
         return 0;
     }
     kuFile_Remove(path);
     if (kuFile_Rename(ok.c_str(), path) == 0)
         return 1;
-    CONFIG_LOG("Cannot save file: cannot commit file '%s'\n", ok.c_str());
+    CONFIG_LOG("Cannot save file: cannot commit file '%s': %s\n", ok.c_str(), reason(errno));
     if (okRemoveFailed)
-        CONFIG_LOG("Cannot save file: Was not able to remove previous valid file '%s'\n", path);
+        CONFIG_LOG("Cannot save file: Was not able to remove previous valid file '%s': %s\n", path,
+                   reason(okError));
     return 0;
+}
+
+} // namespace
+
+int kuConfigFile_Save(kuConfigFile *config)
+{
+    if (config == nullptr || config->writablePath == nullptr || config->writableIni == nullptr)
+        return 0;
+    char *path = kuPath_ResolveLink(config->writablePath);
+    if (path == nullptr) {
+        CONFIG_LOG("Cannot save file '%s': %s\n", config->writablePath, reason(errno));
+        return 0;
+    }
+    int saved = saveTo(config, path);
+    kuFree(path);
+    return saved;
 }
 
 const char *kuConfigFile_GetString(kuConfigFile *config, const char *section, const char *key,

@@ -26,7 +26,7 @@
  * returned 0, and a rename or removal once kuFile_Rename or kuFile_Remove
  * returned 0 (fsync honoured, directory entries flushed: ext4, xfs, btrfs
  * and the like, not FAT); P, P.tmp and P.ok are in one directory of one file
- * system; and one process at a time writes a given configuration.
+ * system.
  *
  * To keep it, a save differs from the plain three-file sequence in three
  * places:
@@ -36,6 +36,46 @@
  *   remove it before renaming P.tmp over it (the rename replaces it);
  * - when creation cannot rename P.ok to P, it loads P.ok, so that the
  *   writable layer is the complete save rather than empty.
+ *
+ * Files of several processes, links and permissions. The plain sequence
+ * lets a creation in one process repair (remove, rename) a save under way in
+ * another, lets a link planted at P.tmp redirect the save into any file,
+ * widens a private file to 0644 and overwrites a file it could not read. So:
+ * - Lock: a save, and a creation while it repairs and loads, hold an
+ *   advisory lock (kuFile_Lock) on the companion file P.lock, created when
+ *   missing (0666 less the umask) and left in place. A save or creation
+ *   waits while another process (or another configuration of the same file)
+ *   holds it; a save fails when P.lock cannot be opened or locked, a
+ *   creation that cannot lock loads without repairing (logged when there is
+ *   something to repair). Any number of processes may then save and create
+ *   configurations of one file: each load sees a complete save, the last
+ *   save committed wins.
+ * - P.tmp: whatever is at that name (a stale file, a link) is removed, and
+ *   the file created anew and exclusively, readable and writable by its
+ *   owner only while it is written.
+ * - Permissions: the saved file gets the permission bits of the file it
+ *   replaces (of P.ok while P is missing), and its owner and group as far
+ *   as the process may (root: always); a new file gets 0666 less the umask.
+ * - A symbolic link at P is followed (through any chain of links, also to
+ *   a file not yet there): the link stays, and its target is saved and
+ *   repaired with the companions beside the target (T.tmp, T.ok, T.lock),
+ *   so that the commit stays in one directory. Links that loop fail.
+ * - A writable file that exists but cannot be read (no read permission, a
+ *   directory) is logged by kuConfigFile_New ("Cannot load config file
+ *   '...': reason"), and every save of that configuration then fails
+ *   ("Cannot save file '...': it exists but could not be read") rather than
+ *   replace contents it never loaded. A missing file is no failure. A save
+ *   also fails when the target is no regular file.
+ * - Every failure record ends with the system's reason (": " and the text
+ *   of errno, e.g. "Cannot save file '/x/user.ini.tmp': No space left on
+ *   device").
+ *
+ * Long values are cut: each line of the saved file is cut to 1023 bytes,
+ * line feed included (see kuINIFile.h), and the save still returns 1. A key
+ * whose line ("key=value", the value quoted and escaped where needed) is
+ * longer than 1022 bytes loads back with its value cut short (and the rest
+ * of the line lost). Callers storing long texts must keep them shorter or
+ * split them over several keys.
  */
 #ifndef KUVANATOOLS_KUCONFIGFILE_H
 #define KUVANATOOLS_KUCONFIGFILE_H
@@ -49,8 +89,10 @@ typedef struct kuConfigFile kuConfigFile;
 
 /* Loads the read-only file and the writable file (each path may be null;
  * both are normalised), after finishing or discarding an interrupted save
- * of the writable file. Never fails: what cannot be read leaves its layer
- * empty and is logged. */
+ * of the writable file (under the lock, following links at the writable
+ * path; see above). Never fails: what cannot be read leaves its layer empty
+ * and is logged; a writable file that exists but cannot be read is never
+ * saved over by this configuration. */
 KU_API kuConfigFile *kuConfigFile_New(const char *readOnlyPath, const char *writablePath);
 
 /* Releases the configuration; null does nothing. Nothing is saved. */
@@ -60,8 +102,12 @@ KU_API void kuConfigFile_Delete(kuConfigFile *config);
  * file). */
 KU_API void kuConfigFile_Reset(kuConfigFile *config);
 
-/* Writes the writable layer to its file: 1, or 0 (logged) when it could not
- * be committed or when there is no writable file. */
+/* Writes the writable layer to its file (the target of a link there),
+ * keeping that file's permissions and owner: 1, or 0 (logged with the
+ * reason) when it could not be committed, when the file existed but could
+ * not be read at creation, or when there is no writable file. Waits while
+ * another save or creation of the same file holds its lock. Lines longer
+ * than 1023 bytes are cut and still give 1. */
 KU_API int kuConfigFile_Save(kuConfigFile *config);
 
 /* The text of section/key from the writable layer, else from the read-only

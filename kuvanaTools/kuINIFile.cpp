@@ -15,6 +15,7 @@
 #include <platform/kuOSSystem.h>
 
 #include <ctype.h>
+#include <errno.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -456,13 +457,14 @@ public:
         length_ += line.length;
     }
 
-    // Writes what is left and closes the file: true when every byte was
-    // written and the file closed (flushed to storage) without error.
-    bool close()
+    // Writes what is left: true when every byte was written, else false
+    // with errno telling why the first write failed.
+    bool finish()
     {
         flush();
-        bool closed = kuFile_Close(file_) == 0;
-        return !failed_ && closed;
+        if (failed_)
+            errno = error_;
+        return !failed_;
     }
 
 private:
@@ -470,8 +472,10 @@ private:
 
     void flush()
     {
-        if (length_ > 0 && !failed_)
+        if (length_ > 0 && !failed_) {
             failed_ = kuFile_Write(file_, buffer_, length_) != (ptrdiff_t)length_;
+            error_ = errno;
+        }
         length_ = 0;
     }
 
@@ -479,6 +483,7 @@ private:
     char *buffer_;
     size_t length_ = 0;
     bool failed_ = false;
+    int error_ = 0;
 };
 
 bool needsQuotes(const char *value, size_t length)
@@ -530,23 +535,23 @@ void writeSections(Output &out, kuDictionary *ini)
     }
 }
 
-enum class SaveOutcome { NotOpened, Written, WriteFailed };
-
-SaveOutcome save(const char *path, kuDictionary *ini)
+// Writes the file in place. A failed write or close is not reported (the
+// config file's save checks them itself).
+int save(const char *path, kuDictionary *ini)
 {
     if (ini == nullptr)
-        return SaveOutcome::NotOpened;
+        return 0;
     char *normalised = kuPath_Normalize(path, 0, 0, nullptr);
     if (normalised == nullptr)
-        return SaveOutcome::NotOpened;
+        return 0;
     kuFile *file = nullptr;
     int opened = kuFile_Open(normalised, 50, 3, &file);
     kuFree(normalised);
     if (opened != 0)
-        return SaveOutcome::NotOpened;
-    Output out(file);
-    writeSections(out, ini);
-    return out.close() ? SaveOutcome::Written : SaveOutcome::WriteFailed;
+        return 0;
+    ku::writeINIFile(file, ini);
+    kuFile_Close(file);
+    return 1;
 }
 
 } // namespace
@@ -769,8 +774,10 @@ int kuINIFile_LoadINIFile(const char *path, kuDictionary *ini)
         }
         ptrdiff_t n = kuFile_Read(file, text + length, kChunk);
         if (n < 0) {
+            int error = errno; // the caller may tell why (a directory: EISDIR)
             kuFile_Close(file);
             kuFree(text);
+            errno = error;
             return 0;
         }
         length += (size_t)n;
@@ -785,10 +792,12 @@ int kuINIFile_LoadINIFile(const char *path, kuDictionary *ini)
 
 int kuINIFile_SaveINIFile(const char *path, kuDictionary *ini)
 {
-    return save(path, ini) != SaveOutcome::NotOpened ? 1 : 0;
+    return save(path, ini);
 }
 
-int ku::saveINIFileChecked(const char *path, kuDictionary *ini)
+bool ku::writeINIFile(kuFile *file, kuDictionary *ini)
 {
-    return save(path, ini) == SaveOutcome::Written ? 1 : 0;
+    Output out(file);
+    writeSections(out, ini);
+    return out.finish();
 }

@@ -67,7 +67,19 @@ KU_API int kuINIFile_LoadINIFileFromBuffer(const char *text, size_t length, kuDi
 
 /* Writes the dictionary to the normalised path (created or truncated). 1, or
  * 0 when the path cannot be normalised or the file cannot be opened. A
- * failed write or close is not reported. */
+ * failed write or close is not reported.
+ *
+ * Lines longer than 1023 bytes (line feed included) are cut, and the result
+ * is still 1: a key whose "key=value" line (the value quoted and escaped
+ * where needed) exceeds 1022 bytes loads back with its value cut short.
+ * Callers must keep long texts shorter or split them.
+ *
+ * The file is written in place, not replaced: an existing file keeps its
+ * permission bits and owner, a new one gets 0666 less the umask; a symbolic
+ * link at path is followed and its target written (created when missing),
+ * as any program writing a file by name does. Nothing else is created. A
+ * crash while writing can leave the file short: kuConfigFile saves through
+ * a temporary file instead. */
 KU_API int kuINIFile_SaveINIFile(const char *path, kuDictionary *ini);
 
 /* The value of section/key, or defaultValue; *found receives 1 or 0. A null

@@ -7,6 +7,7 @@
 
 #include <arpa/inet.h>
 #include <dlfcn.h>
+#include <errno.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -242,4 +243,102 @@ TEST(kuOSSocket, AddressesLoopbackAndCloseWakesAccept)
     kuSocketQOS *qos = kuSocketQOS_New(nullptr);
     EXPECT_NE(nullptr, qos);
     kuSocketQOS_Delete(qos);
+}
+
+TEST(kuOSFile, ExclusiveCreateInfoAndPermissions)
+{
+    kutest::TempDir dir;
+    std::string path = dir.file("f"), link = dir.file("link"), victim = dir.file("victim");
+    ASSERT_EQ(0, symlink("victim", link.c_str()));
+    kuFile *f = nullptr;
+    const uint32_t exclusive = KUFILE_WRITE | KUFILE_CREATE | KUFILE_EXCLUSIVE | KUFILE_TRUNCATE;
+    // An exclusive create never follows a link, even one to nothing.
+    EXPECT_EQ(-1, kuFile_Open(link.c_str(), exclusive, 7, &f));
+    EXPECT_EQ(0, kuFile_Exists(victim.c_str()));
+    EXPECT_EQ(-1, kuFile_Open(link.c_str(), KUFILE_READ | KUFILE_CREATE | KUFILE_NOFOLLOW, 3, &f));
+    EXPECT_EQ(ELOOP, errno);
+    EXPECT_EQ(0, kuFile_Exists(victim.c_str()));
+
+    mode_t old = umask(027);
+    EXPECT_EQ(0640u, kuFile_GetCreationPermissions(3));
+    EXPECT_EQ(0600u, kuFile_GetCreationPermissions(7));
+    umask(022);
+    EXPECT_EQ(0644u, kuFile_GetCreationPermissions(3));
+    ASSERT_EQ(0, kuFile_Open(path.c_str(), exclusive, 7, &f));
+    umask(old);
+    kuFileInfo info{};
+    ASSERT_EQ(0, kuFile_GetInfo(path.c_str(), 0, &info));
+    EXPECT_EQ((uint32_t)KUFILE_TYPE_REGULAR, info.type);
+    EXPECT_EQ(0600u, info.permissions);
+    EXPECT_EQ((uint32_t)geteuid(), info.owner);
+    EXPECT_EQ((uint32_t)getegid(), info.group);
+    kuFileInfo wanted = {KUFILE_TYPE_REGULAR, 0640, 0xFFFFFFFFu, 0xFFFFFFFFu};
+    EXPECT_EQ(0, kuFile_SetInfo(f, &wanted));
+    EXPECT_EQ(0, kuFile_Close(f));
+    ASSERT_EQ(0, kuFile_GetInfo(path.c_str(), 0, &info));
+    EXPECT_EQ(0640u, info.permissions);
+    EXPECT_EQ((uint32_t)geteuid(), info.owner);
+    EXPECT_EQ(-1, kuFile_Open(path.c_str(), exclusive, 7, &f)); // exists
+
+    // Types; a link described itself or followed; missing is ENOENT.
+    EXPECT_EQ(0, kuFile_GetInfo(dir.path().c_str(), 0, &info));
+    EXPECT_EQ((uint32_t)KUFILE_TYPE_DIRECTORY, info.type);
+    EXPECT_EQ(0, kuFile_GetInfo(link.c_str(), KUFILE_INFO_NOFOLLOW, &info));
+    EXPECT_EQ((uint32_t)KUFILE_TYPE_LINK, info.type);
+    EXPECT_EQ(-1, kuFile_GetInfo(link.c_str(), 0, &info));
+    EXPECT_EQ(ENOENT, errno);
+    EXPECT_EQ(-1, kuFile_GetInfo(nullptr, 0, &info));
+    EXPECT_EQ(-1, kuFile_SetInfo(nullptr, &wanted));
+}
+
+TEST(kuOSFile, LocksExcludeOtherHandles)
+{
+    kutest::TempDir dir;
+    std::string path = dir.file("lock");
+    kuFile *a = nullptr, *b = nullptr;
+    ASSERT_EQ(0, kuFile_Open(path.c_str(), KUFILE_READ | KUFILE_CREATE, 3, &a));
+    ASSERT_EQ(0, kuFile_Open(path.c_str(), KUFILE_READ, 1, &b));
+    EXPECT_EQ(0, kuFile_Lock(a, 0));
+    EXPECT_EQ(-1, kuFile_Lock(b, KUFILE_LOCK_TRY | KUFILE_LOCK_SHARED));
+    EXPECT_EQ(EWOULDBLOCK, errno);
+    EXPECT_EQ(0, kuFile_Close(a)); // closing releases it
+    EXPECT_EQ(0, kuFile_Lock(b, KUFILE_LOCK_TRY | KUFILE_LOCK_SHARED));
+    ASSERT_EQ(0, kuFile_Open(path.c_str(), KUFILE_READ, 1, &a));
+    EXPECT_EQ(0, kuFile_Lock(a, KUFILE_LOCK_TRY | KUFILE_LOCK_SHARED));
+    EXPECT_EQ(-1, kuFile_Lock(a, KUFILE_LOCK_TRY));
+    EXPECT_EQ(0, kuFile_Close(b));
+    EXPECT_EQ(0, kuFile_Lock(a, KUFILE_LOCK_TRY)); // shared becomes exclusive
+    EXPECT_EQ(0, kuFile_Close(a));
+    EXPECT_EQ(-1, kuFile_Lock(nullptr, 0));
+}
+
+TEST(kuOSPath, ResolveLinkFollowsTheLastComponent)
+{
+    kutest::TempDir dir;
+    const std::string d = dir.path();
+    ASSERT_EQ(0, mkdir((d + "/sub").c_str(), 0700));
+    kutest::writeFile(d + "/sub/real", "x");
+    const std::pair<const char *, const char *> links[] = {
+        {"rel", "sub/real"},         {"chain", "rel"},   {"up", "sub/../sub/./real"},
+        {"sub/back", "../chain"},     {"dangling", "sub/new"},
+        {"loop1", "loop2"},           {"loop2", "loop1"},
+    };
+    for (auto &l : links)
+        ASSERT_EQ(0, symlink(l.second, (d + "/" + l.first).c_str())) << l.first;
+    ASSERT_EQ(0, symlink((d + "/sub/real").c_str(), (d + "/abs").c_str()));
+    const std::pair<std::string, std::string> cases[] = {
+        {d + "/sub/real", d + "/sub/real"}, {d + "/rel", d + "/sub/real"},
+        {d + "/chain", d + "/sub/real"},    {d + "//up", d + "/sub/real"},
+        {d + "/sub/back", d + "/sub/real"}, {d + "/abs", d + "/sub/real"},
+        {d + "/dangling", d + "/sub/new"},  {d + "/missing", d + "/missing"},
+        {d + "/loop1", "(null)"},           {"", "(null)"},
+    };
+    for (auto &c : cases) {
+        char *resolved = kuPath_ResolveLink(c.first.c_str());
+        EXPECT_EQ(c.second, resolved != nullptr ? resolved : "(null)") << c.first;
+        free(resolved);
+    }
+    errno = 0;
+    EXPECT_EQ(nullptr, kuPath_ResolveLink((d + "/loop2").c_str()));
+    EXPECT_EQ(ELOOP, errno);
 }

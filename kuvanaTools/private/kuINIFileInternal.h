@@ -4,11 +4,14 @@
 
 #include <kuvanaTools/kuDictionary.h>
 
+#include <platform/kuOSFile.h>
+
 namespace ku {
 
-// kuINIFile_SaveINIFile that also fails (0) when a write or the close fails,
-// that is when the file may not hold the whole text on stable storage.
-int saveINIFileChecked(const char *path, kuDictionary *ini);
+// Writes the text kuINIFile_SaveINIFile writes to an open file, leaving it
+// open: false when a write failed (errno tells why), the file may then be
+// short.
+bool writeINIFile(kuFile *file, kuDictionary *ini);
 
 } // namespace ku
 

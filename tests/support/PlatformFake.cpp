@@ -41,6 +41,10 @@ int fileClose(kuFile *f) { KU_REAL(kuFile_Close) (f); }
 int fileExists(const char *p) { KU_REAL(kuFile_Exists) (p); }
 int fileRemove(const char *p) { KU_REAL(kuFile_Remove) (p); }
 int fileRename(const char *a, const char *b) { KU_REAL(kuFile_Rename) (a, b); }
+int fileGetInfo(const char *p, uint32_t f, kuFileInfo *i) { KU_REAL(kuFile_GetInfo) (p, f, i); }
+int fileSetInfo(kuFile *f, const kuFileInfo *i) { KU_REAL(kuFile_SetInfo) (f, i); }
+int fileLock(kuFile *f, uint32_t l) { KU_REAL(kuFile_Lock) (f, l); }
+char *resolveLink(const char *p) { KU_REAL(kuPath_ResolveLink) (p); }
 char *getenv(const char *n) { KU_REAL(kuPlatform_getenv) (n); }
 int peerName(int32_t s, uint32_t *a, uint16_t *p, const char *l) { KU_REAL(kuSocketGetPeerName_Debug) (s, a, p, l); }
 int ipAddressList(void *p, uint32_t **l, int f) { KU_REAL(kuSocketGetIPAddressList) (p, l, f); }
@@ -106,6 +110,22 @@ int kuFile_Remove(const char *p)
 int kuFile_Rename(const char *a, const char *b)
 {
     return hooks().fileRename ? hooks().fileRename(a, b) : real::fileRename(a, b);
+}
+int kuFile_GetInfo(const char *p, uint32_t f, kuFileInfo *i)
+{
+    return hooks().fileGetInfo ? hooks().fileGetInfo(p, f, i) : real::fileGetInfo(p, f, i);
+}
+int kuFile_SetInfo(kuFile *f, const kuFileInfo *i)
+{
+    return hooks().fileSetInfo ? hooks().fileSetInfo(f, i) : real::fileSetInfo(f, i);
+}
+int kuFile_Lock(kuFile *f, uint32_t l)
+{
+    return hooks().fileLock ? hooks().fileLock(f, l) : real::fileLock(f, l);
+}
+char *kuPath_ResolveLink(const char *p)
+{
+    return hooks().resolveLink ? hooks().resolveLink(p) : real::resolveLink(p);
 }
 char *kuPlatform_getenv(const char *n)
 {
