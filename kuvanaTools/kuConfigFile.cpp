@@ -110,16 +110,29 @@ void repair(const char *path, const Companion &tmp, const Companion &ok)
     }
 }
 
+// Why nothing should be loaded from path although something is there: not a
+// regular file (a FIFO would block the load, a device never end it). Null
+// for a regular file or none.
+const char *special(const char *path)
+{
+    kuFileInfo info;
+    if (kuFile_GetInfo(path, 0, &info) != 0 || info.type == KUFILE_TYPE_REGULAR)
+        return nullptr;
+    return info.type == KUFILE_TYPE_DIRECTORY ? reason(EISDIR) : "not a regular file";
+}
+
 // Loads file into the writable layer. A file that is there but cannot be
 // read is remembered: saving over it would destroy what was never loaded.
 bool load(kuConfigFile *config, const char *file)
 {
-    if (kuINIFile_LoadINIFile(file, config->writableIni))
+    const char *why = special(file);
+    if (why == nullptr && kuINIFile_LoadINIFile(file, config->writableIni))
         return true;
-    int error = errno;
+    if (why == nullptr)
+        why = reason(errno);
     if (kuFile_Exists(file)) {
         config->unreadable = true;
-        CONFIG_LOG("Cannot load config file '%s': %s\n", file, reason(error));
+        CONFIG_LOG("Cannot load config file '%s': %s\n", file, why);
     }
     return false;
 }
@@ -191,8 +204,8 @@ kuConfigFile *kuConfigFile_New(const char *readOnlyPath, const char *writablePat
 
     if (readOnlyPath != nullptr && config->readOnlyPath == nullptr)
         CONFIG_LOG("Cannot resolve read-only config file path for '%s'\n", readOnlyPath);
-    if (config->readOnlyPath != nullptr &&
-        !kuINIFile_LoadINIFile(config->readOnlyPath, config->readOnlyIni))
+    if (config->readOnlyPath != nullptr && (special(config->readOnlyPath) != nullptr ||
+        !kuINIFile_LoadINIFile(config->readOnlyPath, config->readOnlyIni)))
         CONFIG_LOG("Cannot load read-only config file '%s'\n", config->readOnlyPath);
     if (config->writablePath != nullptr)
         recoverAndLoad(config);

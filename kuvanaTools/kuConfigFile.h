@@ -61,7 +61,8 @@
  *   repaired with the companions beside the target (T.tmp, T.ok, T.lock),
  *   so that the commit stays in one directory. Links that loop fail.
  * - A writable file that exists but cannot be read (no read permission, a
- *   directory) is logged by kuConfigFile_New ("Cannot load config file
+ *   directory, anything but a regular file: a FIFO or a device is not even
+ *   opened) is logged by kuConfigFile_New ("Cannot load config file
  *   '...': reason"), and every save of that configuration then fails
  *   ("Cannot save file '...': it exists but could not be read") rather than
  *   replace contents it never loaded. A missing file is no failure. A save

@@ -321,6 +321,17 @@ TEST(ConfigFileSafety, UnreadableFileIsNeverSavedOver)
     check(f.p, "Is a directory", true);
     EXPECT_TRUE(S_ISDIR(modeOf(f.p)));
 
+    // A FIFO nobody writes would block the load for ever.
+    Files fifo;
+    ASSERT_EQ(0, mkfifo(fifo.p.c_str(), 0600));
+    kutest::ChildResult blocked = kutest::runInChild([&] {
+        alarm(20);
+        check(fifo.p, "not a regular file", false);
+        _exit(::testing::Test::HasFailure() ? 1 : 0);
+    });
+    EXPECT_EQ(0, blocked.exitStatus) << blocked.out;
+    EXPECT_TRUE(S_ISFIFO(modeOf(fifo.p)));
+
     Files g;
     kutest::writeFile(g.p, "v=old\n");
     ASSERT_EQ(0, chmod(g.p.c_str(), 0));
