@@ -291,6 +291,72 @@ TEST(kuvanaTool, Uris)
     EXPECT_EQ(2, kuvana({"uri", "combine", "http://h/"}).status);
 }
 
+// Where the library's rules differ from the standards a user has in mind,
+// the tool refuses the input (status 2, the reason on standard error) or
+// answers as the library does with a warning naming the difference.
+TEST(kuvanaTool, NoSilentWrongAnswers)
+{
+    std::string wrapped = kuvana({"base64", "encode", std::string(70, 'k')}).out;
+    wrapped.insert(76, "\n");
+    const struct {
+        std::vector<std::string> args;
+        std::string in;
+        int status;
+        std::string out; // "*": not checked
+        std::string err; // a warning, or the reason of a refusal; "" for neither
+    } cases[] = {
+        {{"uri", "combine", "http://a/b/c/d;p?q", "../x.jpg"}, "", 0, "http://a/b/c/d;p\n",
+         "warning: RFC 3986 resolves this to 'http://a/b/x.jpg'"},
+        {{"uri", "combine", "http://a/b/c/d;p?q", "//other/x"}, "", 0, "http://a/x\n",
+         "warning: RFC 3986 resolves this to 'http://other/x'"},
+        {{"uri", "combine", "http://a/b/c/d;p?q", "#frag"}, "", 0, "http://a/b/c/d;p\n",
+         "warning: RFC 3986 resolves this to 'http://a/b/c/d;p?q#frag'"},
+        {{"uri", "combine", "http://h/dir/page.html?x=1", "/top.png?y=2"}, "", 0,
+         "http://h/top.png?y=2\n", ""},
+        {{"uri", "resolve", "http://a/b/c/d;p?q", "../x.jpg"}, "", 0, "http://a/b/x.jpg\n", ""},
+        {{"uri", "resolve", "/a/b", "c"}, "", 2, "", "'/a/b' is not an absolute URI"},
+        {{"uri", "parse", "http://host:99999/"}, "", 2, "", "port 99999 is out of range"},
+        {{"uri", "parse", "urn:schemas-upnp-org:device:MediaRenderer:1"}, "", 0, "*",
+         "warning: the library composes a URI with a scheme as 'urn://...'"},
+        {{"base64", "decode", "a3V2YW5h===="}, "", 2, "", "ends in 4 '='"},
+        {{"base64", "decode"}, wrapped, 0, std::string(70, 'k'), ""},
+        {{"base64", "decode", "a3V2 YW5h"}, "", 2, "", "character 5 is not Base64"},
+        {{"base64", "decode", "--ignore-garbage", " a3V2 \tYW5h"}, "", 0, "kuvana", ""},
+        {{"base64", "decode", "--ignore-garbage", "a3V2*YW5h"}, "", 0, "kuvana",
+         "warning: 1 character outside the Base64 alphabet skipped"},
+        {{"base64", "decode", "a3V2YR=="}, "", 0, "kuva", "warning: the bits that the padding"},
+        {{"protocolinfo", "parse", ":::"}, "", 2, "", "':::' has no field with a value"},
+        {{"protocolinfo", "parse", "http-get:*:audio/mpeg:DLNA.ORG_FLAGS=zz"}, "", 0, "*",
+         "warning: 'DLNA.ORG_FLAGS=zz' is dropped"},
+        {{"protocolinfo", "parse", "http-get:*:audio/mpeg:DLNA.ORG_OP=3"}, "", 0, "*",
+         "warning: 'DLNA.ORG_OP=3' is read as 'DLNA.ORG_OP=10'"},
+        {{"protocolinfo", "parse", "http-get::audio/mpeg:DLNA.ORG_FLAGS=017"}, "", 0, "*",
+         "warning: the network field is empty; the library reads it as '*'\n"},
+        {{"protocolinfo", "parse", "-"}, "\x7f" "ELF\x01\x02:\x03", 2, "", "control byte 0x7f"},
+        {{"protocolinfo", "match", "http-get:*:a/b:*,http-get:*:c/d:*", "http-get:*:c/d:*"}, "",
+         2, "", "is a list of 2 entries"},
+        {{"protocolinfo", "match", "http-get:*:c/d:DLNA.ORG_PS=2,-2", "http-get:*:c/d:*"}, "", 0,
+         "*", ""},
+        {{"mime", "compare", "text/html;charset=UTF-8", "text/html; charset=UTF-8"}, "", 1, "*",
+         "warning: in 'text/html; charset=UTF-8' the parameter name is ' charset'"},
+        {{"time", "duration", "0:00:01.5"}, "", 0, "1.005 s (0 h 00 min 01.005 s)\n",
+         "warning: '.5' is read as 5 ms"},
+        {{"time", "duration", "0:00:01.500"}, "", 0, "1.500 s (0 h 00 min 01.500 s)\n", ""},
+        {{"time", "duration", "1:02:03.5.6"}, "", 2, "", "the fraction '.5.6'"},
+    };
+    for (const auto &c : cases) {
+        Result r = kuvana(c.args, c.in);
+        std::string what = c.args[0] + " " + c.args[1] + " " + c.args.back();
+        EXPECT_EQ(c.status, r.status) << what << "\n" << r.err;
+        if (c.out != "*")
+            EXPECT_EQ(c.out, r.out) << what;
+        if (c.err.empty())
+            EXPECT_EQ("", r.err) << what;
+        else
+            EXPECT_TRUE(contains(r.err, c.err)) << what << "\n" << r.err;
+    }
+}
+
 namespace {
 
 // A port that was free a moment ago.
@@ -533,7 +599,7 @@ TEST(kuvanaTool, IniFilesSavedCrashSafely)
 {
     kutest::TempDir dir;
     std::string file = dir.file("box.ini");
-    kutest::writeFile(file, "a=1\n[Net]\nHost = box ; comment\nName=\"x \\\"y\\\"\"\n");
+    kutest::writeFile(file, "; by hand\na=1\n[Net]\nHost = box ; comment\nName=\"x \\\"y\\\"\"\n");
     EXPECT_RUN(kuvana({"ini", "get", file, "NET", "host"}), 0, "box\n");
     EXPECT_RUN(kuvana({"ini", "get", file, "", "a"}), 0, "1\n");
     EXPECT_RUN(kuvana({"ini", "get", "--json", file, "net", "name"}), 0,
@@ -541,7 +607,23 @@ TEST(kuvanaTool, IniFilesSavedCrashSafely)
     EXPECT_RUN(kuvana({"ini", "dump", file}), 0, "a=1\n\n[net]\nhost=box\nname=x \"y\"\n");
     EXPECT_REJECTS(kuvana({"ini", "get", file, "net", "port"}), 1, "net/port");
 
-    EXPECT_RUN(kuvana({"ini", "set", file, "net", "port", "8080"}), 0, "");
+    // What the save drops or rewrites is said; names and values a line cannot
+    // carry are refused with the file untouched.
+    Result saved = kuvana({"ini", "set", file, "net", "port", "8080"});
+    EXPECT_RUN(saved, 0, "");
+    EXPECT_TRUE(contains(saved.err, "warning: the save drops the file's 1 comment line"))
+        << saved.err;
+    EXPECT_TRUE(contains(saved.err, "warning: the save rewrites 2 lines in the library's form"
+                                    " (no blanks around '=', names in lower case, no trailing "
+                                    "comments), such as 'Host = box ; comment'\n"));
+    std::string before = kutest::readFile(file);
+    EXPECT_REJECTS(kuvana({"ini", "set", file, "a/b", "k", "v"}), 2, "a/b");
+    EXPECT_REJECTS(kuvana({"ini", "set", file, "net", "k", std::string(1100, 'v')}), 2, "k");
+    EXPECT_REJECTS(kuvana({"ini", "set", file, "net", "k", "two\nlines"}), 2, "k");
+    EXPECT_EQ(before, kutest::readFile(file));
+    kutest::writeFile(dir.file("long.ini"), "k=" + std::string(1100, 'v') + "\n");
+    EXPECT_TRUE(contains(kuvana({"ini", "dump", dir.file("long.ini")}).err,
+                         "line 1 is 1102 bytes long; the library reads at most 1023"));
     EXPECT_RUN(kuvana({"ini", "set", file, "default", "b", "two words"}), 0, "");
     EXPECT_EQ("a=1\nb=\"two words\"\n\n[net]\nhost=box\nname=\"x \\\"y\\\"\"\nport=8080\n",
               kutest::readFile(file));
