@@ -221,8 +221,8 @@ int set(Io &io, const Args &args)
     const std::string &key = args[2], &value = args[3];
     checkNames(args[1], key);
     if (value.find_first_of("\r\n") != std::string::npos)
-        inputError("the value holds a line break, which an INI line cannot carry (the library "
-                   "would save it as a space)");
+        inputError("the value for key '%s' holds a line break, which an INI line cannot "
+                   "carry (the library would save it as a space)", key.c_str());
     size_t length = key.size() + 1 + written(value).size() + 1;
     if (length > kLineMax)
         inputError("the line for key '%s' would be %zu bytes; the library writes lines of at "
