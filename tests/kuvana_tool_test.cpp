@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <arpa/inet.h>
 #include <csignal>
 #include <fcntl.h>
@@ -359,6 +361,160 @@ TEST(kuvanaTool, NoSilentWrongAnswers)
 
 namespace {
 
+// The key paths of a JSON text ("a", "a.b", "items[].name"), gathered by a
+// small parser; ok is false when the text is no single JSON value.
+struct JsonKeys {
+    explicit JsonKeys(const std::string &text) : t(text)
+    {
+        ok = value("");
+        blank();
+        ok = ok && at == t.size();
+    }
+    char peek() const { return at < t.size() ? t[at] : '\0'; }
+    void blank()
+    {
+        while (isspace((unsigned char)peek()))
+            at++;
+    }
+    bool string(std::string *out)
+    {
+        if (peek() != '"')
+            return false;
+        std::string s;
+        for (at++; at < t.size() && t[at] != '"'; at++)
+            s += t[at] == '\\' ? t[++at] : t[at];
+        at++;
+        if (out)
+            *out = s;
+        return at <= t.size();
+    }
+    bool value(const std::string &path)
+    {
+        blank();
+        char open = peek();
+        if (open == '"')
+            return string(nullptr);
+        if (open != '{' && open != '[') {
+            size_t start = at;
+            while (peek() != '\0' && strchr("-+.0123456789eEtruefalsn", peek()))
+                at++;
+            return at > start;
+        }
+        char close = open == '{' ? '}' : ']';
+        at++;
+        blank();
+        if (peek() == close)
+            return ++at;
+        for (;;) {
+            std::string inner = path + "[]";
+            if (open == '{') {
+                std::string key;
+                blank();
+                if (!string(&key))
+                    return false;
+                blank();
+                if (peek() != ':')
+                    return false;
+                at++;
+                inner = path.empty() ? key : path + "." + key;
+                keys.insert(inner);
+            }
+            if (!value(inner))
+                return false;
+            blank();
+            if (peek() == close)
+                return ++at;
+            if (peek() != ',')
+                return false;
+            at++;
+        }
+    }
+    const std::string &t;
+    size_t at = 0;
+    bool ok = false;
+    std::set<std::string> keys;
+};
+
+// Words of a documented command line: plain or in single quotes.
+std::vector<std::string> shellWords(const std::string &line)
+{
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false, quoted = false;
+    for (char c : line) {
+        if (c == '\'') {
+            quoted = !quoted;
+            inWord = true;
+        } else if (c == ' ' && !quoted) {
+            if (inWord)
+                words.push_back(word);
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord)
+        words.push_back(word);
+    return words;
+}
+
+} // namespace
+
+// docs/json.md shows each command's JSON; the tool writes exactly its keys,
+// and every command that takes --json has its section there.
+TEST(kuvanaTool, JsonAsDocumented)
+{
+    const char *docs = getenv("KUVANA_DOCS");
+    std::string doc = kutest::readFile(std::string(docs ? docs : "docs") + "/json.md");
+    ASSERT_FALSE(doc.empty());
+    kutest::TempDir dir;
+    kutest::writeFile(dir.file("box.ini"), "a=1\n[net]\nhost=box\n");
+    int sections = 0;
+    for (size_t at = doc.find("\n## "); at != std::string::npos; at = doc.find("\n## ", at + 1)) {
+        size_t end = doc.find("\n## ", at + 1);
+        std::string section = doc.substr(at, end == std::string::npos ? end : end - at);
+        size_t command = section.find("$ kuvana ");
+        size_t json = section.find("```json\n");
+        ASSERT_NE(std::string::npos, command) << section;
+        ASSERT_NE(std::string::npos, json) << section;
+        std::vector<std::string> args = shellWords(
+            section.substr(command + 9, section.find('\n', command) - command - 9));
+        for (std::string &a : args)
+            a = a == "box.ini" ? dir.file("box.ini") : a;
+        std::string shown = section.substr(json + 8, section.find("\n```", json) - json - 8);
+        Result r = kuvana(args);
+        JsonKeys expected(shown), actual(r.out);
+        std::string what = section.substr(0, section.find('\n', 1));
+        EXPECT_TRUE(expected.ok) << what;
+        EXPECT_TRUE(actual.ok && std::count(r.out.begin(), r.out.end(), '\n') == 1)
+            << what << r.out;
+        EXPECT_EQ(expected.keys, actual.keys) << what << "\n" << r.out;
+        sections++;
+    }
+    EXPECT_GE(sections, 25);
+
+    Result help = kuvana({"--help"});
+    std::regex line("^  ([a-z0-9-]+)( [a-z0-9-]+)? +");
+    std::istringstream lines(help.out);
+    for (std::string l; std::getline(lines, l);) {
+        std::smatch m;
+        if (!std::regex_search(l, m, line))
+            continue;
+        std::string title = m[1].str() + m[2].str();
+        std::vector<std::string> args{m[1]};
+        if (m[2].matched)
+            args.push_back(m[2].str().substr(1));
+        args.push_back("--help");
+        if (contains(kuvana(args).out, "--json"))
+            EXPECT_TRUE(std::regex_search(doc, std::regex("\n## [^\n]*`" + title + "`")))
+                << title << " has no section in docs/json.md";
+    }
+}
+
+namespace {
+
 // A port that was free a moment ago.
 int freePort()
 {
@@ -463,7 +619,7 @@ TEST(kuvanaTool, DemoMatchesTheServersItemsAgainstTheRenderer)
     EXPECT_TRUE(contains(r.out, "\n12 of 14 offers play on this renderer.\n"));
 
     Result json = kuvana({"demo", "--json"});
-    EXPECT_TRUE(contains(json.out, "\"playable\":12}\n")) << json.out;
+    EXPECT_TRUE(contains(json.out, "\"playable\":12,")) << json.out;
 
     // A table and a sink list of one's own.
     kutest::TempDir dir;
@@ -557,7 +713,8 @@ TEST(kuvanaTool, ProtocolInfoMatchMergeAndSchemes)
               miss.out);
     Result missJson = kuvana({"protocolinfo", "match", "--json", "http-get:*:a/b:*", list});
     EXPECT_EQ(1, missJson.status);
-    EXPECT_TRUE(contains(missJson.out, "\"matched\":false,\"mismatches\":[{\"index\":1,"
+    EXPECT_TRUE(contains(missJson.out, "\"matched\":false,\"index\":null,\"entry\":null,"
+                                       "\"mismatches\":[{\"index\":1,"
                                        "\"step\":\"content format\"")) << missJson.out;
     EXPECT_REJECTS(kuvana({"protocolinfo", "match", "junk", list}), 2, "junk");
     EXPECT_EQ(2, kuvana({"protocolinfo", "match", kMp3, "junk,more junk"}).status);

@@ -400,17 +400,16 @@ int match(Io &io, const Args &args)
         Json j;
         j.beginObject().field("resource", resource).field("entries", count)
             .field("matched", found >= 0);
-        if (found >= 0) {
-            KuString text(kuDLNAProtocolInfo_GetStr(
-                kuDLNAProtocolInfoList_GetProtocolInfoAt(sink.list, uint32_t(found))));
-            j.field("index", found + 1).field("entry", text.text);
-        } else {
-            j.key("mismatches").beginArray();
-            for (const Miss &m : misses)
-                j.beginObject().field("index", m.index).field("step", m.step)
-                    .field("why", m.why).field("entry", m.entry).endObject();
-            j.endArray();
-        }
+        KuString text(found < 0 ? nullptr
+                                : kuDLNAProtocolInfo_GetStr(kuDLNAProtocolInfoList_GetProtocolInfoAt(
+                                      sink.list, uint32_t(found))));
+        j.key("index");
+        found < 0 ? j.null() : j.value(found + 1);
+        j.field("entry", text.text).key("mismatches").beginArray();
+        for (const Miss &m : misses)
+            j.beginObject().field("index", m.index).field("step", m.step).field("why", m.why)
+                .field("entry", m.entry).endObject();
+        j.endArray();
         io.out.put(addWarnings(j, io).endObject().text());
         return found >= 0 ? kOk : kFailed;
     }
@@ -493,9 +492,11 @@ int bestScheme(Io &io, const Args &args)
     }
     if (args.has("--json")) {
         Json j;
-        j.beginObject().field("index", index < 0 ? -1 : index + 1).key("entry");
+        j.beginObject().key("index");
+        index < 0 ? j.null() : j.value(index + 1);
+        j.key("entry");
         index < 0 ? j.null() : j.value(entry);
-        io.out.put(j.endObject().text());
+        io.out.put(addWarnings(j, io).endObject().text());
     } else if (index >= 0) {
         io.out.print("entry %d: %s\n", index + 1, entry.c_str());
     } else {
