@@ -435,28 +435,19 @@ struct JsonKeys {
     std::set<std::string> keys;
 };
 
-// Words of a documented command line: plain or in single quotes.
+// The words of a documented command line, as the shell splits them.
 std::vector<std::string> shellWords(const std::string &line)
 {
+    std::string command = "set -f; printf '%s\\0' " + line;
+    FILE *shell = popen(command.c_str(), "r");
+    std::string split;
+    for (int c; shell != nullptr && (c = fgetc(shell)) != EOF;)
+        split += char(c);
+    if (shell != nullptr)
+        pclose(shell);
     std::vector<std::string> words;
-    std::string word;
-    bool inWord = false, quoted = false;
-    for (char c : line) {
-        if (c == '\'') {
-            quoted = !quoted;
-            inWord = true;
-        } else if (c == ' ' && !quoted) {
-            if (inWord)
-                words.push_back(word);
-            word.clear();
-            inWord = false;
-        } else {
-            word += c;
-            inWord = true;
-        }
-    }
-    if (inWord)
-        words.push_back(word);
+    for (size_t at = 0, end; (end = split.find('\0', at)) != std::string::npos; at = end + 1)
+        words.push_back(split.substr(at, end - at));
     return words;
 }
 

@@ -98,6 +98,23 @@ int uriParse(Io &io, const Args &args)
     return kOk;
 }
 
+// The resolved URI, or with --json the inputs too and, for the library's
+// rule, what RFC 3986 gives.
+int printResolved(Io &io, const Args &args, const std::string &base,
+                  const std::string &reference, const KuString &uri, const KuString *rfc)
+{
+    if (!args.has("--json")) {
+        io.out.print("%s\n", uri.text);
+        return kOk;
+    }
+    Json j;
+    j.beginObject().field("base", base).field("reference", reference).field("uri", uri.text);
+    if (rfc != nullptr)
+        j.field("rfc3986", rfc->text);
+    io.out.put(addWarnings(j, io).endObject().text());
+    return kOk;
+}
+
 int uriCombine(Io &io, const Args &args)
 {
     args.expect(2, 2);
@@ -108,15 +125,7 @@ int uriCombine(Io &io, const Args &args)
         warn(io, "RFC 3986 resolves this to '" + rfc.str() +
                      "'; the library's own rule (by the base's scheme, path guarded, "
                      "escaped) gives '" + result.str() + "' ('uri resolve' gives the RFC result)");
-    if (args.has("--json")) {
-        Json j;
-        j.beginObject().field("base", base).field("reference", reference)
-            .field("uri", result.text).field("rfc3986", rfc.text);
-        io.out.put(addWarnings(j, io).endObject().text());
-    } else {
-        io.out.print("%s\n", result.text);
-    }
-    return kOk;
+    return printResolved(io, args, base, reference, result, &rfc);
 }
 
 int uriResolve(Io &io, const Args &args)
@@ -126,15 +135,7 @@ int uriResolve(Io &io, const Args &args)
     KuString result(kuURI_ResolveRFC3986(base.c_str(), reference.c_str()));
     if (result.null())
         inputError("base '%s' is not an absolute URI (it needs a scheme)", base.c_str());
-    if (args.has("--json")) {
-        Json j;
-        j.beginObject().field("base", base).field("reference", reference)
-            .field("uri", result.text);
-        io.out.put(addWarnings(j, io).endObject().text());
-    } else {
-        io.out.print("%s\n", result.text);
-    }
-    return kOk;
+    return printResolved(io, args, base, reference, result, nullptr);
 }
 
 int uriEscape(Io &io, const Args &args)
