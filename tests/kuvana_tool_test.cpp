@@ -318,6 +318,7 @@ TEST(kuvanaTool, NoSilentWrongAnswers)
         {{"uri", "resolve", "http://a/b/c/d;p?q", "../x.jpg"}, "", 0, "http://a/b/x.jpg\n", ""},
         {{"uri", "resolve", "/a/b", "c"}, "", 2, "", "'/a/b' is not an absolute URI"},
         {{"uri", "parse", "http://host:99999/"}, "", 2, "", "port 99999 is out of range"},
+        {{"uri", "parse", "http://host:8o/"}, "", 2, "", "the port '8o' is not a number"},
         {{"uri", "parse", "urn:schemas-upnp-org:device:MediaRenderer:1"}, "", 0, "*",
          "warning: the library composes a URI with a scheme as 'urn://...'"},
         {{"base64", "decode", "a3V2YW5h===="}, "", 2, "", "ends in 4 '='"},

@@ -90,6 +90,11 @@ void warn(Io &io, const std::string &text)
     io.warnings.push_back(text);
 }
 
+std::string excerpt(const std::string &text)
+{
+    return text.size() <= 80 ? text : text.substr(0, 77) + "...";
+}
+
 Json &addWarnings(Json &j, const Io &io)
 {
     j.key("warnings").beginArray();

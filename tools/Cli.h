@@ -61,6 +61,8 @@ struct Io {
 void warn(Io &io, const std::string &text);
 // Adds "warnings": [...] to an object being built.
 Json &addWarnings(Json &j, const Io &io);
+// Input as a warning quotes it: at most 80 bytes, "..." marking a cut.
+std::string excerpt(const std::string &text);
 
 // Thrown by a command to end with status 2 (bad usage, or input that cannot
 // be read or does not parse) or 1 (a clean "no": the thing asked for is not

@@ -346,9 +346,9 @@ void warnBlankNames(Io &io, const std::string &text)
     for (uint32_t i = 0; i < kuMimeTypeInfo_GetPartCount(info); i++) {
         std::string name = kuMimeTypeInfo_GetPart(info, i);
         if (!name.empty() && name != trim(name))
-            warn(io, "in '" + text + "' the parameter name is '" + name +
+            warn(io, "in '" + excerpt(text) + "' the parameter name is '" + excerpt(name) +
                          "': the library keeps blanks around a name as part of it, so it is "
-                         "not the parameter '" + trim(name) + "'");
+                         "not the parameter '" + excerpt(trim(name)) + "'");
     }
     kuMimeTypeInfo_Delete(info);
 }
@@ -651,7 +651,8 @@ void addTextCommands(std::vector<Command> &commands)
     const std::vector<OptionDef> json{kJson};
     commands.push_back({"time", "duration", "[--json] H:MM:SS[.F]",
                         "a DLNA duration in seconds and milliseconds",
-                        "The fraction may be digits (.250) or a fraction (.1/4).\n", json,
+                        "The fraction may be digits (.250) or a fraction (.1/4). The digits count\n"
+                        "milliseconds, so .5 is 5 ms (a warning says so when there are not three).\n", json,
                         timeDuration});
     commands.push_back({"time", "clock", "[--json] [[H:]M:]S[.F]",
                         "a DLNA clock time or position in seconds", "", json, timeClock});

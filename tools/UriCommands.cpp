@@ -36,8 +36,9 @@ int uriParse(Io &io, const Args &args)
     args.expect(1, 1);
     std::string text = readInput(io, args[0]);
     std::string port = writtenPort(text);
-    if (!port.empty() && port.find_first_not_of("0123456789") == std::string::npos &&
-        (port.size() > 5 || std::stoul(port) > 65535))
+    if (port.find_first_not_of("0123456789") != std::string::npos)
+        inputError("'%s': the port '%s' is not a number", text.c_str(), port.c_str());
+    if (!port.empty() && (port.size() > 5 || std::stoul(port) > 65535))
         inputError("'%s': port %s is out of range (0 to 65535)", text.c_str(), port.c_str());
     UriGuard g(args.has("--escaped") ? kuURI_NewFromEscapedStr(text.c_str())
                                      : kuURI_NewFromStr(text.c_str()));
@@ -47,9 +48,9 @@ int uriParse(Io &io, const Args &args)
     std::string scheme = u->scheme ? u->scheme : "";
     if (u->scheme != nullptr && text.compare(scheme.size() + 1, 2, "//") != 0 &&
         composed.str().compare(0, scheme.size() + 3, scheme + "://") == 0)
-        warn(io, "the library composes a URI with a scheme as '" + scheme +
-                     "://...', which makes the path of '" + text + "' an authority: '" +
-                     composed.str() + "' is another URI");
+        warn(io, "the library composes a URI with a scheme as '" + excerpt(scheme) +
+                     "://...', which makes the path of '" + excerpt(text) + "' an authority: '" +
+                     excerpt(composed.str()) + "' is another URI");
     std::vector<std::pair<std::string, std::string>> parts;
     for (uint32_t i = 0; i < kuURI_GetQueryPartCount(u); i++) {
         char *name = nullptr, *value = nullptr;
@@ -122,9 +123,10 @@ int uriCombine(Io &io, const Args &args)
     KuString result(kuURI_S_Combine(base.c_str(), reference.c_str()));
     KuString rfc(kuURI_ResolveRFC3986(base.c_str(), reference.c_str()));
     if (!rfc.null() && rfc.str() != result.str())
-        warn(io, "RFC 3986 resolves this to '" + rfc.str() +
+        warn(io, "RFC 3986 resolves this to '" + excerpt(rfc.str()) +
                      "'; the library's own rule (by the base's scheme, path guarded, "
-                     "escaped) gives '" + result.str() + "' ('uri resolve' gives the RFC result)");
+                     "escaped) gives '" + excerpt(result.str()) +
+                     "' ('uri resolve' gives the RFC result)");
     return printResolved(io, args, base, reference, result, &rfc);
 }
 
