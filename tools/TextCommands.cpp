@@ -164,8 +164,9 @@ int digest(Io &io, const Args &args, const std::string &kind)
     }
     std::string digestText = hex(out, size);
     if (args.has("--json"))
-        io.out.put(Json().beginObject().field("algorithm", kind).field("digest", digestText)
-                       .field("bytes", message.size()).key("warnings").beginArray().endArray()
+        io.out.put(addWarnings(Json().beginObject().field("algorithm", kind)
+                                   .field("digest", digestText).field("bytes", message.size()),
+                               io)
                        .endObject().text());
     else
         io.out.print("%s\n", digestText.c_str());
