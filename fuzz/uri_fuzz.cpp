@@ -370,6 +370,23 @@ void combine(const Text &base, const Text &reference)
     kuURI_Delete(ref);
 }
 
+// RFC 3986 resolution: any base with a scheme gives a URI, which resolves
+// an empty reference to itself less its fragment.
+void resolve(const Text &base, const Text &reference)
+{
+    Owned<char> result(kuURI_ResolveRFC3986(base.c_str(), reference.c_str()));
+    const char *b = base.c_str();
+    size_t scheme = strspn(b, "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+-.");
+    bool absolute = isalpha((unsigned char)b[0]) && b[scheme] == ':';
+    KU_FUZZ_CHECK((result.get() != nullptr) == absolute);
+    if (result.get() == nullptr)
+        return;
+    Owned<char> again(kuURI_ResolveRFC3986(result.get(), ""));
+    KU_FUZZ_CHECK(again.get() != nullptr);
+    std::string withoutFragment = result.get();
+    KU_FUZZ_CHECK(withoutFragment.substr(0, withoutFragment.find('#')) == again.get());
+}
+
 void staticForms(const Text &text)
 {
     std::string copy = text.c_str();
@@ -417,6 +434,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     combine(first, second);
     combine(second, first);
+    resolve(first, second);
     filePaths(first);
     staticForms(first);
     buildAndParse(fdp);

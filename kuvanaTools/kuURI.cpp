@@ -1004,3 +1004,191 @@ void kuURI_S_CopyQueryPart(kuURI *target, const kuURI *source)
     kuFree(parts);
     adopt(&target->query, query);
 }
+
+// ------------------------------------------------- RFC 3986 resolution
+//
+// Kept apart from the module's own rules: text in, text out, nothing
+// escaped, unescaped or guarded.
+
+namespace {
+
+struct Span {
+    const char *text = nullptr; // null: the component is absent
+    size_t length = 0;
+};
+
+struct Reference {
+    Span scheme, authority, path, query, fragment;
+};
+
+bool isSchemeChar(char c, bool first)
+{
+    bool alpha = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    return alpha || (!first && ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'));
+}
+
+// The five components, split as the RFC's appendix B does, with the scheme
+// held to its grammar (a first segment like "1a:b" is a path).
+Reference splitReference(const char *text)
+{
+    Reference r;
+    const char *at = text;
+    size_t n = 0;
+    while (at[n] != '\0' && isSchemeChar(at[n], n == 0))
+        n++;
+    if (n > 0 && at[n] == ':') {
+        r.scheme = {at, n};
+        at += n + 1;
+    }
+    if (at[0] == '/' && at[1] == '/') {
+        at += 2;
+        r.authority = {at, strcspn(at, "/?#")};
+        at += r.authority.length;
+    }
+    r.path = {at, strcspn(at, "?#")};
+    at += r.path.length;
+    if (*at == '?') {
+        r.query = {at + 1, strcspn(at + 1, "#")};
+        at += 1 + r.query.length;
+    }
+    if (*at == '#')
+        r.fragment = {at + 1, strlen(at + 1)};
+    return r;
+}
+
+// remove_dot_segments over path (length bytes), written into out, which
+// holds at least length + 1 bytes; the input is consumed in a copy.
+void removeDotSegments(char *input, size_t length, char *out)
+{
+    size_t in = 0, used = 0;
+    auto startsWith = [&](const char *prefix) {
+        size_t n = strlen(prefix);
+        return length - in >= n && memcmp(input + in, prefix, n) == 0;
+    };
+    auto rest = [&](const char *whole) {
+        return length - in == strlen(whole) && memcmp(input + in, whole, length - in) == 0;
+    };
+    while (in < length) {
+        if (startsWith("../")) {
+            in += 3;
+        } else if (startsWith("./")) {
+            in += 2;
+        } else if (startsWith("/./")) {
+            in += 2;
+        } else if (rest("/.")) {
+            input[++in] = '/';
+        } else if (startsWith("/../") || rest("/..")) {
+            in += startsWith("/../") ? 3 : 2;
+            input[in] = '/';
+            while (used > 0 && out[used - 1] != '/')
+                used--;
+            if (used > 0)
+                used--;
+        } else if (rest(".") || rest("..")) {
+            in = length;
+        } else {
+            size_t end = in + 1;
+            while (end < length && input[end] != '/')
+                end++;
+            memcpy(out + used, input + in, end - in);
+            used += end - in;
+            in = end;
+        }
+    }
+    out[used] = '\0';
+}
+
+// path (merged from up to two spans) with its dot segments removed; null
+// when memory runs out.
+char *resolvedPath(Span head, Span tail)
+{
+    size_t length = head.length + tail.length;
+    char *input = (char *)kuMalloc(length + 1);
+    char *out = (char *)kuMalloc(length + 1);
+    if (input != nullptr && out != nullptr) {
+        if (head.length != 0)
+            memcpy(input, head.text, head.length);
+        if (tail.length != 0)
+            memcpy(input + head.length, tail.text, tail.length);
+        removeDotSegments(input, length, out);
+    } else {
+        kuFree(out);
+        out = nullptr;
+    }
+    kuFree(input);
+    return out;
+}
+
+} // namespace
+
+char *kuURI_ResolveRFC3986(const char *base, const char *reference)
+{
+    if (base == nullptr || reference == nullptr)
+        return nullptr;
+    Reference b = splitReference(base), r = splitReference(reference), t;
+    if (b.scheme.text == nullptr)
+        return nullptr;
+    char *path = nullptr;
+    static const char slash[] = "/";
+    if (r.scheme.text != nullptr) {
+        t = r;
+        path = resolvedPath(r.path, Span());
+    } else {
+        t.scheme = b.scheme;
+        t.query = r.query;
+        if (r.authority.text != nullptr) {
+            t.authority = r.authority;
+            path = resolvedPath(r.path, Span());
+        } else {
+            t.authority = b.authority;
+            if (r.path.length == 0) {
+                path = kuStrndup(b.path.text, b.path.length);
+                if (r.query.text == nullptr)
+                    t.query = b.query;
+            } else if (r.path.text[0] == '/') {
+                path = resolvedPath(r.path, Span());
+            } else if (b.authority.text != nullptr && b.path.length == 0) {
+                path = resolvedPath(Span{slash, 1}, r.path);
+            } else {
+                size_t keep = b.path.length;
+                while (keep > 0 && b.path.text[keep - 1] != '/')
+                    keep--;
+                path = resolvedPath(Span{b.path.text, keep}, r.path);
+            }
+        }
+    }
+    t.fragment = r.fragment;
+    if (path == nullptr)
+        return nullptr;
+    size_t pathLength = strlen(path);
+    size_t size = t.scheme.length + 1 + (t.authority.text ? 2 + t.authority.length : 0) +
+                  pathLength + (t.query.text ? 1 + t.query.length : 0) +
+                  (t.fragment.text ? 1 + t.fragment.length : 0) + 1;
+    char *text = (char *)kuMalloc(size);
+    if (text != nullptr) {
+        size_t at = 0;
+        auto put = [&](const char *part, size_t length) {
+            if (length != 0)
+                memcpy(text + at, part, length);
+            at += length;
+        };
+        put(t.scheme.text, t.scheme.length);
+        put(":", 1);
+        if (t.authority.text != nullptr) {
+            put("//", 2);
+            put(t.authority.text, t.authority.length);
+        }
+        put(path, pathLength);
+        if (t.query.text != nullptr) {
+            put("?", 1);
+            put(t.query.text, t.query.length);
+        }
+        if (t.fragment.text != nullptr) {
+            put("#", 1);
+            put(t.fragment.text, t.fragment.length);
+        }
+        text[at] = '\0';
+    }
+    kuFree(path);
+    return text;
+}

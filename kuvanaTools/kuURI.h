@@ -219,6 +219,23 @@ KU_API char *kuURI_S_GetFileURIFromFullPath(const char *path);
  * '/', or null. */
 KU_API char *kuURI_S_GetFullPathFromFileURI(const char *text);
 
+/* Extensions */
+
+/*
+ * Resolves reference against base exactly as RFC 3986 section 5.2 does
+ * (strict: a reference with a scheme keeps its own): both are split into
+ * scheme, authority, path, query and fragment, a relative path is merged
+ * with the base path and dot segments are removed; the base's fragment is
+ * never used. Unlike kuURI_S_Combine this works on the text alone: nothing
+ * is escaped, unescaped, normalised or refused by the path guard, whatever
+ * the scheme (parse the result with kuURI_NewFromEscapedStr for the guard).
+ * "http://a/b/c/d;p?q" and "../g" give "http://a/b/g".
+ * Returns a new string (release with kuFree), or null when an argument is
+ * null, the base has no scheme (it is not an absolute URI) or memory runs
+ * out.
+ */
+KU_API char *kuURI_ResolveRFC3986(const char *base, const char *reference);
+
 KU_END_DECLS
 
 #endif /* KUVANATOOLS_KUURI_H */

@@ -423,3 +423,36 @@ TEST(kuURI, LongInputs)
         escapes += "%2";
     EXPECT_EQ(escapes, storedPath(escapes.c_str(), true));
 }
+
+TEST(kuURI, ResolvesAsRFC3986)
+{
+    // Every normal and abnormal example of RFC 3986 section 5.4.
+    const char *cases[][2] = {
+        {"g:h", "g:h"}, {"g", "http://a/b/c/g"}, {"./g", "http://a/b/c/g"},
+        {"g/", "http://a/b/c/g/"}, {"/g", "http://a/g"}, {"//g", "http://g"},
+        {"?y", "http://a/b/c/d;p?y"}, {"g?y", "http://a/b/c/g?y"},
+        {"#s", "http://a/b/c/d;p?q#s"}, {"g#s", "http://a/b/c/g#s"},
+        {"g?y#s", "http://a/b/c/g?y#s"}, {";x", "http://a/b/c/;x"},
+        {"g;x", "http://a/b/c/g;x"}, {"g;x?y#s", "http://a/b/c/g;x?y#s"},
+        {"", "http://a/b/c/d;p?q"}, {".", "http://a/b/c/"}, {"./", "http://a/b/c/"},
+        {"..", "http://a/b/"}, {"../", "http://a/b/"}, {"../g", "http://a/b/g"},
+        {"../..", "http://a/"}, {"../../", "http://a/"}, {"../../g", "http://a/g"},
+        {"../../../g", "http://a/g"}, {"../../../../g", "http://a/g"},
+        {"/./g", "http://a/g"}, {"/../g", "http://a/g"}, {"g.", "http://a/b/c/g."},
+        {".g", "http://a/b/c/.g"}, {"g..", "http://a/b/c/g.."}, {"..g", "http://a/b/c/..g"},
+        {"./../g", "http://a/b/g"}, {"./g/.", "http://a/b/c/g/"},
+        {"g/./h", "http://a/b/c/g/h"}, {"g/../h", "http://a/b/c/h"},
+        {"g;x=1/./y", "http://a/b/c/g;x=1/y"}, {"g;x=1/../y", "http://a/b/c/y"},
+        {"g?y/./x", "http://a/b/c/g?y/./x"}, {"g?y/../x", "http://a/b/c/g?y/../x"},
+        {"g#s/./x", "http://a/b/c/g#s/./x"}, {"g#s/../x", "http://a/b/c/g#s/../x"},
+        {"http:g", "http:g"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c[1], take(kuURI_ResolveRFC3986("http://a/b/c/d;p?q", c[0]))) << c[0];
+    // An authority with an empty path merges under "/"; the base's fragment
+    // never carries over; a base that is no absolute URI gives null.
+    EXPECT_EQ("http://a/g", take(kuURI_ResolveRFC3986("http://a", "g")));
+    EXPECT_EQ("urn:x:y", take(kuURI_ResolveRFC3986("urn:x:y#f", "")));
+    EXPECT_EQ("<null>", take(kuURI_ResolveRFC3986("/relative", "g")));
+    EXPECT_EQ("<null>", take(kuURI_ResolveRFC3986(nullptr, "g")));
+}

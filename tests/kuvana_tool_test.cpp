@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <arpa/inet.h>
 #include <csignal>
 #include <fcntl.h>
@@ -144,18 +146,18 @@ TEST(kuvanaTool, TimeNotations)
     EXPECT_RUN(kuvana({"time", "duration", "1:02:03.500"}), 0,
                "3723.500 s (1 h 02 min 03.500 s)\n");
     EXPECT_RUN(kuvana({"time", "duration", "--json", "0:00:01.1/4"}), 0,
-               "{\"seconds\":1,\"milliseconds\":250}\n");
+               "{\"seconds\":1,\"milliseconds\":250,\"warnings\":[]}\n");
     EXPECT_RUN(kuvana({"time", "clock", "1:23.5"}), 0, "83 s, fraction 5 (0:01:23)\n");
     EXPECT_RUN(kuvana({"time", "date", "2011-12-05T10:20:30.123-05:30"}), 0,
                "2011-12-05 10:20:30.123 -05:30\n");
     EXPECT_RUN(kuvana({"time", "fraction", "-1 1/2"}), 0, "-1.5 = -1 1/2\n");
     EXPECT_RUN(kuvana({"time", "fraction", "--json", "0.75"}), 0,
-               "{\"value\":0.75,\"fraction\":\"3/4\"}\n");
+               "{\"value\":0.75,\"fraction\":\"3/4\",\"warnings\":[]}\n");
 
-    EXPECT_REJECTS(kuvana({"time", "duration", "1:2:3"}), 1, "1:2:3");
-    EXPECT_REJECTS(kuvana({"time", "clock", "1:60"}), 1, "1:60");
-    EXPECT_REJECTS(kuvana({"time", "date", "2011-13-01"}), 1, "2011-13-01");
-    EXPECT_REJECTS(kuvana({"time", "fraction", "1/0"}), 1, "1/0");
+    EXPECT_REJECTS(kuvana({"time", "duration", "1:2:3"}), 2, "1:2:3");
+    EXPECT_REJECTS(kuvana({"time", "clock", "1:60"}), 2, "1:60");
+    EXPECT_REJECTS(kuvana({"time", "date", "2011-13-01"}), 2, "2011-13-01");
+    EXPECT_REJECTS(kuvana({"time", "fraction", "1/0"}), 2, "1/0");
     EXPECT_REJECTS(kuvana({"time", "fraction", "--max-denominator", "x", "1"}), 2, "x");
     EXPECT_EQ(2, kuvana({"time", "date"}).status);
 }
@@ -173,8 +175,8 @@ TEST(kuvanaTool, DigestsAndBase64)
     kutest::writeFile(dir.file("data"), std::string("\0\1\2", 3));
     EXPECT_RUN(kuvana({"digest", "md5", "--json", "@" + dir.file("data")}), 0,
                "{\"algorithm\":\"md5\",\"digest\":\"b95f67f61ebb03619622d798f45fc2d3\","
-               "\"bytes\":3}\n");
-    EXPECT_REJECTS(kuvana({"digest", "md5", "@" + dir.file("missing")}), 1,
+               "\"bytes\":3,\"warnings\":[]}\n");
+    EXPECT_REJECTS(kuvana({"digest", "md5", "@" + dir.file("missing")}), 2,
                    dir.file("missing"));
     EXPECT_EQ(2, kuvana({"digest", "hmac-sha1"}).status);
 
@@ -188,10 +190,10 @@ TEST(kuvanaTool, DigestsAndBase64)
     EXPECT_RUN(kuvana({"base64", "encode", "kuvana"}), 0, "a3V2YW5h\n");
     EXPECT_RUN(kuvana({"base64", "encode", ""}), 0, "\n");
     EXPECT_RUN(kuvana({"base64", "decode", "--json", "AAE="}), 0,
-               "{\"bytes\":2,\"hex\":\"0001\"}\n");
-    EXPECT_REJECTS(kuvana({"base64", "decode", "a$bc"}), 1, "a$bc");
-    EXPECT_REJECTS(kuvana({"base64", "decode", "abc"}), 1, "abc");
-    EXPECT_REJECTS(kuvana({"base64", "decode", "ab=c"}), 1, "ab=c");
+               "{\"bytes\":2,\"hex\":\"0001\",\"warnings\":[]}\n");
+    EXPECT_REJECTS(kuvana({"base64", "decode", "a$bc"}), 2, "a$bc");
+    EXPECT_REJECTS(kuvana({"base64", "decode", "abc"}), 2, "abc");
+    EXPECT_REJECTS(kuvana({"base64", "decode", "ab=c"}), 2, "ab=c");
 }
 
 TEST(kuvanaTool, UuidsAreTimeBasedAndDistinct)
@@ -219,22 +221,22 @@ TEST(kuvanaTool, PrintfConvertsByConversionLetter)
     EXPECT_RUN(kuvana({"printf", "%2$s %1$s", "world", "hello"}), 0, "hello world");
     EXPECT_RUN(kuvana({"printf", "%lld %llu %%", "-9223372036854775808", "18446744073709551615"}),
                0, "-9223372036854775808 18446744073709551615 %");
-    EXPECT_RUN(kuvana({"printf", "--json", "%d\\t", "-5"}), 0, "{\"text\":\"-5\\t\"}\n");
+    EXPECT_RUN(kuvana({"printf", "--json", "%d\\t", "-5"}), 0, "{\"text\":\"-5\\t\",\"warnings\":[]}\n");
     // What only the library's engine does: any base, UTF-8 characters, and
     // h/hh that do not narrow.
     EXPECT_RUN(kuvana({"printf", "%#..2u|%.2.36u|%lc|%ls|%hhd|%p", "5", "71", "\xC3\xA9",
                        "w\xC3\xAF", "300", "0x10"}),
                0, "0b101|1z|\xC3\xA9|w\xC3\xAF|300|0x" + std::string(2 * sizeof(void *) - 2, '0') +
                       "10");
-    EXPECT_REJECTS(kuvana({"printf", "%s", "\xFF"}), 1, "\xFF");
-    EXPECT_REJECTS(kuvana({"printf", "%hhhd", "1"}), 1, "%hhhd");
+    EXPECT_REJECTS(kuvana({"printf", "%s", "\xFF"}), 2, "\xFF");
+    EXPECT_REJECTS(kuvana({"printf", "%hhhd", "1"}), 2, "%hhhd");
 
     EXPECT_REJECTS(kuvana({"printf", "%d %d", "1"}), 2, "%d %d");
     EXPECT_EQ(2, kuvana({"printf", "%d", "1", "2"}).status);
-    EXPECT_REJECTS(kuvana({"printf", "%d", "twelve"}), 1, "twelve");
-    EXPECT_REJECTS(kuvana({"printf", "%f", "1.5x"}), 1, "1.5x");
-    EXPECT_REJECTS(kuvana({"printf", "%q", "1"}), 1, "%q");
-    EXPECT_REJECTS(kuvana({"printf", "100%"}), 1, "100%");
+    EXPECT_REJECTS(kuvana({"printf", "%d", "twelve"}), 2, "twelve");
+    EXPECT_REJECTS(kuvana({"printf", "%f", "1.5x"}), 2, "1.5x");
+    EXPECT_REJECTS(kuvana({"printf", "%q", "1"}), 2, "%q");
+    EXPECT_REJECTS(kuvana({"printf", "100%"}), 2, "100%");
     EXPECT_EQ(2, kuvana({"printf", "%1$d %1$d", "1"}).status);
     EXPECT_EQ(2, kuvana({"printf", "%n", "1"}).status);
     EXPECT_EQ(2, kuvana({"printf"}).status);
@@ -256,7 +258,9 @@ TEST(kuvanaTool, MimeTypes)
     EXPECT_RUN(kuvana({"mime", "parse", "--json", "text/plain; charset=\"utf-8\""}), 0,
                "{\"text\":\"text/plain; charset=\\\"utf-8\\\"\",\"type\":\"text/plain\","
                "\"normalised\":\"text/plain; charset=utf-8\",\"parameters\":{\" charset\":"
-               "\"utf-8\"}}\n");
+               "\"utf-8\"},\"warnings\":[\"in 'text/plain; charset=\\\"utf-8\\\"' the parameter "
+               "name is ' charset': the library keeps blanks around a name as part of it, so it "
+               "is not the parameter 'charset'\"]}\n");
     EXPECT_EQ(2, kuvana({"mime", "compare", "a/b"}).status);
 }
 
@@ -267,7 +271,7 @@ TEST(kuvanaTool, Uris)
                "\"path\":\"/a/b.mp3\",\"pathRefused\":false,\"extension\":\"mp3\","
                "\"query\":\"x=1&y\",\"queryParts\":[{\"name\":\"x\",\"value\":\"1\"},"
                "{\"name\":\"y\",\"value\":null}],\"fragment\":\"f\","
-               "\"composed\":\"http://user@[::1]:8080/a/b.mp3?x=1&y#f\"}\n");
+               "\"composed\":\"http://user@[::1]:8080/a/b.mp3?x=1&y#f\",\"warnings\":[]}\n");
     Result text = kuvana({"uri", "parse", "http://h/media/../secret"});
     EXPECT_EQ(0, text.status);
     EXPECT_TRUE(contains(text.out, "path       emptied")) << text.out;
@@ -284,9 +288,221 @@ TEST(kuvanaTool, Uris)
     EXPECT_RUN(kuvana({"uri", "unescape", "--query", "a%20b+c%2"}), 0, "a b c%2\n");
     EXPECT_RUN(kuvana({"uri", "unescape", "-"}, "%41%42"), 0, "AB\n");
 
-    EXPECT_REJECTS(kuvana({"uri", "escape", "--component", "path", "../etc"}), 1, "../etc");
+    EXPECT_REJECTS(kuvana({"uri", "escape", "--component", "path", "../etc"}), 2, "../etc");
     EXPECT_REJECTS(kuvana({"uri", "escape", "--component", "host", "x"}), 2, "host");
     EXPECT_EQ(2, kuvana({"uri", "combine", "http://h/"}).status);
+}
+
+// Where the library's rules differ from the standards a user has in mind,
+// the tool refuses the input (status 2, the reason on standard error) or
+// answers as the library does with a warning naming the difference.
+TEST(kuvanaTool, NoSilentWrongAnswers)
+{
+    std::string wrapped = kuvana({"base64", "encode", std::string(70, 'k')}).out;
+    wrapped.insert(76, "\n");
+    const struct {
+        std::vector<std::string> args;
+        std::string in;
+        int status;
+        std::string out; // "*": not checked
+        std::string err; // a warning, or the reason of a refusal; "" for neither
+    } cases[] = {
+        {{"uri", "combine", "http://a/b/c/d;p?q", "../x.jpg"}, "", 0, "http://a/b/c/d;p\n",
+         "warning: RFC 3986 resolves this to 'http://a/b/x.jpg'"},
+        {{"uri", "combine", "http://a/b/c/d;p?q", "//other/x"}, "", 0, "http://a/x\n",
+         "warning: RFC 3986 resolves this to 'http://other/x'"},
+        {{"uri", "combine", "http://a/b/c/d;p?q", "#frag"}, "", 0, "http://a/b/c/d;p\n",
+         "warning: RFC 3986 resolves this to 'http://a/b/c/d;p?q#frag'"},
+        {{"uri", "combine", "http://h/dir/page.html?x=1", "/top.png?y=2"}, "", 0,
+         "http://h/top.png?y=2\n", ""},
+        {{"uri", "resolve", "http://a/b/c/d;p?q", "../x.jpg"}, "", 0, "http://a/b/x.jpg\n", ""},
+        {{"uri", "resolve", "/a/b", "c"}, "", 2, "", "'/a/b' is not an absolute URI"},
+        {{"uri", "parse", "http://host:99999/"}, "", 2, "", "port 99999 is out of range"},
+        {{"uri", "parse", "http://host:8o/"}, "", 2, "", "the port '8o' is not a number"},
+        {{"uri", "parse", "urn:schemas-upnp-org:device:MediaRenderer:1"}, "", 0, "*",
+         "warning: the library composes a URI with a scheme as 'urn://...'"},
+        {{"base64", "decode", "a3V2YW5h===="}, "", 2, "", "ends in 4 '='"},
+        {{"base64", "decode"}, wrapped, 0, std::string(70, 'k'), ""},
+        {{"base64", "decode", "a3V2 YW5h"}, "", 2, "", "character 5 is not Base64"},
+        {{"base64", "decode", "--ignore-garbage", " a3V2 \tYW5h"}, "", 0, "kuvana", ""},
+        {{"base64", "decode", "--ignore-garbage", "a3V2*YW5h"}, "", 0, "kuvana",
+         "warning: 1 character outside the Base64 alphabet skipped"},
+        {{"base64", "decode", "a3V2YR=="}, "", 0, "kuva", "warning: the bits that the padding"},
+        {{"protocolinfo", "parse", ":::"}, "", 2, "", "':::' has no field with a value"},
+        {{"protocolinfo", "parse", "http-get:*:audio/mpeg:DLNA.ORG_FLAGS=zz"}, "", 0, "*",
+         "warning: 'DLNA.ORG_FLAGS=zz' is dropped"},
+        {{"protocolinfo", "parse", "http-get:*:audio/mpeg:DLNA.ORG_OP=3"}, "", 0, "*",
+         "warning: 'DLNA.ORG_OP=3' is read as 'DLNA.ORG_OP=10'"},
+        {{"protocolinfo", "parse", "http-get::audio/mpeg:DLNA.ORG_FLAGS=017"}, "", 0, "*",
+         "warning: the network field is empty; the library reads it as '*'\n"},
+        {{"protocolinfo", "parse", "-"}, "\x7f" "ELF\x01\x02:\x03", 2, "", "control byte 0x7f"},
+        {{"protocolinfo", "match", "http-get:*:a/b:*,http-get:*:c/d:*", "http-get:*:c/d:*"}, "",
+         2, "", "is a list of 2 entries"},
+        {{"protocolinfo", "match", "http-get:*:c/d:DLNA.ORG_PS=2,-2", "http-get:*:c/d:*"}, "", 0,
+         "*", ""},
+        {{"mime", "compare", "text/html;charset=UTF-8", "text/html; charset=UTF-8"}, "", 1, "*",
+         "warning: in 'text/html; charset=UTF-8' the parameter name is ' charset'"},
+        {{"time", "duration", "0:00:01.5"}, "", 0, "1.005 s (0 h 00 min 01.005 s)\n",
+         "warning: '.5' is read as 5 ms"},
+        {{"time", "duration", "0:00:01.500"}, "", 0, "1.500 s (0 h 00 min 01.500 s)\n", ""},
+        {{"time", "duration", "1:02:03.5.6"}, "", 2, "", "the fraction '.5.6'"},
+    };
+    for (const auto &c : cases) {
+        Result r = kuvana(c.args, c.in);
+        std::string what = c.args[0] + " " + c.args[1] + " " + c.args.back();
+        EXPECT_EQ(c.status, r.status) << what << "\n" << r.err;
+        if (c.out != "*")
+            EXPECT_EQ(c.out, r.out) << what;
+        if (c.err.empty())
+            EXPECT_EQ("", r.err) << what;
+        else
+            EXPECT_TRUE(contains(r.err, c.err)) << what << "\n" << r.err;
+    }
+}
+
+namespace {
+
+// The key paths of a JSON text ("a", "a.b", "items[].name"), gathered by a
+// small parser; ok is false when the text is no single JSON value.
+struct JsonKeys {
+    explicit JsonKeys(const std::string &text) : t(text)
+    {
+        ok = value("");
+        blank();
+        ok = ok && at == t.size();
+    }
+    char peek() const { return at < t.size() ? t[at] : '\0'; }
+    void blank()
+    {
+        while (isspace((unsigned char)peek()))
+            at++;
+    }
+    bool string(std::string *out)
+    {
+        if (peek() != '"')
+            return false;
+        std::string s;
+        for (at++; at < t.size() && t[at] != '"'; at++)
+            s += t[at] == '\\' ? t[++at] : t[at];
+        at++;
+        if (out)
+            *out = s;
+        return at <= t.size();
+    }
+    bool value(const std::string &path)
+    {
+        blank();
+        char open = peek();
+        if (open == '"')
+            return string(nullptr);
+        if (open != '{' && open != '[') {
+            size_t start = at;
+            while (peek() != '\0' && strchr("-+.0123456789eEtruefalsn", peek()))
+                at++;
+            return at > start;
+        }
+        char close = open == '{' ? '}' : ']';
+        at++;
+        blank();
+        if (peek() == close)
+            return ++at;
+        for (;;) {
+            std::string inner = path + "[]";
+            if (open == '{') {
+                std::string key;
+                blank();
+                if (!string(&key))
+                    return false;
+                blank();
+                if (peek() != ':')
+                    return false;
+                at++;
+                inner = path.empty() ? key : path + "." + key;
+                keys.insert(inner);
+            }
+            if (!value(inner))
+                return false;
+            blank();
+            if (peek() == close)
+                return ++at;
+            if (peek() != ',')
+                return false;
+            at++;
+        }
+    }
+    const std::string &t;
+    size_t at = 0;
+    bool ok = false;
+    std::set<std::string> keys;
+};
+
+// The words of a documented command line, as the shell splits them.
+std::vector<std::string> shellWords(const std::string &line)
+{
+    std::string command = "set -f; printf '%s\\0' " + line;
+    FILE *shell = popen(command.c_str(), "r");
+    std::string split;
+    for (int c; shell != nullptr && (c = fgetc(shell)) != EOF;)
+        split += char(c);
+    if (shell != nullptr)
+        pclose(shell);
+    std::vector<std::string> words;
+    for (size_t at = 0, end; (end = split.find('\0', at)) != std::string::npos; at = end + 1)
+        words.push_back(split.substr(at, end - at));
+    return words;
+}
+
+} // namespace
+
+// docs/json.md shows each command's JSON; the tool writes exactly its keys,
+// and every command that takes --json has its section there.
+TEST(kuvanaTool, JsonAsDocumented)
+{
+    const char *docs = getenv("KUVANA_DOCS");
+    std::string doc = kutest::readFile(std::string(docs ? docs : "docs") + "/json.md");
+    ASSERT_FALSE(doc.empty());
+    kutest::TempDir dir;
+    kutest::writeFile(dir.file("box.ini"), "a=1\n[net]\nhost=box\n");
+    int sections = 0;
+    for (size_t at = doc.find("\n## "); at != std::string::npos; at = doc.find("\n## ", at + 1)) {
+        size_t end = doc.find("\n## ", at + 1);
+        std::string section = doc.substr(at, end == std::string::npos ? end : end - at);
+        size_t command = section.find("$ kuvana ");
+        size_t json = section.find("```json\n");
+        ASSERT_NE(std::string::npos, command) << section;
+        ASSERT_NE(std::string::npos, json) << section;
+        std::vector<std::string> args = shellWords(
+            section.substr(command + 9, section.find('\n', command) - command - 9));
+        for (std::string &a : args)
+            a = a == "box.ini" ? dir.file("box.ini") : a;
+        std::string shown = section.substr(json + 8, section.find("\n```", json) - json - 8);
+        Result r = kuvana(args);
+        JsonKeys expected(shown), actual(r.out);
+        std::string what = section.substr(0, section.find('\n', 1));
+        EXPECT_TRUE(expected.ok) << what;
+        EXPECT_TRUE(actual.ok && std::count(r.out.begin(), r.out.end(), '\n') == 1)
+            << what << r.out;
+        EXPECT_EQ(expected.keys, actual.keys) << what << "\n" << r.out;
+        sections++;
+    }
+    EXPECT_GE(sections, 25);
+
+    Result help = kuvana({"--help"});
+    std::regex line("^  ([a-z0-9-]+)( [a-z0-9-]+)? +");
+    std::istringstream lines(help.out);
+    for (std::string l; std::getline(lines, l);) {
+        std::smatch m;
+        if (!std::regex_search(l, m, line))
+            continue;
+        std::string title = m[1].str() + m[2].str();
+        std::vector<std::string> args{m[1]};
+        if (m[2].matched)
+            args.push_back(m[2].str().substr(1));
+        args.push_back("--help");
+        if (contains(kuvana(args).out, "--json"))
+            EXPECT_TRUE(std::regex_search(doc, std::regex("\n## [^\n]*`" + title + "`")))
+                << title << " has no section in docs/json.md";
+    }
 }
 
 namespace {
@@ -395,7 +611,7 @@ TEST(kuvanaTool, DemoMatchesTheServersItemsAgainstTheRenderer)
     EXPECT_TRUE(contains(r.out, "\n12 of 14 offers play on this renderer.\n"));
 
     Result json = kuvana({"demo", "--json"});
-    EXPECT_TRUE(contains(json.out, "\"playable\":12}\n")) << json.out;
+    EXPECT_TRUE(contains(json.out, "\"playable\":12,")) << json.out;
 
     // A table and a sink list of one's own.
     kutest::TempDir dir;
@@ -410,7 +626,7 @@ TEST(kuvanaTool, DemoMatchesTheServersItemsAgainstTheRenderer)
                                   "http-get:*:video/mp4:*\n")) << own.out;
     EXPECT_TRUE(contains(own.out, "tune.mp3             does not play: no sink entry for the "
                                   "profile MP3X\n")) << own.out;
-    EXPECT_REJECTS(kuvana({"demo", "--examples", dir.file("none")}), 1,
+    EXPECT_REJECTS(kuvana({"demo", "--examples", dir.file("none")}), 2,
                    dir.file("none/server-profiles.txt"));
 }
 
@@ -430,8 +646,8 @@ TEST(kuvanaTool, ProtocolInfoParseAndCompose)
                          "VENDOR_X=abc;X=1;VENDOR_Y=a.b"});
     EXPECT_TRUE(contains(odd.out, "play speeds (PS)  -2,-1/2,1/2,2\n")) << odd.out;
     EXPECT_TRUE(contains(odd.out, "vendor            VENDOR_X=abc\n"));
-    EXPECT_TRUE(contains(odd.out, "dropped           X=1 "));
-    EXPECT_TRUE(contains(odd.out, "dropped           VENDOR_Y=a.b "));
+    EXPECT_TRUE(contains(odd.out, "dropped           X=1\n"));
+    EXPECT_TRUE(contains(odd.out, "dropped           VENDOR_Y=a.b\n"));
     EXPECT_TRUE(contains(odd.out, "normalised        http-get:*:video/mpeg:DLNA.ORG_OP=10;"
                                   "DLNA.ORG_PS=-2,-1/2,1/2,2;VENDOR_X=abc\n"));
     Result json = kuvana({"protocolinfo", "parse", "--json", "-"}, kMp3);
@@ -439,7 +655,7 @@ TEST(kuvanaTool, ProtocolInfoParseAndCompose)
                                    "\"rangeSeek\":true")) << json.out;
     EXPECT_TRUE(contains(json.out, "\"httpStalling\":true,\"dlnaV15\":true,"
                                    "\"linkProtected\":false"));
-    EXPECT_REJECTS(kuvana({"protocolinfo", "parse", "junk"}), 1, "junk");
+    EXPECT_REJECTS(kuvana({"protocolinfo", "parse", "junk"}), 2, "junk");
 
     EXPECT_RUN(kuvana({"protocolinfo", "compose", "--format", "audio/mpeg", "--pn", "MP3",
                        "--adjust"}),
@@ -489,10 +705,11 @@ TEST(kuvanaTool, ProtocolInfoMatchMergeAndSchemes)
               miss.out);
     Result missJson = kuvana({"protocolinfo", "match", "--json", "http-get:*:a/b:*", list});
     EXPECT_EQ(1, missJson.status);
-    EXPECT_TRUE(contains(missJson.out, "\"matched\":false,\"mismatches\":[{\"index\":1,"
+    EXPECT_TRUE(contains(missJson.out, "\"matched\":false,\"index\":null,\"entry\":null,"
+                                       "\"mismatches\":[{\"index\":1,"
                                        "\"step\":\"content format\"")) << missJson.out;
-    EXPECT_REJECTS(kuvana({"protocolinfo", "match", "junk", list}), 1, "junk");
-    EXPECT_EQ(1, kuvana({"protocolinfo", "match", kMp3, "junk,more junk"}).status);
+    EXPECT_REJECTS(kuvana({"protocolinfo", "match", "junk", list}), 2, "junk");
+    EXPECT_EQ(2, kuvana({"protocolinfo", "match", kMp3, "junk,more junk"}).status);
     EXPECT_EQ(2, kuvana({"protocolinfo", "match", kMp3}).status);
     EXPECT_EQ(2, kuvana({"protocolinfo", "match", kMp3, list, "--sink", "x"}).status);
 
@@ -531,15 +748,31 @@ TEST(kuvanaTool, IniFilesSavedCrashSafely)
 {
     kutest::TempDir dir;
     std::string file = dir.file("box.ini");
-    kutest::writeFile(file, "a=1\n[Net]\nHost = box ; comment\nName=\"x \\\"y\\\"\"\n");
+    kutest::writeFile(file, "; by hand\na=1\n[Net]\nHost = box ; comment\nName=\"x \\\"y\\\"\"\n");
     EXPECT_RUN(kuvana({"ini", "get", file, "NET", "host"}), 0, "box\n");
     EXPECT_RUN(kuvana({"ini", "get", file, "", "a"}), 0, "1\n");
     EXPECT_RUN(kuvana({"ini", "get", "--json", file, "net", "name"}), 0,
-               "{\"section\":\"net\",\"key\":\"name\",\"value\":\"x \\\"y\\\"\"}\n");
+               "{\"section\":\"net\",\"key\":\"name\",\"value\":\"x \\\"y\\\"\",\"warnings\":[]}\n");
     EXPECT_RUN(kuvana({"ini", "dump", file}), 0, "a=1\n\n[net]\nhost=box\nname=x \"y\"\n");
     EXPECT_REJECTS(kuvana({"ini", "get", file, "net", "port"}), 1, "net/port");
 
-    EXPECT_RUN(kuvana({"ini", "set", file, "net", "port", "8080"}), 0, "");
+    // What the save drops or rewrites is said; names and values a line cannot
+    // carry are refused with the file untouched.
+    Result saved = kuvana({"ini", "set", file, "net", "port", "8080"});
+    EXPECT_RUN(saved, 0, "");
+    EXPECT_TRUE(contains(saved.err, "warning: the save drops the file's 1 comment line"))
+        << saved.err;
+    EXPECT_TRUE(contains(saved.err, "warning: the save rewrites 2 lines in the library's form"
+                                    " (no blanks around '=', names in lower case, no trailing "
+                                    "comments), such as 'Host = box ; comment'\n"));
+    std::string before = kutest::readFile(file);
+    EXPECT_REJECTS(kuvana({"ini", "set", file, "a/b", "k", "v"}), 2, "a/b");
+    EXPECT_REJECTS(kuvana({"ini", "set", file, "net", "k", std::string(1100, 'v')}), 2, "k");
+    EXPECT_REJECTS(kuvana({"ini", "set", file, "net", "k", "two\nlines"}), 2, "k");
+    EXPECT_EQ(before, kutest::readFile(file));
+    kutest::writeFile(dir.file("long.ini"), "k=" + std::string(1100, 'v') + "\n");
+    EXPECT_TRUE(contains(kuvana({"ini", "dump", dir.file("long.ini")}).err,
+                         "line 1 is 1102 bytes long; the library reads at most 1023"));
     EXPECT_RUN(kuvana({"ini", "set", file, "default", "b", "two words"}), 0, "");
     EXPECT_EQ("a=1\nb=\"two words\"\n\n[net]\nhost=box\nname=\"x \\\"y\\\"\"\nport=8080\n",
               kutest::readFile(file));
@@ -547,8 +780,8 @@ TEST(kuvanaTool, IniFilesSavedCrashSafely)
     EXPECT_REJECTS(kuvana({"ini", "delete", file, "net", "name"}), 1, "net/name");
     EXPECT_REJECTS(kuvana({"ini", "delete", file, "other"}), 1, "other");
     EXPECT_RUN(kuvana({"ini", "dump", "--json", file}), 0,
-               "{\"default\":{\"a\":\"1\",\"b\":\"two words\"},\"net\":{\"host\":\"box\","
-               "\"port\":\"8080\"}}\n");
+               "{\"sections\":{\"default\":{\"a\":\"1\",\"b\":\"two words\"},\"net\":"
+               "{\"host\":\"box\",\"port\":\"8080\"}},\"warnings\":[]}\n");
     EXPECT_RUN(kuvana({"ini", "delete", file, "net"}), 0, "");
     EXPECT_EQ("a=1\nb=\"two words\"\n", kutest::readFile(file));
 
@@ -565,8 +798,8 @@ TEST(kuvanaTool, IniFilesSavedCrashSafely)
     EXPECT_FALSE(access((file + ".ok").c_str(), F_OK) == 0);
     EXPECT_FALSE(access((file + ".tmp").c_str(), F_OK) == 0);
 
-    EXPECT_REJECTS(kuvana({"ini", "dump", dir.file("missing.ini")}), 1, dir.file("missing.ini"));
-    EXPECT_REJECTS(kuvana({"ini", "set", dir.file("no/such/dir.ini"), "s", "k", "v"}), 1,
+    EXPECT_REJECTS(kuvana({"ini", "dump", dir.file("missing.ini")}), 2, dir.file("missing.ini"));
+    EXPECT_REJECTS(kuvana({"ini", "set", dir.file("no/such/dir.ini"), "s", "k", "v"}), 2,
                    dir.file("no/such/dir.ini"));
     EXPECT_EQ(2, kuvana({"ini", "set", file, "s", "k"}).status);
 }

@@ -75,6 +75,34 @@ void inputError(const char *format, ...)
     throw error;
 }
 
+void noAnswer(const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    NoAnswer answer{vformat(format, args)};
+    va_end(args);
+    throw answer;
+}
+
+void warn(Io &io, const std::string &text)
+{
+    io.err.print("kuvana %s: warning: %s\n", io.command.c_str(), text.c_str());
+    io.warnings.push_back(text);
+}
+
+std::string excerpt(const std::string &text)
+{
+    return text.size() <= 80 ? text : text.substr(0, 77) + "...";
+}
+
+Json &addWarnings(Json &j, const Io &io)
+{
+    j.key("warnings").beginArray();
+    for (const std::string &w : io.warnings)
+        j.value(w);
+    return j.endArray();
+}
+
 Args::Args(const std::vector<std::string> &words, const std::vector<OptionDef> &known,
            bool stopAtPositional)
 {

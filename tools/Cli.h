@@ -14,6 +14,8 @@
 
 namespace kuvana {
 
+class Json;
+
 // Exit statuses of every command.
 enum Status { kOk = 0, kFailed = 1, kUsage = 2 };
 
@@ -48,18 +50,36 @@ struct Io {
     Output &out;
     Output &err;
     std::function<bool(std::string &)> readStdin;
+    // Set by the frame for each command: its title and what it warned of.
+    std::string command = {};
+    std::vector<std::string> warnings = {};
 };
 
-// Thrown by a command to end with status 2 (bad usage) or 1 (input rejected).
+// Where the library's defined behaviour departs from what the relevant
+// standard would make a user assume: a "warning:" line on the error stream,
+// kept for the "warnings" array of --json output.
+void warn(Io &io, const std::string &text);
+// Adds "warnings": [...] to an object being built.
+Json &addWarnings(Json &j, const Io &io);
+// Input as a warning quotes it: at most 80 bytes, "..." marking a cut.
+std::string excerpt(const std::string &text);
+
+// Thrown by a command to end with status 2 (bad usage, or input that cannot
+// be read or does not parse) or 1 (a clean "no": the thing asked for is not
+// there).
 struct UsageError {
     std::string message;
 };
 struct InputError {
     std::string message;
 };
+struct NoAnswer {
+    std::string message;
+};
 
 [[noreturn]] void usageError(const char *format, ...) __attribute__((format(printf, 1, 2)));
 [[noreturn]] void inputError(const char *format, ...) __attribute__((format(printf, 1, 2)));
+[[noreturn]] void noAnswer(const char *format, ...) __attribute__((format(printf, 1, 2)));
 std::string format(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 // An option a command accepts: "--json" (a flag) or "--sink" with a value.

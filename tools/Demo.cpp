@@ -143,13 +143,15 @@ int demo(Io &io, const Args &args)
             j.beginObject().field("name", item.name).field("dtcp", item.protectedCopy)
                 .field("profileInfo", item.profileInfo).field("offered", item.offered)
                 .field("plays", item.entry >= 0);
-            if (item.entry >= 0)
-                j.field("sinkEntry", item.entry + 1).field("entry", item.matchedEntry);
-            else
-                j.field("reason", item.reason);
+            bool plays = item.entry >= 0;
+            j.key("sinkEntry");
+            plays ? j.value(item.entry + 1) : j.null();
+            j.field("entry", plays ? item.matchedEntry.c_str() : nullptr)
+                .field("reason", plays ? nullptr : item.reason.c_str());
             j.endObject();
         }
-        io.out.put(j.endArray().field("playable", playable).endObject().text());
+        j.endArray().field("playable", playable);
+        io.out.put(addWarnings(j, io).endObject().text());
         return kOk;
     }
     Output &o = io.out;

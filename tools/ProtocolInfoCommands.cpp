@@ -2,6 +2,7 @@
 #include "ProtocolInfo.h"
 
 #include <kuvanaTools/kuMimeTypeInfo.h>
+#include <kuvanaTools/kuWString.h>
 
 #include <algorithm>
 #include <cstring>
@@ -23,32 +24,127 @@ bool isDlnaParameter(const std::string &name)
     return false;
 }
 
-// Parameters of the text's fourth field that the object did not keep.
-std::vector<std::string> droppedParameters(const std::string &text, kuDLNAProtocolInfo *info)
+std::vector<std::string> splitOn(const std::string &text, char separator)
 {
-    std::vector<std::string> dropped, fields;
+    std::vector<std::string> pieces;
     for (size_t at = 0, end; at <= text.size(); at = end + 1) {
-        end = text.find(':', at);
+        end = text.find(separator, at);
         if (end == std::string::npos)
             end = text.size();
-        fields.push_back(text.substr(at, end - at));
+        pieces.push_back(text.substr(at, end - at));
     }
-    if (fields.size() != 4)
-        return dropped;
-    const std::string &fourth = fields[3];
-    for (size_t at = 0, end; at < fourth.size(); at = end + 1) {
-        end = fourth.find(';', at);
-        if (end == std::string::npos)
-            end = fourth.size();
-        std::string part = fourth.substr(at, end - at);
-        if (part.empty())
+    return pieces;
+}
+
+// A DLNA parameter's value as the library reads it, to tell a rewrite in
+// form (flags padded, OP digits, speeds sorted) from one in meaning.
+std::string readingOf(const std::string &name, const std::string &value)
+{
+    std::string v = value;
+    if (strcasecmp(name.c_str(), "DLNA.ORG_FLAGS") == 0) {
+        v.resize(std::max<size_t>(v.size(), 32), '0');
+    } else if (strcasecmp(name.c_str(), "DLNA.ORG_OP") == 0) {
+        v.resize(2, '0');
+    } else if (strcasecmp(name.c_str(), "DLNA.ORG_PS") == 0) {
+        std::vector<std::string> speeds = splitOn(v, ',');
+        std::sort(speeds.begin(), speeds.end());
+        v.clear();
+        for (const std::string &speed : speeds)
+            v += speed + ",";
+    }
+    for (char &c : v)
+        c = char(toupper((unsigned char)c));
+    return v;
+}
+
+// What the object made of text: the parameters it left out (as written) and
+// a note for every field or parameter it dropped or read otherwise.
+struct Changes {
+    std::vector<std::string> dropped;
+    std::vector<std::string> notes;
+};
+
+Changes changesOf(const std::string &text, kuDLNAProtocolInfo *info)
+{
+    Changes c;
+    Decoded d = decode(info);
+    std::vector<std::string> fields = splitOn(text, ':');
+    const char *names[] = {"protocol", "network", "content format"};
+    const std::string decoded[] = {d.protocol, d.network, d.contentFormat};
+    for (size_t i = 0; i < 3 && i < fields.size(); i++) {
+        if (fields[i] == decoded[i])
+            continue;
+        c.notes.push_back(std::string("the ") + names[i] + " field " +
+                          (fields[i].empty() ? "is empty" : "'" + excerpt(fields[i]) + "'") +
+                          "; the library reads it as '" + excerpt(decoded[i]) + "'");
+    }
+    if (fields.size() > 4) {
+        std::string rest = fields[3];
+        for (size_t i = 4; i < fields.size(); i++)
+            rest += ":" + fields[i];
+        c.dropped.push_back(rest);
+        c.notes.push_back("'" + excerpt(rest) + "' is not read: with a ':' in it there are more than "
+                          "four fields, and the library then reads no fourth field");
+        return c;
+    }
+    if (fields.size() < 4 || fields[3] == "*")
+        return c;
+    std::vector<std::string> parts = splitOn(fields[3], ';');
+    for (size_t i = 0; i < parts.size(); i++) {
+        const std::string &part = parts[i];
+        if (part.empty()) {
+            for (size_t j = i + 1; j < parts.size(); j++)
+                if (!parts[j].empty()) {
+                    c.dropped.push_back(parts[j]);
+                    c.notes.push_back("'" + excerpt(parts[j]) + "' is not read: the library stops at "
+                                      "the empty parameter before it");
+                }
             break;
-        std::string name = part.substr(0, part.find('='));
-        if (part != "*" && !isDlnaParameter(name) &&
-            kuDLNAProtocolInfo_Get4thFieldValue(info, name.c_str()) == nullptr)
-            dropped.push_back(part);
+        }
+        size_t equals = part.find('=');
+        std::string name = part.substr(0, equals);
+        std::string value = equals == std::string::npos ? "" : part.substr(equals + 1);
+        bool dlna = isDlnaParameter(name) && std::count(part.begin(), part.end(), '=') == 1;
+        bool kept = false;
+        std::string stored;
+        if (dlna) {
+            for (const auto &p : d.parameters)
+                if (strcasecmp(p.first.c_str(), name.c_str()) == 0) {
+                    kept = true;
+                    stored = p.second;
+                }
+        } else if (const char *v = kuDLNAProtocolInfo_Get4thFieldValue(info, name.c_str())) {
+            kept = true;
+            stored = v;
+        }
+        if (!kept) {
+            c.dropped.push_back(part);
+            c.notes.push_back("'" + excerpt(part) + "' is dropped: " +
+                              (dlna ? std::string("the library does not keep that value")
+                                    : "a further parameter needs a '_' in its name and a "
+                                      "plain value"));
+        } else if (dlna ? readingOf(name, value) != readingOf(name, stored) : value != stored) {
+            c.notes.push_back("'" + excerpt(part) + "' is read as '" + excerpt(name + "=" + stored) + "'");
+        }
     }
-    return dropped;
+    return c;
+}
+
+// Text that no protocolInfo holds: control bytes or broken UTF-8 (binary
+// data given by mistake), or nothing but separators.
+void refuseUnreadable(const std::string &text)
+{
+    for (size_t i = 0; i < text.size(); i++)
+        if ((unsigned char)text[i] < 0x20 || text[i] == 0x7f)
+            inputError("the protocolInfo text holds the control byte 0x%02x at %zu: it is not "
+                       "text", (unsigned char)text[i], i + 1);
+    wchar_t *wide = kuWString_S_FromUTF8(text.c_str());
+    bool utf8 = wide != nullptr;
+    kuFree(wide);
+    if (!utf8)
+        inputError("the protocolInfo text is not UTF-8");
+    if (text.find_first_not_of(':') == std::string::npos)
+        inputError("'%s' has no field with a value", text.c_str());
 }
 
 uint32_t firstFlagWord(const Decoded &d)
@@ -69,31 +165,39 @@ void parseJson(Io &io, const std::string &text, kuDLNAProtocolInfo *info, const 
     j.field("timeSeek", op.size() > 0 && op[0] == '1')
         .field("rangeSeek", op.size() > 1 && op[1] == '1').field("playSpeeds", speeds.text)
         .field("conversionIndicator", d.parameter("DLNA.ORG_CI") == "1")
-        .field("flags", d.parameter("DLNA.ORG_FLAGS"));
+        .key("flags");
+    std::string flags = d.parameter("DLNA.ORG_FLAGS"), maxsp = d.parameter("DLNA.ORG_MAXSP");
+    flags.empty() ? j.null() : j.value(flags);
     j.key("flagBits").beginObject();
     for (const FlagBit &bit : kFlagBits)
         j.field(bit.name, (word & bit.value) != 0);
-    j.endObject().field("maxSpeed", d.parameter("DLNA.ORG_MAXSP"));
+    j.endObject().key("maxSpeed");
+    maxsp.empty() ? j.null() : j.value(maxsp);
     KuString vendor(kuDLNAProtocolInfo_GetStrFor4thField(info));
-    j.field("vendorParameters", vendor.text).key("dropped").beginArray();
-    for (const std::string &p : droppedParameters(text, info))
+    j.field("vendorParameters", vendor.str().empty() ? nullptr : vendor.text)
+        .key("dropped").beginArray();
+    for (const std::string &p : changesOf(text, info).dropped)
         j.value(p);
     j.endArray().field("transferMode", kuDLNAProtocolInfo_GetTransferMode(info))
         .field("dtcpProtected", kuDLNAProtocolInfo_IsDTCPProtected(info) != 0)
         .field("wmdrmProtected", kuDLNAProtocolInfo_IsWMDRMNDProtected(info) != 0)
-        .field("normalised", d.normalised).endObject();
-    io.out.put(j.text());
+        .field("normalised", d.normalised);
+    io.out.put(addWarnings(j, io).endObject().text());
 }
 
 int parse(Io &io, const Args &args)
 {
     args.expect(1, 1);
     std::string text = trim(readInput(io, args[0]));
+    refuseUnreadable(text);
     InfoGuard g(kuDLNAProtocolInfo_New(text.data(), text.size()));
     Decoded d = decode(g.info);
     if (d.normalised.empty())
         inputError("'%s' is not a protocolInfo string (it needs at least two ':'-separated "
                    "fields)", text.c_str());
+    Changes changes = changesOf(text, g.info);
+    for (const std::string &note : changes.notes)
+        warn(io, note);
     if (args.has("--json")) {
         parseJson(io, text, g.info, d);
         return kOk;
@@ -150,8 +254,8 @@ int parse(Io &io, const Args &args)
     KuString vendor(kuDLNAProtocolInfo_GetStrFor4thField(g.info));
     if (!vendor.str().empty())
         line("vendor", vendor.str());
-    for (const std::string &p : droppedParameters(text, g.info))
-        line("dropped", p + " (a further parameter needs a '_' in its name and a plain value)");
+    for (const std::string &p : changes.dropped)
+        line("dropped", p);
     line("transfer mode", kuDLNAProtocolInfo_GetTransferMode(g.info));
     if (kuDLNAProtocolInfo_IsDTCPProtected(g.info))
         line("protection", "DTCP-IP");
@@ -212,7 +316,10 @@ int compose(Io &io, const Args &args)
     std::string protocol = args.value("--protocol", "http-get");
     std::string network = args.value("--network", "*");
     std::string whole = protocol + ":" + network + ":" + text;
+    refuseUnreadable(whole);
     InfoGuard g(kuDLNAProtocolInfo_New(whole.data(), whole.size()));
+    for (const std::string &note : changesOf(whole, g.info).notes)
+        warn(io, note);
     if (args.has("--dtcp")) {
         std::string target = args.value("--dtcp");
         size_t colon = target.rfind(':');
@@ -229,7 +336,8 @@ int compose(Io &io, const Args &args)
     if (composed.str().empty())
         inputError("'%s' does not make a protocolInfo string", whole.c_str());
     if (args.has("--json"))
-        io.out.put(Json().beginObject().field("protocolInfo", composed.text).endObject().text());
+        io.out.put(addWarnings(Json().beginObject().field("protocolInfo", composed.text), io)
+                       .endObject().text());
     else
         io.out.print("%s\n", composed.text);
     return kOk;
@@ -258,9 +366,16 @@ int match(Io &io, const Args &args)
 {
     args.expect(1, 2);
     std::string resource = trim(readInput(io, args[0]));
+    refuseUnreadable(resource);
+    ListGuard asList(kuDLNAProtocolInfoList_New(resource.c_str()));
+    if (kuDLNAProtocolInfoList_GetCount(asList.list) > 1)
+        inputError("the resource '%s' is a list of %u entries: give one protocolInfo",
+                   resource.c_str(), kuDLNAProtocolInfoList_GetCount(asList.list));
     InfoGuard a(kuDLNAProtocolInfo_New(resource.data(), resource.size()));
     if (decode(a.info).normalised.empty())
         inputError("'%s' is not a protocolInfo string", resource.c_str());
+    for (const std::string &note : changesOf(resource, a.info).notes)
+        warn(io, note);
     ListGuard sink(kuDLNAProtocolInfoList_New(sinkList(io, args, 1).c_str()));
     uint32_t count = kuDLNAProtocolInfoList_GetCount(sink.list);
     if (count == 0)
@@ -285,18 +400,17 @@ int match(Io &io, const Args &args)
         Json j;
         j.beginObject().field("resource", resource).field("entries", count)
             .field("matched", found >= 0);
-        if (found >= 0) {
-            KuString text(kuDLNAProtocolInfo_GetStr(
-                kuDLNAProtocolInfoList_GetProtocolInfoAt(sink.list, uint32_t(found))));
-            j.field("index", found + 1).field("entry", text.text);
-        } else {
-            j.key("mismatches").beginArray();
-            for (const Miss &m : misses)
-                j.beginObject().field("index", m.index).field("step", m.step)
-                    .field("why", m.why).field("entry", m.entry).endObject();
-            j.endArray();
-        }
-        io.out.put(j.endObject().text());
+        KuString text(found < 0 ? nullptr
+                                : kuDLNAProtocolInfo_GetStr(kuDLNAProtocolInfoList_GetProtocolInfoAt(
+                                      sink.list, uint32_t(found))));
+        j.key("index");
+        found < 0 ? j.null() : j.value(found + 1);
+        j.field("entry", text.text).key("mismatches").beginArray();
+        for (const Miss &m : misses)
+            j.beginObject().field("index", m.index).field("step", m.step).field("why", m.why)
+                .field("entry", m.entry).endObject();
+        j.endArray();
+        io.out.put(addWarnings(j, io).endObject().text());
         return found >= 0 ? kOk : kFailed;
     }
     if (found >= 0) {
@@ -378,9 +492,11 @@ int bestScheme(Io &io, const Args &args)
     }
     if (args.has("--json")) {
         Json j;
-        j.beginObject().field("index", index < 0 ? -1 : index + 1).key("entry");
+        j.beginObject().key("index");
+        index < 0 ? j.null() : j.value(index + 1);
+        j.key("entry");
         index < 0 ? j.null() : j.value(entry);
-        io.out.put(j.endObject().text());
+        io.out.put(addWarnings(j, io).endObject().text());
     } else if (index >= 0) {
         io.out.print("entry %d: %s\n", index + 1, entry.c_str());
     } else {

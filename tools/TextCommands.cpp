@@ -44,11 +44,30 @@ int timeDuration(Io &io, const Args &args)
 {
     args.expect(1, 1);
     uint32_t seconds = 0, ms = 0;
-    if (kuConvert_dlnadurationstrtouint32(args[0].c_str(), &seconds, &ms) != 0)
-        inputError("'%s' is not a duration H:MM:SS[.F]", args[0].c_str());
+    const std::string &text = args[0];
+    if (kuConvert_dlnadurationstrtouint32(text.c_str(), &seconds, &ms) != 0)
+        inputError("'%s' is not a duration H:MM:SS[.F]", text.c_str());
+    // The library reads the whole rest as a number or fraction, so "5.6" or
+    // " 1/2" pass there; only digits or digits/digits are a fraction here.
+    size_t dot = text.find('.');
+    std::string fraction = dot == std::string::npos ? "" : text.substr(dot + 1);
+    size_t slash = fraction.find('/');
+    std::string digits = fraction.substr(0, slash);
+    bool plain = !digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos;
+    if (dot != std::string::npos &&
+        (!plain || (slash != std::string::npos &&
+                    (slash + 1 == fraction.size() ||
+                     fraction.find_first_not_of("0123456789", slash + 1) != std::string::npos))))
+        inputError("'%s': the fraction '.%s' is neither digits nor digits/digits", text.c_str(),
+                   fraction.c_str());
+    if (slash == std::string::npos && plain && digits.size() != 3)
+        warn(io, format("'.%s' is read as %u ms: the digits after the point count milliseconds, "
+                        "they are no decimal fraction (half a second is .500 or .1/2)",
+                        digits.c_str(), ms));
     if (args.has("--json")) {
-        io.out.put(Json().beginObject().field("seconds", seconds).field("milliseconds", ms)
-                       .endObject().text());
+        Json j;
+        j.beginObject().field("seconds", seconds).field("milliseconds", ms);
+        io.out.put(addWarnings(j, io).endObject().text());
         return kOk;
     }
     io.out.print("%u.%03u s (%u h %02u min %02u.%03u s)\n", seconds, ms, seconds / 3600,
@@ -63,7 +82,8 @@ int timeClock(Io &io, const Args &args)
     if (kuConvert_dlnatimestrtouint32(args[0].c_str(), &seconds, &fraction) != 0)
         inputError("'%s' is not a clock time [[H:]M:]S[.F]", args[0].c_str());
     if (args.has("--json")) {
-        io.out.put(Json().beginObject().field("seconds", seconds).field("fraction", fraction)
+        io.out.put(addWarnings(Json().beginObject().field("seconds", seconds)
+                                   .field("fraction", fraction), io)
                        .endObject().text());
         return kOk;
     }
@@ -83,7 +103,8 @@ int timeDate(Io &io, const Args &args)
         j.beginObject().field("year", d.year).field("month", d.month).field("day", d.day)
             .field("hour", d.hour).field("minute", d.minute).field("second", d.second)
             .field("fraction", d.fraction).field("zoneHour", d.zoneHour)
-            .field("zoneMinute", d.zoneMinute).endObject();
+            .field("zoneMinute", d.zoneMinute);
+        addWarnings(j, io).endObject();
         io.out.put(j.text());
         return kOk;
     }
@@ -105,7 +126,8 @@ int timeFraction(Io &io, const Args &args)
     kuConvert_doubletofraction(value, int32_t(largest), 1e-9, &text);
     KuString fraction(text);
     if (args.has("--json")) {
-        io.out.put(Json().beginObject().field("value", value).field("fraction", fraction.text)
+        io.out.put(addWarnings(Json().beginObject().field("value", value)
+                                   .field("fraction", fraction.text), io)
                        .endObject().text());
         return kOk;
     }
@@ -142,8 +164,10 @@ int digest(Io &io, const Args &args, const std::string &kind)
     }
     std::string digestText = hex(out, size);
     if (args.has("--json"))
-        io.out.put(Json().beginObject().field("algorithm", kind).field("digest", digestText)
-                       .field("bytes", message.size()).endObject().text());
+        io.out.put(addWarnings(Json().beginObject().field("algorithm", kind)
+                                   .field("digest", digestText).field("bytes", message.size()),
+                               io)
+                       .endObject().text());
     else
         io.out.print("%s\n", digestText.c_str());
     return kOk;
@@ -164,34 +188,73 @@ int base64Encode(Io &io, const Args &args)
         inputError("out of memory encoding %zu bytes", data.size());
     KuString encoded(text);
     if (args.has("--json"))
-        io.out.put(Json().beginObject().field("base64", encoded.text).endObject().text());
+        io.out.put(addWarnings(Json().beginObject().field("base64", encoded.text), io)
+                       .endObject().text());
     else
         io.out.print("%s\n", encoded.text);
     return kOk;
 }
 
+const char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// The value of a character of the alphabet.
+unsigned base64Value(char c)
+{
+    return unsigned(strchr(kBase64Alphabet, c) - kBase64Alphabet);
+}
+
 int base64Decode(Io &io, const Args &args)
 {
     args.expect(0, 1);
-    std::string text = trim(subject(io, args));
-    // The decoder does not report characters outside the alphabet, so they
-    // are caught here.
-    size_t bad = text.find_first_not_of(
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=");
-    if (bad != std::string::npos)
-        inputError("'%s': character %zu is not Base64", text.c_str(), bad + 1);
+    std::string raw = trim(subject(io, args));
+    bool ignore = args.has("--ignore-garbage");
+    // The decoder takes no line breaks and does not report characters outside
+    // the alphabet, so the text is checked and cleaned here. Line breaks are
+    // skipped wherever they stand, as wrapped Base64 has them.
+    std::string text;
+    size_t garbage = 0;
+    for (size_t i = 0; i < raw.size(); i++) {
+        char c = raw[i];
+        if ((c != '\0' && strchr(kBase64Alphabet, c) != nullptr) || c == '=') {
+            text += c;
+        } else if (c == '\n' || c == '\r' || (ignore && (c == ' ' || c == '\t'))) {
+            continue;
+        } else if (ignore) {
+            garbage++;
+        } else {
+            inputError("'%s': character %zu is not Base64 (--ignore-garbage skips such)",
+                       raw.c_str(), i + 1);
+        }
+    }
+    if (garbage != 0)
+        warn(io, format("%zu character%s outside the Base64 alphabet skipped", garbage,
+                        garbage == 1 ? "" : "s"));
+    size_t padStart = text.find('='), pad = padStart == std::string::npos ? 0 : text.size() - padStart;
+    if (pad != 0 && text.find_first_not_of('=', padStart) != std::string::npos)
+        inputError("'%s': '=' stands before the end; RFC 4648 pads only the last group",
+                   raw.c_str());
+    if (pad > 2)
+        inputError("'%s' ends in %zu '='; RFC 4648 pads a group with at most two (the library "
+                   "would drop bytes)", raw.c_str(), pad);
+    if (text.size() % 4 != 0)
+        inputError("'%s' is not Base64 (groups of four characters, the last padded with '=')",
+                   raw.c_str());
+    if (pad != 0 && (base64Value(text[padStart - 1]) & (pad == 1 ? 3u : 15u)) != 0)
+        warn(io, "the bits that the padding leaves unused are not zero (no canonical encoding, "
+                 "RFC 4648 section 3.5); they are ignored");
     std::string bytes(text.size() / 4 * 3 + 4, '\0');
     long length = kuBase64_Decode(text.c_str(), reinterpret_cast<unsigned char *>(&bytes[0]));
-    if (length < 0 || text.find('=') < text.find_last_not_of('='))
-        inputError("'%s' is not Base64 (groups of four characters)", text.c_str());
+    if (length < 0)
+        inputError("'%s' is not Base64 (groups of four characters)", raw.c_str());
     bytes.resize(size_t(length));
-    if (args.has("--json"))
-        io.out.put(Json().beginObject().field("bytes", length)
-                       .field("hex", hex(reinterpret_cast<const uint8_t *>(bytes.data()),
-                                         bytes.size()))
-                       .endObject().text());
-    else
+    if (args.has("--json")) {
+        Json j;
+        j.beginObject().field("bytes", length)
+            .field("hex", hex(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size()));
+        io.out.put(addWarnings(j, io).endObject().text());
+    } else {
         io.out.put(bytes);
+    }
     return kOk;
 }
 
@@ -225,7 +288,7 @@ namespace {
 
 // ------------------------------------------------------------------ mime
 
-void describeMime(Json &j, const std::string &text)
+void describeMime(Json &j, const std::string &text, const Io *io = nullptr)
 {
     kuMimeTypeInfo *info = kuMimeTypeInfo_New(text.c_str());
     KuString normal(kuMimeTypeInfo_Get(info));
@@ -233,7 +296,10 @@ void describeMime(Json &j, const std::string &text)
         .field("normalised", normal.text).key("parameters").beginObject();
     for (uint32_t i = 0; i < kuMimeTypeInfo_GetPartCount(info); i++)
         j.field(kuMimeTypeInfo_GetPart(info, i), kuMimeTypeInfo_GetPartValue(info, i));
-    j.endObject().endObject();
+    j.endObject();
+    if (io != nullptr)
+        addWarnings(j, *io);
+    j.endObject();
     kuMimeTypeInfo_Delete(info);
 }
 
@@ -273,13 +339,29 @@ std::string firstMissing(const std::string &a, const std::string &b)
     return missing;
 }
 
+// Parameter names are kept as written: a blank after ';' is part of the
+// name, where MIME itself allows blanks around parameters.
+void warnBlankNames(Io &io, const std::string &text)
+{
+    kuMimeTypeInfo *info = kuMimeTypeInfo_New(text.c_str());
+    for (uint32_t i = 0; i < kuMimeTypeInfo_GetPartCount(info); i++) {
+        std::string name = kuMimeTypeInfo_GetPart(info, i);
+        if (!name.empty() && name != trim(name))
+            warn(io, "in '" + excerpt(text) + "' the parameter name is '" + excerpt(name) +
+                         "': the library keeps blanks around a name as part of it, so it is "
+                         "not the parameter '" + excerpt(trim(name)) + "'");
+    }
+    kuMimeTypeInfo_Delete(info);
+}
+
 int mimeParse(Io &io, const Args &args)
 {
     args.expect(1, 1);
     std::string text = readInput(io, args[0]);
+    warnBlankNames(io, text);
     if (args.has("--json")) {
         Json j;
-        describeMime(j, text);
+        describeMime(j, text, &io);
         io.out.put(j.text());
     } else {
         printMime(io.out, "mime", text);
@@ -291,6 +373,8 @@ int mimeCompare(Io &io, const Args &args)
 {
     args.expect(2, 2);
     std::string a = readInput(io, args[0]), b = readInput(io, args[1]);
+    warnBlankNames(io, a);
+    warnBlankNames(io, b);
     bool forward = kuMimeTypeInfo_S_Same(a.c_str(), b.c_str()) != 0;
     bool backward = kuMimeTypeInfo_S_Same(b.c_str(), a.c_str()) != 0;
     if (args.has("--json")) {
@@ -299,7 +383,8 @@ int mimeCompare(Io &io, const Args &args)
         describeMime(j, a);
         j.key("b");
         describeMime(j, b);
-        j.field("aInB", forward).field("bInA", backward).endObject();
+        j.field("aInB", forward).field("bInA", backward);
+        addWarnings(j, io).endObject();
         io.out.put(j.text());
         return forward ? kOk : kFailed;
     }
@@ -554,7 +639,7 @@ int printfCommand(Io &io, const Args &args)
         output += text.text;
     }
     if (args.has("--json"))
-        io.out.put(Json().beginObject().field("text", output).endObject().text());
+        io.out.put(addWarnings(Json().beginObject().field("text", output), io).endObject().text());
     else
         io.out.put(output);
     return kOk;
@@ -567,7 +652,8 @@ void addTextCommands(std::vector<Command> &commands)
     const std::vector<OptionDef> json{kJson};
     commands.push_back({"time", "duration", "[--json] H:MM:SS[.F]",
                         "a DLNA duration in seconds and milliseconds",
-                        "The fraction may be digits (.250) or a fraction (.1/4).\n", json,
+                        "The fraction may be digits (.250) or a fraction (.1/4). The digits count\n"
+                        "milliseconds, so .5 is 5 ms (a warning says so when there are not three).\n", json,
                         timeDuration});
     commands.push_back({"time", "clock", "[--json] [[H:]M:]S[.F]",
                         "a DLNA clock time or position in seconds", "", json, timeClock});
@@ -598,8 +684,13 @@ void addTextCommands(std::vector<Command> &commands)
     }
     commands.push_back({"base64", "encode", "[--json] [TEXT|-|@FILE]", "Base64 text of the bytes",
                         "", json, base64Encode});
-    commands.push_back({"base64", "decode", "[--json] [TEXT|-|@FILE]",
-                        "the bytes of Base64 text (written as they are)", "", json, base64Decode});
+    commands.push_back({"base64", "decode", "[--json] [--ignore-garbage] [TEXT|-|@FILE]",
+                        "the bytes of Base64 text (written as they are)",
+                        "Line breaks may stand anywhere (wrapped text, any line length); other\n"
+                        "characters outside the alphabet are refused unless --ignore-garbage\n"
+                        "skips them (blanks silently, anything else with a warning). Padding\n"
+                        "follows RFC 4648: at most two '=', only at the end.\n",
+                        {kJson, {"--ignore-garbage", false}}, base64Decode});
     commands.push_back({"uuid", "", "[--count N] [--json]", "new time-based UUIDs", "",
                         {kJson, {"--count", true}}, uuid});
     commands.push_back({"printf", "", "[--json] FORMAT [ARGUMENTS...]",

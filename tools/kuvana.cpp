@@ -47,7 +47,9 @@ void printOverview(Output &out)
     }
     out.put("\nEvery command takes --help; most take --json for scripts. An argument\n"
             "'-' reads standard input, '@FILE' reads a file.\n"
-            "Exit status: 0 success, 1 a check or match failed, 2 bad usage.\n"
+            "Exit status: 0 success or a match, 1 a clean \"no\" (no match, key missing),\n"
+            "2 bad usage or bad input. Warnings on standard error name where the\n"
+            "library's rules differ from the standards; --json lists them too.\n"
             "Start with: kuvana demo\n");
 }
 
@@ -67,8 +69,29 @@ void printCommand(Output &out, const Command &c)
         out.print("\n%s", c.details.c_str());
 }
 
+// With --json among the options, an error is a JSON object on standard
+// output as well, so a script reads one document whatever happened.
+int jsonError(Io &io, const Command &c, const std::vector<std::string> &words,
+              const std::string &message, int status)
+{
+    bool json = false;
+    for (const std::string &w : words) {
+        if (w == "--" || (c.stopAtPositional && !w.empty() && w[0] != '-'))
+            break;
+        json = json || w == "--json";
+    }
+    if (json) {
+        Json j;
+        j.beginObject().field("error", message).field("status", status);
+        io.out.put(addWarnings(j, io).endObject().text());
+    }
+    return status;
+}
+
 int run(Io &io, const Command &c, const std::vector<std::string> &words)
 {
+    io.command = title(c);
+    io.warnings.clear();
     std::vector<OptionDef> known = c.options;
     known.push_back({"--help", false});
     known.push_back({"-h", false});
@@ -87,10 +110,13 @@ int run(Io &io, const Command &c, const std::vector<std::string> &words)
     } catch (const UsageError &e) {
         io.err.print("kuvana %s: %s\nusage: %s\n", title(c).c_str(), e.message.c_str(),
                      synopsis(c).c_str());
-        return kUsage;
+        return jsonError(io, c, words, e.message, kUsage);
     } catch (const InputError &e) {
         io.err.print("kuvana %s: %s\n", title(c).c_str(), e.message.c_str());
-        return kFailed;
+        return jsonError(io, c, words, e.message, kUsage);
+    } catch (const NoAnswer &e) {
+        io.err.print("kuvana %s: %s\n", title(c).c_str(), e.message.c_str());
+        return jsonError(io, c, words, e.message, kFailed);
     }
 }
 
