@@ -174,7 +174,7 @@ TEST(kuvanaTool, DigestsAndBase64)
     EXPECT_RUN(kuvana({"digest", "md5", "--json", "@" + dir.file("data")}), 0,
                "{\"algorithm\":\"md5\",\"digest\":\"b95f67f61ebb03619622d798f45fc2d3\","
                "\"bytes\":3}\n");
-    EXPECT_REJECTS(kuvana({"digest", "md5", "@" + dir.file("missing")}), 1,
+    EXPECT_REJECTS(kuvana({"digest", "md5", "@" + dir.file("missing")}), 2,
                    dir.file("missing"));
     EXPECT_EQ(2, kuvana({"digest", "hmac-sha1"}).status);
 
@@ -410,7 +410,7 @@ TEST(kuvanaTool, DemoMatchesTheServersItemsAgainstTheRenderer)
                                   "http-get:*:video/mp4:*\n")) << own.out;
     EXPECT_TRUE(contains(own.out, "tune.mp3             does not play: no sink entry for the "
                                   "profile MP3X\n")) << own.out;
-    EXPECT_REJECTS(kuvana({"demo", "--examples", dir.file("none")}), 1,
+    EXPECT_REJECTS(kuvana({"demo", "--examples", dir.file("none")}), 2,
                    dir.file("none/server-profiles.txt"));
 }
 
