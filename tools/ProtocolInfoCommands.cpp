@@ -385,7 +385,7 @@ int bestScheme(Io &io, const Args &args)
         io.out.print("entry %d: %s\n", index + 1, entry.c_str());
     } else {
         io.err.print("kuvana protocolinfo best-scheme: no entry has an acceptable protocol "
-                     "('%s')\n", protocols.c_str());
+                     "('%s')\n", quoteable(protocols).c_str());
     }
     return index >= 0 ? kOk : kFailed;
 }
