@@ -1,6 +1,12 @@
 // The kuvana tool end to end: the built binary is run with arguments and
 // standard input, and its output and exit status are checked.
+#include "support/Loopback.h"
 #include "support/TestUtil.h"
+
+#include <kuvanaTools/kuConvert.h>
+#include <kuvanaTools/kuMD5.h>
+#include <kuvanaTools/kuMemory.h>
+#include <kuvanaTools/kuSHA1.h>
 
 #include <gtest/gtest.h>
 
@@ -11,10 +17,12 @@
 #include <csignal>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -62,15 +70,29 @@ pid_t start(const std::vector<std::string> &args, const std::string &in, const s
     return child;
 }
 
+// The exit status of a child, or -1 when it is still running after seconds.
+int waitFor(pid_t child, int seconds)
+{
+    int status = 0;
+    useconds_t pause = 100;
+    for (long waited = 0; waited < seconds * 1000000L && waitpid(child, &status, WNOHANG) == 0;
+         waited += pause, pause = std::min<useconds_t>(pause * 2, 20000))
+        usleep(pause);
+    if (waitpid(child, &status, WNOHANG) == 0) {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
 Result kuvana(const std::vector<std::string> &args, const std::string &input = "")
 {
     kutest::TempDir dir;
     kutest::writeFile(dir.file("in"), input);
     pid_t child = start(args, dir.file("in"), dir.file("out"), dir.file("err"));
-    int status = 0;
-    waitpid(child, &status, 0);
     Result r;
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.status = waitFor(child, 10);
     r.out = kutest::readFile(dir.file("out"));
     r.err = kutest::readFile(dir.file("err"));
     return r;
@@ -196,6 +218,61 @@ TEST(kuvanaTool, DigestsAndBase64)
     EXPECT_REJECTS(kuvana({"base64", "decode", "ab=c"}), 2, "ab=c");
 }
 
+namespace {
+
+std::string hexOf(const uint8_t *bytes, size_t length)
+{
+    char *text = nullptr;
+    kuConvert_buffertohexstr(bytes, length, 1, 0, &text);
+    std::string hex = text ? text : "";
+    kuFree(text);
+    return hex;
+}
+
+} // namespace
+
+TEST(kuvanaTool, InputsStreamFromRegularFilesOnly)
+{
+    // Files across the reader's piece size digest as the library's one-call
+    // functions do, keys of a block and longer included.
+    kutest::TempDir dir;
+    for (size_t size : {size_t(65536), size_t(200001)}) {
+        std::string message(size, '\0'), key(65, 'k');
+        for (size_t i = 0; i < size; i++)
+            message[i] = char(i * 7 + i / 251);
+        kutest::writeFile(dir.file("message"), message);
+        kutest::writeFile(dir.file("key"), key);
+        uint8_t md5[KU_MD5_DIGEST_SIZE], hmac[KU_SHA1_DIGEST_SIZE];
+        kuMD5 context;
+        kuMD5_Init(&context);
+        kuMD5_Add(&context, message.data(), size);
+        kuMD5_Get(&context, md5);
+        EXPECT_RUN(kuvana({"digest", "md5", "@" + dir.file("message")}), 0,
+                   hexOf(md5, sizeof md5) + "\n");
+        kuSHA1_HMAC(key.data(), key.size(), message.data(), size, hmac);
+        EXPECT_RUN(kuvana({"digest", "hmac-sha1", "@" + dir.file("key"), "-"}, message), 0,
+                   hexOf(hmac, sizeof hmac) + "\n");
+        kuMD5_HMAC(message.data(), size, key.data(), 64, md5);
+        EXPECT_RUN(kuvana({"digest", "hmac-md5", key.substr(0, 64), "@" + dir.file("message")}),
+                   0, hexOf(md5, sizeof md5) + "\n");
+    }
+
+    // What is not a regular file is refused at once, never waited on or
+    // read without end.
+    ASSERT_EQ(0, mkfifo(dir.file("fifo").c_str(), 0600));
+    for (const std::string &path : {dir.file("fifo"), std::string("/dev/zero"), dir.path()}) {
+        Result r = kuvana({"digest", "md5", "@" + path});
+        EXPECT_EQ(2, r.status) << path;
+        EXPECT_TRUE(contains(r.err, "cannot read '" + path + "'")) << r.err;
+    }
+
+    // An error quotes at most 80 bytes of its input.
+    Result big = kuvana({"protocolinfo", "parse", "-"}, std::string(1000000, 'x'));
+    EXPECT_EQ(2, big.status);
+    EXPECT_TRUE(contains(big.err, "'" + std::string(80, 'x') + "...(1000000 bytes)'")) << big.err;
+    EXPECT_LT(big.err.size(), 300u);
+}
+
 TEST(kuvanaTool, UuidsAreTimeBasedAndDistinct)
 {
     Result r = kuvana({"uuid", "--count", "5"});
@@ -239,6 +316,9 @@ TEST(kuvanaTool, PrintfConvertsByConversionLetter)
     EXPECT_REJECTS(kuvana({"printf", "100%"}), 2, "100%");
     EXPECT_EQ(2, kuvana({"printf", "%1$d %1$d", "1"}).status);
     EXPECT_EQ(2, kuvana({"printf", "%n", "1"}).status);
+    // Positions beyond the engine's limit are refused before anything is sized by them.
+    EXPECT_REJECTS(kuvana({"printf", "%99999999999$d", "1"}), 2, "99999999999$");
+    EXPECT_REJECTS(kuvana({"printf", "%2147483647$d", "1"}), 2, "2147483647$");
     EXPECT_EQ(2, kuvana({"printf"}).status);
 }
 
@@ -521,29 +601,97 @@ int freePort()
     return ntohs(a.sin_port);
 }
 
-// Types commands into the system's telnet client; the second session is
-// still open when the server is told to stop.
+// A console started on a free port, killed if a test leaves it running.
+struct Console {
+    explicit Console(std::vector<std::string> options)
+    {
+        options.insert(options.begin(), {"console", "--port", std::to_string(port)});
+        pid = start(options, "/dev/null", dir.file("out"), dir.file("out"));
+        for (int i = 0; i < 400 && !contains(log(), "listening"); i++)
+            usleep(25000);
+    }
+    ~Console()
+    {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    std::string log() const { return kutest::readFile(dir.file("out")); }
+    bool up() const { return contains(log(), "listening on"); }
+    // Sends SIGTERM unless told not to: the exit status, or -1 when the
+    // console did not stop within 3 s.
+    int stop(bool signal = true)
+    {
+        if (signal)
+            kill(pid, SIGTERM);
+        int status = waitFor(pid, 3);
+        pid = -1;
+        return status;
+    }
+
+    kutest::TempDir dir;
+    int port = freePort();
+    pid_t pid = -1;
+};
+
+// What a connection receives until its text holds token, the peer ends it
+// (*ended), or nothing comes for 3 s.
+std::string readUntil(int socket, const std::string &token, bool *ended = nullptr)
+{
+    std::string text;
+    char buffer[4096];
+    if (ended)
+        *ended = false;
+    while (token.empty() || !contains(text, token)) {
+        pollfd p{socket, POLLIN, 0};
+        if (poll(&p, 1, 3000) <= 0)
+            break;
+        ssize_t got = recv(socket, buffer, sizeof buffer, 0);
+        if (got <= 0) {
+            if (ended)
+                *ended = true;
+            break;
+        }
+        text.append(buffer, size_t(got));
+    }
+    return text;
+}
+
+// Types commands into the system's telnet client: two sessions at once, the
+// second closed after its idle time-out, a third open when the server is
+// told to stop.
 const char kConsoleScript[] = R"exp(
 set timeout 20
 set port [lindex $argv 0]
 set pid [lindex $argv 1]
 spawn telnet 127.0.0.1 $port
+set first $spawn_id
 expect "kuvana> " {} timeout { exit 1 }
-send "time duration 0:01:00.250\r"
-expect "60.250 s" {} timeout { exit 2 }
-send "uri parse 'http://h/a%20b' --json\r"
-expect "\"path\":\"/a b\"" {} timeout { exit 3 }
-send "frobnicate\r"
-expect "unknown command 'frobnicate'" {} timeout { exit 4 }
-expect "(exit status 2)" {} timeout { exit 5 }
-send "console\r"
-expect "already in the console" {} timeout { exit 6 }
-send "quit\r"
-expect "Connection closed by foreign host." {} timeout { exit 7 }
 spawn telnet 127.0.0.1 $port
-expect "kuvana> " {} timeout { exit 8 }
+set second $spawn_id
+expect "kuvana> " {} timeout { exit 2 }
+set spawn_id $first
+send "time duration 0:01:00.250\r"
+expect "60.250 s" {} timeout { exit 3 }
+send "uri parse 'http://h/a%20b' --json\r"
+expect "\"path\":\"/a b\"" {} timeout { exit 4 }
+send "frobnicate\r"
+expect "unknown command 'frobnicate' (try 'help')" {} timeout { exit 5 }
+expect "(exit status 2)" {} timeout { exit 6 }
+send "console\r"
+expect "already in the console" {} timeout { exit 7 }
+send "printf \"%s\\n|\" 'a\\b'\r"
+expect -re {a\\b\r+\n\|} {} timeout { exit 8 }
+send "help\r"
+expect "'quit' ends the session" {} timeout { exit 9 }
+send "quit\r"
+expect "Connection closed by foreign host." {} timeout { exit 10 }
+expect -i $second "Connection closed by foreign host." {} timeout { exit 11 }
+spawn telnet 127.0.0.1 $port
+expect "kuvana> " {} timeout { exit 12 }
 exec kill -TERM $pid
-expect "Connection closed by foreign host." {} timeout { exit 9 }
+expect "Connection closed by foreign host." {} timeout { exit 13 }
 )exp";
 
 } // namespace
@@ -552,30 +700,101 @@ TEST(kuvanaTool, ConsoleWithRealTelnetClient)
 {
     if (std::system("command -v telnet >/dev/null && expect -v >/dev/null") != 0)
         GTEST_SKIP() << "needs a telnet client and expect (inetutils-telnet, expect)";
+    Console console({"--idle-timeout", "1"});
+    ASSERT_TRUE(contains(console.log(), "listening on 127.0.0.1 port")) << console.log();
+    kutest::writeFile(console.dir.file("client.exp"), kConsoleScript);
+    std::string command = "expect " + console.dir.file("client.exp") + " " +
+                          std::to_string(console.port) + " " + std::to_string(console.pid) +
+                          " >" + console.dir.file("client.log") + " 2>&1";
+    int status = std::system(command.c_str());
+    EXPECT_EQ(0, status) << kutest::readFile(console.dir.file("client.log"));
+    EXPECT_EQ(0, console.stop(status != 0)); // the script sent SIGTERM
+    EXPECT_TRUE(contains(console.log(), "kuvana console stopped"));
+}
+
+TEST(kuvanaTool, ConsoleServesHostilePeersSafely)
+{
+    Console console({"--idle-timeout", "1", "--max-clients", "3"});
+    ASSERT_TRUE(console.up()) << console.log();
+    // A peer that stops in the middle of a line holds one place, no more.
+    int idle = kutest::connectToLoopback(uint16_t(console.port));
+    EXPECT_TRUE(contains(readUntil(idle, "kuvana> "), "kuvana> "));
+    kutest::sendAll(idle, "dig");
+    int c = kutest::connectToLoopback(uint16_t(console.port));
+    ASSERT_TRUE(contains(readUntil(c, "kuvana> "), "kuvana> "));
+    int third = kutest::connectToLoopback(uint16_t(console.port));
+    EXPECT_TRUE(contains(readUntil(third, "kuvana> "), "kuvana> "));
+    int extra = kutest::connectToLoopback(uint16_t(console.port));
+    bool ended = false;
+    EXPECT_TRUE(contains(readUntil(extra, "", &ended), "busy"));
+    EXPECT_TRUE(ended);
+    close(extra);
+    close(third);
+
     kutest::TempDir dir;
-    kutest::writeFile(dir.file("client.exp"), kConsoleScript);
-    int port = freePort();
-    pid_t tool = start({"console", "--port", std::to_string(port)}, "/dev/null", dir.file("out"),
-                       dir.file("out"));
-    for (int i = 0; i < 400 && !contains(kutest::readFile(dir.file("out")), "listening"); i++)
-        usleep(25000);
-    if (!contains(kutest::readFile(dir.file("out")), "listening on 127.0.0.1 port")) {
-        kill(tool, SIGKILL);
-        waitpid(tool, nullptr, 0);
-        FAIL() << kutest::readFile(dir.file("out"));
+    ASSERT_EQ(0, mkfifo(dir.file("fifo").c_str(), 0600));
+    const struct {
+        std::string line, reply, absent;
+    } cases[] = {
+        // The rest of an over-long line is not a command of its own.
+        {std::string(8191, 'x') + "digest md5 abc", "line longer than 8191 bytes, not run",
+         "900150983cd24fb0d6963f7d28e17f72"},
+        {"printf '%99999999999$d' 1", "limit of 64 arguments", ""},
+        {"digest md5 @" + dir.file("fifo"), "not a regular file", ""},
+        {"frobnicate" + std::string(5000, 'y'), "yy...(5010 bytes)' (try 'help')\r\n", "yyy'"},
+        {"printf \"%s\\n|%s\" 'a\\b' \"\\\"\\\\\"", "a\\b\r\n|\"\\kuvana> ", ""},
+        {"help", "'quit' ends the session", "'-' reads standard input"},
+    };
+    for (const auto &t : cases) {
+        kutest::sendAll(c, t.line + "\r\n");
+        std::string reply = readUntil(c, "kuvana> ");
+        EXPECT_TRUE(contains(reply, t.reply)) << t.line.substr(0, 40) << "\n" << reply.substr(0, 300);
+        EXPECT_TRUE(t.absent.empty() || !contains(reply, t.absent)) << reply.substr(0, 300);
     }
 
-    std::string command = "expect " + dir.file("client.exp") + " " + std::to_string(port) + " " +
-                          std::to_string(tool) + " >" + dir.file("client.log") + " 2>&1";
-    int status = std::system(command.c_str());
-    std::string transcript = kutest::readFile(dir.file("client.log"));
-    EXPECT_EQ(0, status) << transcript;
-    if (status != 0)
-        kill(tool, SIGTERM);
-    int toolStatus = 0;
-    waitpid(tool, &toolStatus, 0);
-    EXPECT_TRUE(WIFEXITED(toolStatus) && WEXITSTATUS(toolStatus) == 0) << toolStatus;
-    EXPECT_TRUE(contains(kutest::readFile(dir.file("out")), "kuvana console stopped"));
+    // The silent peer is closed after its idle time-out; the console stops on
+    // SIGTERM with a client still connected.
+    readUntil(idle, "", &ended);
+    EXPECT_TRUE(ended);
+    close(idle);
+    EXPECT_EQ(0, console.stop());
+    readUntil(c, "", &ended);
+    EXPECT_TRUE(ended);
+    close(c);
+}
+
+TEST(kuvanaTool, ConsoleBeyondLoopbackAndListenFailures)
+{
+    int port = freePort();
+    EXPECT_REJECTS(kuvana({"console", "--listen", "any", "--port", std::to_string(port)}), 2,
+                   "any");
+    uint16_t taken = 0;
+    int holder = kutest::listenOnLoopback(&taken);
+    Result busy = kuvana({"console", "--port", std::to_string(taken)});
+    close(holder);
+    EXPECT_EQ(2, busy.status);
+    EXPECT_TRUE(contains(busy.err, "port " + std::to_string(taken) + ": Address already in use"))
+        << busy.err;
+
+    // Sessions of a console that serves other hosts touch files only when
+    // --allow-files says so.
+    for (bool files : {false, true}) {
+        Console remote({"--listen", "any", "--allow-remote", files ? "--allow-files" : "--"});
+        ASSERT_TRUE(remote.up()) << remote.log();
+        EXPECT_TRUE(contains(remote.log(), "warning: every host")) << remote.log();
+        kutest::writeFile(remote.dir.file("box.ini"), "[s]\nk=v\n");
+        int c = kutest::connectToLoopback(uint16_t(remote.port));
+        readUntil(c, "kuvana> ");
+        for (const std::string &line : {"digest md5 @" + remote.dir.file("box.ini"),
+                                        "ini get " + remote.dir.file("box.ini") + " s k"}) {
+            kutest::sendAll(c, line + "\r\n");
+            std::string reply = readUntil(c, "kuvana> ");
+            EXPECT_EQ(!files, contains(reply, "does not read")) << reply;
+            EXPECT_EQ(!files, contains(reply, "exit status")) << reply;
+        }
+        close(c);
+        EXPECT_EQ(0, remote.stop());
+    }
 }
 
 namespace {

@@ -4,9 +4,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace kuvana {
 
@@ -23,6 +24,45 @@ std::string vformat(const char *format, va_list args)
     std::string text(size_t(length) + 1, '\0');
     vsnprintf(&text[0], text.size(), format, args);
     text.resize(size_t(length));
+    return text;
+}
+
+// vformat with every %s argument passed through quoteable. Error formats use
+// only the conversions below, which the format attribute checks.
+std::string vformatQuoted(const char *pattern, va_list args)
+{
+    std::string text;
+    for (const char *at = pattern; *at != '\0';) {
+        if (*at != '%') {
+            text += *at++;
+            continue;
+        }
+        const char *start = at++;
+        std::string length;
+        while (*at != '\0' && strchr("-+ #0123456789.hlzjt", *at) != nullptr)
+            if (strchr("hlzjt", *at++) != nullptr)
+                length += at[-1];
+        if (*at == '\0')
+            break;
+        std::string spec(start, size_t(++at - start));
+        switch (at[-1]) {
+        case 's': text += format(spec.c_str(), quoteable(va_arg(args, const char *)).c_str()); break;
+        case 'c': text += format(spec.c_str(), va_arg(args, int)); break;
+        case 'd': case 'i':
+            if (length == "ll") text += format(spec.c_str(), va_arg(args, long long));
+            else if (length == "l" || length == "z") text += format(spec.c_str(), va_arg(args, long));
+            else text += format(spec.c_str(), va_arg(args, int));
+            break;
+        case 'u': case 'x': case 'X': case 'o':
+            if (length == "ll") text += format(spec.c_str(), va_arg(args, unsigned long long));
+            else if (length == "l" || length == "z")
+                text += format(spec.c_str(), va_arg(args, unsigned long));
+            else text += format(spec.c_str(), va_arg(args, unsigned));
+            break;
+        case 'f': case 'g': case 'e': text += format(spec.c_str(), va_arg(args, double)); break;
+        default: text += spec; // "%%" and what error formats do not use
+        }
+    }
     return text;
 }
 
@@ -61,7 +101,7 @@ void usageError(const char *format, ...)
 {
     va_list args;
     va_start(args, format);
-    UsageError error{vformat(format, args)};
+    UsageError error{vformatQuoted(format, args)};
     va_end(args);
     throw error;
 }
@@ -70,7 +110,7 @@ void inputError(const char *format, ...)
 {
     va_list args;
     va_start(args, format);
-    InputError error{vformat(format, args)};
+    InputError error{vformatQuoted(format, args)};
     va_end(args);
     throw error;
 }
@@ -79,7 +119,7 @@ void noAnswer(const char *format, ...)
 {
     va_list args;
     va_start(args, format);
-    NoAnswer answer{vformat(format, args)};
+    NoAnswer answer{vformatQuoted(format, args)};
     va_end(args);
     throw answer;
 }
@@ -90,17 +130,22 @@ void warn(Io &io, const std::string &text)
     io.warnings.push_back(text);
 }
 
-std::string excerpt(const std::string &text)
-{
-    return text.size() <= 80 ? text : text.substr(0, 77) + "...";
-}
-
 Json &addWarnings(Json &j, const Io &io)
 {
     j.key("warnings").beginArray();
     for (const std::string &w : io.warnings)
         j.value(w);
     return j.endArray();
+}
+
+std::string quoteable(const std::string &text)
+{
+    if (text.size() <= kQuoteLimit)
+        return text;
+    size_t cut = kQuoteLimit;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        cut--;
+    return text.substr(0, cut) + format("...(%zu bytes)", text.size());
 }
 
 Args::Args(const std::vector<std::string> &words, const std::vector<OptionDef> &known,
@@ -167,33 +212,108 @@ void Args::expect(size_t min, size_t max) const
         usageError("unexpected argument '%s'", positional_[max].c_str());
 }
 
+namespace {
+
+const size_t kReadPiece = 64 * 1024;
+
+void checkCancelled(const Io &io)
+{
+    if (io.cancelled != nullptr && io.cancelled->load())
+        inputError("stopped");
+}
+
+// Streams a regular file. A FIFO or device is refused before anything waits
+// on it, and a file that ends before its size is an error, not a short text.
+void streamFile(const Io &io, const std::string &path,
+                const std::function<void(const char *, size_t)> &take)
+{
+    if (!io.filesAllowed)
+        inputError("cannot read '%s': this console does not read files (see --allow-files)",
+                  path.c_str());
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        inputError("cannot open '%s': %s", path.c_str(), strerror(errno));
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        bool directory = S_ISDIR(info.st_mode);
+        close(fd);
+        inputError("cannot read '%s': %s", path.c_str(),
+                  directory ? "it is a directory"
+                            : "not a regular file ('@' reads files; '-' standard input)");
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::unique_ptr<char[]> piece(new char[kReadPiece]);
+    long long total = 0;
+    for (;;) {
+        ssize_t n = ::read(fd, piece.get(), kReadPiece);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            int error = errno;
+            close(fd);
+            inputError("cannot read '%s': %s", path.c_str(), strerror(error));
+        }
+        if (n == 0)
+            break;
+        total += n;
+        try {
+            checkCancelled(io);
+            take(piece.get(), size_t(n));
+        } catch (...) {
+            close(fd);
+            throw;
+        }
+    }
+    close(fd);
+    if (total < (long long)info.st_size)
+        inputError("cannot read '%s': it ended after %lld of %lld bytes", path.c_str(), total,
+                  (long long)info.st_size);
+}
+
+void streamStdin(const Io &io, const std::function<void(const char *, size_t)> &take)
+{
+    if (!io.readStdin)
+        usageError("no standard input here: give the text itself");
+    std::unique_ptr<char[]> piece(new char[kReadPiece]);
+    for (;;) {
+        long n = io.readStdin(piece.get(), kReadPiece);
+        if (n < 0)
+            inputError("cannot read standard input: %s", strerror(errno));
+        if (n == 0)
+            return;
+        checkCancelled(io);
+        take(piece.get(), size_t(n));
+    }
+}
+
+} // namespace
+
+void streamInput(Io &io, const std::string &argument,
+                 const std::function<void(const char *, size_t)> &take)
+{
+    if (argument == "-")
+        streamStdin(io, take);
+    else if (argument.size() > 1 && argument[0] == '@')
+        streamFile(io, argument.substr(1), take);
+    else
+        take(argument.data(), argument.size());
+}
+
 std::string readFileOrStdin(Io &io, const std::string &path)
 {
     std::string text;
-    if (path == "-") {
-        if (!io.readStdin)
-            usageError("no standard input here: give the text itself");
-        if (!io.readStdin(text))
-            inputError("cannot read standard input");
-        return text;
-    }
-    struct stat info;
-    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-        inputError("cannot read '%s': it is a directory", path.c_str());
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        inputError("cannot open '%s': %s", path.c_str(), strerror(errno));
-    std::ostringstream buffer;
-    buffer << file.rdbuf();
-    return buffer.str();
+    auto append = [&](const char *data, size_t length) { text.append(data, length); };
+    if (path == "-")
+        streamStdin(io, append);
+    else
+        streamFile(io, path, append);
+    return text;
 }
 
 std::string readInput(Io &io, const std::string &argument)
 {
-    if (argument == "-")
-        return readFileOrStdin(io, argument);
-    if (argument.size() > 1 && argument[0] == '@')
-        return readFileOrStdin(io, argument.substr(1));
+    if (argument == "-" || (argument.size() > 1 && argument[0] == '@'))
+        return readFileOrStdin(io, argument == "-" ? argument : argument.substr(1));
     return argument;
 }
 

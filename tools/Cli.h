@@ -4,6 +4,7 @@
 
 #include <kuvanaTools/kuMemory.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <functional>
@@ -45,11 +46,17 @@ public:
 };
 
 // What a command runs with. readStdin is empty where there is no standard
-// input to read (the console).
+// input to read (the console); otherwise it reads up to size bytes into
+// buffer and gives the count, 0 at the end, -1 on an error.
 struct Io {
     Output &out;
     Output &err;
-    std::function<bool(std::string &)> readStdin;
+    std::function<long(char *buffer, size_t size)> readStdin;
+    // Set when the command is to stop (the console is stopping or the
+    // connection went); long reads check it.
+    const std::atomic<bool> *cancelled = nullptr;
+    // Off on a console that serves other hosts: no '@FILE', no INI files.
+    bool filesAllowed = true;
     // Set by the frame for each command: its title and what it warned of.
     std::string command = {};
     std::vector<std::string> warnings = {};
@@ -61,8 +68,6 @@ struct Io {
 void warn(Io &io, const std::string &text);
 // Adds "warnings": [...] to an object being built.
 Json &addWarnings(Json &j, const Io &io);
-// Input as a warning quotes it: at most 80 bytes, "..." marking a cut.
-std::string excerpt(const std::string &text);
 
 // Thrown by a command to end with status 2 (bad usage, or input that cannot
 // be read or does not parse) or 1 (a clean "no": the thing asked for is not
@@ -77,10 +82,16 @@ struct NoAnswer {
     std::string message;
 };
 
+// The error functions cut every text argument (%s) to kQuoteLimit bytes, so
+// an error never echoes a huge input.
 [[noreturn]] void usageError(const char *format, ...) __attribute__((format(printf, 1, 2)));
 [[noreturn]] void inputError(const char *format, ...) __attribute__((format(printf, 1, 2)));
 [[noreturn]] void noAnswer(const char *format, ...) __attribute__((format(printf, 1, 2)));
 std::string format(const char *format, ...) __attribute__((format(printf, 1, 2)));
+const size_t kQuoteLimit = 80;
+// Text for an error message: at most kQuoteLimit bytes, cut on a character
+// boundary and marked with "..." and the whole length.
+std::string quoteable(const std::string &text);
 
 // An option a command accepts: "--json" (a flag) or "--sink" with a value.
 struct OptionDef {
@@ -115,8 +126,12 @@ private:
 // An argument that names its input: "-" is standard input, "@FILE" a file,
 // anything else the text itself.
 std::string readInput(Io &io, const std::string &argument);
-// A whole file ("-": standard input).
+// A whole file ("-": standard input). Only regular files are read; a read
+// that fails or ends short is an input error (status 2).
 std::string readFileOrStdin(Io &io, const std::string &path);
+// readInput in pieces of fixed size handed to take, for inputs of any size.
+void streamInput(Io &io, const std::string &argument,
+                 const std::function<void(const char *, size_t)> &take);
 // A list text from a file: lines starting with '#' are comments, the other
 // lines are joined without their line ends.
 std::string stripComments(const std::string &text);

@@ -75,15 +75,15 @@ Changes changesOf(const std::string &text, kuDLNAProtocolInfo *info)
         if (fields[i] == decoded[i])
             continue;
         c.notes.push_back(std::string("the ") + names[i] + " field " +
-                          (fields[i].empty() ? "is empty" : "'" + excerpt(fields[i]) + "'") +
-                          "; the library reads it as '" + excerpt(decoded[i]) + "'");
+                          (fields[i].empty() ? "is empty" : "'" + quoteable(fields[i]) + "'") +
+                          "; the library reads it as '" + quoteable(decoded[i]) + "'");
     }
     if (fields.size() > 4) {
         std::string rest = fields[3];
         for (size_t i = 4; i < fields.size(); i++)
             rest += ":" + fields[i];
         c.dropped.push_back(rest);
-        c.notes.push_back("'" + excerpt(rest) + "' is not read: with a ':' in it there are more than "
+        c.notes.push_back("'" + quoteable(rest) + "' is not read: with a ':' in it there are more than "
                           "four fields, and the library then reads no fourth field");
         return c;
     }
@@ -96,7 +96,7 @@ Changes changesOf(const std::string &text, kuDLNAProtocolInfo *info)
             for (size_t j = i + 1; j < parts.size(); j++)
                 if (!parts[j].empty()) {
                     c.dropped.push_back(parts[j]);
-                    c.notes.push_back("'" + excerpt(parts[j]) + "' is not read: the library stops at "
+                    c.notes.push_back("'" + quoteable(parts[j]) + "' is not read: the library stops at "
                                       "the empty parameter before it");
                 }
             break;
@@ -119,12 +119,12 @@ Changes changesOf(const std::string &text, kuDLNAProtocolInfo *info)
         }
         if (!kept) {
             c.dropped.push_back(part);
-            c.notes.push_back("'" + excerpt(part) + "' is dropped: " +
+            c.notes.push_back("'" + quoteable(part) + "' is dropped: " +
                               (dlna ? std::string("the library does not keep that value")
                                     : "a further parameter needs a '_' in its name and a "
                                       "plain value"));
         } else if (dlna ? readingOf(name, value) != readingOf(name, stored) : value != stored) {
-            c.notes.push_back("'" + excerpt(part) + "' is read as '" + excerpt(name + "=" + stored) + "'");
+            c.notes.push_back("'" + quoteable(part) + "' is read as '" + quoteable(name + "=" + stored) + "'");
         }
     }
     return c;
@@ -501,7 +501,7 @@ int bestScheme(Io &io, const Args &args)
         io.out.print("entry %d: %s\n", index + 1, entry.c_str());
     } else {
         io.err.print("kuvana protocolinfo best-scheme: no entry has an acceptable protocol "
-                     "('%s')\n", protocols.c_str());
+                     "('%s')\n", quoteable(protocols).c_str());
     }
     return index >= 0 ? kOk : kFailed;
 }

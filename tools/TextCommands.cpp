@@ -12,6 +12,7 @@
 #include <kuvanaTools/kuUUID.h>
 #include <kuvanaTools/kuWString.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -137,38 +138,83 @@ int timeFraction(Io &io, const Args &args)
 
 // ---------------------------------------------------------------- digest
 
+// One of the library's digests, fed in pieces.
+class Hash {
+public:
+    explicit Hash(bool md5) : md5_(md5) { reset(); }
+    void reset() { md5_ ? kuMD5_Init(&md5Context_) : kuSHA1_Init(&sha1Context_); }
+    void add(const void *data, size_t length)
+    {
+        if (md5_)
+            kuMD5_Add(&md5Context_, data, length);
+        else
+            kuSHA1_Update(&sha1Context_, data, length);
+    }
+    std::string get()
+    {
+        uint8_t out[KU_SHA1_DIGEST_SIZE];
+        if (md5_)
+            kuMD5_Get(&md5Context_, out);
+        else
+            kuSHA1_Final(&sha1Context_, out);
+        return std::string(reinterpret_cast<char *>(out),
+                           md5_ ? KU_MD5_DIGEST_SIZE : KU_SHA1_DIGEST_SIZE);
+    }
+
+private:
+    bool md5_;
+    kuMD5 md5Context_;
+    kuSHA1 sha1Context_;
+};
+
+// Inputs of any size go through in pieces, so HMAC is built here from the
+// digests (RFC 2104) rather than with the library's one-call form.
 int digest(Io &io, const Args &args, const std::string &kind)
 {
     bool hmac = kind.compare(0, 5, "hmac-") == 0;
+    bool md5 = kind == "md5" || kind == "hmac-md5";
     args.expect(hmac ? 1 : 0, hmac ? 2 : 1);
-    std::string key = hmac ? readInput(io, args[0]) : "";
-    std::string message = subject(io, args, hmac ? 1 : 0);
-    uint8_t out[KU_SHA1_DIGEST_SIZE];
-    size_t size = KU_SHA1_DIGEST_SIZE;
-    if (kind == "md5") {
-        kuMD5 context;
-        kuMD5_Init(&context);
-        kuMD5_Add(&context, message.data(), message.size());
-        kuMD5_Get(&context, out);
-        size = KU_MD5_DIGEST_SIZE;
-    } else if (kind == "sha1") {
-        kuSHA1 context;
-        kuSHA1_Init(&context);
-        kuSHA1_Update(&context, message.data(), message.size());
-        kuSHA1_Final(&context, out);
-    } else if (kind == "hmac-md5") {
-        kuMD5_HMAC(message.data(), message.size(), key.data(), key.size(), out);
-        size = KU_MD5_DIGEST_SIZE;
-    } else {
-        kuSHA1_HMAC(key.data(), key.size(), message.data(), message.size(), out);
+    const size_t block = 64;
+    std::string pad;
+    Hash hash(md5);
+    if (hmac) {
+        // A key longer than a block is replaced by its digest.
+        std::string key;
+        streamInput(io, args[0], [&](const char *data, size_t length) {
+            hash.add(data, length);
+            key.append(data, std::min(length, block + 1 - std::min(key.size(), block + 1)));
+        });
+        key = key.size() > block ? hash.get() : key;
+        key.resize(block, '\0');
+        pad = key;
+        for (char &c : pad)
+            c ^= 0x36;
+        hash.reset();
+        hash.add(pad.data(), block);
     }
-    std::string digestText = hex(out, size);
-    if (args.has("--json"))
-        io.out.put(addWarnings(Json().beginObject().field("algorithm", kind)
-                                   .field("digest", digestText).field("bytes", message.size()),
-                               io)
-                       .endObject().text());
-    else
+    unsigned long long bytes = 0;
+    auto take = [&](const char *data, size_t length) {
+        hash.add(data, length);
+        bytes += length;
+    };
+    size_t index = hmac ? 1 : 0;
+    streamInput(io, args.count() > index ? args[index] : "-", take);
+    std::string result = hash.get();
+    if (hmac) {
+        for (char &c : pad)
+            c ^= 0x36 ^ 0x5c;
+        hash.reset();
+        hash.add(pad.data(), block);
+        hash.add(result.data(), result.size());
+        result = hash.get();
+    }
+    std::string digestText = hex(reinterpret_cast<const uint8_t *>(result.data()), result.size());
+    if (args.has("--json")) {
+        Json j;
+        j.beginObject().field("algorithm", kind).field("digest", digestText)
+            .key("bytes").valueUnsigned(bytes);
+        io.out.put(addWarnings(j, io).endObject().text());
+    } else
         io.out.print("%s\n", digestText.c_str());
     return kOk;
 }
@@ -347,9 +393,9 @@ void warnBlankNames(Io &io, const std::string &text)
     for (uint32_t i = 0; i < kuMimeTypeInfo_GetPartCount(info); i++) {
         std::string name = kuMimeTypeInfo_GetPart(info, i);
         if (!name.empty() && name != trim(name))
-            warn(io, "in '" + excerpt(text) + "' the parameter name is '" + excerpt(name) +
+            warn(io, "in '" + quoteable(text) + "' the parameter name is '" + quoteable(name) +
                          "': the library keeps blanks around a name as part of it, so it is "
-                         "not the parameter '" + excerpt(trim(name)) + "'");
+                         "not the parameter '" + quoteable(trim(name)) + "'");
     }
     kuMimeTypeInfo_Delete(info);
 }
@@ -439,17 +485,24 @@ std::string unescapeFormat(const std::string &text)
     return out;
 }
 
+// The engine takes arguments 1 to 64 (kuPrintf.h); the tool holds formats to
+// the same rule before it sizes anything by a position.
+const long kMaxPositions = 64;
+
 // Reads "N$" at text[at]; returns N - 1 and moves past it, or -1.
 long readPosition(const std::string &text, size_t &at)
 {
     size_t end = at;
-    while (end < text.size() && isdigit((unsigned char)text[end]))
-        end++;
+    long n = 0;
+    for (; end < text.size() && isdigit((unsigned char)text[end]); end++)
+        n = std::min(n * 10 + (text[end] - '0'), kMaxPositions + 1);
     if (end == at || end == text.size() || text[end] != '$')
         return -1;
-    long n = atol(text.substr(at, end - at).c_str());
     if (n < 1)
         return -1;
+    if (n > kMaxPositions)
+        inputError("position '%s' is above the engine's limit of %ld arguments",
+                   text.substr(at, end + 1 - at).c_str(), kMaxPositions);
     at = end + 1;
     return n - 1;
 }
@@ -616,6 +669,9 @@ int printfCommand(Io &io, const Args &args)
         if (d.value >= 0)
             positions.push_back(size_t(d.value));
         for (size_t p : positions) {
+            if (p >= size_t(kMaxPositions))
+                inputError("the format '%s' takes more than the engine's %ld arguments",
+                           args[0].c_str(), kMaxPositions);
             if (p >= uses.size())
                 uses.resize(p + 1);
             uses[p]++;

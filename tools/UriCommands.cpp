@@ -48,9 +48,9 @@ int uriParse(Io &io, const Args &args)
     std::string scheme = u->scheme ? u->scheme : "";
     if (u->scheme != nullptr && text.compare(scheme.size() + 1, 2, "//") != 0 &&
         composed.str().compare(0, scheme.size() + 3, scheme + "://") == 0)
-        warn(io, "the library composes a URI with a scheme as '" + excerpt(scheme) +
-                     "://...', which makes the path of '" + excerpt(text) + "' an authority: '" +
-                     excerpt(composed.str()) + "' is another URI");
+        warn(io, "the library composes a URI with a scheme as '" + quoteable(scheme) +
+                     "://...', which makes the path of '" + quoteable(text) + "' an authority: '" +
+                     quoteable(composed.str()) + "' is another URI");
     std::vector<std::pair<std::string, std::string>> parts;
     for (uint32_t i = 0; i < kuURI_GetQueryPartCount(u); i++) {
         char *name = nullptr, *value = nullptr;
@@ -123,9 +123,9 @@ int uriCombine(Io &io, const Args &args)
     KuString result(kuURI_S_Combine(base.c_str(), reference.c_str()));
     KuString rfc(kuURI_ResolveRFC3986(base.c_str(), reference.c_str()));
     if (!rfc.null() && rfc.str() != result.str())
-        warn(io, "RFC 3986 resolves this to '" + excerpt(rfc.str()) +
+        warn(io, "RFC 3986 resolves this to '" + quoteable(rfc.str()) +
                      "'; the library's own rule (by the base's scheme, path guarded, "
-                     "escaped) gives '" + excerpt(result.str()) +
+                     "escaped) gives '" + quoteable(result.str()) +
                      "' ('uri resolve' gives the RFC result)");
     return printResolved(io, args, base, reference, result, &rfc);
 }

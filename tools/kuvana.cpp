@@ -2,9 +2,10 @@
 // Output, so the same code serves a terminal and the telnet console.
 #include "Cli.h"
 
+#include <cerrno>
 #include <cstring>
-#include <iostream>
-#include <iterator>
+#include <new>
+#include <unistd.h>
 
 namespace kuvana {
 
@@ -34,16 +35,26 @@ std::string synopsis(const Command &c)
     return "kuvana " + title(c) + (c.usage.empty() ? "" : " " + c.usage);
 }
 
-void printOverview(Output &out)
+void printOverview(Output &out, bool insideConsole)
 {
-    out.print("usage: kuvana COMMAND [ARGUMENTS...]\n"
-              "libkuvanaTools %s: DLNA descriptors, URIs, times, INI files, digests and more.\n\n"
-              "commands:\n",
-              KU_VERSION_STRING);
+    if (insideConsole)
+        out.print("Type a command without 'kuvana' (libkuvanaTools %s):\n", KU_VERSION_STRING);
+    else
+        out.print("usage: kuvana COMMAND [ARGUMENTS...]\n"
+                  "libkuvanaTools %s: DLNA descriptors, URIs, times, INI files, digests and "
+                  "more.\n\ncommands:\n",
+                  KU_VERSION_STRING);
     std::string group;
     for (const Command &c : commands()) {
         std::string head = title(c);
         out.print("  %-26s %s\n", head.c_str(), c.summary.c_str());
+    }
+    if (insideConsole) {
+        out.put("\n'help COMMAND' or 'COMMAND --help' gives details; most commands take\n"
+                "--json. Words are split as a shell would: quotes group, a backslash\n"
+                "escapes. '@FILE' reads a file of the console's host where the console\n"
+                "allows it; there is no standard input. 'quit' ends the session.\n");
+        return;
     }
     out.put("\nEvery command takes --help; most take --json for scripts. An argument\n"
             "'-' reads standard input, '@FILE' reads a file.\n"
@@ -53,13 +64,14 @@ void printOverview(Output &out)
             "Start with: kuvana demo\n");
 }
 
-void printGroup(Output &out, const std::string &group)
+void printGroup(Output &out, const std::string &group, bool insideConsole)
 {
     out.print("usage:\n");
     for (const Command &c : commands())
         if (c.group == group)
             out.print("  %s\n      %s\n", synopsis(c).c_str(), c.summary.c_str());
-    out.print("Run 'kuvana %s COMMAND --help' for details.\n", group.c_str());
+    out.print("Run '%s%s COMMAND --help' for details.\n", insideConsole ? "" : "kuvana ",
+              group.c_str());
 }
 
 void printCommand(Output &out, const Command &c)
@@ -117,6 +129,9 @@ int run(Io &io, const Command &c, const std::vector<std::string> &words)
     } catch (const NoAnswer &e) {
         io.err.print("kuvana %s: %s\n", title(c).c_str(), e.message.c_str());
         return jsonError(io, c, words, e.message, kFailed);
+    } catch (const std::bad_alloc &) {
+        io.err.print("kuvana %s: out of memory\n", title(c).c_str());
+        return jsonError(io, c, words, "out of memory", kUsage);
     }
 }
 
@@ -125,7 +140,7 @@ int run(Io &io, const Command &c, const std::vector<std::string> &words)
 int runCommand(Io &io, const std::vector<std::string> &words, bool insideConsole)
 {
     if (words.empty()) {
-        printOverview(io.err);
+        printOverview(io.err, insideConsole);
         return kUsage;
     }
     const std::string &first = words[0];
@@ -135,7 +150,7 @@ int runCommand(Io &io, const std::vector<std::string> &words, bool insideConsole
             rest.push_back("--help");
             return runCommand(io, rest, insideConsole);
         }
-        printOverview(io.out);
+        printOverview(io.out, insideConsole);
         return kOk;
     }
     if (first == "--version") {
@@ -147,6 +162,11 @@ int runCommand(Io &io, const std::vector<std::string> &words, bool insideConsole
         if (c.group != first)
             continue;
         known = true;
+        if (!io.filesAllowed && c.group == "ini") {
+            io.err.print("kuvana ini: this console does not read or write files "
+                         "(see --allow-files)\n");
+            return kUsage;
+        }
         if (c.name.empty()) {
             if (insideConsole && c.group == "console") {
                 io.err.print("kuvana console: already in the console\n");
@@ -158,16 +178,18 @@ int runCommand(Io &io, const std::vector<std::string> &words, bool insideConsole
             return run(io, c, std::vector<std::string>(words.begin() + 2, words.end()));
     }
     if (!known) {
-        io.err.print("kuvana: unknown command '%s' (try 'kuvana --help')\n", first.c_str());
+        io.err.print("kuvana: unknown command '%s' (try '%s')\n", quoteable(first).c_str(),
+                     insideConsole ? "help" : "kuvana --help");
         return kUsage;
     }
     if (words.size() > 1 && (words[1] == "--help" || words[1] == "-h")) {
-        printGroup(io.out, first);
+        printGroup(io.out, first, insideConsole);
         return kOk;
     }
     if (words.size() > 1)
-        io.err.print("kuvana %s: unknown command '%s'\n", first.c_str(), words[1].c_str());
-    printGroup(io.err, first);
+        io.err.print("kuvana %s: unknown command '%s'\n", first.c_str(),
+                     quoteable(words[1]).c_str());
+    printGroup(io.err, first, insideConsole);
     return kUsage;
 }
 
@@ -176,10 +198,12 @@ int runCommand(Io &io, const std::vector<std::string> &words, bool insideConsole
 int main(int argc, char **argv)
 {
     kuvana::FileOutput out(stdout), err(stderr);
-    kuvana::Io io{out, err, [](std::string &text) {
-                      text.assign(std::istreambuf_iterator<char>(std::cin),
-                                  std::istreambuf_iterator<char>());
-                      return !std::cin.bad();
+    kuvana::Io io{out, err, [](char *buffer, size_t size) -> long {
+                      for (;;) {
+                          ssize_t n = read(0, buffer, size);
+                          if (n >= 0 || errno != EINTR)
+                              return long(n);
+                      }
                   }};
     return kuvana::runCommand(io, std::vector<std::string>(argv + 1, argv + argc), false);
 }
