@@ -109,32 +109,112 @@ void unescapeInPlace(char *text)
 }
 
 // What the guard sees of one character of a path.
-enum Unit { kOther, kDot, kSeparator };
+enum Unit { kOther, kDot, kSeparator, kEnd };
 
 Unit unitOf(int c)
 {
     if (c == '.')
         return kDot;
+    if (c == '\0')
+        return kEnd; // a decoded NUL ends the path for whoever reads it
     return c == '/' || c == '\\' ? kSeparator : kOther;
 }
 
-// True when the path, read with its escapes decoded once, holds a dot next to
-// a slash or backslash.
-bool isRefusedPath(const char *path)
+bool isEscapeAt(const char *p)
+{
+    return p[0] == '%' && ku::isXDigit((unsigned char)p[1]) && ku::isXDigit((unsigned char)p[2]);
+}
+
+// Decodes every level of escaping into out (as long as text): an escape
+// whose decoding completes another escape with what precedes it is decoded
+// again, so "%252e" and "%%32%65" both give '.'. Linear: each reduction
+// shrinks the output. Returns the output's length.
+size_t decodeAllLevels(const char *text, size_t length, char *out)
+{
+    size_t n = 0;
+    for (size_t i = 0; i < length;) {
+        if (isEscapeAt(text + i)) {
+            out[n++] = (char)(hexValue((unsigned char)text[i + 1]) * 16 +
+                              hexValue((unsigned char)text[i + 2]));
+            i += 3;
+        } else {
+            out[n++] = text[i++];
+        }
+        while (n >= 3 && out[n - 3] == '%' && ku::isXDigit((unsigned char)out[n - 2]) &&
+               ku::isXDigit((unsigned char)out[n - 1])) {
+            out[n - 3] = (char)(hexValue((unsigned char)out[n - 2]) * 16 +
+                                hexValue((unsigned char)out[n - 1]));
+            n -= 2;
+        }
+    }
+    return n;
+}
+
+// The character at p, reading an overlong UTF-8 form (2 to 6 bytes) of an
+// ASCII character as that character, as lenient decoders do; sets *size.
+int characterAt(const unsigned char *p, const unsigned char *end, size_t *size)
+{
+    *size = 1;
+    int lead = p[0];
+    if (lead < 0xC0 || lead > 0xFD)
+        return lead;
+    size_t n = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF8 ? 4 : lead < 0xFC ? 5 : 6;
+    if ((size_t)(end - p) < n)
+        return lead;
+    uint32_t value = (uint32_t)lead & (0x7Fu >> n);
+    for (size_t i = 1; i < n; i++) {
+        if ((p[i] & 0xC0) != 0x80)
+            return lead;
+        value = value << 6 | (p[i] & 0x3Fu);
+    }
+    if (value >= 0x80)
+        return lead;
+    *size = n;
+    return (int)value;
+}
+
+// True when the path, read with every level of escaping decoded and
+// overlong forms taken as their character, holds a dot next to a slash or
+// backslash, or begins with a ".." segment (ended by the end, a separator,
+// ';' or a NUL).
+bool isRefusedDecoded(const unsigned char *p, const unsigned char *end)
 {
     Unit previous = kOther;
-    for (const char *p = path; *p != '\0';) {
-        int c = (unsigned char)*p++;
-        if (c == '%' && ku::isXDigit((unsigned char)p[0]) && ku::isXDigit((unsigned char)p[1])) {
-            c = hexValue((unsigned char)p[0]) * 16 + hexValue((unsigned char)p[1]);
-            p += 2;
-        }
+    size_t leadingDots = 0;
+    bool inFirstSegment = true;
+    while (p < end) {
+        size_t size;
+        int c = characterAt(p, end, &size);
+        p += size;
         Unit unit = unitOf(c);
+        if (unit == kEnd)
+            break;
         if ((previous == kDot && unit == kSeparator) || (previous == kSeparator && unit == kDot))
             return true;
+        if (inFirstSegment) {
+            if (unit == kDot) {
+                leadingDots++;
+            } else {
+                if (leadingDots == 2 && c == ';')
+                    return true;
+                inFirstSegment = false;
+            }
+        }
         previous = unit;
     }
-    return false;
+    return inFirstSegment && leadingDots == 2;
+}
+
+bool isRefusedPath(const char *path)
+{
+    size_t length = strlen(path);
+    if (strchr(path, '%') == nullptr)
+        return isRefusedDecoded((const unsigned char *)path, (const unsigned char *)path + length);
+    char *decoded = (char *)kuMalloc(length + 1);
+    size_t n = decodeAllLevels(path, length, decoded);
+    bool refused = isRefusedDecoded((const unsigned char *)decoded, (const unsigned char *)decoded + n);
+    kuFree(decoded);
+    return refused;
 }
 
 // Empties a refused path in place (its block is kept).

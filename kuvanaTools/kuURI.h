@@ -17,13 +17,21 @@
  * escaping twice escapes twice.
  *
  * Path guard (against directory traversal): a path is stored as the empty
- * string when it contains "./", "/.", ".\" or "\.", where each '.', '/' and
- * '\' may also be written as its escape (%2e, %2f, %5c, either case). The
- * escapes count because a stored path is unescaped later, by this module or
- * by the caller: '/media/%2e%2e/secret' is refused like '/media/../secret'.
- * The guard runs on every path a setter, a constructor or the parser stores,
- * and kuURI_NewFromStr runs it again on the unescaped path, so a doubly
- * escaped dot ('%252e') is refused there too.
+ * string when it contains "./", "/.", ".\" or "\.", or when its first
+ * segment is ".." (ended by '/', '\\', ';' or the end). The path is read as a
+ * lenient consumer would read it: every level of escaping decoded ("%2e",
+ * "%252e", "%%32%65" are all '.'), an overlong UTF-8 form of an ASCII
+ * character (2 to 6 bytes: "%c0%ae" is '.', "%c0%af" '/', "%c1%9c" '\') taken
+ * as that character, and a NUL ending the path. The escapes count because a
+ * stored path is unescaped later, by this module or by the caller:
+ * '/media/%2e%2e/secret' is refused like '/media/../secret'. The guard runs
+ * on every path a setter, a constructor or the parser stores, and
+ * kuURI_NewFromStr runs it again on the unescaped path.
+ * Departure: the guard is stricter than a test of the stored text alone, so
+ * that no reading of a stored path climbs out of its directory: a setter's
+ * path holding an escape of a dot beside a separator ('/a/%2e%2e/b', stored
+ * as '/a/%252e%252e/b'), a path that is "..", and a path with an overlong
+ * form of '.', '/' or '\' next to a separator are stored empty.
  *
  * Readings chosen where the rules leave room:
  * - A component is present when it is not null: an empty user info, query or
