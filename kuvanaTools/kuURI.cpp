@@ -19,6 +19,13 @@ static_assert(offsetof(kuURI, scheme) == 0 && offsetof(kuURI, host) < offsetof(k
               "fields in the documented order");
 static_assert(sizeof(((kuURI *)nullptr)->port) == 2, "16-bit port");
 
+// Where each query part of one query text begins.
+struct kuURIQueryIndex {
+    const char *query; // the text indexed
+    size_t count;
+    const char *starts[1]; // count entries
+};
+
 namespace {
 
 // Escaping classes: one flag per component.
@@ -231,6 +238,19 @@ void adopt(char **slot, char *value)
     *slot = value;
 }
 
+// Before any change of the query text: its index no longer holds.
+void dropQueryIndex(kuURI *uri)
+{
+    kuFree(uri->queryIndex);
+    uri->queryIndex = nullptr;
+}
+
+void adoptQuery(kuURI *uri, char *query)
+{
+    dropQueryIndex(uri);
+    adopt(&uri->query, query);
+}
+
 bool isEmpty(const char *text)
 {
     return text == nullptr || text[0] == '\0';
@@ -303,6 +323,7 @@ void kuURI_Clear(kuURI *uri)
 {
     if (uri == nullptr)
         return;
+    kuFree(uri->queryIndex);
     kuFree(uri->scheme);
     kuFree(uri->host);
     kuFree(uri->path);
@@ -357,7 +378,7 @@ void kuURI_SetFilePath(kuURI *uri, const char *path)
 void kuURI_SetQuery(kuURI *uri, const char *query)
 {
     if (uri != nullptr)
-        setEscaped(&uri->query, query, kQuery);
+        adoptQuery(uri, isEmpty(query) ? nullptr : escape(query, kQuery));
 }
 
 void kuURI_SetFragment(kuURI *uri, const char *fragment)
@@ -629,7 +650,7 @@ void kuURI_Escape(kuURI *uri)
     // separators just as escaping it part by part would.
     adopt(&uri->userInfo, escape(uri->userInfo, kUserInfo));
     adopt(&uri->path, escape(uri->path, kPath));
-    adopt(&uri->query, escape(uri->query, kQuery));
+    adoptQuery(uri, escape(uri->query, kQuery));
     adopt(&uri->fragment, escape(uri->fragment, kFragment));
 }
 
@@ -734,7 +755,7 @@ char *kuURI_S_Encode(const char *text)
 char *kuURI_S_RemoveQueryAndFragment(const char *text)
 {
     kuURI *uri = kuURI_NewFromStr(text);
-    adopt(&uri->query, nullptr);
+    adoptQuery(uri, nullptr);
     adopt(&uri->fragment, nullptr);
     return composeAndDelete(uri);
 }
@@ -822,6 +843,59 @@ const char *findPart(const char *query, const char *name)
     }
 }
 
+// The part at index of a non-empty query by scanning, or null.
+const char *scanToPart(const char *query, size_t index)
+{
+    const char *part = query;
+    for (; index > 0; index--) {
+        part = strchr(part, '&');
+        if (part == nullptr)
+            return nullptr;
+        part++;
+    }
+    return part;
+}
+
+kuURIQueryIndex *buildQueryIndex(const char *query)
+{
+    size_t count = countParts(query);
+    if (count > (SIZE_MAX - sizeof(kuURIQueryIndex)) / sizeof(const char *))
+        kuFatalError("memory:malloc", (unsigned long)SIZE_MAX);
+    kuURIQueryIndex *index =
+        (kuURIQueryIndex *)kuMalloc(sizeof(kuURIQueryIndex) + count * sizeof(const char *));
+    index->query = query;
+    index->count = count;
+    const char *part = query;
+    for (size_t i = 0; i < count; i++) {
+        index->starts[i] = part;
+        part = partEnd(part) + 1;
+    }
+    return index;
+}
+
+// Where the part at index of the non-empty query begins, or null. Readers
+// may run at once: the index is published with one atomic exchange and never
+// changed afterwards; a reader that loses the race frees its own.
+const char *queryPartAt(const kuURI *uri, uint32_t index)
+{
+    if (index == 0)
+        return uri->query;
+    kuURIQueryIndex **slot = &const_cast<kuURI *>(uri)->queryIndex;
+    kuURIQueryIndex *built = __atomic_load_n(slot, __ATOMIC_ACQUIRE);
+    if (built == nullptr) {
+        kuURIQueryIndex *fresh = buildQueryIndex(uri->query);
+        if (__atomic_compare_exchange_n(slot, &built, fresh, false, __ATOMIC_ACQ_REL,
+                                        __ATOMIC_ACQUIRE)) {
+            built = fresh;
+        } else {
+            kuFree(fresh);
+        }
+    }
+    if (built->query != uri->query)
+        return scanToPart(uri->query, index);
+    return index < built->count ? built->starts[index] : nullptr;
+}
+
 } // namespace
 
 uint32_t kuURI_GetQueryPartCount(const kuURI *uri)
@@ -851,13 +925,9 @@ int kuURI_GetQueryPartAt(const kuURI *uri, uint32_t index, char **outName, char 
         *outValue = nullptr;
     if (uri == nullptr || isEmpty(uri->query))
         return 0;
-    const char *part = uri->query;
-    for (; index > 0; index--) {
-        part = strchr(part, '&');
-        if (part == nullptr)
-            return 0;
-        part++;
-    }
+    const char *part = queryPartAt(uri, index);
+    if (part == nullptr)
+        return 0;
     const char *end = partEnd(part);
     const char *equals = (const char *)memchr(part, '=', (size_t)(end - part));
     if (outName != nullptr)
@@ -875,6 +945,7 @@ int kuURI_RemoveQueryPart(kuURI *uri, const char *name)
     if (part == nullptr)
         return 0;
     char *end = (char *)partEnd(part);
+    dropQueryIndex(uri);
     if (part != uri->query)
         part--; // with the '&' before it
     else if (*end == '&')
@@ -901,7 +972,7 @@ void kuURI_AddQueryPart(kuURI *uri, const char *name, const char *value)
         out = append(out, value, valueLength);
     }
     *out = '\0';
-    adopt(&uri->query, query);
+    adoptQuery(uri, query);
 }
 
 namespace {
@@ -1065,7 +1136,7 @@ void kuURI_S_SortQueryPart(kuURI *uri)
         sorted[i].order = i;
     }
     kuArray_Delete(array);
-    adopt(&uri->query, replayAdditions(sorted, 0, count));
+    adoptQuery(uri, replayAdditions(sorted, 0, count));
     kuFree(sorted);
     kuFree(parts);
 }
@@ -1082,5 +1153,5 @@ void kuURI_S_CopyQueryPart(kuURI *target, const kuURI *source)
     splitQuery(source->query, parts, initial);
     char *query = replayAdditions(parts, initial, total);
     kuFree(parts);
-    adopt(&target->query, query);
+    adoptQuery(target, query);
 }

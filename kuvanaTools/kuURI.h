@@ -55,7 +55,11 @@
 
 KU_BEGIN_DECLS
 
-/* The fields are for reading; each string is owned and null when absent. */
+struct kuURIQueryIndex;
+
+/* The fields are for reading; each string is owned and null when absent.
+ * Change them through the functions below: queryIndex describes the query
+ * text and follows only the changes this module makes. */
 typedef struct kuURI {
     char *scheme;
     char *host;     /* an IPv6 literal without its brackets */
@@ -64,6 +68,10 @@ typedef struct kuURI {
     char *query;    /* without the leading '?' */
     char *fragment; /* without the leading '#' */
     char *userInfo; /* without the trailing '@' */
+    /* The module's own: where each query part begins, built by the first
+     * kuURI_GetQueryPartAt beyond part 0 and dropped by every change of the
+     * query; null until then. Zero it with the other fields. */
+    struct kuURIQueryIndex *queryIndex;
 } kuURI;
 
 /* A new URI with every field empty. */
@@ -153,7 +161,14 @@ KU_API void kuURI_Escape(kuURI *uri);
 KU_API void kuURI_AppendToPath(kuURI *uri, const char *segment);
 
 /* The query is read as parts separated by '&', each "name" or "name=value",
- * compared and returned as stored. */
+ * compared and returned as stored.
+ * Departure: kuURI_GetQueryPartAt keeps an index of the parts in the URI
+ * (queryIndex), so that walking every part by index is linear in the query's
+ * length rather than quadratic. It is built once, published atomically and
+ * never changed afterwards, so several threads may read one URI at once; a
+ * URI whose query text was changed other than through this module (which the
+ * fields' contract rules out) is read by scanning, as long as the query
+ * field holds another string than the one indexed. */
 
 /* 0 for a null or empty query, else 1 + the number of '&'. */
 KU_API uint32_t kuURI_GetQueryPartCount(const kuURI *uri);

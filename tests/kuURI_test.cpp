@@ -7,9 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -257,6 +260,56 @@ TEST(kuURI, QueryParts)
     URI target = parse("?x=1&a=0");
     kuURI_S_CopyQueryPart(target.get(), target.get()); // same names: nothing changes
     EXPECT_STREQ("x=1&a=0", target->query);
+}
+
+// The part at index, as "name=value" ("name" without a value), or "<none>".
+std::string partAt(const kuURI *uri, uint32_t index)
+{
+    char *name = nullptr, *value = nullptr;
+    if (!kuURI_GetQueryPartAt(uri, index, &name, &value))
+        return "<none>";
+    std::string out = take(name);
+    return value != nullptr ? out + "=" + take(value) : out;
+}
+
+// The index of the parts follows every change of the query; a walk by index
+// is linear, also from several threads at once.
+TEST(kuURI, QueryPartsByIndex)
+{
+    std::string query;
+    for (int i = 0; i < 60000; i++)
+        query += (i > 0 ? "&k" : "k") + std::to_string(i) + "=" + std::to_string(i * 7);
+    URI uri = parse(("?" + query).c_str());
+    auto start = std::chrono::steady_clock::now();
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 2; t++)
+        readers.emplace_back([&uri] {
+            for (uint32_t i = 0; i < 60000; i++)
+                if (partAt(uri.get(), i) != "k" + std::to_string(i) + "=" + std::to_string(i * 7))
+                    ADD_FAILURE() << i;
+        });
+    for (std::thread &reader : readers)
+        reader.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ("<none>", partAt(uri.get(), 60000));
+
+    URI small = parse("?a=1&b=2&c");
+    using Edit = std::function<void(kuURI *)>;
+    const std::pair<Edit, const char *> edits[] = {
+        {[](kuURI *u) { kuURI_RemoveQueryPart(u, "a"); }, "c <none> <none>"},
+        {[](kuURI *u) { kuURI_AddQueryPart(u, "a", "9"); }, "c a=9 <none>"},
+        {[](kuURI *u) { kuURI_S_SortQueryPart(u); }, "b=2 c <none>"},
+        {[](kuURI *u) { kuURI_SetQuery(u, "x&y z"); }, "y%20z <none> <none>"},
+        {[](kuURI *u) { kuURI_Escape(u); }, "y%2520z <none> <none>"},
+        {[](kuURI *u) { URI other = parse("?p=1&q"); kuURI_S_CopyQueryPart(u, other.get()); }, "y%2520z p=1 q"},
+        {[](kuURI *u) { kuURI_Clear(u); }, "<none> <none> <none>"},
+    };
+    for (const auto &edit : edits) {
+        partAt(small.get(), 2); // builds the index the edit must drop
+        edit.first(small.get());
+        EXPECT_EQ(edit.second, partAt(small.get(), 1) + " " + partAt(small.get(), 2) + " " + partAt(small.get(), 3))
+            << edit.second;
+    }
 }
 
 // Sorting and copying query parts must give what adding the parts one by one
