@@ -67,7 +67,8 @@ def table(paths):
 
 
 def color(i, count):
-    r, g, b = colorsys.hls_to_rgb(i / count, 0.42, 0.75)
+    # Neighbours in the legend get hues far apart, and alternate lightness.
+    r, g, b = colorsys.hls_to_rgb((i * 7 % count) / count, 0.35 if i % 2 else 0.5, 0.8)
     return '#%02x%02x%02x' % (int(r * 255), int(g * 255), int(b * 255))
 
 
