@@ -410,66 +410,66 @@ static std::vector<std::string> keys(Text &t, int64_t n)
     return out;
 }
 
-static void Dictionary(benchmark::State &state)
+// Writes the keys into a new table, reads them back in another order.
+template <typename Table, typename Write, typename Read>
+void writeThenRead(benchmark::State &state, uint32_t seed, Table *(*make)(), void (*release)(Table *),
+                   Write write, Read read)
 {
-    Text t(16);
+    Text t(seed);
     std::vector<std::string> k = keys(t, state.range(0)), shuffled = k;
     t.shuffle(shuffled);
     timed(state, [&] {
-        kuDictionary *d = kuDictionary_New(0);
+        Table *table = make();
         for (const std::string &key : k)
-            kuDictionary_WriteKey(d, key.c_str(), key.c_str());
+            write(table, key);
         for (const std::string &key : shuffled)
-            benchmark::DoNotOptimize(kuDictionary_ReadKey(d, key.c_str(), nullptr));
-        kuDictionary_Delete(d);
+            benchmark::DoNotOptimize(read(table, key));
+        release(table);
     });
+}
+
+static kuDictionary *newDictionary()
+{
+    return kuDictionary_New(0);
+}
+
+static void Dictionary(benchmark::State &state)
+{
+    writeThenRead(
+        state, 16, newDictionary, kuDictionary_Delete,
+        [](kuDictionary *d, const std::string &key) { kuDictionary_WriteKey(d, key.c_str(), key.c_str()); },
+        [](kuDictionary *d, const std::string &key) { return kuDictionary_ReadKey(d, key.c_str(), nullptr); });
 }
 
 static void HashTable(benchmark::State &state)
 {
-    Text t(17);
-    std::vector<std::string> k = keys(t, state.range(0)), shuffled = k;
-    t.shuffle(shuffled);
-    timed(state, [&] {
-        kuHashTable *h = kuHashTable_New();
-        for (const std::string &key : k)
+    writeThenRead(
+        state, 17, kuHashTable_New, kuHashTable_Delete,
+        [](kuHashTable *h, const std::string &key) {
             kuHashTable_AddEntry(h, key.data(), (uint32_t)key.size(), nullptr);
-        for (const std::string &key : shuffled)
-            benchmark::DoNotOptimize(kuHashTable_HasEntry(h, key.data(), (uint32_t)key.size()));
-        kuHashTable_Delete(h);
-    });
+        },
+        [](kuHashTable *h, const std::string &key) {
+            return kuHashTable_HasEntry(h, key.data(), (uint32_t)key.size());
+        });
 }
 
 static void StringHashTable(benchmark::State &state)
 {
-    Text t(18);
-    std::vector<std::string> k = keys(t, state.range(0)), shuffled = k;
-    t.shuffle(shuffled);
-    timed(state, [&] {
-        kuStringHashTable *h = kuStringHashTable_New();
-        for (const std::string &key : k)
-            kuStringHashTable_Add(h, key.c_str(), key.c_str());
-        for (const std::string &key : shuffled) {
+    writeThenRead(
+        state, 18, kuStringHashTable_New, kuStringHashTable_Delete,
+        [](kuStringHashTable *h, const std::string &key) { kuStringHashTable_Add(h, key.c_str(), key.c_str()); },
+        [](kuStringHashTable *h, const std::string &key) {
             const char *value;
-            benchmark::DoNotOptimize(kuStringHashTable_Lookup(h, key.c_str(), &value));
-        }
-        kuStringHashTable_Delete(h);
-    });
+            return kuStringHashTable_Lookup(h, key.c_str(), &value);
+        });
 }
 
 static void CustomHashTable(benchmark::State &state)
 {
-    Text t(19);
-    std::vector<std::string> k = keys(t, state.range(0)), shuffled = k;
-    t.shuffle(shuffled);
-    timed(state, [&] {
-        kuCustomHashTable *h = kuCustomHashTable_New_String_String();
-        for (const std::string &key : k)
-            kuCustomHashTable_Add(h, key.c_str(), key.c_str());
-        for (const std::string &key : shuffled)
-            benchmark::DoNotOptimize(kuCustomHashTable_Get(h, key.c_str()));
-        kuCustomHashTable_Delete(h);
-    });
+    writeThenRead(
+        state, 19, kuCustomHashTable_New_String_String, kuCustomHashTable_Delete,
+        [](kuCustomHashTable *h, const std::string &key) { kuCustomHashTable_Add(h, key.c_str(), key.c_str()); },
+        [](kuCustomHashTable *h, const std::string &key) { return kuCustomHashTable_Get(h, key.c_str()); });
 }
 
 // Reference, not a library path: one visit per item to n blocks of 1 KiB in
