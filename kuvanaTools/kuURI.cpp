@@ -116,14 +116,12 @@ void unescapeInPlace(char *text)
 }
 
 // What the guard sees of one character of a path.
-enum Unit { kOther, kDot, kSeparator, kEnd };
+enum Unit { kOther, kDot, kSeparator };
 
 Unit unitOf(int c)
 {
     if (c == '.')
         return kDot;
-    if (c == '\0')
-        return kEnd; // a decoded NUL ends the path for whoever reads it
     return c == '/' || c == '\\' ? kSeparator : kOther;
 }
 
@@ -194,15 +192,15 @@ bool isRefusedDecoded(const unsigned char *p, const unsigned char *end)
         int c = characterAt(p, end, &size);
         p += size;
         Unit unit = unitOf(c);
-        if (unit == kEnd)
-            break;
         if ((previous == kDot && unit == kSeparator) || (previous == kSeparator && unit == kDot))
             return true;
         if (inFirstSegment) {
             if (unit == kDot) {
                 leadingDots++;
             } else {
-                if (leadingDots == 2 && c == ';')
+                // A decoded NUL ends the text for a C reader; the scan goes
+                // on for readers that decode once and see what follows.
+                if (leadingDots == 2 && (c == ';' || c == '\0'))
                     return true;
                 inFirstSegment = false;
             }

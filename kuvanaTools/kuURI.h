@@ -18,15 +18,15 @@
  *
  * Path guard (against directory traversal): a path is stored as the empty
  * string when it contains "./", "/.", ".\" or "\.", or when its first
- * segment is ".." (ended by '/', '\\', ';' or the end). The path is read as a
- * lenient consumer would read it: every level of escaping decoded ("%2e",
- * "%252e", "%%32%65" are all '.'), an overlong UTF-8 form of an ASCII
- * character (2 to 6 bytes: "%c0%ae" is '.', "%c0%af" '/', "%c1%9c" '\') taken
- * as that character, and a NUL ending the path. The escapes count because a
- * stored path is unescaped later, by this module or by the caller:
- * '/media/%2e%2e/secret' is refused like '/media/../secret'. The guard runs
- * on every path a setter, a constructor or the parser stores, and
- * kuURI_NewFromStr runs it again on the unescaped path.
+ * segment is ".." (ended by '/', '\\', ';', a NUL or the end). The path is
+ * read as a lenient consumer would read it: every level of escaping decoded
+ * ("%2e", "%252e", "%%32%65" are all '.') and an overlong UTF-8 form of an
+ * ASCII character (2 to 6 bytes: "%c0%ae" is '.', "%c0%af" '/', "%c1%9c"
+ * '\') taken as that character. The escapes count because a stored path is
+ * unescaped later, by this module or by the caller: '/media/%2e%2e/secret'
+ * is refused like '/media/../secret'. The guard runs on every path a setter,
+ * a constructor or the parser stores, and kuURI_NewFromStr runs it again on
+ * the unescaped path.
  * Departure: the guard is stricter than a test of the stored text alone, so
  * that no reading of a stored path climbs out of its directory: a setter's
  * path holding an escape of a dot beside a separator ('/a/%2e%2e/b', stored

@@ -176,7 +176,9 @@ TEST(kuURI, PathGuardRefusesTraversal)
         "/media/%2e./secret", "/media/..%2fsecret", "/media/..%2Fsecret", "/media/..%5csecret",
         "/media/%2e%2e%5Csecret", "%2e/x", "/x%2f.y", "C:\\media\\..\\x",
         // Whole-path ".." and dots-only first segments, also behind ';' or NUL.
-        "..", "%2E%2e", "%2e.", "..;/etc/passwd", "%2e%2e;x", "..%00/x",
+        "..", "%2E%2e", "%2e.", "..;/etc/passwd", "%2e%2e;x", "..%00/x", "..%2500",
+        // A NUL hides nothing from a reader that decodes once.
+        "/a%00/../b", "/a%2500/%2e%2e",
         // Every level of escaping, case mixed.
         "/media/%252e%252e/secret", "/media/%252E%252e%252Fsecret", "/a/%25252e%25252e/b",
         "/a/%%32%65%%32%65/b", "/a/%2%65./b", "/media/..%255csecret",
