@@ -3,9 +3,14 @@
 anchor's CPU time divided by ours (above 1: we are faster).
 
 usage: bench/run.py [--repetitions N] [--filter SUBSTRING]
+       bench/run.py --scaling [--svg docs/scaling.svg] [--filter SUBSTRING]
 Build first: cmake --preset bench && cmake --build --preset bench
+
+--scaling runs scaling_bench instead: the cost per item of every
+outside-input path at n, 4n, 16n and 64n, its growth class (flagged when
+worse than n log n), and an SVG plot of cost per item against n.
 """
-import argparse, json, os, subprocess, sys
+import argparse, json, math, os, subprocess, sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 BIN = os.path.join(HERE, '..', 'build', 'bench', 'bench')
@@ -61,7 +66,12 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument('--repetitions', type=int, default=3)
     parser.add_argument('--filter', default='')
+    parser.add_argument('--scaling', action='store_true')
+    parser.add_argument('--svg', default=os.path.join(HERE, '..', 'docs', 'scaling.svg'))
     args = parser.parse_args()
+    if args.scaling:
+        import scaling
+        sys.exit(scaling.main(os.path.join(BIN, 'scaling_bench'), args.filter, args.svg))
     cache = {}
     print('| comparison | ratio (anchor time / ours) |')
     print('|---|---|')

@@ -163,16 +163,36 @@ size_t kuBase64_Encode(const unsigned char *data, size_t length, char **encoded)
     return (size_t)(q - out);
 }
 
+namespace {
+
+// The length of the part of text that counts (up to the end of the first run
+// of '='), and that run's length.
+size_t significantLength(const char *text, size_t *padding)
+{
+    // one pass finds the first '=' or the end
+    const char *firstPad = strchrnul(text, '=');
+    size_t n = 0;
+    while (firstPad[n] == '=')
+        n++;
+    *padding = n;
+    return (size_t)(firstPad - text) + n;
+}
+
+} // namespace
+
+size_t kuBase64_GetDecodeBufferSize(const char *text)
+{
+    size_t padding;
+    size_t significant = significantLength(text != nullptr ? text : "", &padding);
+    return significant % 4 != 0 ? 1 : significant / 4 * 3 + 1;
+}
+
 long kuBase64_Decode(const char *text, unsigned char *decoded)
 {
     if (text == nullptr)
         text = "";
-    // one pass finds the first '=' or the end
-    const char *firstPad = strchrnul(text, '=');
-    size_t padding = 0;
-    while (firstPad[padding] == '=')
-        padding++;
-    size_t significant = (size_t)(firstPad - text) + padding;
+    size_t padding;
+    size_t significant = significantLength(text, &padding);
     if (significant % 4 != 0)
         return -1;
     size_t groups = significant / 4;

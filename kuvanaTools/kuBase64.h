@@ -29,8 +29,24 @@ KU_API size_t kuBase64_Encode(const unsigned char *data, size_t length, char **e
  * number of '=' in the run (none when p >= 3). Returns 3 per group less p,
  * which is -1 for "====". A null or empty text gives an empty string and 0.
  * With a null decoded nothing is written and the result is the same.
+ *
+ * Sizing the buffer: the result (also the one a null decoded gives) is not
+ * a buffer size. With four or more '=' in the run fewer bytes are reported
+ * than written: "QUJD====" writes "ABC" and a zero byte (4 bytes) but returns
+ * 2, so a buffer of result + 1 bytes overflows. Allocate
+ * kuBase64_GetDecodeBufferSize(text) bytes (3 per group plus one), or
+ * 3 * (strlen(text) / 4) + 1, which is never less.
  */
 KU_API long kuBase64_Decode(const char *text, unsigned char *decoded);
+
+/* Extensions */
+
+/*
+ * The bytes kuBase64_Decode may write for text: 3 per four-character group
+ * of the part that counts, plus one for the zero byte (1 for a null or empty
+ * text, and for a text it rejects).
+ */
+KU_API size_t kuBase64_GetDecodeBufferSize(const char *text);
 
 KU_END_DECLS
 

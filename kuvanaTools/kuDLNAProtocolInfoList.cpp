@@ -12,6 +12,13 @@
 struct kuDLNAProtocolInfoList {
     kuPtrList *entries;
     kuMutex *mutex;
+    // The node last reached by index, so that a walk by index is linear.
+    // Read and written under the mutex; forgotten on every change and while
+    // a caller holds the entries through kuDLNAProtocolInfoList_Lock, since
+    // the caller may then change the nodes directly.
+    kuPtrListNode *cursor;
+    uint32_t cursorIndex;
+    uint32_t exposed; // open kuDLNAProtocolInfoList_Lock calls
 };
 
 namespace {
@@ -43,9 +50,16 @@ kuDLNAProtocolInfoList *newList()
 
 typedef kuDLNAProtocolInfo *(*EntryParser)(const char *text, size_t length);
 
+// Forgets the remembered node; the caller holds the mutex.
+void forgetCursor(kuDLNAProtocolInfoList *list)
+{
+    list->cursor = nullptr;
+}
+
 // Replaces the entries by those of text; the caller holds the mutex.
 void parseInto(kuDLNAProtocolInfoList *list, const char *text, EntryParser parseEntry)
 {
+    forgetCursor(list);
     kuPtrList_Clear(list->entries);
     if (text == nullptr || *text == '\0')
         return;
@@ -70,10 +84,39 @@ kuDLNAProtocolInfoList *newParsed(const char *text, EntryParser parseEntry)
     return list;
 }
 
-// The node at index, or null when out of range.
-kuPtrListNode *nodeAt(const kuDLNAProtocolInfoList *list, int32_t index)
+// The node at index, or null when out of range; the caller holds the mutex.
+// Walks from the nearest of the head, the tail and the remembered node.
+kuPtrListNode *nodeAt(kuDLNAProtocolInfoList *list, int32_t index)
 {
-    return index >= 0 ? kuPtrList_GetAt(list->entries, (uint32_t)index) : nullptr;
+    const kuPtrList *entries = list->entries;
+    if (index < 0 || (uint32_t)index >= entries->count)
+        return nullptr;
+    const uint32_t at = (uint32_t)index;
+    kuPtrListNode *node = entries->head;
+    uint32_t from = 0, distance = at;
+    if (entries->count - 1 - at < distance) {
+        node = entries->tail;
+        from = entries->count - 1;
+        distance = from - at;
+    }
+    bool useCursor = list->exposed == 0;
+    if (useCursor && list->cursor != nullptr) {
+        uint32_t c = list->cursorIndex;
+        uint32_t d = c > at ? c - at : at - c;
+        if (d < distance) {
+            node = list->cursor;
+            from = c;
+        }
+    }
+    for (; from < at; from++)
+        node = node->next;
+    for (; from > at; from--)
+        node = node->prev;
+    if (useCursor) {
+        list->cursor = node;
+        list->cursorIndex = at;
+    }
+    return node;
 }
 
 } // namespace
@@ -112,6 +155,7 @@ void kuDLNAProtocolInfoList_Add(kuDLNAProtocolInfoList *list, kuDLNAProtocolInfo
         return;
     Locked lock(list);
     kuPtrListNode *before = nodeAt(list, index);
+    forgetCursor(list);
     if (before != nullptr)
         kuPtrList_Insert(list->entries, before, info);
     else
@@ -124,6 +168,7 @@ void kuDLNAProtocolInfoList_Remove(kuDLNAProtocolInfoList *list, int32_t index)
         return;
     Locked lock(list);
     kuPtrListNode *node = nodeAt(list, index);
+    forgetCursor(list);
     if (node != nullptr)
         kuPtrList_DeleteNode(list->entries, node);
 }
@@ -151,13 +196,20 @@ kuPtrList *kuDLNAProtocolInfoList_Lock(kuDLNAProtocolInfoList *list)
     if (list == nullptr)
         return nullptr;
     kuMutex_Lock(list->mutex);
+    forgetCursor(list);
+    list->exposed++;
     return list->entries;
 }
 
 void kuDLNAProtocolInfoList_Unlock(kuDLNAProtocolInfoList *list)
 {
-    if (list != nullptr)
-        kuMutex_Unlock(list->mutex);
+    if (list == nullptr)
+        return;
+    // An Unlock without its Lock is the caller's error; keep the count sane.
+    if (list->exposed > 0)
+        list->exposed--;
+    forgetCursor(list);
+    kuMutex_Unlock(list->mutex);
 }
 
 int kuDLNAProtocolInfoList_Match(kuDLNAProtocolInfoList *list, const kuDLNAProtocolInfo *info)
@@ -464,6 +516,8 @@ void kuDLNAProtocolInfoList_Merge(kuDLNAProtocolInfoList *target, kuDLNAProtocol
         return;
     Locked targetLock(target);
     Locked sourceLock(source);
+    forgetCursor(target);
+    forgetCursor(source);
     MergeIndex index(target->entries, source->entries->count);
     while (source->entries->count > 0) {
         kuDLNAProtocolInfo *s = (kuDLNAProtocolInfo *)kuPtrList_PopData(source->entries);

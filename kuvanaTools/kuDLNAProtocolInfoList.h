@@ -58,7 +58,12 @@ KU_API void kuDLNAProtocolInfoList_Remove(kuDLNAProtocolInfoList *list, int32_t 
 /* The number of entries. */
 KU_API uint32_t kuDLNAProtocolInfoList_GetCount(kuDLNAProtocolInfoList *list);
 
-/* The entry at index (borrowed), null when out of range. */
+/* The entry at index (borrowed), null when out of range. The list
+ * remembers the node it last reached, so walking the list by index in any
+ * direction costs a step per call. While the caller holds
+ * kuDLNAProtocolInfoList_Lock (and so may change the nodes directly) that
+ * memory is not used: each call then walks from the nearer end, and a walk
+ * under the lock should follow the nodes' links instead. */
 KU_API kuDLNAProtocolInfo *kuDLNAProtocolInfoList_GetProtocolInfoAt(kuDLNAProtocolInfoList *list,
                                                                     int32_t index);
 

@@ -405,11 +405,12 @@ void formatFloat(PrintSink<C> &sink, double v, uint32_t flags, int width, int pr
         n = I <= eps ? 1 : integerDigits(I, B);
         F = P;
         if (general) {
-            F = P + z;
+            // In 64 bits: P may be INT_MAX. Past INT_MAX digits a double has
+            // only zeros left, so the cap changes no digit.
+            int64_t wide = (int64_t)P + z;
             if (!(eps < x && x < 1))
-                F -= n;
-            if (F < 0)
-                F = 0;
+                wide -= n;
+            F = wide < 0 ? 0 : wide > INT32_MAX ? INT32_MAX : (int)wide;
         }
         half = 0.5 / powerOf(B, F);
         double r = x + half;
@@ -476,7 +477,10 @@ void formatFloat(PrintSink<C> &sink, double v, uint32_t flags, int width, int pr
                                             (!hex && B == 10) ? 2 : 1, table);
     }
 
-    int64_t length = (sign ? 1 : 0) + n + (point ? 1 : 0) + written + exponentLength + (hex ? 2 : 0);
+    // Summed in 64 bits: written alone may be INT_MAX; the entry points turn
+    // a total past INT_MAX into their overflow result.
+    int64_t length = (int64_t)(sign ? 1 : 0) + n + (point ? 1 : 0) + written + exponentLength +
+                     (hex ? 2 : 0);
     int64_t pad = (int64_t)width - length;
     if (sink.counting) {
         sink.produced += length + (pad > 0 ? pad : 0);

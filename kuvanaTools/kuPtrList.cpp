@@ -88,6 +88,14 @@ kuPtrListNode *kuPtrList_GetAt(const kuPtrList *list, uint32_t index)
 {
     if (list == nullptr || index >= list->count)
         return nullptr;
+    // From the nearer end: half the steps for an index in the second half.
+    uint32_t back = list->count - 1 - index;
+    if (back < index) {
+        kuPtrListNode *node = list->tail;
+        while (back-- > 0 && node != nullptr)
+            node = node->prev;
+        return node;
+    }
     kuPtrListNode *node = list->head;
     while (index-- > 0 && node != nullptr)
         node = node->next;

@@ -56,7 +56,9 @@ KU_API void kuPtrList_SetFreeFunc(kuPtrList *list, kuPtrListFreeFunc freeFunc);
 KU_API uint32_t kuPtrList_GetCount(const kuPtrList *list);
 
 /* The node (not its data) at the 0-based index from the head, or null when
- * the index is not below the count. */
+ * the index is not below the count. Walks from the nearer end, so each call
+ * costs up to count / 2 steps: to visit every node, follow next instead of
+ * calling this with each index. */
 KU_API kuPtrListNode *kuPtrList_GetAt(const kuPtrList *list, uint32_t index);
 
 /* The first node from the head whose data is this very pointer, or null. */

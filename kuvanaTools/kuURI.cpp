@@ -19,6 +19,13 @@ static_assert(offsetof(kuURI, scheme) == 0 && offsetof(kuURI, host) < offsetof(k
               "fields in the documented order");
 static_assert(sizeof(((kuURI *)nullptr)->port) == 2, "16-bit port");
 
+// Where each query part of one query text begins.
+struct kuURIQueryIndex {
+    const char *query; // the text indexed
+    size_t count;
+    const char *starts[1]; // count entries
+};
+
 namespace {
 
 // Escaping classes: one flag per component.
@@ -118,23 +125,101 @@ Unit unitOf(int c)
     return c == '/' || c == '\\' ? kSeparator : kOther;
 }
 
-// True when the path, read with its escapes decoded once, holds a dot next to
-// a slash or backslash.
-bool isRefusedPath(const char *path)
+bool isEscapeAt(const char *p)
+{
+    return p[0] == '%' && ku::isXDigit((unsigned char)p[1]) && ku::isXDigit((unsigned char)p[2]);
+}
+
+// Decodes every level of escaping into out (as long as text): an escape
+// whose decoding completes another escape with what precedes it is decoded
+// again, so "%252e" and "%%32%65" both give '.'. Linear: each reduction
+// shrinks the output. Returns the output's length.
+size_t decodeAllLevels(const char *text, size_t length, char *out)
+{
+    size_t n = 0;
+    for (size_t i = 0; i < length;) {
+        if (isEscapeAt(text + i)) {
+            out[n++] = (char)(hexValue((unsigned char)text[i + 1]) * 16 +
+                              hexValue((unsigned char)text[i + 2]));
+            i += 3;
+        } else {
+            out[n++] = text[i++];
+        }
+        while (n >= 3 && out[n - 3] == '%' && ku::isXDigit((unsigned char)out[n - 2]) &&
+               ku::isXDigit((unsigned char)out[n - 1])) {
+            out[n - 3] = (char)(hexValue((unsigned char)out[n - 2]) * 16 +
+                                hexValue((unsigned char)out[n - 1]));
+            n -= 2;
+        }
+    }
+    return n;
+}
+
+// The character at p, reading an overlong UTF-8 form (2 to 6 bytes) of an
+// ASCII character as that character, as lenient decoders do; sets *size.
+int characterAt(const unsigned char *p, const unsigned char *end, size_t *size)
+{
+    *size = 1;
+    int lead = p[0];
+    if (lead < 0xC0 || lead > 0xFD)
+        return lead;
+    size_t n = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF8 ? 4 : lead < 0xFC ? 5 : 6;
+    if ((size_t)(end - p) < n)
+        return lead;
+    uint32_t value = (uint32_t)lead & (0x7Fu >> n);
+    for (size_t i = 1; i < n; i++) {
+        if ((p[i] & 0xC0) != 0x80)
+            return lead;
+        value = value << 6 | (p[i] & 0x3Fu);
+    }
+    if (value >= 0x80)
+        return lead;
+    *size = n;
+    return (int)value;
+}
+
+// True when the path, read with every level of escaping decoded and
+// overlong forms taken as their character, holds a dot next to a slash or
+// backslash, or begins with a ".." segment (ended by the end, a separator,
+// ';' or a NUL).
+bool isRefusedDecoded(const unsigned char *p, const unsigned char *end)
 {
     Unit previous = kOther;
-    for (const char *p = path; *p != '\0';) {
-        int c = (unsigned char)*p++;
-        if (c == '%' && ku::isXDigit((unsigned char)p[0]) && ku::isXDigit((unsigned char)p[1])) {
-            c = hexValue((unsigned char)p[0]) * 16 + hexValue((unsigned char)p[1]);
-            p += 2;
-        }
+    size_t leadingDots = 0;
+    bool inFirstSegment = true;
+    while (p < end) {
+        size_t size;
+        int c = characterAt(p, end, &size);
+        p += size;
         Unit unit = unitOf(c);
         if ((previous == kDot && unit == kSeparator) || (previous == kSeparator && unit == kDot))
             return true;
+        if (inFirstSegment) {
+            if (unit == kDot) {
+                leadingDots++;
+            } else {
+                // A decoded NUL ends the text for a C reader; the scan goes
+                // on for readers that decode once and see what follows.
+                if (leadingDots == 2 && (c == ';' || c == '\0'))
+                    return true;
+                inFirstSegment = false;
+            }
+        }
         previous = unit;
     }
-    return false;
+    return inFirstSegment && leadingDots == 2;
+}
+
+bool isRefusedPath(const char *path)
+{
+    size_t length = strlen(path);
+    if (strchr(path, '%') == nullptr)
+        return isRefusedDecoded((const unsigned char *)path, (const unsigned char *)path + length);
+    char *decoded = (char *)kuMalloc(length + 1);
+    size_t n = decodeAllLevels(path, length, decoded);
+    bool refused = isRefusedDecoded((const unsigned char *)decoded, (const unsigned char *)decoded + n);
+    kuFree(decoded);
+    return refused;
 }
 
 // Empties a refused path in place (its block is kept).
@@ -149,6 +234,19 @@ void adopt(char **slot, char *value)
 {
     kuFree(*slot);
     *slot = value;
+}
+
+// Before any change of the query text: its index no longer holds.
+void dropQueryIndex(kuURI *uri)
+{
+    kuFree(uri->queryIndex);
+    uri->queryIndex = nullptr;
+}
+
+void adoptQuery(kuURI *uri, char *query)
+{
+    dropQueryIndex(uri);
+    adopt(&uri->query, query);
 }
 
 bool isEmpty(const char *text)
@@ -223,6 +321,7 @@ void kuURI_Clear(kuURI *uri)
 {
     if (uri == nullptr)
         return;
+    kuFree(uri->queryIndex);
     kuFree(uri->scheme);
     kuFree(uri->host);
     kuFree(uri->path);
@@ -277,7 +376,7 @@ void kuURI_SetFilePath(kuURI *uri, const char *path)
 void kuURI_SetQuery(kuURI *uri, const char *query)
 {
     if (uri != nullptr)
-        setEscaped(&uri->query, query, kQuery);
+        adoptQuery(uri, isEmpty(query) ? nullptr : escape(query, kQuery));
 }
 
 void kuURI_SetFragment(kuURI *uri, const char *fragment)
@@ -549,7 +648,7 @@ void kuURI_Escape(kuURI *uri)
     // separators just as escaping it part by part would.
     adopt(&uri->userInfo, escape(uri->userInfo, kUserInfo));
     adopt(&uri->path, escape(uri->path, kPath));
-    adopt(&uri->query, escape(uri->query, kQuery));
+    adoptQuery(uri, escape(uri->query, kQuery));
     adopt(&uri->fragment, escape(uri->fragment, kFragment));
 }
 
@@ -654,7 +753,7 @@ char *kuURI_S_Encode(const char *text)
 char *kuURI_S_RemoveQueryAndFragment(const char *text)
 {
     kuURI *uri = kuURI_NewFromStr(text);
-    adopt(&uri->query, nullptr);
+    adoptQuery(uri, nullptr);
     adopt(&uri->fragment, nullptr);
     return composeAndDelete(uri);
 }
@@ -742,6 +841,59 @@ const char *findPart(const char *query, const char *name)
     }
 }
 
+// The part at index of a non-empty query by scanning, or null.
+const char *scanToPart(const char *query, size_t index)
+{
+    const char *part = query;
+    for (; index > 0; index--) {
+        part = strchr(part, '&');
+        if (part == nullptr)
+            return nullptr;
+        part++;
+    }
+    return part;
+}
+
+kuURIQueryIndex *buildQueryIndex(const char *query)
+{
+    size_t count = countParts(query);
+    if (count > (SIZE_MAX - sizeof(kuURIQueryIndex)) / sizeof(const char *))
+        kuFatalError("memory:malloc", (unsigned long)SIZE_MAX);
+    kuURIQueryIndex *index =
+        (kuURIQueryIndex *)kuMalloc(sizeof(kuURIQueryIndex) + count * sizeof(const char *));
+    index->query = query;
+    index->count = count;
+    const char *part = query;
+    for (size_t i = 0; i < count; i++) {
+        index->starts[i] = part;
+        part = partEnd(part) + 1;
+    }
+    return index;
+}
+
+// Where the part at index of the non-empty query begins, or null. Readers
+// may run at once: the index is published with one atomic exchange and never
+// changed afterwards; a reader that loses the race frees its own.
+const char *queryPartAt(const kuURI *uri, uint32_t index)
+{
+    if (index == 0)
+        return uri->query;
+    kuURIQueryIndex **slot = &const_cast<kuURI *>(uri)->queryIndex;
+    kuURIQueryIndex *built = __atomic_load_n(slot, __ATOMIC_ACQUIRE);
+    if (built == nullptr) {
+        kuURIQueryIndex *fresh = buildQueryIndex(uri->query);
+        if (__atomic_compare_exchange_n(slot, &built, fresh, false, __ATOMIC_ACQ_REL,
+                                        __ATOMIC_ACQUIRE)) {
+            built = fresh;
+        } else {
+            kuFree(fresh);
+        }
+    }
+    if (built->query != uri->query)
+        return scanToPart(uri->query, index);
+    return index < built->count ? built->starts[index] : nullptr;
+}
+
 } // namespace
 
 uint32_t kuURI_GetQueryPartCount(const kuURI *uri)
@@ -771,13 +923,9 @@ int kuURI_GetQueryPartAt(const kuURI *uri, uint32_t index, char **outName, char 
         *outValue = nullptr;
     if (uri == nullptr || isEmpty(uri->query))
         return 0;
-    const char *part = uri->query;
-    for (; index > 0; index--) {
-        part = strchr(part, '&');
-        if (part == nullptr)
-            return 0;
-        part++;
-    }
+    const char *part = queryPartAt(uri, index);
+    if (part == nullptr)
+        return 0;
     const char *end = partEnd(part);
     const char *equals = (const char *)memchr(part, '=', (size_t)(end - part));
     if (outName != nullptr)
@@ -795,6 +943,7 @@ int kuURI_RemoveQueryPart(kuURI *uri, const char *name)
     if (part == nullptr)
         return 0;
     char *end = (char *)partEnd(part);
+    dropQueryIndex(uri);
     if (part != uri->query)
         part--; // with the '&' before it
     else if (*end == '&')
@@ -821,7 +970,7 @@ void kuURI_AddQueryPart(kuURI *uri, const char *name, const char *value)
         out = append(out, value, valueLength);
     }
     *out = '\0';
-    adopt(&uri->query, query);
+    adoptQuery(uri, query);
 }
 
 namespace {
@@ -985,7 +1134,7 @@ void kuURI_S_SortQueryPart(kuURI *uri)
         sorted[i].order = i;
     }
     kuArray_Delete(array);
-    adopt(&uri->query, replayAdditions(sorted, 0, count));
+    adoptQuery(uri, replayAdditions(sorted, 0, count));
     kuFree(sorted);
     kuFree(parts);
 }
@@ -1002,7 +1151,7 @@ void kuURI_S_CopyQueryPart(kuURI *target, const kuURI *source)
     splitQuery(source->query, parts, initial);
     char *query = replayAdditions(parts, initial, total);
     kuFree(parts);
-    adopt(&target->query, query);
+    adoptQuery(target, query);
 }
 
 // ------------------------------------------------- RFC 3986 resolution

@@ -17,13 +17,21 @@
  * escaping twice escapes twice.
  *
  * Path guard (against directory traversal): a path is stored as the empty
- * string when it contains "./", "/.", ".\" or "\.", where each '.', '/' and
- * '\' may also be written as its escape (%2e, %2f, %5c, either case). The
- * escapes count because a stored path is unescaped later, by this module or
- * by the caller: '/media/%2e%2e/secret' is refused like '/media/../secret'.
- * The guard runs on every path a setter, a constructor or the parser stores,
- * and kuURI_NewFromStr runs it again on the unescaped path, so a doubly
- * escaped dot ('%252e') is refused there too.
+ * string when it contains "./", "/.", ".\" or "\.", or when its first
+ * segment is ".." (ended by '/', '\\', ';', a NUL or the end). The path is
+ * read as a lenient consumer would read it: every level of escaping decoded
+ * ("%2e", "%252e", "%%32%65" are all '.') and an overlong UTF-8 form of an
+ * ASCII character (2 to 6 bytes: "%c0%ae" is '.', "%c0%af" '/', "%c1%9c"
+ * '\') taken as that character. The escapes count because a stored path is
+ * unescaped later, by this module or by the caller: '/media/%2e%2e/secret'
+ * is refused like '/media/../secret'. The guard runs on every path a setter,
+ * a constructor or the parser stores, and kuURI_NewFromStr runs it again on
+ * the unescaped path.
+ * Departure: the guard is stricter than a test of the stored text alone, so
+ * that no reading of a stored path climbs out of its directory: a setter's
+ * path holding an escape of a dot beside a separator ('/a/%2e%2e/b', stored
+ * as '/a/%252e%252e/b'), a path that is "..", and a path with an overlong
+ * form of '.', '/' or '\' next to a separator are stored empty.
  *
  * Readings chosen where the rules leave room:
  * - A component is present when it is not null: an empty user info, query or
@@ -47,7 +55,11 @@
 
 KU_BEGIN_DECLS
 
-/* The fields are for reading; each string is owned and null when absent. */
+struct kuURIQueryIndex;
+
+/* The fields are for reading; each string is owned and null when absent.
+ * Change them through the functions below: queryIndex describes the query
+ * text and follows only the changes this module makes. */
 typedef struct kuURI {
     char *scheme;
     char *host;     /* an IPv6 literal without its brackets */
@@ -56,6 +68,10 @@ typedef struct kuURI {
     char *query;    /* without the leading '?' */
     char *fragment; /* without the leading '#' */
     char *userInfo; /* without the trailing '@' */
+    /* The module's own: where each query part begins, built by the first
+     * kuURI_GetQueryPartAt beyond part 0 and dropped by every change of the
+     * query; null until then. Zero it with the other fields. */
+    struct kuURIQueryIndex *queryIndex;
 } kuURI;
 
 /* A new URI with every field empty. */
@@ -145,7 +161,14 @@ KU_API void kuURI_Escape(kuURI *uri);
 KU_API void kuURI_AppendToPath(kuURI *uri, const char *segment);
 
 /* The query is read as parts separated by '&', each "name" or "name=value",
- * compared and returned as stored. */
+ * compared and returned as stored.
+ * Departure: kuURI_GetQueryPartAt keeps an index of the parts in the URI
+ * (queryIndex), so that walking every part by index is linear in the query's
+ * length rather than quadratic. It is built once, published atomically and
+ * never changed afterwards, so several threads may read one URI at once; a
+ * URI whose query text was changed other than through this module (which the
+ * fields' contract rules out) is read by scanning, as long as the query
+ * field holds another string than the one indexed. */
 
 /* 0 for a null or empty query, else 1 + the number of '&'. */
 KU_API uint32_t kuURI_GetQueryPartCount(const kuURI *uri);

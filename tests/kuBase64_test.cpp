@@ -30,7 +30,9 @@ void expectDecoded(const std::string &text, long result, const std::string &byte
     SCOPED_TRACE(text);
     size_t pad = std::min(text.find('='), text.size());
     size_t significant = std::min(text.find_first_not_of('=', pad), text.size());
-    std::vector<unsigned char> block(significant / 4 * 3 + 1, 0xEE);
+    size_t size = significant % 4 == 0 ? significant / 4 * 3 + 1 : 1;
+    EXPECT_EQ(size, kuBase64_GetDecodeBufferSize(text.c_str()));
+    std::vector<unsigned char> block(size, 0xEE);
     EXPECT_EQ(result, kuBase64_Decode(text.c_str(), nullptr));
     EXPECT_EQ(result, kuBase64_Decode(text.c_str(), block.data()));
     if (bytes == kUntouched) {
@@ -70,6 +72,7 @@ TEST(kuBase64, DecodesTheSignificantPart)
         {"TWF", -1, kUntouched}, {"TW=u", -1, kUntouched}, {"TWFu=", -1, kUntouched},
         {"====", -1, ""},        // three bytes less a padding of four
         {"TWFu====", 2, "Man"},  // the last group gives no bytes
+        {"QUJD====", 2, "ABC"}, {"QUJD========", 1, std::string("ABC\0\0\0", 6)}, // more written than reported
         // foreign characters hold a place but add no bits: T, W, u give 18
         {"TW u", 3, "\x01\x35\xae"},
         {"\x80\xff\x01 ", 3, std::string(3, '\0')},
@@ -79,6 +82,7 @@ TEST(kuBase64, DecodesTheSignificantPart)
         expectDecoded(c.text, c.result, c.bytes);
 
     unsigned char out[1] = {9};
+    EXPECT_EQ(1u, kuBase64_GetDecodeBufferSize(nullptr));
     EXPECT_EQ(0, kuBase64_Decode(nullptr, out));
     EXPECT_EQ(0, out[0]);
 }

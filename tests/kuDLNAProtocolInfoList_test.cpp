@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <random>
 #include <string>
 #include <thread>
@@ -254,6 +256,67 @@ TEST(kuDLNAProtocolInfoList, LongLists)
     kuDLNAProtocolInfoList_Merge(merged.get(), again.get());
     EXPECT_EQ(count, merged.count());
     EXPECT_EQ(0u, again.count());
+}
+
+// The node remembered for walks by index follows every change, also one
+// made directly on the nodes under the lock; walking by index is linear.
+TEST(kuDLNAProtocolInfoList, WalksByIndex)
+{
+    std::string text;
+    std::vector<std::string> model;
+    for (int i = 0; i < 100000; i++) {
+        model.push_back("a/" + std::to_string(i));
+        text += "http-get:*:" + model.back() + ":*,";
+    }
+    List list(text);
+    auto start = std::chrono::steady_clock::now();
+    for (int32_t i = 0; i < 100000; i++)
+        ASSERT_EQ(model[i], list.at(i)->contentFormat);
+    for (int32_t i = 99999; i >= 0; i -= 3)
+        ASSERT_EQ(model[i], list.at(i)->contentFormat);
+    // One step per call: milliseconds, where walking from an end takes seconds.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+
+    // The rest on a shorter list, where walks from an end stay cheap.
+    text.resize(text.find(",http-get:*:a/2000:"));
+    kuDLNAProtocolInfoList_Update(list.get(), text.c_str());
+    model.resize(2000);
+    std::mt19937 random(16);
+    for (int round = 0; round < 3000; round++) {
+        int32_t at = (int32_t)(random() % (model.size() + 1));
+        std::string format = "b/" + std::to_string(round);
+        switch (random() % 4) {
+        case 0:
+            kuDLNAProtocolInfoList_Add(list.get(), Info("http-get:*:" + format + ":*").release(), at);
+            model.insert(model.begin() + std::min<size_t>(at, model.size()), format);
+            break;
+        case 1:
+            kuDLNAProtocolInfoList_Remove(list.get(), at);
+            if ((size_t)at < model.size())
+                model.erase(model.begin() + at);
+            break;
+        case 2: { // direct change under the lock, then by index in and after it
+            kuPtrList *entries = kuDLNAProtocolInfoList_Lock(list.get());
+            kuPtrListNode *node = kuPtrList_GetAt(entries, (uint32_t)(at % model.size()));
+            kuPtrList_Insert(entries, node, Info("http-get:*:" + format + ":*").release());
+            model.insert(model.begin() + at % model.size(), format);
+            ASSERT_EQ(format, list.at(at % model.size())->contentFormat);
+            kuDLNAProtocolInfoList_Unlock(list.get());
+            break;
+        }
+        default:
+            break;
+        }
+        for (int32_t i : {at - 1, at, at + 1, (int32_t)model.size() - 1}) {
+            if (i >= 0 && (size_t)i < model.size()) {
+                ASSERT_EQ(model[i], list.at(i)->contentFormat) << round << " " << i;
+            }
+        }
+    }
+    EXPECT_EQ(nullptr, list.at((int32_t)model.size()));
+    kuDLNAProtocolInfoList_Update(list.get(), "http-get:*:c/0:*");
+    EXPECT_STREQ("c/0", list.at(0)->contentFormat);
+    EXPECT_EQ(nullptr, list.at(1));
 }
 
 // Several threads match, add, remove, merge, print and walk one list at once.

@@ -250,6 +250,17 @@ TEST(kuPrintf, InterfaceEdges)
     size_t length = 99;
     EXPECT_EQ(nullptr, ku_lmnprintf(&length, "%s", "\xFF"));
     EXPECT_EQ(0u, length);
+    // a floating conversion near INT_MAX characters: counted exactly, an
+    // error past it, never a wrapped length
+    EXPECT_EQ(INT_MAX, ku_snprintf(nullptr, 0, "%.2147483645f", 1.0));
+    EXPECT_EQ(-1, ku_snprintf(small, sizeof small, "%.2147483646f", 1.0));
+    EXPECT_STREQ("1.0", small);
+    length = 99;
+    EXPECT_EQ(nullptr, ku_lmnprintf(&length, "%.2147483646f", 1.0));
+    EXPECT_EQ(0u, length);
+    EXPECT_EQ(-1, ku_snprintf(nullptr, 0, "%+.2147483647e", -1.5));
+    EXPECT_EQ("0.001 1e-05", format("%.2147483647g %.*g", 0.001, INT_MAX, 1e-5));
+    EXPECT_EQ(-1, ku_snprintf(nullptr, 0, "%#.2147483647g", 0.001));
     // numbers in the format saturate instead of wrapping
     EXPECT_EQ(INT_MAX, ku_snprintf(nullptr, 0, "%.99999999999d", 1));
     EXPECT_EQ(0, ku_snprintf(nullptr, 0, "", 1));
