@@ -189,7 +189,7 @@ struct Cell {
 };
 
 // Kept apart from the single rules: cells that play only with several rules.
-const char *const kTogether = "several together";
+const char *const kTogether = "several-rules";
 
 std::vector<std::string> rendererFiles(const Args &args)
 {
