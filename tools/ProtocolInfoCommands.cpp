@@ -379,9 +379,15 @@ void printRules(Io &io, const std::vector<RuleVerdict> &verdicts)
     if (verdicts.empty())
         return;
     io.out.put("under matching rules (renderers that accept more than the strict match):\n");
-    for (const RuleVerdict &v : verdicts)
-        io.out.print("  %-34s %s\n", ruleNames(v.rules, "+").c_str(),
-                     v.reason.empty() ? "no" : v.reason.c_str());
+    std::string without;
+    for (const RuleVerdict &v : verdicts) {
+        if (v.reason.empty())
+            without += (without.empty() ? "" : ", ") + ruleNames(v.rules, "+");
+        else
+            io.out.print("  %s: %s\n", ruleNames(v.rules, "+").c_str(), v.reason.c_str());
+    }
+    if (!without.empty())
+        io.out.print("  does not play under %s\n", without.c_str());
 }
 
 int match(Io &io, const Args &args)
