@@ -436,7 +436,7 @@ int compat(Io &io, const Args &args)
         o.put("\n");
     }
     o.put("\nyes: strict match; +X: plays only under rules X; yes/D: a strict match that\n"
-          "adts-apart takes away; no: no entry plays it. Rules:");
+          "adts-apart takes away; no: no entry plays it. Rules:\n ");
     for (size_t i = 0; i < 7; i++)
         o.print("%s %c %s", i == 0 ? "" : ",", kRuleLetters[i],
                 kuDLNAProtocolInfo_GetMatchRuleName(kMatchRules[i]));
