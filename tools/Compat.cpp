@@ -316,7 +316,8 @@ const char kPageTail[] = R"(</script>
       td.className = 'cell ' + c.state;
       td.setAttribute('data-item', item.name);
       td.setAttribute('data-renderer', d.renderers[r].name);
-      td.textContent = c.state === 'rules' ? c.rules.join(', ') : c.mark;
+      td.textContent = c.state === 'rules' ? c.rules.join(', ') :
+          c.rules.length ? 'yes, not under ' + c.rules.join(', ') : c.mark;
       td.title = c.reason;
       count++;
     });
