@@ -432,27 +432,37 @@ void parseFourthField(kuDLNAProtocolInfo *info, const char *text, size_t length)
     });
 }
 
+struct KnownProtocol {
+    const char *text;
+    size_t length;
+    uint32_t protocol;
+    uint32_t playSingle;
+};
+
+constexpr KnownProtocol kKnownProtocols[] = {
+    {"http-get", 8, ku::kProtocolHttp, 0},
+    {"playsingle-http-get", 19, ku::kProtocolHttp, 1},
+    {"rtsp-rtp-udp", 12, ku::kProtocolRtsp, 0},
+    {"playsingle-rtsp-rtp-udp", 23, ku::kProtocolRtsp, 1},
+    {"*", 1, ku::kProtocolAny, 0},
+};
+
+// The known protocol written as text[0, length), exactly or in any case.
+const KnownProtocol *knownProtocol(const char *text, size_t length, bool anyCase)
+{
+    for (const KnownProtocol &k : kKnownProtocols)
+        if (k.length == length && (anyCase ? ku::foldedEqualN(k.text, text, length)
+                                           : memcmp(k.text, text, length) == 0))
+            return &k;
+    return nullptr;
+}
+
 void parseProtocol(kuDLNAProtocolInfo *info, const char *text, size_t length)
 {
-    struct Known {
-        const char *text;
-        size_t length;
-        uint32_t protocol;
-        uint32_t playSingle;
-    };
-    static constexpr Known kKnown[] = {
-        {"http-get", 8, ku::kProtocolHttp, 0},
-        {"playsingle-http-get", 19, ku::kProtocolHttp, 1},
-        {"rtsp-rtp-udp", 12, ku::kProtocolRtsp, 0},
-        {"playsingle-rtsp-rtp-udp", 23, ku::kProtocolRtsp, 1},
-        {"*", 1, ku::kProtocolAny, 0},
-    };
-    for (const Known &k : kKnown) {
-        if (k.length == length && memcmp(k.text, text, length) == 0) {
-            info->protocol = k.protocol;
-            info->playSingle = k.playSingle;
-            return;
-        }
+    if (const KnownProtocol *k = knownProtocol(text, length, false)) {
+        info->protocol = k->protocol;
+        info->playSingle = k->playSingle;
+        return;
     }
     info->protocol = ku::kProtocolOther;
     if (length > 0)
@@ -904,6 +914,233 @@ int kuDLNAProtocolInfo_MatchPN(const kuDLNAProtocolInfo *info, const char *profi
 }
 
 // --- transfer modes and flags ----------------------------------------------
+
+// --- matching under rules (extension) ----------------------------------------
+
+namespace {
+
+// Media types that servers and renderers write for the same format.
+constexpr const char *kAliases[][4] = {
+    {"audio/flac", "audio/x-flac", nullptr, nullptr},
+    {"audio/wav", "audio/x-wav", "audio/wave", nullptr},
+    {"audio/mpeg", "audio/mp3", nullptr, nullptr},
+    {"video/x-matroska", "video/mkv", nullptr, nullptr},
+    {"audio/mp4", "audio/x-m4a", nullptr, nullptr},
+    {"video/x-msvideo", "video/avi", nullptr, nullptr},
+    {"image/jpeg", "image/jpg", nullptr, nullptr},
+    {"audio/ogg", "application/ogg", nullptr, nullptr},
+    {"audio/aac", "audio/x-aac", nullptr, nullptr},
+    {"audio/x-aiff", "audio/aiff", nullptr, nullptr},
+};
+
+struct Span {
+    const char *text;
+    size_t length;
+};
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+Span trimmed(const char *text, bool trim)
+{
+    Span s{text, strlen(text)};
+    while (trim && s.length > 0 && isBlank(*s.text)) {
+        s.text++;
+        s.length--;
+    }
+    while (trim && s.length > 0 && isBlank(s.text[s.length - 1]))
+        s.length--;
+    return s;
+}
+
+bool sameSpan(Span x, Span y)
+{
+    return x.length == y.length && ku::foldedEqualN(x.text, y.text, x.length);
+}
+
+int aliasRow(Span type)
+{
+    for (size_t row = 0; row < sizeof kAliases / sizeof kAliases[0]; row++)
+        for (const char *alias : kAliases[row])
+            if (alias != nullptr && sameSpan(type, Span{alias, strlen(alias)}))
+                return (int)row;
+    return -1;
+}
+
+// Whether one side's subtype "*" covers the other's media type.
+bool wildcardCovers(Span pattern, Span type)
+{
+    if (pattern.length == 3 && memcmp(pattern.text, "*/*", 3) == 0)
+        return true;
+    if (pattern.length < 2 || memcmp(pattern.text + pattern.length - 2, "/*", 2) != 0)
+        return false;
+    size_t prefix = pattern.length - 1; // the type and its '/'
+    return type.length > prefix && ku::foldedEqualN(pattern.text, type.text, prefix);
+}
+
+bool sameMediaType(Span wanted, Span offered, uint32_t rules)
+{
+    if (sameSpan(wanted, offered))
+        return true;
+    if ((rules & KU_DLNA_MATCH_MIME_ALIASES) != 0) {
+        int row = aliasRow(wanted);
+        if (row >= 0 && row == aliasRow(offered))
+            return true;
+    }
+    return (rules & KU_DLNA_MATCH_SUBTYPE_WILDCARD) != 0 &&
+           (wildcardCovers(wanted, offered) || wildcardCovers(offered, wanted));
+}
+
+int32_t partIndex(kuMimeTypeInfo *mime, Span name, bool trim)
+{
+    for (uint32_t i = 0; i < kuMimeTypeInfo_GetPartCount(mime); i++)
+        if (sameSpan(trimmed(kuMimeTypeInfo_GetPart(mime, i), trim), name))
+            return (int32_t)i;
+    return -1;
+}
+
+// Every parameter of wanted is in offered (kuMimeTypeInfo_SameAs), with
+// blanks before names ignored, or rate and channels left out for a bare L16.
+bool hasEveryPart(kuMimeTypeInfo *wanted, kuMimeTypeInfo *offered, uint32_t rules)
+{
+    const bool trim = (rules & KU_DLNA_MATCH_PARAMETER_BLANKS) != 0;
+    const Span rate{"rate", 4}, channels{"channels", 8};
+    const bool bareL16 = (rules & KU_DLNA_MATCH_L16_BARE) != 0 &&
+                         ku::foldedEqual(kuMimeTypeInfo_GetMimeType(offered), "audio/L16") &&
+                         partIndex(offered, rate, trim) < 0;
+    for (uint32_t i = 0; i < kuMimeTypeInfo_GetPartCount(wanted); i++) {
+        Span name = trimmed(kuMimeTypeInfo_GetPart(wanted, i), trim);
+        if (bareL16 && (sameSpan(name, rate) || sameSpan(name, channels)))
+            continue;
+        const char *value = kuMimeTypeInfo_GetPartValue(wanted, i);
+        bool found = false;
+        for (uint32_t j = 0; !found && j < kuMimeTypeInfo_GetPartCount(offered); j++) {
+            const char *other = kuMimeTypeInfo_GetPartValue(offered, j);
+            found = sameSpan(trimmed(kuMimeTypeInfo_GetPart(offered, j), trim), name) &&
+                    (value == nullptr ? other == nullptr
+                                      : other != nullptr && ku::foldedEqual(value, other));
+        }
+        if (!found)
+            return false;
+    }
+    return true;
+}
+
+constexpr uint32_t kFormatRules = KU_DLNA_MATCH_MIME_ALIASES | KU_DLNA_MATCH_SUBTYPE_WILDCARD |
+                                  KU_DLNA_MATCH_L16_BARE | KU_DLNA_MATCH_PARAMETER_BLANKS;
+
+bool formatsMatch(const char *wanted, const char *offered, uint32_t rules)
+{
+    if (ku::sameContentFormat(wanted, offered))
+        return true;
+    if ((rules & kFormatRules) == 0)
+        return false;
+    const bool trim = (rules & KU_DLNA_MATCH_PARAMETER_BLANKS) != 0;
+    kuMimeTypeInfo *w = kuMimeTypeInfo_New(wanted);
+    kuMimeTypeInfo *o = kuMimeTypeInfo_New(offered);
+    bool same = sameMediaType(trimmed(kuMimeTypeInfo_GetMimeType(w), trim),
+                              trimmed(kuMimeTypeInfo_GetMimeType(o), trim), rules) &&
+                hasEveryPart(w, o, rules);
+    kuMimeTypeInfo_Delete(w);
+    kuMimeTypeInfo_Delete(o);
+    return same;
+}
+
+// The protocol as the rules read it: blanks before it dropped, known names
+// in any case.
+struct ProtocolView {
+    uint32_t code;
+    Span text; // for an unknown protocol; null text otherwise
+};
+
+ProtocolView protocolOf(const kuDLNAProtocolInfo *info, uint32_t rules)
+{
+    ProtocolView v{info->protocol, {nullptr, 0}};
+    if (info->protocol != ku::kProtocolOther || info->protocolString == nullptr)
+        return v;
+    v.text = trimmed(info->protocolString, (rules & KU_DLNA_MATCH_PARAMETER_BLANKS) != 0);
+    if (const KnownProtocol *k = knownProtocol(v.text.text, v.text.length,
+                                               (rules & KU_DLNA_MATCH_PROTOCOL_CASE) != 0)) {
+        v.code = k->protocol;
+        v.text = {nullptr, 0};
+    }
+    return v;
+}
+
+bool isAdtsPair(const char *a, const char *b)
+{
+    return ku::foldedEqual(a, "audio/vnd.dlna.adts") || ku::foldedEqual(b, "audio/vnd.dlna.adts");
+}
+
+} // namespace
+
+bool ku::matchUnderRules(const kuDLNAProtocolInfo *a, const kuDLNAProtocolInfo *b, uint32_t rules)
+{
+    if (a == nullptr || b == nullptr)
+        return false;
+    ProtocolView pa = protocolOf(a, rules);
+    ProtocolView pb = protocolOf(b, rules);
+    if (pa.code != pb.code && pa.code != kProtocolAny && pb.code != kProtocolAny)
+        return false;
+    bool wildcard;
+    const char *profile = nullptr;
+    if (a->profileName != nullptr && b->profileName != nullptr) {
+        if (!foldedEqual(a->profileName, b->profileName))
+            return false;
+        wildcard = true;
+        profile = a->profileName;
+    } else {
+        if (pb.code == kProtocolOther &&
+            (pa.text.text == nullptr || pb.text.text == nullptr ||
+             ((rules & KU_DLNA_MATCH_PROTOCOL_CASE) != 0
+                  ? !sameSpan(pa.text, pb.text)
+                  : pa.text.length != pb.text.length ||
+                        memcmp(pa.text.text, pb.text.text, pa.text.length) != 0)))
+            return false;
+        const kuDLNAProtocolInfo *bare = a->profileName == nullptr ? a : b;
+        wildcard = (a->profileName == nullptr && b->profileName == nullptr) ||
+                   ((rules & KU_DLNA_MATCH_ANY_FORMAT_PROFILE) != 0 &&
+                    bare->contentFormat != nullptr && strcmp(bare->contentFormat, "*") == 0);
+    }
+    const char *af = a->contentFormat;
+    const char *bf = b->contentFormat;
+    if (af == nullptr || bf == nullptr)
+        return false;
+    if (strcmp(af, "*") == 0 || strcmp(bf, "*") == 0)
+        return wildcard;
+    if (formatsMatch(bf, af, rules))
+        return true;
+    for (const EquivalenceGroup &g : kGroups)
+        if (groupMatches(g, af, bf, profile) &&
+            ((rules & KU_DLNA_MATCH_ADTS_APART) == 0 || !isAdtsPair(af, bf)))
+            return true;
+    return false;
+}
+
+int kuDLNAProtocolInfo_MatchWithRules(const kuDLNAProtocolInfo *a, const kuDLNAProtocolInfo *b,
+                                      uint32_t rules, uint32_t *used)
+{
+    uint32_t ignored;
+    return ku::matchWithFewestRules(rules, used != nullptr ? used : &ignored, [&](uint32_t set) {
+               return ku::matchUnderRules(a, b, set) ? 0 : -1;
+           }) >= 0
+               ? 1
+               : 0;
+}
+
+const char *kuDLNAProtocolInfo_GetMatchRuleName(uint32_t rule)
+{
+    static constexpr const char *kNames[] = {"mime-aliases",       "subtype-wildcard",
+                                             "protocol-case",      "any-format-profile",
+                                             "l16-bare",           "parameter-blanks",
+                                             "adts-apart"};
+    for (uint32_t i = 0; i < sizeof kNames / sizeof kNames[0]; i++)
+        if (rule == (1u << i))
+            return kNames[i];
+    return nullptr;
+}
 
 const char *kuDLNAProtocolInfo_GetTransferMode(const kuDLNAProtocolInfo *info)
 {

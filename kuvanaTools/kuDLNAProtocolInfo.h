@@ -220,6 +220,62 @@ KU_API void kuDLNAProtocolInfo_SetUserData(kuDLNAProtocolInfo *info, void *userD
 KU_API void kuDLNAProtocolInfo_SetWebServerSupportHTTPConnectionStalling(kuDLNAProtocolInfo *info,
                                                                          int value);
 
+/* Extensions */
+
+/*
+ * Matching rules beyond kuDLNAProtocolInfo_Match, for renderers that accept
+ * more (or less) than the strict rule says. Each is one bit; a rule set is
+ * their OR. a is the item, b the sink entry, as in kuDLNAProtocolInfo_Match.
+ * - MIME_ALIASES: media types that name the same format stand for each
+ *   other (audio/flac and audio/x-flac, audio/wav, audio/x-wav and
+ *   audio/wave, audio/mpeg and audio/mp3, video/x-matroska and video/mkv,
+ *   audio/mp4 and audio/x-m4a, video/x-msvideo and video/avi, image/jpeg
+ *   and image/jpg, audio/ogg and application/ogg, audio/aac and
+ *   audio/x-aac, audio/x-aiff and audio/aiff);
+ * - SUBTYPE_WILDCARD: a subtype "*" on either side accepts any subtype of
+ *   the same type, and the type and subtype "*" any media type;
+ * - PROTOCOL_CASE: protocol names compare in any case (HTTP-GET is
+ *   http-get);
+ * - ANY_FORMAT_PROFILE: when only one side has a profile name, a content
+ *   format "*" on the other side accepts it (http-get:*:*:* plays
+ *   ...:DLNA.ORG_PN=MP3);
+ * - L16_BARE: an audio/L16 item without rate matches an audio/L16 entry
+ *   whatever its rate and channels;
+ * - PARAMETER_BLANKS: blanks before a content-format parameter name (after
+ *   ';') and before the protocol (after ',' in a list text) are ignored;
+ * - ADTS_APART: makes matching stricter: audio/vnd.dlna.adts no longer
+ *   stands for audio/mp4 or audio/3gpp (an ADTS stream is not an MP4 file).
+ */
+typedef enum kuDLNAMatchRule {
+    KU_DLNA_MATCH_MIME_ALIASES = 0x01,
+    KU_DLNA_MATCH_SUBTYPE_WILDCARD = 0x02,
+    KU_DLNA_MATCH_PROTOCOL_CASE = 0x04,
+    KU_DLNA_MATCH_ANY_FORMAT_PROFILE = 0x08,
+    KU_DLNA_MATCH_L16_BARE = 0x10,
+    KU_DLNA_MATCH_PARAMETER_BLANKS = 0x20,
+    KU_DLNA_MATCH_ADTS_APART = 0x40,
+    KU_DLNA_MATCH_ALL_RULES = 0x7F
+} kuDLNAMatchRule;
+
+/*
+ * kuDLNAProtocolInfo_Match with the rules of the set turned on (bits outside
+ * KU_DLNA_MATCH_ALL_RULES are ignored). With 0 it is exactly
+ * kuDLNAProtocolInfo_Match. When used is not null it receives the rules the
+ * answer depended on: 0 for a strict match; for a match that needs rules,
+ * the first single rule that suffices (in bit order), else an irreducible
+ * subset of the set; for no match, KU_DLNA_MATCH_ADTS_APART when that rule
+ * turned a strict match into none, else 0.
+ */
+KU_API int kuDLNAProtocolInfo_MatchWithRules(const kuDLNAProtocolInfo *a,
+                                             const kuDLNAProtocolInfo *b, uint32_t rules,
+                                             uint32_t *used);
+
+/* The name of one rule bit ("mime-aliases", "subtype-wildcard",
+ * "protocol-case", "any-format-profile", "l16-bare", "parameter-blanks",
+ * "adts-apart"), static text; null for anything that is not a single rule
+ * bit. */
+KU_API const char *kuDLNAProtocolInfo_GetMatchRuleName(uint32_t rule);
+
 KU_END_DECLS
 
 #endif /* KUVANATOOLS_KUDLNAPROTOCOLINFO_H */

@@ -223,6 +223,30 @@ int kuDLNAProtocolInfoList_Match(kuDLNAProtocolInfoList *list, const kuDLNAProto
     return 0;
 }
 
+int kuDLNAProtocolInfoList_MatchWithRules(kuDLNAProtocolInfoList *list,
+                                          const kuDLNAProtocolInfo *info, uint32_t rules,
+                                          int32_t *index, uint32_t *used)
+{
+    uint32_t ignored;
+    int32_t found = -1;
+    if (used == nullptr)
+        used = &ignored;
+    *used = 0;
+    if (list != nullptr && info != nullptr) {
+        Locked lock(list);
+        found = ku::matchWithFewestRules(rules, used, [&](uint32_t set) {
+            int32_t i = 0;
+            for (const kuPtrListNode *n = list->entries->head; n != nullptr; n = n->next, i++)
+                if (ku::matchUnderRules(info, entryOf(n), set))
+                    return i;
+            return (int32_t)-1;
+        });
+    }
+    if (index != nullptr)
+        *index = found;
+    return found >= 0 ? 1 : 0;
+}
+
 int kuDLNAProtocolInfoList_MatchPN(kuDLNAProtocolInfoList *list, const char *profileName)
 {
     if (list == nullptr || profileName == nullptr)

@@ -134,6 +134,23 @@ KU_API void kuDLNAProtocolInfoList_Merge(kuDLNAProtocolInfoList *target,
 /* Merges the entries of text into the target. */
 KU_API void kuDLNAProtocolInfoList_MergeStr(kuDLNAProtocolInfoList *target, const char *text);
 
+/* Extensions */
+
+/*
+ * kuDLNAProtocolInfoList_Match with matching rules (kuDLNAMatchRule bits of
+ * kuDLNAProtocolInfo.h): 1 when info plays through some entry under the
+ * rules. Strict matches are looked for first over the whole list, then
+ * matches under each rule alone, then under the whole set, so index names
+ * the first entry of the first pass that found one and used the rules it
+ * needed (as kuDLNAProtocolInfo_MatchWithRules reports them; 0 for a strict
+ * match). Without a match index is -1 and used is KU_DLNA_MATCH_ADTS_APART
+ * when that rule removed a strict match, else 0. With rules 0 the result is
+ * exactly kuDLNAProtocolInfoList_Match. index and used may be null.
+ */
+KU_API int kuDLNAProtocolInfoList_MatchWithRules(kuDLNAProtocolInfoList *list,
+                                                 const kuDLNAProtocolInfo *info, uint32_t rules,
+                                                 int32_t *index, uint32_t *used);
+
 KU_END_DECLS
 
 #endif /* KUVANATOOLS_KUDLNAPROTOCOLINFOLIST_H */

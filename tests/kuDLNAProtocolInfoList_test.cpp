@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -398,4 +399,82 @@ TEST(kuDLNAProtocolInfoList, CutsLikeTheTokenizer)
         });
         EXPECT_EQ(expected, pieces) << text;
     }
+}
+
+// With no rule the rule-aware match is the strict one, through the same
+// entry, for every real sink list and every item we have; with the widening
+// rules a strict match stays strict, and a match under rules holds under the
+// rules it reports.
+TEST(kuDLNAProtocolInfoList, MatchingWithRules)
+{
+    // Items: the corpus lines, each also with its protocol in capitals and a
+    // blank after every ';' (what the rules are about), and every list entry.
+    // Sinks: the real lists and the corpus as one list.
+    std::vector<std::unique_ptr<List>> sources;
+    std::vector<const kuDLNAProtocolInfo *> items;
+    std::vector<std::string> sinks;
+    std::string corpus;
+    for (const std::string &line : kutest::dataLines("dlna-protocolinfo.txt")) {
+        std::string upper = line, blanks;
+        for (size_t i = 0; i < upper.size() && upper[i] != ':'; i++)
+            upper[i] = (char)toupper((unsigned char)upper[i]);
+        for (char c : line)
+            blanks += c == ';' ? std::string("; ") : std::string(1, c);
+        sources.emplace_back(new List(""));
+        for (const std::string &text : {line, upper, blanks})
+            kuDLNAProtocolInfoList_Add(sources.back()->get(), kutest::parseExact(text), -1);
+        corpus += (corpus.empty() ? "" : ",") + line;
+    }
+    for (const std::string &file : kutest::listFiles()) {
+        sinks.push_back(kutest::listText(file));
+        sources.emplace_back(new List(sinks.back()));
+    }
+    sinks.push_back(corpus);
+    for (const auto &source : sources)
+        for (uint32_t i = 0; i < source->count(); i++)
+            items.push_back(source->at((int32_t)i));
+    ASSERT_GT(items.size(), 1100u);
+
+    const uint32_t widening = KU_DLNA_MATCH_ALL_RULES & ~KU_DLNA_MATCH_ADTS_APART;
+    size_t widened = 0;
+    for (const std::string &file : sinks) {
+        List sink(file);
+        for (const kuDLNAProtocolInfo *item : items) {
+            int32_t first = -1;
+            for (int32_t i = 0; first < 0 && i < (int32_t)sink.count(); i++)
+                if (kuDLNAProtocolInfo_Match(item, sink.at(i)) != 0)
+                    first = i;
+            int32_t index = 99;
+            uint32_t used = 99;
+            int strict = kuDLNAProtocolInfoList_Match(sink.get(), item);
+            ASSERT_EQ(strict, kuDLNAProtocolInfoList_MatchWithRules(sink.get(), item, 0, &index, &used))
+                << file.substr(0, 60) << " " << take(kuDLNAProtocolInfo_GetStr((kuDLNAProtocolInfo *)item));
+            ASSERT_EQ(first, index);
+            ASSERT_EQ(0u, used);
+
+            int ruled = kuDLNAProtocolInfoList_MatchWithRules(sink.get(), item, widening, &index, &used);
+            if (strict) {
+                ASSERT_EQ(first, index);
+                ASSERT_EQ(0u, used);
+            } else if (ruled) {
+                widened++;
+                ASSERT_NE(0u, used);
+                ASSERT_EQ(1, kuDLNAProtocolInfo_MatchWithRules(item, sink.at(index), used, nullptr));
+            }
+        }
+    }
+    EXPECT_GT(widened, 0u);
+
+    // The first strict entry wins over an earlier entry that needs a rule;
+    // a null list or item matches nothing.
+    List sink("http-get:*:audio/x-flac:*,http-get:*:audio/flac:*");
+    Info flac("http-get:*:audio/flac:*");
+    int32_t index = 0;
+    uint32_t used = 0;
+    EXPECT_EQ(1, kuDLNAProtocolInfoList_MatchWithRules(sink.get(), flac.get(), widening, &index, &used));
+    EXPECT_EQ(1, index);
+    EXPECT_EQ(0u, used);
+    EXPECT_EQ(0, kuDLNAProtocolInfoList_MatchWithRules(nullptr, flac.get(), widening, &index, &used));
+    EXPECT_EQ(-1, index);
+    EXPECT_EQ(0, kuDLNAProtocolInfoList_MatchWithRules(sink.get(), nullptr, widening, nullptr, nullptr));
 }

@@ -488,3 +488,58 @@ TEST(kuDLNAProtocolInfo, LongFields)
     Info again(info.str(5)); // composing makes the flags consistent first
     EXPECT_EQ(fields(info.get()), fields(again.get()));
 }
+
+TEST(kuDLNAProtocolInfo, MatchingWithRules)
+{
+    enum : uint32_t {
+        Alias = KU_DLNA_MATCH_MIME_ALIASES, Wild = KU_DLNA_MATCH_SUBTYPE_WILDCARD,
+        Case = KU_DLNA_MATCH_PROTOCOL_CASE, AnyPN = KU_DLNA_MATCH_ANY_FORMAT_PROFILE,
+        L16 = KU_DLNA_MATCH_L16_BARE, Blank = KU_DLNA_MATCH_PARAMETER_BLANKS,
+        Adts = KU_DLNA_MATCH_ADTS_APART, All = KU_DLNA_MATCH_ALL_RULES
+    };
+    // Each rule against the pair it is for: off it fails, on it matches and
+    // is reported; the answer needs no more rules than it reports.
+    const struct { const char *a, *b; uint32_t rules; int expected; uint32_t used; } cases[] = {
+        {"http-get:*:audio/flac:*", "http-get:*:audio/x-flac:*", Alias, 1, Alias},
+        {"http-get:*:audio/WAV:*", "http-get:*:audio/wave:*", All, 1, Alias},
+        {"http-get:*:audio/flac:*", "http-get:*:audio/x-wav:*", All, 0, 0},
+        {"http-get:*:audio/flac:*", "http-get:*:audio/*:*", Wild, 1, Wild},
+        {"http-get:*:audio/*:*", "http-get:*:audio/flac:*", Wild, 1, Wild},
+        {"http-get:*:video/mp4:*", "http-get:*:audio/*:*", All, 0, 0},
+        {"http-get:*:video/mp4:*", "http-get:*:*/*:*", Wild, 1, Wild},
+        {"HTTP-GET:*:audio/mpeg:*", "http-get:*:audio/mpeg:*", Case, 1, Case},
+        {"Internal:*:audio/mpeg:*", "internal:*:audio/mpeg:*", Case, 1, Case},
+        {"HTTP-GET:*:audio/mpeg:*", "http-get:*:audio/mpeg:*", All & ~Case, 0, 0},
+        {"http-get:*:audio/mpeg:DLNA.ORG_PN=MP3", "http-get:*:*:*", AnyPN, 1, AnyPN},
+        {"http-get:*:*:*", "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3", AnyPN, 1, AnyPN},
+        {"http-get:*:audio/L16:*", "http-get:*:audio/L16;rate=44100;channels=2:*", L16, 1, L16},
+        {"http-get:*:audio/L16;rate=48000:*", "http-get:*:audio/L16;rate=44100;channels=2:*", All, 0, 0},
+        {"http-get:*:text/html; charset=UTF-8:*", "http-get:*:text/html;charset=utf-8:*", Blank, 1, Blank},
+        {" http-get:*:audio/mpeg:*", "http-get:*:audio/mpeg:*", Blank, 1, Blank},
+        // Two rules at once, and a strict match that needs none.
+        {"HTTP-GET:*:audio/flac:*", "http-get:*:audio/x-flac:*", All, 1, Alias | Case},
+        {"http-get:*:audio/mpeg:*", "http-get:*:audio/mpeg:*", All, 1, 0},
+        // ADTS apart takes away the AAC group's audio/mp4 match, and says so.
+        {"http-get:*:audio/vnd.dlna.adts:DLNA.ORG_PN=HEAACv2_L2", "http-get:*:audio/mp4:DLNA.ORG_PN=HEAACv2_L2", 0, 1, 0},
+        {"http-get:*:audio/vnd.dlna.adts:DLNA.ORG_PN=HEAACv2_L2", "http-get:*:audio/mp4:DLNA.ORG_PN=HEAACv2_L2", All, 0, Adts},
+        {"http-get:*:audio/3gpp:DLNA.ORG_PN=HEAACv2_L2", "http-get:*:audio/mp4:DLNA.ORG_PN=HEAACv2_L2", Adts, 1, 0},
+        // No rules: the strict answer, whatever unknown bits say.
+        {"http-get:*:audio/flac:*", "http-get:*:audio/x-flac:*", 0x80, 0, 0},
+    };
+    for (const auto &c : cases) {
+        Info a(c.a), b(c.b);
+        uint32_t used = 99;
+        EXPECT_EQ(c.expected, kuDLNAProtocolInfo_MatchWithRules(a.get(), b.get(), c.rules, &used)) << c.a << " " << c.b;
+        EXPECT_EQ(c.used, used) << c.a << " " << c.b;
+        if (c.expected == 1) {
+            EXPECT_EQ(1, kuDLNAProtocolInfo_MatchWithRules(a.get(), b.get(), used | (c.rules & Adts), nullptr)) << c.a;
+        }
+    }
+    EXPECT_EQ(0, kuDLNAProtocolInfo_MatchWithRules(nullptr, Info("http-get:*:*:*").get(), All, nullptr));
+
+    for (uint32_t bit = 1; bit < 0x80; bit <<= 1)
+        EXPECT_NE(nullptr, kuDLNAProtocolInfo_GetMatchRuleName(bit)) << bit;
+    EXPECT_STREQ("mime-aliases", kuDLNAProtocolInfo_GetMatchRuleName(Alias));
+    EXPECT_EQ(nullptr, kuDLNAProtocolInfo_GetMatchRuleName(Alias | Wild));
+    EXPECT_EQ(nullptr, kuDLNAProtocolInfo_GetMatchRuleName(0x80));
+}

@@ -17,23 +17,15 @@ namespace {
 const char *kDtcpHost = "192.168.1.10";
 const uint32_t kDtcpPort = 8000;
 
-struct Item {
-    std::string name;
-    std::string profileInfo;
-    bool protectedCopy = false; // the DTCP-IP variant of an item
-    std::string offered;        // the server's protocolInfo
-    int entry = -1;             // the sink entry that plays it, from 0
-    std::string matchedEntry;
-    std::string reason;         // why nothing plays it
-};
+} // namespace
 
-std::vector<Item> readProfiles(const std::string &path, Io &io)
+std::vector<ServerItem> readProfiles(const std::string &path, Io &io)
 {
-    std::vector<Item> items;
+    std::vector<ServerItem> items;
     std::istringstream lines(readFileOrStdin(io, path));
     for (std::string line; std::getline(lines, line);) {
         std::istringstream words(line);
-        Item item;
+        ServerItem item;
         std::string flag;
         if (!(words >> item.name) || item.name[0] == '#')
             continue;
@@ -49,21 +41,31 @@ std::vector<Item> readProfiles(const std::string &path, Io &io)
     return items;
 }
 
-// What a server sends for the item: its profile information made into an
-// object, adjusted for delivery over HTTP (or DTCP-IP), composed.
-std::string offer(const Item &item)
+std::string offer(const ServerItem &item)
 {
-    InfoGuard info(kuDLNAProtocolInfo_NewFromProfileInfo(item.profileInfo.data(),
-                                                         item.profileInfo.size()));
+    // A whole protocolInfo starts with a protocol, which holds no '/'.
+    const std::string &text = item.profileInfo;
+    size_t colon = text.find(':');
+    bool whole = colon != std::string::npos && text.find('/') > colon;
+    InfoGuard info(whole ? kuDLNAProtocolInfo_New(text.data(), text.size())
+                         : kuDLNAProtocolInfo_NewFromProfileInfo(text.data(), text.size()));
     if (item.protectedCopy) {
         kuDLNAProtocolInfo_AdjustForDTCPIP(info.info, kDtcpHost, kDtcpPort);
         kuDLNAProtocolInfo_ConvertProfileNameToDTCP(info.info);
     } else {
         kuDLNAProtocolInfo_Adjust(info.info);
     }
-    KuString text(kuDLNAProtocolInfo_GetStr(info.info));
-    return text.str();
+    KuString composed(kuDLNAProtocolInfo_GetStr(info.info));
+    return composed.str();
 }
+
+namespace {
+
+struct Item : ServerItem {
+    int entry = -1;             // the sink entry that plays it, from 0
+    std::string matchedEntry;
+    std::string reason;         // why nothing plays it
+};
 
 // What the renderer makes of the offer: the first entry that plays it, or
 // a short reason why none does.
@@ -120,7 +122,9 @@ int demo(Io &io, const Args &args)
     std::string dir = examplesDir(args.value("--examples"));
     std::string profilesPath = dir + "/server-profiles.txt";
     std::string sinkPath = dir + "/renderer-sink.txt";
-    std::vector<Item> items = readProfiles(profilesPath, io);
+    std::vector<Item> items;
+    for (const ServerItem &read : readProfiles(profilesPath, io))
+        items.push_back(Item{read, -1, "", ""});
     std::string sinkText = readFileOrStdin(io, sinkPath);
     ListGuard sink(kuDLNAProtocolInfoList_New(stripComments(sinkText).c_str()));
     uint32_t entries = kuDLNAProtocolInfoList_GetCount(sink.list);

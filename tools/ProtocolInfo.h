@@ -64,6 +64,44 @@ std::string readList(Io &io, const std::string &argument);
 // the installed share directory).
 std::string examplesDir(const std::string &option);
 
+// One item of a server's profile table: a file name, then the content
+// format and fourth field (or a whole protocolInfo), and "dtcp-ip" for a
+// link-protected copy as well.
+struct ServerItem {
+    std::string name;
+    std::string profileInfo;
+    bool protectedCopy = false; // the DTCP-IP variant of an item
+    std::string offered;        // the server's protocolInfo
+};
+std::vector<ServerItem> readProfiles(const std::string &path, Io &io);
+
+// What a server sends for the item: its profile information made into an
+// object, adjusted for delivery over HTTP (or DTCP-IP), composed.
+std::string offer(const ServerItem &item);
+
+// The matching rules a renderer may follow, in bit order, and what one of
+// them (or several, joined by "and") lets the renderer do with the item and
+// the sink entry: "treats audio/flac as audio/x-flac".
+extern const uint32_t kMatchRules[7];
+std::string ruleReason(uint32_t rules, kuDLNAProtocolInfo *item, kuDLNAProtocolInfo *entry);
+
+// What a renderer following rules does with an item (from ruleVerdicts).
+struct RuleVerdict {
+    uint32_t rules;     // one rule, or several needed together
+    int index;          // the sink entry that plays the item, from 0; -1 for none
+    std::string entry;  // its text
+    std::string reason; // "plays if the renderer ...: entry N"; "" when it does not
+};
+// After a strict "no": one verdict for each rule that widens matching, in bit
+// order, and when none plays it alone, one for the rules needed together.
+// After a strict match: a verdict for adts-apart when that rule takes it away.
+std::vector<RuleVerdict> ruleVerdicts(kuDLNAProtocolInfoList *sink, kuDLNAProtocolInfo *item);
+
+// The names of the rule bits, joined by separator.
+std::string ruleNames(uint32_t rules, const char *separator);
+
 int demo(Io &io, const Args &args);
+int compat(Io &io, const Args &args);
+int matchBatch(Io &io, const Args &args, kuDLNAProtocolInfoList *sink);
 
 } // namespace kuvana

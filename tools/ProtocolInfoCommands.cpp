@@ -362,8 +362,43 @@ std::string sinkList(Io &io, const Args &args, size_t index)
     return readList(io, args[index]);
 }
 
+void addRules(Json &j, const std::vector<RuleVerdict> &verdicts)
+{
+    j.key("rules").beginArray();
+    for (const RuleVerdict &v : verdicts) {
+        j.beginObject().field("rule", ruleNames(v.rules, "+")).field("plays", v.index >= 0).key("index");
+        v.index < 0 ? j.null() : j.value(v.index + 1);
+        j.field("entry", v.index < 0 ? nullptr : v.entry.c_str())
+            .field("reason", v.reason.empty() ? nullptr : v.reason.c_str()).endObject();
+    }
+    j.endArray();
+}
+
+void printRules(Io &io, const std::vector<RuleVerdict> &verdicts)
+{
+    if (verdicts.empty())
+        return;
+    io.out.put("under matching rules (renderers that accept more than the strict match):\n");
+    std::string without;
+    for (const RuleVerdict &v : verdicts) {
+        if (v.reason.empty())
+            without += (without.empty() ? "" : ", ") + ruleNames(v.rules, "+");
+        else
+            io.out.print("  %s: %s\n", ruleNames(v.rules, "+").c_str(), v.reason.c_str());
+    }
+    if (!without.empty())
+        io.out.print("  does not play under %s\n", without.c_str());
+}
+
 int match(Io &io, const Args &args)
 {
+    if (args.has("--batch")) {
+        args.expect(0, 1);
+        ListGuard sink(kuDLNAProtocolInfoList_New(sinkList(io, args, 0).c_str()));
+        if (kuDLNAProtocolInfoList_GetCount(sink.list) == 0)
+            inputError("the sink list has no valid entry");
+        return matchBatch(io, args, sink.list);
+    }
     args.expect(1, 2);
     std::string resource = trim(readInput(io, args[0]));
     refuseUnreadable(resource);
@@ -382,6 +417,7 @@ int match(Io &io, const Args &args)
         inputError("the sink list has no valid entry");
     int found = firstMatch(sink.list, a.info);
     bool all = args.has("--all");
+    std::vector<RuleVerdict> verdicts = ruleVerdicts(sink.list, a.info);
 
     struct Miss {
         uint32_t index;
@@ -410,6 +446,7 @@ int match(Io &io, const Args &args)
             j.beginObject().field("index", m.index).field("step", m.step).field("why", m.why)
                 .field("entry", m.entry).endObject();
         j.endArray();
+        addRules(j, verdicts);
         io.out.put(addWarnings(j, io).endObject().text());
         return found >= 0 ? kOk : kFailed;
     }
@@ -417,6 +454,7 @@ int match(Io &io, const Args &args)
         KuString text(kuDLNAProtocolInfo_GetStr(
             kuDLNAProtocolInfoList_GetProtocolInfoAt(sink.list, uint32_t(found))));
         io.out.print("match: entry %d of %u: %s\n", found + 1, count, text.text);
+        printRules(io, verdicts);
         return kOk;
     }
     io.out.print("no match among %u entries:", count);
@@ -443,6 +481,7 @@ int match(Io &io, const Args &args)
     }
     if (!all && shown < misses.size())
         io.out.print("  (%zu more; --all lists every entry)\n", misses.size() - shown);
+    printRules(io, verdicts);
     return kFailed;
 }
 
@@ -595,13 +634,30 @@ void addProtocolInfoCommands(std::vector<Command> &commands)
           {"--context", true}},
          compose});
     commands.push_back({"protocolinfo", "match",
-                        "[--json] [--all] RESOURCE (SINK-LIST | --sink FILE)",
+                        "[--json] [--all] (RESOURCE | --batch FILE) (SINK-LIST | --sink FILE)",
                         "whether a renderer's sink list plays a resource, and through which entry",
                         "Exit status 0 on a match. Without one, the entries that came closest\n"
                         "are shown with the step that failed (protocol, profile, content format);\n"
                         "--all shows every entry. In a sink file, lines starting with '#' are\n"
-                        "comments.\n",
-                        {kJson, {"--all", false}, {"--sink", true}}, match});
+                        "comments. After a strict \"no\", each matching rule a renderer may follow\n"
+                        "(MIME aliases, subtype wildcards, ...) is tried and named with the entry\n"
+                        "that would play the resource; the exit status stays that of the strict\n"
+                        "match. --batch FILE matches one resource a line ('#' comments) and\n"
+                        "prints one line (with --json one JSON object) each: yes, rules or no;\n"
+                        "exit status 0 when every resource matches strictly.\n",
+                        {kJson, {"--all", false}, {"--sink", true}, {"--batch", true}}, match});
+    commands.push_back({"compat", "",
+                        "[--json] [--server PROFILE-TABLE] [--renderer SINK-LIST]... [--html FILE]",
+                        "a server's items against several renderers, strictly and under rules",
+                        "PROFILE-TABLE is a profile table as the demo reads it (default: the\n"
+                        "examples' server-profiles.txt); each SINK-LIST a renderer's sink list\n"
+                        "file (default: every file of the examples' renderers directory). Each\n"
+                        "cell says yes (strict match), +LETTERS (plays only under those rules) or\n"
+                        "no; per rule the number of cells it changes follows. --html writes the\n"
+                        "matrix as one self-contained page, the reasons on hover.\n",
+                        {kJson, {"--server", true}, {"--renderer", true}, {"--html", true},
+                         {"--examples", true}},
+                        compat});
     commands.push_back({"protocolinfo", "merge", "[--json | --list] LIST-A LIST-B",
                         "list B's entries merged into list A",
                         "--list prints the merged list as one text (play speeds kept).\n",

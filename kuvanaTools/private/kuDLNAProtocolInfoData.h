@@ -72,6 +72,49 @@ inline bool sameContentFormat(const char *wanted, const char *offered)
     return *w == '\0' || kuMimeTypeInfo_S_Same(wanted, offered) != 0;
 }
 
+// kuDLNAProtocolInfo_Match(a, b) under a set of kuDLNAMatchRule bits,
+// without looking for the rules it needed.
+bool matchUnderRules(const kuDLNAProtocolInfo *a, const kuDLNAProtocolInfo *b, uint32_t rules);
+
+// The search shared by the single and the list match: probe(rules) gives the
+// index of a match under those rules or -1. Strict first (with the rules
+// that only make matching stricter), then each widening rule alone, then all
+// of them, reduced to an irreducible subset. Reports the rules the answer
+// depended on in *used.
+template <typename Probe>
+int32_t matchWithFewestRules(uint32_t rules, uint32_t *used, Probe probe)
+{
+    const uint32_t stricter = rules & KU_DLNA_MATCH_ADTS_APART;
+    const uint32_t widening = rules & KU_DLNA_MATCH_ALL_RULES & ~stricter;
+    *used = 0;
+    int32_t found = probe(stricter);
+    if (found >= 0 || widening == 0) {
+        if (found < 0 && stricter != 0 && probe(0) >= 0)
+            *used = stricter;
+        return found;
+    }
+    for (uint32_t bit = 1; bit <= widening; bit <<= 1) {
+        if ((widening & bit) == 0)
+            continue;
+        found = probe(stricter | bit);
+        if (found >= 0) {
+            *used = bit;
+            return found;
+        }
+    }
+    uint32_t needed = widening;
+    if (probe(stricter | needed) < 0) {
+        if (stricter != 0 && probe(0) >= 0)
+            *used = stricter;
+        return -1;
+    }
+    for (uint32_t bit = 1; bit <= widening; bit <<= 1)
+        if ((needed & bit) != 0 && probe(stricter | (needed & ~bit)) >= 0)
+            needed &= ~bit;
+    *used = needed;
+    return probe(stricter | needed);
+}
+
 } // namespace ku
 
 struct kuDLNAProtocolInfo {
