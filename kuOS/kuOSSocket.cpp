@@ -14,11 +14,12 @@
 #include <unistd.h>
 
 static_assert(sizeof(kuSocketAddressIPv4) == sizeof(struct sockaddr_in), "IPv4 address layout");
-static_assert((int)KUOS_AF_INET == (int)AF_INET && (int)KUOS_SOCK_STREAM == (int)SOCK_STREAM &&
-                  (int)KUOS_SOCK_DGRAM == (int)SOCK_DGRAM &&
-                  (int)KUOS_IPPROTO_TCP == (int)IPPROTO_TCP &&
+// The address structures go to the system as they are, so their family must
+// be the system's; protocol numbers are the IANA's. Socket types differ (MIPS
+// numbers SOCK_STREAM and SOCK_DGRAM the other way round) and are mapped.
+static_assert((int)KUOS_AF_INET == (int)AF_INET && (int)KUOS_IPPROTO_TCP == (int)IPPROTO_TCP &&
                   (int)KUOS_IPPROTO_UDP == (int)IPPROTO_UDP,
-              "socket constants are the system's");
+              "family and protocol numbers are the system's");
 
 namespace {
 
@@ -43,11 +44,21 @@ bool isLoopback(uint32_t address)
     return (address >> 24) == 127;
 }
 
+// The layer's socket types as the system's; other values pass as given.
+int systemType(int type)
+{
+    if (type == KUOS_SOCK_STREAM)
+        return SOCK_STREAM;
+    if (type == KUOS_SOCK_DGRAM)
+        return SOCK_DGRAM;
+    return type;
+}
+
 } // namespace
 
 int32_t kuSocketOpen_Debug(int family, int type, int protocol, const char *label)
 {
-    int fd = socket(family, type | SOCK_CLOEXEC, protocol);
+    int fd = socket(family, systemType(type) | SOCK_CLOEXEC, protocol);
     trace("socket", fd, fd, label);
     return fd;
 }

@@ -2,6 +2,7 @@
 #include <kuvanaTools/kuConvert.h>
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuPrintf.h>
+#include <kuvanaTools/private/kuByteOrder.h>
 #include <kuvanaTools/private/kuCharClass.h>
 #include <kuvanaTools/private/kuTextReader.h>
 
@@ -828,12 +829,12 @@ int32_t kuConvert_hexstrntobuffer(const char *text, size_t length, int unitSize,
             uint32_t value = 0;
             for (int j = 0; j < unitSize; j++)
                 value = value << 8 | out[i + (size_t)j];
-            if (unitSize == 2) {
-                uint16_t unit = (uint16_t)value;
-                memcpy(out + i, &unit, 2);
-            } else {
-                memcpy(out + i, &value, 4);
-            }
+            // little-endian on every host, so the buffer means the same
+            // to a big-endian device as to a little-endian host
+            if (unitSize == 2)
+                ku::storeLE16(out + i, (uint16_t)value);
+            else
+                ku::storeLE32(out + i, value);
         }
     }
     *buffer = out;

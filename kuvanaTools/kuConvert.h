@@ -143,11 +143,12 @@ KU_API int32_t kuConvert_doubletofraction(double value, int32_t largestDenominat
  * Reads length bytes of hexadecimal text (after an optional "0x"/"0X") into
  * a new buffer (release with kuFree) of units of unitSize bytes (1, 2 or 4),
  * each unit's first byte most significant. With unitAsNumber 0 each unit's
- * bytes are stored in text order, otherwise as a native integer of that
- * value. Returns 0; or -3 with a null buffer and count 0 for an odd digit
- * count, a byte count that is not a whole number of units, a non-hexadecimal
- * character or another unit size. A null text gives a null buffer, count 0
- * and 0.
+ * bytes are stored in text order, otherwise as a little-endian integer of
+ * that value (its bytes reversed) on every host, big-endian ones included,
+ * so the buffer's bytes do not depend on the host. Returns 0; or -3 with a
+ * null buffer and count 0 for an odd digit count, a byte count that is not a
+ * whole number of units, a non-hexadecimal character or another unit size. A
+ * null text gives a null buffer, count 0 and 0.
  */
 KU_API int32_t kuConvert_hexstrntobuffer(const char *text, size_t length, int unitSize,
                                          int unitAsNumber, unsigned char **buffer,

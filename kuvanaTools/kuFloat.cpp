@@ -26,22 +26,6 @@ constexpr uint64_t kSignBit = 0x8000000000000000ull;
 constexpr uint64_t kExponentBits = 0x7FF0000000000000ull;
 constexpr uint64_t kMantissaBits = 0x000FFFFFFFFFFFFFull;
 
-// The special values are filled on first use. Racing threads store the same
-// bits, so relaxed atomics are enough (they only keep the race well-defined).
-uint64_t gPositiveInfinity;
-uint64_t gNegativeInfinity;
-uint64_t gNotANumber;
-
-double cachedConstant(uint64_t *slot, uint64_t bits)
-{
-    uint64_t value = __atomic_load_n(slot, __ATOMIC_RELAXED);
-    if (value == 0) {
-        value = bits;
-        __atomic_store_n(slot, value, __ATOMIC_RELAXED);
-    }
-    return fromBits(value);
-}
-
 int classify(double x, int *sign)
 {
     uint64_t bits = bitsOf(x);
@@ -70,17 +54,17 @@ double ku_nzero(void)
 
 double ku_pinf(void)
 {
-    return cachedConstant(&gPositiveInfinity, kExponentBits);
+    return fromBits(kExponentBits);
 }
 
 double ku_ninf(void)
 {
-    return cachedConstant(&gNegativeInfinity, kExponentBits | kSignBit);
+    return fromBits(kExponentBits | kSignBit);
 }
 
 double ku_nan(void)
 {
-    return cachedConstant(&gNotANumber, 0x7FF7FFFFFFFFFFFFull);
+    return fromBits(0x7FF7FFFFFFFFFFFFull);
 }
 
 int ku_fpclassify_and_signbit(double x, int *sign)

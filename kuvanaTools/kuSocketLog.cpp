@@ -1,5 +1,4 @@
 // Socket traffic log: the bytes of each connection appended to a file per peer.
-#define _FILE_OFFSET_BITS 64 // logs past 2 GiB on 32-bit systems
 #include <kuvanaTools/kuSocketLog.h>
 #include <kuvanaTools/private/kuLogInternal.h>
 #include <platform/kuOSSocket.h>

@@ -79,6 +79,14 @@ KU_API uint32_t kuTimeVal_RemainingTimeOut(const kuTimeVal *deadline);
 /* --------------------------------------------------------------- kuTime */
 
 /*
+ * The time_t of these functions is the build's: 32-bit on 32-bit hosts,
+ * unless the library was built with -D_TIME_BITS=64 -D_FILE_OFFSET_BITS=64 (as
+ * Debian builds armhf), which makes it 64-bit there too. Programs must then be
+ * built with the same flags; the library's pkg-config file and CMake package
+ * add them for such a build.
+ */
+
+/*
  * The current seconds since 1970 from the platform clock, also stored through
  * t when it is not null. Where time_t is 32-bit this is the platform's signed
  * value (after the 2038 wrap: December 1901 onwards). Where time_t is wider

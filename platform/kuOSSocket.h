@@ -18,7 +18,9 @@
 
 KUOS_BEGIN_DECLS
 
-/* Socket families, types and protocols; the values are Linux's own. */
+/* Socket families, types and protocols. The family and protocol values are
+ * the system's own; the types are this layer's, which kuSocketOpen_Debug
+ * maps to the system's (MIPS numbers SOCK_STREAM 2 and SOCK_DGRAM 1). */
 enum {
     KUOS_AF_INET = 2,
     KUOS_SOCK_STREAM = 1,
@@ -35,7 +37,8 @@ typedef struct kuSocketAddressIPv4 {
     uint8_t zero[8];
 } kuSocketAddressIPv4;
 
-/* A new socket (close-on-exec), or -1. */
+/* A new socket (close-on-exec), or -1. type is KUOS_SOCK_STREAM or
+ * KUOS_SOCK_DGRAM; any other value is passed to the system unchanged. */
 KUOS_API int32_t kuSocketOpen_Debug(int family, int type, int protocol, const char *label);
 
 /* 0 on success, -1 on failure (errno kept). */

@@ -10,6 +10,8 @@
 #include <errno.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <string.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -144,6 +146,35 @@ TEST(kuOSFile, FlagsModesAndDurability)
     EXPECT_EQ(-1, kuFile_Close(nullptr));
 }
 
+// Media files pass 4 GiB; on 32-bit hosts that needs 64-bit file offsets.
+TEST(kuOSFile, SparseFilePastFourGiB)
+{
+    kutest::TempDir dir;
+    std::string path = dir.file("large.bin");
+    kuFile *f = nullptr;
+    ASSERT_EQ(0, kuFile_Open(path.c_str(), 50, 3, &f));
+    EXPECT_EQ(4, kuFile_Write(f, "head", 4));
+    EXPECT_EQ(0, kuFile_Close(f));
+    const off_t size = (off_t)1 << 32 | 8;
+    static_assert(sizeof(off_t) == 8, "the tests build with 64-bit file offsets");
+    if (truncate(path.c_str(), size) != 0)
+        GTEST_SKIP() << "no sparse files here: " << strerror(errno);
+
+    EXPECT_NE(0, kuFile_Exists(path.c_str()));
+    ASSERT_EQ(0, kuFile_Open(path.c_str(), KUFILE_WRITE | KUFILE_APPEND, 0, &f));
+    EXPECT_EQ(4, kuFile_Write(f, "tail", 4));
+    EXPECT_EQ(0, kuFile_Close(f));
+    struct stat st;
+    ASSERT_EQ(0, stat(path.c_str(), &st));
+    EXPECT_EQ(size + 4, st.st_size);
+
+    ASSERT_EQ(0, kuFile_Open(path.c_str(), KUFILE_READ, 0, &f));
+    char buffer[8] = {};
+    EXPECT_EQ(8, kuFile_Read(f, buffer, sizeof buffer));
+    EXPECT_EQ(0, memcmp(buffer, "head\0\0\0\0", 8));
+    EXPECT_EQ(0, kuFile_Close(f));
+}
+
 TEST(kuOSPath, NormalizeIsLexical)
 {
     EXPECT_EQ("/a/c", normalize("/a/./b/../c/", 0, nullptr));
@@ -224,6 +255,14 @@ TEST(kuOSSocket, AddressesLoopbackAndCloseWakesAccept)
     EXPECT_EQ(0x7F000001u, list[0]);
     free(list);
 
+    // the layer's socket types, whatever the system numbers them (MIPS swaps them)
+    int32_t udp = kuSocketOpen_Debug(KUOS_AF_INET, KUOS_SOCK_DGRAM, KUOS_IPPROTO_UDP, "test");
+    ASSERT_GE(udp, 0);
+    int type = 0;
+    socklen_t size = sizeof type;
+    EXPECT_EQ(0, getsockopt(udp, SOL_SOCKET, SO_TYPE, &type, &size));
+    EXPECT_EQ(SOCK_DGRAM, type);
+    EXPECT_EQ(0, kuSocketClose_Debug(udp, "test"));
     int32_t server = kuSocketOpen_Debug(KUOS_AF_INET, KUOS_SOCK_STREAM, KUOS_IPPROTO_TCP, "test");
     ASSERT_GE(server, 0);
     EXPECT_EQ(0, kuSocketSetReuseAddress_Debug(server, 1, "test"));

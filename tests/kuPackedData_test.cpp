@@ -235,7 +235,8 @@ TEST(kuPackedData, CorruptedBlocksAreReportedNotFollowed)
     };
     for (const auto &words : blocks) {
         uint8_t *block = (uint8_t *)kuMallocZeroed(words[0]);
-        memcpy(block, words.data(), std::min<size_t>(words[0], 4 * words.size()));
+        for (size_t k = 0; k < std::min<size_t>(words[0], 4 * words.size()); k++)
+            block[k] = (uint8_t)(words[k / 4] >> 8 * (k % 4)); // little-endian words
         kuPackedData *data = kuPackedData_NewData(block);
         EXPECT_EQ(nullptr, kuPackedData_GetData(data, 0, 1, nullptr));
         kuPackedData_Dump(data);

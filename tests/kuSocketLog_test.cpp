@@ -1,6 +1,3 @@
-// Large-file readdir: 32-bit builds under emulation otherwise fail on 64-bit hosts.
-#define _FILE_OFFSET_BITS 64
-
 #include <kuvanaTools/kuSocketLog.h>
 
 #include "support/Loopback.h"

@@ -127,24 +127,47 @@ TEST_F(ClockTest, TimeOutsCountDownAcrossThe2038Wrap)
     EXPECT_EQ(0u, kuTimeVal_RemainingTimeOut(&deadline));
 }
 
-TEST_F(ClockTest, CurrentTimeAsSecondsTextAndMilliseconds)
+// A 32-bit time_t keeps the platform's signed seconds (1901 after the 2038
+// wrap); a 64-bit one, on 32-bit hosts too, reads them unsigned (the true time
+// until 2106), and only it holds a mktime result past 2038.
+TEST_F(ClockTest, CurrentTimeAcross2038DependsOnTheWidthOfTimeT)
 {
-    EXPECT_EQ("Thu, 01 Jan 1970 00:00:00 GMT", rfc1123At(0));
-    EXPECT_EQ("Sun, 06 Nov 1994 08:49:37 GMT", rfc1123At(784111777));
-    time_t t = 0;
-    EXPECT_EQ((time_t)784111777, kuTime_time(&t));
-    EXPECT_EQ((time_t)784111777, t);
-    EXPECT_EQ("Tue, 19 Jan 2038 03:14:07 GMT", rfc1123At(INT32_MAX));
-    if (sizeof(time_t) > 4) { // the true time until 2106
-        EXPECT_EQ("Tue, 19 Jan 2038 03:14:08 GMT", rfc1123At(kWrap));
-        EXPECT_EQ((time_t)2147483648LL, kuTime_time(nullptr));
-        EXPECT_EQ("Sun, 07 Feb 2106 06:28:15 GMT", rfc1123At(-1));
-    } else {
-        EXPECT_EQ("Fri, 13 Dec 1901 20:45:52 GMT", rfc1123At(kWrap));
-        EXPECT_EQ((time_t)kWrap, kuTime_time(nullptr));
-        EXPECT_EQ("Wed, 31 Dec 1969 23:59:59 GMT", rfc1123At(-1));
+    const bool wide = sizeof(time_t) > 4;
+    struct Case {
+        int32_t platform;
+        int64_t narrow;
+        const char *narrowText;
+        int64_t wide;
+        const char *wideText;
+    };
+    const Case cases[] = {
+        {0, 0, "Thu, 01 Jan 1970 00:00:00 GMT", 0, "Thu, 01 Jan 1970 00:00:00 GMT"},
+        {784111777, 784111777, "Sun, 06 Nov 1994 08:49:37 GMT", 784111777,
+         "Sun, 06 Nov 1994 08:49:37 GMT"},
+        {INT32_MAX, INT32_MAX, "Tue, 19 Jan 2038 03:14:07 GMT", INT32_MAX,
+         "Tue, 19 Jan 2038 03:14:07 GMT"},
+        {kWrap, kWrap, "Fri, 13 Dec 1901 20:45:52 GMT", 2147483648LL,
+         "Tue, 19 Jan 2038 03:14:08 GMT"},
+        {-1, -1, "Wed, 31 Dec 1969 23:59:59 GMT", 4294967295LL, "Sun, 07 Feb 2106 06:28:15 GMT"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.platform);
+        EXPECT_EQ(wide ? c.wideText : c.narrowText, rfc1123At(c.platform));
+        time_t t = 0;
+        EXPECT_EQ((time_t)(wide ? c.wide : c.narrow), kuTime_time(&t));
+        EXPECT_EQ(t, kuTime_time(nullptr));
     }
 
+    setZone("UTC0");
+    kuTm f = {8, 14, 3, 19, 0, 138, 0, 0, 0, 0}; // 2038-01-19 03:14:08
+    EXPECT_EQ(wide ? (time_t)2147483648LL : (time_t)-1, kuTime_mktime(&f));
+    EXPECT_EQ(wide ? 2 : 0, f.tm_wday);
+    unsetenv("TZ");
+    tzset();
+}
+
+TEST_F(ClockTest, CurrentTimeInMilliseconds)
+{
     // milliseconds read the seconds unsigned on every host; no overflow
     kutest::LogCapture log;
     kuuint64 ms;
