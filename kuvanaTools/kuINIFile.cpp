@@ -298,6 +298,7 @@ public:
     {
         const char *p = text;
         const char *end = text + length;
+        reserve(text, end);
         while (p < end) {
             const char *limit = end - p > (ptrdiff_t)kLineMax ? p + kLineMax : end;
             const char *q = firstOf(p, limit, '\n', '\r');
@@ -308,6 +309,20 @@ public:
     }
 
 private:
+    // An entry per '=' (at most) and one per section: room for them all up
+    // front, so the dictionary grows once rather than by steps.
+    void reserve(const char *p, const char *end)
+    {
+        size_t entries = 1;
+        static const char kMarks[2] = {'=', '['};
+        for (char c : kMarks) {
+            for (const char *q = p; (q = (const char *)memchr(q, c, (size_t)(end - q))) != nullptr; q++)
+                entries++;
+        }
+        size_t total = kuDictionary_GetEntryCount(ini_) + entries;
+        ku::dictionaryReserve(ini_, total < 0x100000 ? (uint32_t)total : 0x100000);
+    }
+
     // The first of two bytes in [b, e), or null.
     static const char *firstOf(const char *b, const char *e, char one, char other)
     {
