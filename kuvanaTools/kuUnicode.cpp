@@ -2,6 +2,7 @@
 #include <kuvanaTools/kuUnicode.h>
 
 #include <string.h>
+#include <wchar.h>
 
 namespace {
 
@@ -363,39 +364,37 @@ size_t kuUnicode_WideToUTF8(char *destination, const wchar_t *wide, size_t size)
         return bytes;
     }
     uint8_t *out = (uint8_t *)destination;
-    for (; *wide != L'\0'; wide++) {
+    // Knowing the end lets the loop look ahead without passing the terminator.
+    const wchar_t *end = wide + wcslen(wide);
+    while (wide < end) {
         size_t room = size - bytes;
-        // eight ASCII characters at once
-        if ((uint32_t)*wide < 0x80 && room >= 8) {
-            uint32_t any = 0;
-            int i = 0;
-            for (; i < 8 && wide[i] != L'\0'; i++)
-                any |= (uint32_t)wide[i];
-            if (i == 8 && (any & 0x7FFFFF80) == 0) {
-                for (int k = 0; k < 8; k++)
+        if (end - wide >= 4 && room >= 4) {
+            // four ASCII characters at once
+            if (((uint32_t)wide[0] | (uint32_t)wide[1] | (uint32_t)wide[2] | (uint32_t)wide[3]) < 0x80) {
+                for (int k = 0; k < 4; k++)
                     out[bytes + k] = (uint8_t)wide[k];
-                bytes += 8;
-                wide += 7;
+                bytes += 4;
+                wide += 4;
                 continue;
             }
         }
         uint32_t c = (uint32_t)*wide & 0x7FFFFFFF;
-        if (c < 0x200000) {
+        // Four bytes are stored whatever the length; the spare ones are
+        // overwritten by the next character, which surely follows and fits
+        // (six bytes at most), so nothing past the result is touched.
+        if (c < 0x200000 && end - wide >= 2 && room >= 10) {
             uint32_t length = lengthOf4(c);
-            // Four bytes are stored whatever the length; the spare ones are
-            // overwritten by the next character, which surely follows and fits
-            // (six bytes at most), so nothing past the result is touched.
-            if (room >= length + 6 && wide[1] != L'\0') {
-                store4(out + bytes, sequenceWord(c, length));
-                bytes += length;
-                continue;
-            }
+            store4(out + bytes, sequenceWord(c, length));
+            bytes += length;
+            wide++;
+            continue;
         }
         int length = utf8Length31(c);
         if (room < (size_t)length)
             break;
         encode(destination + bytes, c, length);
         bytes += (size_t)length;
+        wide++;
     }
     if (bytes < size)
         destination[bytes] = '\0';
