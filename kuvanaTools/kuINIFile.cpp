@@ -309,14 +309,17 @@ public:
     }
 
 private:
-    // An entry per '=' (at most) and one per section: room for them all up
-    // front, so the dictionary grows once rather than by steps.
+    // An entry per '=' and one per section, as most files have: room for
+    // them up front, so the dictionary grows once rather than by steps (keys
+    // without '=' still fit, by the usual growth).
     void reserve(const char *p, const char *end)
     {
+        if (p == end)
+            return;
         size_t entries = 1;
         static const char kMarks[2] = {'=', '['};
         for (char c : kMarks) {
-            for (const char *q = p; (q = (const char *)memchr(q, c, (size_t)(end - q))) != nullptr; q++)
+            for (const char *q = p; q < end && (q = (const char *)memchr(q, c, (size_t)(end - q))); q++)
                 entries++;
         }
         size_t total = kuDictionary_GetEntryCount(ini_) + entries;
