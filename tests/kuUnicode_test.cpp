@@ -168,11 +168,12 @@ TEST(kuUnicode, RoundTripsRandomText)
     }
 }
 
-// The converters read eight bytes (or characters) at a time and decode runs of
-// one sequence length at once: at every cut of texts of mixed lengths, with
-// invalid, overlong and 5- and 6-byte forms among them, and for every
-// destination size, they must agree with the one-character coders.
-TEST(kuUnicode, BlockPathsAgreeWithTheCharacterCoders)
+// The string converters take shortcuts (eight ASCII bytes at a time, the
+// common forms inline): at every cut of texts of mixed sequence lengths, with
+// invalid, overlong and 5- and 6-byte forms among them, and for destination
+// sizes around the result, they must agree with the one-character coders and
+// write nothing past their result.
+TEST(kuUnicode, StringConvertersAgreeWithTheCharacterCoders)
 {
     std::mt19937 rng(7);
     const uint32_t tops[] = {0x7F, 0x7FF, 0xFFFF, 0x1FFFFF, 0x3FFFFFF};
