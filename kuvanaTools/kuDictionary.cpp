@@ -35,7 +35,7 @@ struct kuDictionary {
     uint32_t capacity;
     Slot *slots;
     uint32_t entryCount;
-    Cell *cells;      // power-of-two sized, at most three quarters full
+    Cell *cells;      // power-of-two sized, at most half full
     uint32_t cellMask;
     uint64_t layoutVersion;
     void *cache;
@@ -87,11 +87,10 @@ uint32_t probe(const kuDictionary *d, const char *key, uint32_t digest)
     }
 }
 
-// The index grows past three quarters full: short probe runs still, and an
-// index that stays below the allocator's large-block size for longer.
+// The index grows past half full: linear probing slows sharply beyond.
 inline bool overfull(uint32_t entries, uint32_t cells)
 {
-    return (size_t)entries * 4 > (size_t)cells * 3;
+    return (size_t)entries * 2 > (size_t)cells;
 }
 
 void placeInIndex(kuDictionary *d, uint32_t digest, uint32_t slot1)
