@@ -1,5 +1,9 @@
-// UTF-8 <-> wide conversion of 16 MiB of mixed-script text, against the C
-// library's mbstowcs/wcstombs and iconv.
+// UTF-8 <-> wide conversion against the C library's mbstowcs/wcstombs and
+// iconv, on 16 MiB of text of six kinds: pure ASCII, Latin-1 heavy, words of
+// a dozen scripts at random, CJK only, emoji only, and the mixed text with 1%
+// of its bytes made invalid (converted line by line, as a caller skipping the
+// bad lines does). Each kind is drawn at random with a fixed seed, words
+// separated by spaces and lines broken at about 70 columns.
 #include <kuvanaTools/kuUnicode.h>
 
 #include <benchmark/benchmark.h>
@@ -14,111 +18,218 @@
 
 namespace {
 
-// Latin, accented Latin, Cyrillic, CJK and emoji, as a media library's titles mix them.
-const char *const kSamples[] = {
-    "The Quick Brown Fox - Live at the Hall (Remastered 2011) ",
-    "Caf\xC3\xA9 d\xC3\xA9j\xC3\xA0 vu \xE2\x80\x93 Gr\xC3\xBC\xC3\x9F" "e aus M\xC3\xBCnchen ",
-    "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xD0\xBC\xD0\xB8\xD1\x80 ",
-    "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE6\x9B\xB2 ",
-    "\xF0\x9F\x8E\xB5\xF0\x9F\x8E\xB6 playlist ",
+struct Range {
+    uint32_t first, last;
 };
 
-struct Corpus {
-    std::string utf8;
-    std::vector<wchar_t> wide;
-    size_t characters = 0;
-    Corpus()
+// Letters of each script, as code point ranges drawn from evenly.
+const std::vector<std::vector<Range>> kScripts = {
+    {{'a', 'z'}},                               // 0 Latin
+    {{'a', 'z'}, {0xE0, 0xFF}},                 // 1 accented Latin
+    {{0x3B1, 0x3C9}},                           // 2 Greek
+    {{0x430, 0x44F}},                           // 3 Cyrillic
+    {{0x627, 0x64A}},                           // 4 Arabic
+    {{0x5D0, 0x5EA}},                           // 5 Hebrew
+    {{0x4E00, 0x9FFF}},                         // 6 CJK
+    {{0xAC00, 0xD7A3}},                         // 7 Hangul
+    {{0x3041, 0x3096}, {0x30A1, 0x30FA}},       // 8 kana
+    {{0xE01, 0xE2E}},                           // 9 Thai
+    {{0x905, 0x939}},                           // 10 Devanagari
+    {{0x1F300, 0x1F64F}},                       // 11 emoji
+};
+
+struct Kind {
+    const char *name;
+    std::vector<int> scripts;
+    bool invalid;
+};
+
+const Kind kKinds[] = {
+    {"ascii", {0}, false},
+    {"latin1", {1}, false},
+    {"mixed", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, false},
+    {"cjk", {6}, false},
+    {"emoji", {11}, false},
+    {"invalid1pct", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, true},
+};
+constexpr int kKindCount = sizeof kKinds / sizeof kKinds[0];
+
+struct Random {
+    uint64_t x = 0x9E3779B97F4A7C15ull;
+    uint32_t next(uint32_t n)
     {
-        size_t i = 0;
-        while (utf8.size() < (16u << 20))
-            utf8 += kSamples[i++ % 5];
-        characters = (size_t)kuUnicode_UTF8ToWide(nullptr, utf8.c_str(), 0);
-        wide.resize(characters + 1);
-        kuUnicode_UTF8ToWide(wide.data(), utf8.c_str(), wide.size());
-        setlocale(LC_ALL, "C.UTF-8");
+        x ^= x << 13;
+        x ^= x >> 7;
+        x ^= x << 17;
+        return (uint32_t)((x >> 32) % n);
     }
 };
 
-Corpus &corpus()
+void appendUTF8(std::string &s, uint32_t c)
 {
-    static Corpus c;
-    return c;
+    char b[8];
+    int n = kuUnicode_WriteUTF8Char(b, sizeof b, c);
+    s.append(b, (size_t)n);
 }
 
-void KuUTF8ToWide(benchmark::State &state)
+struct Corpus {
+    std::string utf8;           // one zero-terminated text
+    std::vector<wchar_t> wide;  // the same as wide text (valid kinds)
+    std::vector<size_t> lines;  // offsets of zero-terminated lines (invalid kind)
+    size_t characters = 0;
+
+    explicit Corpus(const Kind &kind)
+    {
+        Random r;
+        size_t column = 0;
+        while (utf8.size() < (16u << 20)) {
+            const std::vector<Range> &ranges = kScripts[kind.scripts[r.next((uint32_t)kind.scripts.size())]];
+            size_t letters = 2 + r.next(8);
+            for (size_t i = 0; i < letters; i++) {
+                const Range &g = ranges[r.next((uint32_t)ranges.size())];
+                appendUTF8(utf8, g.first + r.next(g.last - g.first + 1));
+            }
+            column += letters + 1;
+            if (column >= 70) {
+                utf8 += '\n';
+                column = 0;
+            } else {
+                utf8 += ' ';
+            }
+        }
+        if (kind.invalid) {
+            // 1% of the bytes become bytes that no sequence may hold there
+            static const char kBad[] = {'\x80', '\xBF', '\xC0', '\xFE', '\xFF'};
+            for (size_t i = 0; i < utf8.size() / 100; i++)
+                utf8[r.next((uint32_t)utf8.size())] = kBad[r.next(5)];
+            lines.push_back(0);
+            for (size_t i = 0; i < utf8.size(); i++) {
+                if (utf8[i] == '\n') {
+                    utf8[i] = '\0';
+                    lines.push_back(i + 1);
+                }
+            }
+            characters = utf8.size();
+            return;
+        }
+        characters = (size_t)kuUnicode_UTF8ToWide(nullptr, utf8.c_str(), 0);
+        wide.resize(characters + 1);
+        kuUnicode_UTF8ToWide(wide.data(), utf8.c_str(), wide.size());
+    }
+};
+
+Corpus &corpus(int kind)
 {
-    Corpus &c = corpus();
-    std::vector<wchar_t> out(c.characters + 1);
-    for (auto _ : state)
-        benchmark::DoNotOptimize(kuUnicode_UTF8ToWide(out.data(), c.utf8.c_str(), out.size()));
-    state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)c.utf8.size());
+    static Corpus *corpora[kKindCount];
+    if (corpora[kind] == nullptr)
+        corpora[kind] = new Corpus(kKinds[kind]);
+    return *corpora[kind];
 }
 
-void LibcMbstowcs(benchmark::State &state)
+// The three decoders behind one signature: characters converted, or -1.
+ptrdiff_t kuDecode(iconv_t, wchar_t *out, size_t size, const char *text, size_t)
 {
-    Corpus &c = corpus();
-    std::vector<wchar_t> out(c.characters + 1);
-    for (auto _ : state)
-        benchmark::DoNotOptimize(mbstowcs(out.data(), c.utf8.c_str(), out.size()));
-    state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)c.utf8.size());
+    return kuUnicode_UTF8ToWide(out, text, size);
 }
 
-void IconvUTF8ToWide(benchmark::State &state)
+ptrdiff_t libcDecode(iconv_t, wchar_t *out, size_t size, const char *text, size_t)
 {
-    Corpus &c = corpus();
+    return (ptrdiff_t)mbstowcs(out, text, size);
+}
+
+ptrdiff_t iconvDecode(iconv_t cd, wchar_t *out, size_t size, const char *text, size_t length)
+{
+    char *in = (char *)text;
+    char *o = (char *)out;
+    size_t outLeft = size * sizeof(wchar_t);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    return iconv(cd, &in, &length, &o, &outLeft) == (size_t)-1 ? -1 : (ptrdiff_t)(o - (char *)out);
+}
+
+using Decoder = ptrdiff_t (*)(iconv_t, wchar_t *, size_t, const char *, size_t);
+
+void decode(benchmark::State &state, Decoder decoder, int kind)
+{
+    Corpus &c = corpus(kind);
     std::vector<wchar_t> out(c.characters + 1);
     iconv_t cd = iconv_open("WCHAR_T", "UTF-8");
     for (auto _ : state) {
-        char *in = (char *)c.utf8.data();
-        size_t inLeft = c.utf8.size();
-        char *o = (char *)out.data();
-        size_t outLeft = out.size() * sizeof(wchar_t);
-        benchmark::DoNotOptimize(iconv(cd, &in, &inLeft, &o, &outLeft));
+        if (c.lines.empty()) {
+            benchmark::DoNotOptimize(decoder(cd, out.data(), out.size(), c.utf8.c_str(), c.utf8.size()));
+            continue;
+        }
+        ptrdiff_t rejected = 0;
+        for (size_t offset : c.lines) {
+            const char *line = c.utf8.c_str() + offset;
+            rejected += decoder(cd, out.data(), out.size(), line, strlen(line)) < 0;
+        }
+        benchmark::DoNotOptimize(rejected);
     }
     iconv_close(cd);
     state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)c.utf8.size());
 }
 
-void KuWideToUTF8(benchmark::State &state)
+size_t kuEncode(iconv_t, char *out, size_t size, const wchar_t *text, size_t)
 {
-    Corpus &c = corpus();
-    std::vector<char> out(c.utf8.size() + 1);
-    for (auto _ : state)
-        benchmark::DoNotOptimize(kuUnicode_WideToUTF8(out.data(), c.wide.data(), out.size()));
-    state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)c.utf8.size());
+    return kuUnicode_WideToUTF8(out, text, size);
 }
 
-void LibcWcstombs(benchmark::State &state)
+size_t libcEncode(iconv_t, char *out, size_t size, const wchar_t *text, size_t)
 {
-    Corpus &c = corpus();
-    std::vector<char> out(c.utf8.size() + 1);
-    for (auto _ : state)
-        benchmark::DoNotOptimize(wcstombs(out.data(), c.wide.data(), out.size()));
-    state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)c.utf8.size());
+    return wcstombs(out, text, size);
 }
 
-void IconvWideToUTF8(benchmark::State &state)
+size_t iconvEncode(iconv_t cd, char *out, size_t size, const wchar_t *text, size_t characters)
 {
-    Corpus &c = corpus();
+    char *in = (char *)text;
+    size_t inLeft = characters * sizeof(wchar_t);
+    char *o = out;
+    iconv(cd, &in, &inLeft, &o, &size);
+    return (size_t)(o - out);
+}
+
+using Encoder = size_t (*)(iconv_t, char *, size_t, const wchar_t *, size_t);
+
+void encode(benchmark::State &state, Encoder encoder, int kind)
+{
+    Corpus &c = corpus(kind);
     std::vector<char> out(c.utf8.size() + 1);
     iconv_t cd = iconv_open("UTF-8", "WCHAR_T");
-    for (auto _ : state) {
-        char *in = (char *)c.wide.data();
-        size_t inLeft = c.characters * sizeof(wchar_t);
-        char *o = out.data();
-        size_t outLeft = out.size();
-        benchmark::DoNotOptimize(iconv(cd, &in, &inLeft, &o, &outLeft));
-    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(encoder(cd, out.data(), out.size(), c.wide.data(), c.characters));
     iconv_close(cd);
     state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)c.utf8.size());
 }
 
 } // namespace
 
-BENCHMARK(KuUTF8ToWide)->Unit(benchmark::kMillisecond);
-BENCHMARK(LibcMbstowcs)->Unit(benchmark::kMillisecond);
-BENCHMARK(IconvUTF8ToWide)->Unit(benchmark::kMillisecond);
-BENCHMARK(KuWideToUTF8)->Unit(benchmark::kMillisecond);
-BENCHMARK(LibcWcstombs)->Unit(benchmark::kMillisecond);
-BENCHMARK(IconvWideToUTF8)->Unit(benchmark::kMillisecond);
-BENCHMARK_MAIN();
+// Names are Ku/Libc/Iconv, the direction, then the kind:
+// KuUTF8ToWide/mixed, LibcWideToUTF8/cjk, ...
+int main(int argc, char **argv)
+{
+    setlocale(LC_ALL, "C.UTF-8");
+    struct {
+        const char *name;
+        Decoder decoder;
+        Encoder encoder;
+    } const sides[] = {{"Ku", kuDecode, kuEncode}, {"Libc", libcDecode, libcEncode},
+                       {"Iconv", iconvDecode, iconvEncode}};
+    for (int k = 0; k < kKindCount; k++) {
+        for (const auto &side : sides) {
+            std::string name = std::string(side.name) + "UTF8ToWide/" + kKinds[k].name;
+            benchmark::RegisterBenchmark(name.c_str(), decode, side.decoder, k)
+                ->Unit(benchmark::kMillisecond);
+        }
+        if (kKinds[k].invalid)
+            continue;
+        for (const auto &side : sides) {
+            std::string name = std::string(side.name) + "WideToUTF8/" + kKinds[k].name;
+            benchmark::RegisterBenchmark(name.c_str(), encode, side.encoder, k)
+                ->Unit(benchmark::kMillisecond);
+        }
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -87,6 +87,12 @@ uint32_t probe(const kuDictionary *d, const char *key, uint32_t digest)
     }
 }
 
+// The index grows past half full: linear probing slows sharply beyond.
+inline bool overfull(uint32_t entries, uint32_t cells)
+{
+    return (size_t)entries * 2 > (size_t)cells;
+}
+
 void placeInIndex(kuDictionary *d, uint32_t digest, uint32_t slot1)
 {
     uint32_t i = digest & d->cellMask;
@@ -218,7 +224,7 @@ void kuDictionary_WriteKey(kuDictionary *dictionary, const char *key, const char
     uint32_t slot = d->entryCount++;
     d->layoutVersion++;
     d->slots[slot] = Slot{kuStrdup(key), digest, kuStrdup(value)};
-    if ((size_t)d->entryCount * 2 > (size_t)d->cellMask + 1)
+    if (overfull(d->entryCount, d->cellMask + 1))
         growIndex(d);
     else
         d->cells[cell] = Cell{digest, slot + 1};
@@ -280,6 +286,23 @@ void setDictionaryCache(kuDictionary *dictionary, void *cache, void (*release)(v
         dictionary->cacheRelease(dictionary->cache);
     dictionary->cache = cache;
     dictionary->cacheRelease = release;
+}
+
+void dictionaryReserve(kuDictionary *dictionary, uint32_t entries)
+{
+    kuDictionary *d = dictionary;
+    if (entries <= d->capacity)
+        return;
+    d->slots = (Slot *)kuRealloc(d->slots, arrayBytes(entries, sizeof(Slot)));
+    freeSlots(d->slots, d->capacity, entries);
+    d->capacity = entries;
+    uint32_t cells = d->cellMask + 1;
+    while (overfull(entries, cells) && cells < 0x80000000u)
+        cells *= 2;
+    if (cells != d->cellMask + 1) {
+        d->cellMask = cells / 2 - 1; // growIndex doubles it
+        growIndex(d);
+    }
 }
 
 } // namespace ku

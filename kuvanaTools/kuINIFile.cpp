@@ -299,6 +299,7 @@ public:
     {
         const char *p = text;
         const char *end = text + length;
+        reserve(text, end);
         while (p < end) {
             const char *limit = end - p > (ptrdiff_t)kLineMax ? p + kLineMax : end;
             const char *q = firstOf(p, limit, '\n', '\r');
@@ -309,6 +310,23 @@ public:
     }
 
 private:
+    // An entry per '=' and one per section, as most files have: room for
+    // them up front, so the dictionary grows once rather than by steps (keys
+    // without '=' still fit, by the usual growth).
+    void reserve(const char *p, const char *end)
+    {
+        if (p == end)
+            return;
+        size_t entries = 1;
+        static const char kMarks[2] = {'=', '['};
+        for (char c : kMarks) {
+            for (const char *q = p; q < end && (q = (const char *)memchr(q, c, (size_t)(end - q))); q++)
+                entries++;
+        }
+        size_t total = kuDictionary_GetEntryCount(ini_) + entries;
+        ku::dictionaryReserve(ini_, total < 0x100000 ? (uint32_t)total : 0x100000);
+    }
+
     // The first of two bytes in [b, e), or null.
     static const char *firstOf(const char *b, const char *e, char one, char other)
     {

@@ -24,7 +24,7 @@ using ku::rotl32;
     e += (b ^ c ^ d) + KU_SHA1_W(i) + 0x6ED9EBA1 + rotl32(a, 5);                              \
     b = rotl32(b, 30);
 #define R3(a, b, c, d, e, i)                                                                  \
-    e += (((b | c) & d) | (b & c)) + KU_SHA1_W(i) + 0x8F1BBCDC + rotl32(a, 5);                \
+    e += (b & c) + (d & (b ^ c)) + KU_SHA1_W(i) + 0x8F1BBCDC + rotl32(a, 5);              \
     b = rotl32(b, 30);
 #define R4(a, b, c, d, e, i)                                                                  \
     e += (b ^ c ^ d) + KU_SHA1_W(i) + 0xCA62C1D6 + rotl32(a, 5);                              \

@@ -167,3 +167,84 @@ TEST(kuUnicode, RoundTripsRandomText)
         ASSERT_EQ(wide, back);
     }
 }
+
+// The string converters take shortcuts (eight ASCII bytes at a time, the
+// common forms inline): at every cut of texts of mixed sequence lengths, with
+// invalid, overlong and 5- and 6-byte forms among them, and for destination
+// sizes around the result, they must agree with the one-character coders and
+// write nothing past their result.
+TEST(kuUnicode, StringConvertersAgreeWithTheCharacterCoders)
+{
+    std::mt19937 rng(7);
+    const uint32_t tops[] = {0x7F, 0x7FF, 0xFFFF, 0x1FFFFF, 0x3FFFFFF};
+    // overlong forms inside runs of their length too
+    const char *const odd[] = {"\x80", "\xD0\x9F\xC1\xBF\xD0\x9F\xD0\x9F", "\xE4\xB8\x80\xE0\x9F\xBF",
+                               "\xF0\x9F\x98\x80\xF0\x8F\xBF\xBF", "\xFE", "\xFF", "\xC3", "\xE2\x82",
+                               "\xF8\x88\x80\x80\x80"};
+    for (int round = 0; round < 300; round++) {
+        std::string text;
+        uint32_t top = tops[rng() % 5];
+        while (text.size() < 40) {
+            if (rng() % 4 == 0)
+                top = tops[rng() % 5]; // runs of one length, then another
+            char b[8];
+            text.append(b, (size_t)kuUnicode_WriteUTF8Char(b, sizeof b, 1 + rng() % top));
+        }
+        if (round % 2 == 1) // at the start, where a block begins, or anywhere
+            text.insert(round % 4 == 1 ? 0 : rng() % text.size(), odd[rng() % 9]);
+        for (size_t cut = 0; cut <= text.size(); cut++) {
+            std::string t = text.substr(0, cut);
+            // the reference: one character at a time
+            std::vector<wchar_t> expected;
+            bool invalid = false;
+            for (size_t i = 0; i < t.size();) {
+                uint32_t c;
+                int n = kuUnicode_ReadUTF8Char(t.c_str() + i, t.size() - i, &c);
+                if (n <= 0) {
+                    invalid = true;
+                    break;
+                }
+                expected.push_back((wchar_t)c);
+                i += (size_t)n;
+            }
+            ASSERT_EQ(invalid ? -1 : (ptrdiff_t)expected.size(),
+                      kuUnicode_UTF8ToWide(nullptr, t.c_str(), 0))
+                << "cut " << cut << " of round " << round;
+            for (size_t size : {expected.size(), expected.size() + 1, (size_t)cut / 3}) {
+                std::vector<wchar_t> out(size + 1, L'#');
+                ptrdiff_t n = kuUnicode_UTF8ToWide(out.data(), t.c_str(), size);
+                if (invalid && size > expected.size()) { // reaches the bad sequence
+                    ASSERT_EQ(-1, n) << "cut " << cut << " size " << size;
+                    continue;
+                }
+                size_t stored = std::min(size, expected.size());
+                ASSERT_EQ((ptrdiff_t)stored, n) << "cut " << cut << " size " << size;
+                for (size_t i = 0; i < stored; i++)
+                    ASSERT_EQ(expected[i], out[i]);
+                ASSERT_EQ(size > stored ? L'\0' : L'#', out[stored]);
+            }
+            if (invalid)
+                continue;
+            // and back: every destination size stops before a partial character
+            expected.push_back(0);
+            size_t bytes = kuUnicode_WideToUTF8(nullptr, expected.data(), 0);
+            ASSERT_EQ(t.size(), bytes);
+            for (size_t size = 0; size <= bytes + 1; size += 1 + (size > 12) * 5) {
+                std::vector<char> out(size + 8, '#');
+                size_t n = kuUnicode_WideToUTF8(out.data(), expected.data(), size);
+                size_t fits = 0;
+                for (size_t i = 0; expected[i] != 0; i++) {
+                    size_t length = (size_t)kuUnicode_UTF8CharLength((uint32_t)expected[i]);
+                    if (fits + length > size)
+                        break;
+                    fits += length;
+                }
+                ASSERT_EQ(fits, n) << "size " << size;
+                ASSERT_EQ(0, memcmp(out.data(), t.data(), n));
+                ASSERT_EQ(n < size ? '\0' : '#', out[n]);
+                for (size_t i = n + 1; i < out.size(); i++)
+                    ASSERT_EQ('#', out[i]) << "written past the result at " << i;
+            }
+        }
+    }
+}

@@ -19,6 +19,10 @@ uint64_t dictionaryLayoutVersion(const kuDictionary *dictionary);
 void *dictionaryCache(const kuDictionary *dictionary);
 void setDictionaryCache(kuDictionary *dictionary, void *cache, void (*release)(void *));
 
+// Makes room for entries in all, slots and index, so that a loader that knows
+// its size grows them once instead of step by step.
+void dictionaryReserve(kuDictionary *dictionary, uint32_t entries);
+
 } // namespace ku
 
 #endif
