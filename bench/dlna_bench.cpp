@@ -16,8 +16,7 @@ namespace {
 
 std::string dataPath(const char *name)
 {
-    std::string here = __FILE__;
-    return here.substr(0, here.rfind('/')) + "/../tests/data/" + name;
+    return std::string(KU_TEST_DATA_DIR "/") + name;
 }
 
 std::vector<std::string> dataLines(const char *name)
