@@ -34,8 +34,12 @@ set(example_rfc1123_date "now      [A-Z][a-z][a-z], [0-3][0-9] [A-Z][a-z][a-z] [
                          "parse    1994-11-06 08:49:37 UTC: round trip ok\n")
 
 function(check_install prefix kind)
+  set(tool_files "")
+  if(EXISTS ${prefix}/bin/kuvana)
+    set(tool_files share/man/man1/kuvana.1 share/bash-completion/completions/kuvana)
+  endif()
   foreach(present include/kuvanaTools/kuvanaTools.h include/kuvanaTools/kuURI.h
-          include/kuLog/Log.h include/platform/kuOS.h share/doc/kuvanaTools/LICENSE)
+          include/kuLog/Log.h include/platform/kuOS.h share/doc/kuvanaTools/LICENSE ${tool_files})
     if(NOT EXISTS ${prefix}/${present})
       message(FATAL_ERROR "${kind}: not installed: ${present}")
     endif()
