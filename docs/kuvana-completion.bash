@@ -6,7 +6,7 @@ _kuvana()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
     local command=${COMP_WORDS[1]} sub=${COMP_WORDS[2]} subs="" options
-    local commands="demo protocolinfo profiles uri time mime digest base64 uuid printf ini console"
+    local commands="demo compat protocolinfo profiles uri time mime digest base64 uuid printf ini console"
     COMPREPLY=()
 
     case $command in
@@ -30,7 +30,7 @@ _kuvana()
 
     # Values of options.
     case $prev in
-        --sink | --defaults) COMPREPLY=($(compgen -f -- "$cur")); return ;;
+        --sink | --defaults | --batch | --server | --renderer | --html) COMPREPLY=($(compgen -f -- "$cur")); return ;;
         --examples) COMPREPLY=($(compgen -d -- "$cur")); return ;;
         --component) COMPREPLY=($(compgen -W "uri path query fragment userinfo" -- "$cur")); return ;;
         --ci) COMPREPLY=($(compgen -W "0 1" -- "$cur")); return ;;
@@ -52,7 +52,8 @@ _kuvana()
         "protocolinfo parse") options="--json" ;;
         "protocolinfo compose") options="--json --protocol --network --format --pn --op --ps --ci
             --flag --flags --maxsp --param --adjust --dtcp --context" ;;
-        "protocolinfo match") options="--json --all --sink" ;;
+        "compat") options="--json --server --renderer --html" ;;
+        "protocolinfo match") options="--json --all --sink --batch" ;;
         "protocolinfo merge") options="--json --list" ;;
         "protocolinfo best-scheme") options="--json --protocols" ;;
         "uri parse") options="--json --escaped" ;;

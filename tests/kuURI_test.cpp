@@ -2,12 +2,12 @@
 #include <kuvanaTools/kuURI.h>
 
 #include "support/OwnedText.h"
+#include "support/TestUtil.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <random>
@@ -282,7 +282,7 @@ TEST(kuURI, QueryPartsByIndex)
     for (int i = 0; i < 60000; i++)
         query += (i > 0 ? "&k" : "k") + std::to_string(i) + "=" + std::to_string(i * 7);
     URI uri = parse(("?" + query).c_str());
-    auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(kutest::walkIsLinear(60000, [&](uint32_t i) { partAt(uri.get(), i); }));
     std::vector<std::thread> readers;
     for (int t = 0; t < 2; t++)
         readers.emplace_back([&uri] {
@@ -292,7 +292,6 @@ TEST(kuURI, QueryPartsByIndex)
         });
     for (std::thread &reader : readers)
         reader.join();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     EXPECT_EQ("<none>", partAt(uri.get(), 60000));
 
     URI small = parse("?a=1&b=2&c");

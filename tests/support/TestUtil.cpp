@@ -1,3 +1,4 @@
+#include <chrono>
 #include "support/TestUtil.h"
 
 #include <kuLog/Log.h>
@@ -143,6 +144,20 @@ void writeFile(const std::string &path, const std::string &content)
 std::string dataFile(const std::string &name)
 {
     return std::string(KU_TEST_DATA_DIR) + "/" + name;
+}
+
+bool walkIsLinear(uint32_t n, const std::function<void(uint32_t)> &walk)
+{
+    auto timed = [&](bool byIndex) {
+        auto start = std::chrono::steady_clock::now();
+        for (uint32_t i = 0; i < n; i++)
+            walk(byIndex ? i : 0);
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    double first = timed(false);
+    double all = timed(true);
+    // A quadratic walk costs n/2 times the first item's; linear about once.
+    return all < 20 * first + 0.05;
 }
 
 } // namespace kutest

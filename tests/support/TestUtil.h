@@ -16,6 +16,11 @@ struct ChildResult {
 };
 ChildResult runInChild(const std::function<void()> &body);
 
+// Whether walking n items by index costs about n steps rather than n*n:
+// walk(i) for every i, timed against n calls of walk(0) in the same run, so a
+// loaded or emulated machine slows both alike.
+bool walkIsLinear(uint32_t n, const std::function<void(uint32_t)> &walk);
+
 // Sets the log level to at least 2 and sends the records to a fresh file for
 // the life of the object; lines() reads what was written so far.
 class LogCapture {
