@@ -44,23 +44,23 @@ std::string vformatQuoted(const char *pattern, va_list args)
                 length += at[-1];
         if (*at == '\0')
             break;
-        std::string spec(start, size_t(++at - start));
+        std::string conversion(start, size_t(++at - start));
         switch (at[-1]) {
-        case 's': text += format(spec.c_str(), quoteable(va_arg(args, const char *)).c_str()); break;
-        case 'c': text += format(spec.c_str(), va_arg(args, int)); break;
+        case 's': text += format(conversion.c_str(), quoteable(va_arg(args, const char *)).c_str()); break;
+        case 'c': text += format(conversion.c_str(), va_arg(args, int)); break;
         case 'd': case 'i':
-            if (length == "ll") text += format(spec.c_str(), va_arg(args, long long));
-            else if (length == "l" || length == "z") text += format(spec.c_str(), va_arg(args, long));
-            else text += format(spec.c_str(), va_arg(args, int));
+            if (length == "ll") text += format(conversion.c_str(), va_arg(args, long long));
+            else if (length == "l" || length == "z") text += format(conversion.c_str(), va_arg(args, long));
+            else text += format(conversion.c_str(), va_arg(args, int));
             break;
         case 'u': case 'x': case 'X': case 'o':
-            if (length == "ll") text += format(spec.c_str(), va_arg(args, unsigned long long));
+            if (length == "ll") text += format(conversion.c_str(), va_arg(args, unsigned long long));
             else if (length == "l" || length == "z")
-                text += format(spec.c_str(), va_arg(args, unsigned long));
-            else text += format(spec.c_str(), va_arg(args, unsigned));
+                text += format(conversion.c_str(), va_arg(args, unsigned long));
+            else text += format(conversion.c_str(), va_arg(args, unsigned));
             break;
-        case 'f': case 'g': case 'e': text += format(spec.c_str(), va_arg(args, double)); break;
-        default: text += spec; // "%%" and what error formats do not use
+        case 'f': case 'g': case 'e': text += format(conversion.c_str(), va_arg(args, double)); break;
+        default: text += conversion; // "%%" and what error formats do not use
         }
     }
     return text;
