@@ -1,12 +1,7 @@
 # Cross build for 32-bit ARM (hard float) with Debian's crossbuild-essential-armhf;
-# tests run under qemu-arm through the emulator setting.
-set(CMAKE_SYSTEM_NAME Linux)
+# tests run under qemu-arm. For another Debian cross toolchain, copy this file
+# and change the three names.
 set(CMAKE_SYSTEM_PROCESSOR arm)
-set(CMAKE_C_COMPILER arm-linux-gnueabihf-gcc)
-set(CMAKE_CXX_COMPILER arm-linux-gnueabihf-g++)
-set(CMAKE_FIND_ROOT_PATH /usr/arm-linux-gnueabihf)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm;-L;/usr/arm-linux-gnueabihf)
+set(KU_CROSS_TRIPLE arm-linux-gnueabihf)
+set(KU_CROSS_QEMU arm)
+include(${CMAKE_CURRENT_LIST_DIR}/debian-cross.cmake)

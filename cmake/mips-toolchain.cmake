@@ -1,12 +1,6 @@
 # Cross build for 32-bit big-endian MIPS with Debian's g++-mips-linux-gnu;
-# tests run under qemu-mips through the emulator setting.
-set(CMAKE_SYSTEM_NAME Linux)
+# tests run under qemu-mips.
 set(CMAKE_SYSTEM_PROCESSOR mips)
-set(CMAKE_C_COMPILER mips-linux-gnu-gcc)
-set(CMAKE_CXX_COMPILER mips-linux-gnu-g++)
-set(CMAKE_FIND_ROOT_PATH /usr/mips-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-mips;-L;/usr/mips-linux-gnu)
+set(KU_CROSS_TRIPLE mips-linux-gnu)
+set(KU_CROSS_QEMU mips)
+include(${CMAKE_CURRENT_LIST_DIR}/debian-cross.cmake)
