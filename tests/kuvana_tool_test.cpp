@@ -264,6 +264,9 @@ TEST(kuvanaTool, InputsStreamFromRegularFilesOnly)
         Result r = kuvana({"digest", "md5", "@" + path});
         EXPECT_EQ(2, r.status) << path;
         EXPECT_TRUE(contains(r.err, "cannot read '" + path + "'")) << r.err;
+        // The INI commands read their file too.
+        EXPECT_REJECTS(kuvana({"ini", "get", path, "a", "k"}), 2, path);
+        EXPECT_REJECTS(kuvana({"ini", "set", path, "a", "k", "v"}), 2, path);
     }
 
     // An error quotes at most 80 bytes of its input.

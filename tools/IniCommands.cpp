@@ -49,9 +49,14 @@ std::string entryName(const std::string &sectionName, const std::string &key)
     return (sectionName.empty() ? "default" : sectionName) + "/" + key;
 }
 
-// A file's text, "" when it cannot be read (the library decides what that means).
+// A file's text, "" when it cannot be read (the library decides what that
+// means). Anything but a regular file is refused: a FIFO would block the
+// reader, a device never end it.
 std::string contents(const std::string &path)
 {
+    struct stat s;
+    if (stat(path.c_str(), &s) == 0 && !S_ISREG(s.st_mode))
+        inputError("'%s' is not a regular file", path.c_str());
     std::ifstream file(path, std::ios::binary);
     std::ostringstream text;
     text << file.rdbuf();
