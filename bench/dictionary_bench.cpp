@@ -49,6 +49,14 @@ void Dictionary(benchmark::State &state)
 }
 BENCHMARK(Dictionary);
 
+// Creating and deleting an empty dictionary: the cost of its free slots.
+void DictionaryNew(benchmark::State &state)
+{
+    for (auto _ : state)
+        kuDictionary_Delete(kuDictionary_New(0));
+}
+BENCHMARK(DictionaryNew);
+
 void GLibHashTable(benchmark::State &state)
 {
     const Data &d = data();

@@ -23,9 +23,7 @@ struct kuConfigFile {
 
 namespace {
 
-constexpr char kSource[] = "kuvanaTools/kuConfigFile";
-
-#define CONFIG_LOG(...) ku::logf(ku::kLogConfigFile, kSource, __LINE__, __VA_ARGS__)
+constexpr ku::LogSource kLog = {ku::kLogConfigFile, "kuvanaTools/kuConfigFile"};
 
 // A file's path with a suffix (".tmp", ".ok", ".lock"), released with the
 // object.
@@ -100,13 +98,14 @@ void repair(const char *path, const Companion &tmp, const Companion &ok)
     const bool hasOk = kuFile_Exists(ok.c_str()) != 0;
 
     if (hasTmp && kuFile_Remove(tmp.c_str()) != 0)
-        CONFIG_LOG("Cannot remove temporary file '%s': %s\n", tmp.c_str(), reason(errno));
+        ku::log(kLog, __LINE__, "Cannot remove temporary file '%s': %s\n", tmp.c_str(),
+                reason(errno));
     if (hasOk) {
         if (hasPath && kuFile_Remove(path) != 0)
-            CONFIG_LOG("Cannot remove previous valid file '%s', aborting commit: %s\n", path,
-                       reason(errno));
+            ku::log(kLog, __LINE__, "Cannot remove previous valid file '%s', aborting commit: %s\n",
+                    path, reason(errno));
         else if (kuFile_Rename(ok.c_str(), path) != 0)
-            CONFIG_LOG("Cannot commit file '%s': %s\n", ok.c_str(), reason(errno));
+            ku::log(kLog, __LINE__, "Cannot commit file '%s': %s\n", ok.c_str(), reason(errno));
     }
 }
 
@@ -132,7 +131,7 @@ bool load(kuConfigFile *config, const char *file)
         why = reason(errno);
     if (kuFile_Exists(file)) {
         config->unreadable = true;
-        CONFIG_LOG("Cannot load config file '%s': %s\n", file, why);
+        ku::log(kLog, __LINE__, "Cannot load config file '%s': %s\n", file, why);
     }
     return false;
 }
@@ -145,7 +144,8 @@ void recoverAndLoad(kuConfigFile *config)
     if (path == nullptr) {
         // Links that loop or cannot be read: what loads is kept from saves.
         config->unreadable = true;
-        CONFIG_LOG("Cannot load config file '%s': %s\n", config->writablePath, reason(errno));
+        ku::log(kLog, __LINE__, "Cannot load config file '%s': %s\n", config->writablePath,
+                reason(errno));
         path = kuStrdup(config->writablePath);
     }
     Companion tmp(path, ".tmp");
@@ -155,8 +155,8 @@ void recoverAndLoad(kuConfigFile *config)
         repair(path, tmp, ok);
     else if (kuFile_Exists(tmp.c_str()) || kuFile_Exists(ok.c_str()))
         // Without the lock the files may be a save under way: left alone.
-        CONFIG_LOG("Cannot lock '%s.lock', interrupted save left as it is: %s\n", path,
-                   reason(lock.error()));
+        ku::log(kLog, __LINE__, "Cannot lock '%s.lock', interrupted save left as it is: %s\n", path,
+                reason(lock.error()));
     // Without the main file (its commit failed, or it was removed for one
     // that did not happen), the complete save waiting in ".ok" is the
     // configuration: loading nothing would let the next save write an empty
@@ -203,10 +203,11 @@ kuConfigFile *kuConfigFile_New(const char *readOnlyPath, const char *writablePat
         config->writableIni = kuDictionary_New(0);
 
     if (readOnlyPath != nullptr && config->readOnlyPath == nullptr)
-        CONFIG_LOG("Cannot resolve read-only config file path for '%s'\n", readOnlyPath);
+        ku::log(kLog, __LINE__, "Cannot resolve read-only config file path for '%s'\n",
+                readOnlyPath);
     if (config->readOnlyPath != nullptr && (special(config->readOnlyPath) != nullptr ||
         !kuINIFile_LoadINIFile(config->readOnlyPath, config->readOnlyIni)))
-        CONFIG_LOG("Cannot load read-only config file '%s'\n", config->readOnlyPath);
+        ku::log(kLog, __LINE__, "Cannot load read-only config file '%s'\n", config->readOnlyPath);
     if (config->writablePath != nullptr)
         recoverAndLoad(config);
     return config;
@@ -242,11 +243,11 @@ bool attributesFor(const char *path, const Companion &ok, kuFileInfo *info)
     if (kuFile_GetInfo(path, 0, info) == 0) {
         if (info->type == KUFILE_TYPE_REGULAR)
             return true;
-        CONFIG_LOG("Cannot save file '%s': it is not a regular file\n", path);
+        ku::log(kLog, __LINE__, "Cannot save file '%s': it is not a regular file\n", path);
         return false;
     }
     if (errno != ENOENT && errno != ENOTDIR) {
-        CONFIG_LOG("Cannot save file '%s': %s\n", path, reason(errno));
+        ku::log(kLog, __LINE__, "Cannot save file '%s': %s\n", path, reason(errno));
         return false;
     }
     if (kuFile_GetInfo(ok.c_str(), 0, info) == 0 && info->type == KUFILE_TYPE_REGULAR)
@@ -267,7 +268,7 @@ bool writeTemporary(kuConfigFile *config, const Companion &tmp, const kuFileInfo
     kuFile *file = nullptr;
     if (kuFile_Open(tmp.c_str(), KUFILE_WRITE | KUFILE_CREATE | KUFILE_EXCLUSIVE | KUFILE_TRUNCATE,
                     KUFILE_MODE_READ | KUFILE_MODE_WRITE | KUFILE_MODE_OWNER_ONLY, &file) != 0) {
-        CONFIG_LOG("Cannot save file '%s': %s\n", tmp.c_str(), reason(errno));
+        ku::log(kLog, __LINE__, "Cannot save file '%s': %s\n", tmp.c_str(), reason(errno));
         return false;
     }
     // A short or unflushed ".tmp" must never become ".ok".
@@ -278,7 +279,7 @@ bool writeTemporary(kuConfigFile *config, const Companion &tmp, const kuFileInfo
         error = errno;
     }
     if (!written) {
-        CONFIG_LOG("Cannot save file '%s': %s\n", tmp.c_str(), reason(error));
+        ku::log(kLog, __LINE__, "Cannot save file '%s': %s\n", tmp.c_str(), reason(error));
         kuFile_Remove(tmp.c_str());
     }
     return written;
@@ -289,15 +290,15 @@ bool writeTemporary(kuConfigFile *config, const Companion &tmp, const kuFileInfo
 int saveTo(kuConfigFile *config, const char *path)
 {
     if (config->unreadable) {
-        CONFIG_LOG("Cannot save file '%s': it exists but could not be read\n", path);
+        ku::log(kLog, __LINE__, "Cannot save file '%s': it exists but could not be read\n", path);
         return 0;
     }
     Companion tmp(path, ".tmp");
     Companion ok(path, ".ok");
     FileLock lock(path);
     if (!lock.held()) {
-        CONFIG_LOG("Cannot save file '%s': cannot lock '%s.lock': %s\n", path, path,
-                   reason(lock.error()));
+        ku::log(kLog, __LINE__, "Cannot save file '%s': cannot lock '%s.lock': %s\n", path, path,
+                reason(lock.error()));
         return 0;
     }
     kuFileInfo info;
@@ -315,20 +316,23 @@ int saveTo(kuConfigFile *config, const char *path)
         okError = errno;
     }
     if (kuFile_Rename(tmp.c_str(), ok.c_str()) != 0) {
-        CONFIG_LOG("Cannot save file: cannot rename temporary file '%s': %s\n", tmp.c_str(),
-                   reason(errno));
+        ku::log(kLog, __LINE__, "Cannot save file: cannot rename temporary file '%s': %s\n",
+                tmp.c_str(), reason(errno));
         if (okRemoveFailed)
-            CONFIG_LOG("Cannot save file: Was not able to remove previous valid file '%s': %s\n",
-                       ok.c_str(), reason(okError));
+            ku::log(kLog, __LINE__,
+                    "Cannot save file: Was not able to remove previous valid file '%s': %s\n",
+                    ok.c_str(), reason(okError));
         return 0;
     }
     kuFile_Remove(path);
     if (kuFile_Rename(ok.c_str(), path) == 0)
         return 1;
-    CONFIG_LOG("Cannot save file: cannot commit file '%s': %s\n", ok.c_str(), reason(errno));
+    ku::log(kLog, __LINE__, "Cannot save file: cannot commit file '%s': %s\n", ok.c_str(),
+            reason(errno));
     if (okRemoveFailed)
-        CONFIG_LOG("Cannot save file: Was not able to remove previous valid file '%s': %s\n", path,
-                   reason(okError));
+        ku::log(kLog, __LINE__,
+                "Cannot save file: Was not able to remove previous valid file '%s': %s\n", path,
+                reason(okError));
     return 0;
 }
 
@@ -340,7 +344,7 @@ int kuConfigFile_Save(kuConfigFile *config)
         return 0;
     char *path = kuPath_ResolveLink(config->writablePath);
     if (path == nullptr) {
-        CONFIG_LOG("Cannot save file '%s': %s\n", config->writablePath, reason(errno));
+        ku::log(kLog, __LINE__, "Cannot save file '%s': %s\n", config->writablePath, reason(errno));
         return 0;
     }
     int saved = saveTo(config, path);

@@ -23,7 +23,8 @@ struct WalkCursor {
 } // namespace
 
 struct kuCustomHashTable {
-    ku::Buckets<Entry> buckets;
+    Entry *heads[ku::kBucketCount];
+    uint32_t counts[ku::kBucketCount];
     uint32_t tupleCount;
     kuCustomHashTableDupFunc keyDup;
     kuCustomHashTableFreeFunc keyFree;
@@ -35,11 +36,19 @@ struct kuCustomHashTable {
     WalkCursor *walks;
 };
 
-static_assert(offsetof(kuCustomHashTable, tupleCount) == sizeof(ku::Buckets<Entry>) &&
-                  sizeof(kuCustomHashTable::tupleCount) == 4,
-              "bucket heads and counts, then the 32-bit total");
+// Clients see the fields in this order with no padding before allowDuplicates,
+// on 32- and 64-bit hosts alike: the total right after the counts.
+static_assert(offsetof(kuCustomHashTable, counts) == ku::kBucketCount * sizeof(void *) &&
+                  offsetof(kuCustomHashTable, tupleCount) ==
+                      ku::kBucketCount * (sizeof(void *) + 4) &&
+                  offsetof(kuCustomHashTable, keyDup) ==
+                      offsetof(kuCustomHashTable, tupleCount) + 4 &&
+                  offsetof(kuCustomHashTable, allowDuplicates) ==
+                      offsetof(kuCustomHashTable, keyDup) + 6 * sizeof(void *),
+              "bucket heads, counts, the 32-bit total, six functions, the flag");
 
-namespace {
+namespace
+{
 
 void *stringDup(const void *text)
 {
@@ -113,7 +122,7 @@ void unlink(kuCustomHashTable *t, uint32_t bucket, Entry **link)
     for (WalkCursor *w = t->walks; w != nullptr; w = w->outer)
         if (w->next == e)
             w->next = e->next;
-    t->buckets.counts[bucket]--;
+    t->counts[bucket]--;
     t->tupleCount--;
 }
 
@@ -125,7 +134,7 @@ void removeMatching(kuCustomHashTable *t, const void *key, uint32_t hash, const 
 {
     uint32_t bucket = hash % ku::kBucketCount;
     Entry *removed = nullptr;
-    for (Entry **link = &t->buckets.heads[bucket]; *link != nullptr;) {
+    for (Entry **link = &t->heads[bucket]; *link != nullptr;) {
         Entry *e = *link;
         if (!matches(t, e, key, hash)) {
             link = &e->next;
@@ -151,7 +160,7 @@ Entry *find(const kuCustomHashTable *t, const void *key)
     if (t == nullptr || key == nullptr)
         return nullptr;
     uint32_t hash = t->keyHash(key);
-    for (Entry *e = t->buckets.heads[hash % ku::kBucketCount]; e != nullptr; e = e->next)
+    for (Entry *e = t->heads[hash % ku::kBucketCount]; e != nullptr; e = e->next)
         if (matches(t, e, key, hash))
             return e;
     return nullptr;
@@ -173,7 +182,7 @@ int store(kuCustomHashTable *t, const void *key, void *storedKey, void *storedVa
     e->hash = hash;
     e->key = storedKey;
     e->value = storedValue;
-    t->buckets.pushFront(e);
+    ku::pushFront(t->heads, t->counts, e);
     t->tupleCount++;
     return 1;
 }
@@ -330,9 +339,9 @@ void kuCustomHashTable_Clear(kuCustomHashTable *table)
     if (table == nullptr)
         return;
     for (uint32_t b = 0; b < ku::kBucketCount; b++) {
-        while (table->buckets.heads[b] != nullptr) {
-            Entry *e = table->buckets.heads[b];
-            unlink(table, b, &table->buckets.heads[b]);
+        while (table->heads[b] != nullptr) {
+            Entry *e = table->heads[b];
+            unlink(table, b, &table->heads[b]);
             releaseItems(table, e->key, e->value);
             kuFree(e);
         }
@@ -358,7 +367,7 @@ void *kuCustomHashTable_GetKeyAtIndex(kuCustomHashTable *table, uint32_t index)
 {
     if (table == nullptr)
         return nullptr;
-    Entry *e = table->buckets.at(index);
+    Entry *e = ku::entryAt(table->heads, table->counts, index);
     return e != nullptr ? e->key : nullptr;
 }
 
@@ -370,7 +379,7 @@ void kuCustomHashTable_ForEach(kuCustomHashTable *table, kuCustomHashTableForEac
     WalkCursor walk = {nullptr, table->walks, false};
     table->walks = &walk;
     for (uint32_t b = 0; b < ku::kBucketCount; b++) {
-        for (Entry *e = table->buckets.heads[b]; e != nullptr; e = walk.next) {
+        for (Entry *e = table->heads[b]; e != nullptr; e = walk.next) {
             walk.next = e->next;
             visit(e->key, e->value, context);
             if (walk.tableGone)
@@ -389,7 +398,7 @@ kuCustomHashTable *kuCustomHashTable_Duplicate(kuCustomHashTable *table)
                               table->valueDup, table->valueFree);
     copy->allowDuplicates = table->allowDuplicates;
     for (uint32_t b = 0; b < ku::kBucketCount; b++)
-        for (Entry *e = table->buckets.heads[b]; e != nullptr; e = e->next)
+        for (Entry *e = table->heads[b]; e != nullptr; e = e->next)
             kuCustomHashTable_Add(copy, e->key, e->value);
     return copy;
 }

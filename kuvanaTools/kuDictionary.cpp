@@ -10,7 +10,7 @@
 namespace {
 
 struct Slot {
-    char *key; // kFreeText in a free slot
+    char *key; // empty in a free slot
     uint32_t digest;
     char *value;
 };
@@ -21,10 +21,6 @@ struct Cell {
     uint32_t digest;
     uint32_t slot1;
 };
-
-// Every free slot shares this text instead of holding two allocations of its
-// own; only slots below entryCount hold heap texts.
-char kFreeText[1] = "";
 
 constexpr uint32_t kCapacityStep = 128;
 constexpr uint32_t kMinCells = 256;
@@ -43,8 +39,12 @@ struct kuDictionary {
 };
 
 static_assert(sizeof(kuDictionary::capacity) == 4 && sizeof(kuDictionary::entryCount) == 4 &&
-                  offsetof(kuDictionary, slots) == sizeof(void *),
+                  offsetof(kuDictionary, slots) == sizeof(void *) &&
+                  offsetof(kuDictionary, entryCount) == 2 * sizeof(void *),
               "32-bit counts around the slot pointer");
+static_assert(offsetof(Slot, digest) == sizeof(void *) &&
+                  offsetof(Slot, value) == 2 * sizeof(void *),
+              "key, digest, value");
 
 namespace {
 
@@ -68,10 +68,28 @@ size_t arrayBytes(size_t count, size_t size)
     return count > SIZE_MAX / size ? SIZE_MAX : count * size;
 }
 
-void freeSlots(Slot *slots, uint32_t from, uint32_t to)
+// The slot array is followed, in its own allocation, by two zero bytes per
+// slot: the empty key and value of a free slot are its own two bytes there.
+// Slots below entryCount hold texts allocated one by one.
+size_t slotArrayBytes(uint32_t capacity)
 {
+    return arrayBytes(capacity, sizeof(Slot) + 2);
+}
+
+void freeSlots(kuDictionary *d, uint32_t from, uint32_t to)
+{
+    char *texts = (char *)(d->slots + d->capacity);
     for (uint32_t i = from; i < to; i++)
-        slots[i] = Slot{kFreeText, 0, kFreeText};
+        d->slots[i] = Slot{texts + 2 * i, 0, texts + 2 * i + 1};
+}
+
+// Sets the capacity of a new or fuller slot array; the free slots follow
+// their empty texts, which move with the array's end.
+void setCapacity(kuDictionary *d, uint32_t capacity)
+{
+    d->capacity = capacity;
+    memset(d->slots + capacity, 0, 2 * (size_t)capacity);
+    freeSlots(d, d->entryCount, capacity);
 }
 
 // The cell holding key, or the empty cell where it would go.
@@ -166,9 +184,9 @@ int64_t slotOf(const kuDictionary *d, const char *key)
 kuDictionary *kuDictionary_New(uint32_t initialCapacity)
 {
     kuDictionary *d = (kuDictionary *)kuMallocZeroed(sizeof(kuDictionary));
-    d->capacity = initialCapacity > kCapacityStep ? initialCapacity : kCapacityStep;
-    d->slots = (Slot *)kuMalloc(arrayBytes(d->capacity, sizeof(Slot)));
-    freeSlots(d->slots, 0, d->capacity);
+    uint32_t capacity = initialCapacity > kCapacityStep ? initialCapacity : kCapacityStep;
+    d->slots = (Slot *)kuMalloc(slotArrayBytes(capacity));
+    setCapacity(d, capacity);
     d->cells = (Cell *)kuMallocZeroed(kMinCells * sizeof(Cell));
     d->cellMask = kMinCells - 1;
     return d;
@@ -217,9 +235,8 @@ void kuDictionary_WriteKey(kuDictionary *dictionary, const char *key, const char
     }
     if (d->entryCount == d->capacity) {
         uint32_t grown = d->capacity + kCapacityStep;
-        d->slots = (Slot *)kuRealloc(d->slots, arrayBytes(grown, sizeof(Slot)));
-        freeSlots(d->slots, d->capacity, grown);
-        d->capacity = grown;
+        d->slots = (Slot *)kuRealloc(d->slots, slotArrayBytes(grown));
+        setCapacity(d, grown);
     }
     uint32_t slot = d->entryCount++;
     d->layoutVersion++;
@@ -245,7 +262,7 @@ void kuDictionary_DeleteKey(kuDictionary *dictionary, const char *key)
     d->entryCount--;
     d->layoutVersion++;
     memmove(&d->slots[slot], &d->slots[slot + 1], (d->entryCount - slot) * sizeof(Slot));
-    freeSlots(d->slots, d->entryCount, d->entryCount + 1);
+    freeSlots(d, d->entryCount, d->entryCount + 1);
     renumberAfter(d, slot);
 }
 
@@ -258,14 +275,14 @@ const char *kuDictionary_GetKeyAtIndex(kuDictionary *dictionary, uint32_t index)
 {
     if (dictionary == nullptr)
         return nullptr;
-    return index < dictionary->entryCount ? dictionary->slots[index].key : kFreeText;
+    return index < dictionary->capacity ? dictionary->slots[index].key : "";
 }
 
 const char *kuDictionary_GetValueAtIndex(kuDictionary *dictionary, uint32_t index)
 {
     if (dictionary == nullptr)
         return nullptr;
-    return index < dictionary->entryCount ? dictionary->slots[index].value : kFreeText;
+    return index < dictionary->capacity ? dictionary->slots[index].value : "";
 }
 
 namespace ku {
@@ -293,9 +310,8 @@ void dictionaryReserve(kuDictionary *dictionary, uint32_t entries)
     kuDictionary *d = dictionary;
     if (entries <= d->capacity)
         return;
-    d->slots = (Slot *)kuRealloc(d->slots, arrayBytes(entries, sizeof(Slot)));
-    freeSlots(d->slots, d->capacity, entries);
-    d->capacity = entries;
+    d->slots = (Slot *)kuRealloc(d->slots, slotArrayBytes(entries));
+    setCapacity(d, entries);
     uint32_t cells = d->cellMask + 1;
     while (overfull(entries, cells) && cells < 0x80000000u)
         cells *= 2;

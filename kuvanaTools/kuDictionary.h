@@ -24,7 +24,8 @@ KU_BEGIN_DECLS
 
 typedef struct kuDictionary kuDictionary;
 
-/* A new empty dictionary of max(initialCapacity, 128) slots. */
+/* A new empty dictionary of max(initialCapacity, 128) slots, each free slot
+ * holding two empty heap texts of its own (key and value). */
 KU_API kuDictionary *kuDictionary_New(uint32_t initialCapacity);
 
 /* Releases every key and value and the dictionary; null does nothing. */
@@ -47,7 +48,8 @@ KU_API void kuDictionary_DeleteKey(kuDictionary *dictionary, const char *key);
 KU_API uint32_t kuDictionary_GetEntryCount(kuDictionary *dictionary);
 
 /* The key of the entry in slot index; an index at or beyond the entry count
- * gives the empty text a free slot holds (null for a null dictionary). */
+ * gives an empty text: the free slot's own below the capacity (null for a null
+ * dictionary). */
 KU_API const char *kuDictionary_GetKeyAtIndex(kuDictionary *dictionary, uint32_t index);
 
 /* The value of the entry in slot index, with the same rule as

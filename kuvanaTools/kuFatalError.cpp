@@ -13,11 +13,14 @@ namespace {
 kuFatalErrorCallBack gCallBack = nullptr;
 
 // Every record of this module names the same source and line.
+constexpr ku::LogSource kLog = {ku::kLogFatal, "kuLog/Log"};
+constexpr int kLine = 449;
+
 __attribute__((format(printf, 1, 2))) void logFatal(const char *format, ...)
 {
     va_list arguments;
     va_start(arguments, format);
-    ku::logv(ku::kLogFatal, "kuLog/Log", 449, format, arguments);
+    ku::logv(kLog, kLine, format, arguments);
     va_end(arguments);
 }
 

@@ -20,6 +20,8 @@ static_assert(sizeof(void *) != 4 || sizeof(kuHook) == sizeof(kuHook_t),
 
 namespace {
 
+constexpr ku::LogSource kLog = {ku::kLogFatal, "kuvanaTools/kuHook"};
+
 struct HookRecord {
     void *reserved; // never read
     kuHookFunc func;
@@ -95,8 +97,7 @@ void kuHook_Hook(kuHook *hook, const char *id, ...)
         return;
     HookRecord *record = (HookRecord *)get(hook->hooks, Name(id));
     if (record == nullptr) {
-        ku::logf(ku::kLogFatal, "kuvanaTools/kuHook", __LINE__, "kuHook: unknown hook ID '%s'\n",
-                 id != nullptr ? id : "(null)");
+        ku::log(kLog, __LINE__, "kuHook: unknown hook ID '%s'\n", id != nullptr ? id : "(null)");
         return;
     }
     // Nothing of the hook is touched after the call: the function may

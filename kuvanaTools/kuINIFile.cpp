@@ -26,7 +26,7 @@ constexpr size_t kEntryMax = 255;  // "section/key"
 constexpr size_t kLineMax = 1023;  // a line read or written
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF"; // dropped from a file's first line
 constexpr char kDefaultSection[] = "default";
-constexpr char kSource[] = "kuvanaTools/kuINIFile";
+constexpr ku::LogSource kLog = {ku::kLogINIFile, "kuvanaTools/kuINIFile"};
 
 // Returned by kuDictionary_ReadKey for a missing key: no stored text has
 // this address.
@@ -688,10 +688,10 @@ int kuINIFile_ReadKeyAsBool(kuDictionary *ini, const char *section, const char *
     case 'N':
         return 0;
     default:
-        ku::logf(ku::kLogINIFile, kSource, __LINE__,
-                 "kuINIFile: invalid value '%s' for a boolean for entry '%s/%s' (returning %d) \n",
-                 text, section != nullptr ? section : "(null)", key != nullptr ? key : "(null)",
-                 defaultValue);
+        ku::log(kLog, __LINE__,
+                "kuINIFile: invalid value '%s' for a boolean for entry '%s/%s' (returning %d) \n",
+                text, section != nullptr ? section : "(null)", key != nullptr ? key : "(null)",
+                defaultValue);
         return defaultValue;
     }
 }

@@ -16,6 +16,8 @@ static_assert(sizeof(((kuPackedData *)nullptr)->usedSize) == 4, "32-bit used siz
 
 namespace {
 
+constexpr ku::LogSource kLog = {ku::kLogPackedData, "kuvanaTools/kuPackedData"};
+
 constexpr uint32_t kNotStarted = 0xFFFFFFFF;
 constexpr uint32_t kHeaderSize = 8;
 constexpr uint32_t kTagHeaderSize = 4;
@@ -535,6 +537,5 @@ void kuPackedData_Dump(const kuPackedData *data)
         }
     }
     if (!sound)
-        ku::logf(ku::kLogPackedData, "kuvanaTools/kuPackedData", __LINE__,
-                 "kuPackedData corrupted !\n");
+        ku::log(kLog, __LINE__, "kuPackedData corrupted !\n");
 }

@@ -8,17 +8,15 @@
 
 namespace {
 
-const char kSource[] = "kuvanaTools/kuSocketLog";
+constexpr ku::LogSource kLog = {ku::kLogSocketLog, "kuvanaTools/kuSocketLog"};
 
 // Lines of the records, as the tools that read the log expect them.
-enum : int {
-    kLineOpen = 76,
-    kLineClose = 108,
-    kLineDataNoSequence = 146,
-    kLineDataNoSlot = 164,
-    kLineSendNoSequence = 187,
-    kLineSendNoSlot = 205
-};
+constexpr int kLineOpen = 76;
+constexpr int kLineClose = 108;
+constexpr int kLineDataNoSequence = 146;
+constexpr int kLineDataNoSlot = 164;
+constexpr int kLineSendNoSequence = 187;
+constexpr int kLineSendNoSlot = 205;
 
 struct Slot {
     int32_t socket; // 0: free
@@ -84,12 +82,11 @@ void append(const Direction &direction, int32_t socket, const void *data, int32_
         return;
     Slot *slot = find(socket);
     if (slot == nullptr) {
-        ku::logf(ku::kLogSocketLog, kSource, direction.noSlotLine, "%s", direction.noSlot);
+        ku::log(kLog, direction.noSlotLine, "%s", direction.noSlot);
         return;
     }
     if (slot->sequence == 0)
-        ku::logf(ku::kLogSocketLog, kSource, direction.noSequenceLine, "%s",
-                 direction.noSequence);
+        ku::log(kLog, direction.noSequenceLine, "%s", direction.noSequence);
     slot->hasData = 1;
     if (slot->name[0] == '\0')
         makeName(*slot);
@@ -120,7 +117,7 @@ void _Log_Buffer_Open(int32_t socket)
             gOpenCount++;
             return;
         }
-    ku::logf(ku::kLogSocketLog, kSource, kLineOpen, "_Log_Buffer_Open Error\n");
+    ku::log(kLog, kLineOpen, "_Log_Buffer_Open Error\n");
 }
 
 void _Log_Buffer_Send(int32_t socket, const void *data, int32_t length)
@@ -139,7 +136,7 @@ void _Log_Buffer_Close(int32_t socket)
         return;
     Slot *slot = find(socket);
     if (slot == nullptr) {
-        ku::logf(ku::kLogSocketLog, kSource, kLineClose, "_Log_Buffer_Close Error\n");
+        ku::log(kLog, kLineClose, "_Log_Buffer_Close Error\n");
         return;
     }
     if (slot->hasData && _kuLog_Level.level >= 5 && kuLog_WillLog(4, 21) &&

@@ -3,6 +3,7 @@
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/private/kuBucketTable.h>
 
+#include <stddef.h>
 #include <string.h>
 
 namespace {
@@ -12,8 +13,12 @@ using Entry = ku::BucketEntry<char *, char *>;
 } // namespace
 
 struct kuStringHashTable {
-    ku::Buckets<Entry> buckets;
+    Entry *heads[ku::kBucketCount];
+    uint32_t counts[ku::kBucketCount];
 };
+
+static_assert(offsetof(kuStringHashTable, counts) == ku::kBucketCount * sizeof(void *),
+              "bucket heads, then counts");
 
 namespace {
 
@@ -22,7 +27,7 @@ Entry **findLink(kuStringHashTable *table, const char *key, uint32_t *bucket)
 {
     uint32_t hash = ku::textHash(key);
     *bucket = hash % ku::kBucketCount;
-    for (Entry **link = &table->buckets.heads[*bucket]; *link != nullptr; link = &(*link)->next)
+    for (Entry **link = &table->heads[*bucket]; *link != nullptr; link = &(*link)->next)
         if ((*link)->hash == hash && strcmp((*link)->key, key) == 0)
             return link;
     return nullptr;
@@ -50,7 +55,7 @@ int kuStringHashTable_Add(kuStringHashTable *table, const char *key, const char 
     e->hash = ku::textHash(key);
     e->key = kuStrdup(key);
     e->value = kuStrdup(value);
-    table->buckets.pushFront(e);
+    ku::pushFront(table->heads, table->counts, e);
     return 1;
 }
 
@@ -73,7 +78,7 @@ void kuStringHashTable_Remove(kuStringHashTable *table, const char *key)
         return;
     Entry *e = *link;
     *link = e->next;
-    table->buckets.counts[bucket]--;
+    table->counts[bucket]--;
     release(e);
 }
 
@@ -81,7 +86,7 @@ const char *kuStringHashTable_GetKeyAtIndex(kuStringHashTable *table, uint32_t i
 {
     if (table == nullptr)
         return nullptr;
-    Entry *e = table->buckets.at(index);
+    Entry *e = ku::entryAt(table->heads, table->counts, index);
     return e != nullptr ? e->key : nullptr;
 }
 
@@ -89,7 +94,7 @@ void kuStringHashTable_Delete(kuStringHashTable *table)
 {
     if (table == nullptr)
         return;
-    for (Entry *head : table->buckets.heads) {
+    for (Entry *head : table->heads) {
         while (head != nullptr) {
             Entry *next = head->next;
             release(head);

@@ -26,12 +26,7 @@ static_assert(sizeof(kuTelnet) == 8 && sizeof(kuTelnetConnection) == 12, "32-bit
 
 namespace {
 
-const char kSource[] = "kuvanaTools/kuTelnet";
-
-template <typename... A> void log(int line, const char *format, A... arguments)
-{
-    ku::logf(ku::kLogTelnet, kSource, line, format, arguments...);
-}
+constexpr ku::LogSource kLog = {ku::kLogTelnet, "kuvanaTools/kuTelnet"};
 
 int32_t load(const int32_t &field)
 {
@@ -104,16 +99,17 @@ int kuTelnet_Listen(kuTelnet *server, const char *address, int port)
     if (server == nullptr)
         return 1;
     if (load(server->socket) != -1) {
-        log(__LINE__,
-            "kuTelnet_Listen: [%p] Already listening. Ccurrent kuTelnet implementation can listen "
-            "on one ip/port only.\n",
-            (void *)server);
+        ku::log(kLog, __LINE__,
+                "kuTelnet_Listen: [%p] Already listening. Ccurrent kuTelnet implementation can "
+                "listen on one ip/port only.\n",
+                (void *)server);
         return 1;
     }
     int32_t s = kuSocketOpen_Debug(KUOS_AF_INET, KUOS_SOCK_STREAM, KUOS_IPPROTO_TCP,
                                    "kuTelnet_Listen");
     if (s < 0) {
-        log(__LINE__, "kuTelnet_Listen: [%p] Could not create listen socket\n", (void *)server);
+        ku::log(kLog, __LINE__, "kuTelnet_Listen: [%p] Could not create listen socket\n",
+                (void *)server);
         return 1;
     }
     store(server->socket, s);
@@ -125,8 +121,8 @@ int kuTelnet_Listen(kuTelnet *server, const char *address, int port)
         if (ip == 0)
             ip = kuSocketGetAddressByName(address);
         if (ip == 0) {
-            log(__LINE__, "kuTelnet_Listen: [%p] Could not resolve address '%s'\n",
-                (void *)server, address);
+            ku::log(kLog, __LINE__, "kuTelnet_Listen: [%p] Could not resolve address '%s'\n",
+                    (void *)server, address);
             return abandon(server, "kuTelnet_Listen (resolve failed)");
         }
     }
@@ -137,12 +133,14 @@ int kuTelnet_Listen(kuTelnet *server, const char *address, int port)
     local.port = htons((uint16_t)port);
     local.address = htonl(ip);
     if (kuSocketBind_Debug(s, &local, sizeof local, "kuTelnet_Listen") != 0) {
-        log(__LINE__, "kuTelnet_Listen: [%p] Could not bind listen socket to addr='%s' port=%d\n",
-            (void *)server, address != nullptr ? address : "", port);
+        ku::log(kLog, __LINE__,
+                "kuTelnet_Listen: [%p] Could not bind listen socket to addr='%s' port=%d\n",
+                (void *)server, address != nullptr ? address : "", port);
         return abandon(server, "kuTelnet_Listen (bind failed)");
     }
     if (kuSocketListen_Debug(s, 1, "kuTelnet_Listen") != 0) {
-        log(__LINE__, "kuTelnet_Listen: [%p] Could not listen on socket\n", (void *)server);
+        ku::log(kLog, __LINE__, "kuTelnet_Listen: [%p] Could not listen on socket\n",
+                (void *)server);
         return abandon(server, "kuTelnet_Listen (listen failed)");
     }
     return 0;
@@ -160,10 +158,10 @@ kuTelnetConnection *kuTelnet_AcceptConnection(kuTelnet *server)
                                                      "kuTelnet_AcceptConnection");
     if (s < 0) {
         if (!load(server->closed))
-            log(__LINE__,
-                "kuTelnet_AcceptConnection: [%p] Listen socket error, can not accept "
-                "connections\n",
-                (void *)server);
+            ku::log(kLog, __LINE__,
+                    "kuTelnet_AcceptConnection: [%p] Listen socket error, can not accept "
+                    "connections\n",
+                    (void *)server);
         return nullptr;
     }
     kuTelnetConnection *connection = (kuTelnetConnection *)kuMalloc(sizeof *connection);
@@ -228,8 +226,9 @@ int kuTelnet_VPrintf(kuTelnetConnection *connection, const char *format, va_list
 {
     char *text = format != nullptr ? ku_vmnprintf(format, arguments) : nullptr;
     if (text == nullptr) {
-        log(__LINE__, "kuTelnet_VPrintf: Could not allocate memory for a string\n");
-        log(__LINE__, "kuTelnet_VPrintf:   aFormat: '%s'\n", format != nullptr ? format : "(null)");
+        ku::log(kLog, __LINE__, "kuTelnet_VPrintf: Could not allocate memory for a string\n");
+        ku::log(kLog, __LINE__, "kuTelnet_VPrintf:   aFormat: '%s'\n",
+                format != nullptr ? format : "(null)");
         return -1;
     }
     int result = kuTelnet_Print(connection, text);
@@ -306,8 +305,8 @@ int kuTelnet_RecvChar(kuTelnetConnection *connection, unsigned char *byte)
             kuTelnet_SendTelnetCommandOption(connection, KUTELNET_WONT, c);
             break;
         default:
-            log(__LINE__, "kuTelnet_ProcessCommand: Invalid telnet state %d\n",
-                (int)connection->state);
+            ku::log(kLog, __LINE__, "kuTelnet_ProcessCommand: Invalid telnet state %d\n",
+                    (int)connection->state);
             break;
         }
     }

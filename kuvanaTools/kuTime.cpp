@@ -15,7 +15,10 @@ static_assert(offsetof(kuTm, tm_isdst) == 24 && offsetof(kuTm, tm_reserved) == 3
 namespace {
 
 constexpr int32_t kMicro = 1000000;
-constexpr const char *kSource = "kuvanaTools/kuTime";
+constexpr ku::LogSource kLog = {ku::kLogTime, "kuvanaTools/kuTime"};
+// Lines of the overflow records, as readers of the log know them.
+constexpr int kLineProductOverflow = 74;
+constexpr int kLineSumOverflow = 78;
 
 // 32-bit seconds that wrap instead of overflowing.
 inline int32_t wrapAdd(int32_t a, int64_t b)
@@ -218,10 +221,10 @@ void kuTime_GetLocalTimeMS(kuuint64 *out)
     kuTimeVal now = ku::timeOfDay();
     uint64_t product;
     if (__builtin_mul_overflow(ku::unsignedSeconds(now), (uint64_t)1000, &product))
-        ku::logf(ku::kLogTime, kSource, 74, "kuTime: kuTime_GetLocalTimeMS overflow 1\n");
+        ku::log(kLog, kLineProductOverflow, "kuTime: kuTime_GetLocalTimeMS overflow 1\n");
     uint64_t total;
     if (__builtin_add_overflow(product, (uint64_t)(uint32_t)(now.tv_usec / 1000), &total))
-        ku::logf(ku::kLogTime, kSource, 78, "kuTime: kuTime_GetLocalTimeMS overflow 2\n");
+        ku::log(kLog, kLineSumOverflow, "kuTime: kuTime_GetLocalTimeMS overflow 2\n");
     out->low = (uint32_t)total;
     out->high = (uint32_t)(total >> 32);
 }

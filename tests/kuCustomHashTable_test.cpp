@@ -134,6 +134,33 @@ TEST_F(Counted, DuplicateKeysAndCopies)
     kuCustomHashTable_Delete(copy);
 }
 
+// Clients read a table's fields in place: chain heads, counts, the total, the
+// six functions and the duplicates flag, in that order with no padding.
+TEST_F(Counted, FieldsAtTheirOffsets)
+{
+    for (const char *k : {"b", "m", "ab"}) // buckets 0, 0 and 2
+        kuCustomHashTable_Add(t, k, "v");
+    kuCustomHashTable_AllowDuplicates(t);
+    auto at = [this](size_t offset, auto field) {
+        memcpy(&field, (const char *)t + offset, sizeof field);
+        return field;
+    };
+    const size_t counts = 11 * sizeof(void *), functions = counts + 12 * 4;
+    EXPECT_NE(nullptr, at(0, (void *)nullptr));
+    EXPECT_EQ(nullptr, at(sizeof(void *), (void *)nullptr));
+    EXPECT_EQ(2u, at(counts, uint32_t()));
+    EXPECT_EQ(1u, at(counts + 2 * 4, uint32_t()));
+    EXPECT_EQ(3u, at(counts + 11 * 4, uint32_t()));
+    const kuCustomHashTableKeyDescriptor &key = gCustomHashTable_StringKey;
+    EXPECT_EQ(key.dup, at(functions, key.dup));
+    EXPECT_EQ(key.free, at(functions + sizeof(void *), key.free));
+    EXPECT_EQ(key.compare, at(functions + 2 * sizeof(void *), key.compare));
+    EXPECT_EQ(key.hash, at(functions + 3 * sizeof(void *), key.hash));
+    EXPECT_EQ(&countingDup, at(functions + 4 * sizeof(void *), key.dup));
+    EXPECT_EQ(&countingFree, at(functions + 5 * sizeof(void *), key.free));
+    EXPECT_NE(0u, at(functions + 6 * sizeof(void *), uint32_t()));
+}
+
 TEST_F(Counted, RefusedAndAllocatedAdditions)
 {
     EXPECT_EQ(0, kuCustomHashTable_Add(t, nullptr, "v"));

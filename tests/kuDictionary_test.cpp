@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <algorithm>
 #include <random>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -48,6 +51,37 @@ TEST(kuDictionary, FreeSlotsAndTextsOfTheDictionaryItself)
     // deleting by the dictionary's own key text
     kuDictionary_DeleteKey(d, kuDictionary_GetKeyAtIndex(d, 0));
     EXPECT_EQ((Entries{{"other", "k"}}), entries(d));
+    kuDictionary_Delete(d);
+}
+
+// Clients read the fields in place: capacity, slots, entry count; a slot is
+// key, digest, value. Every free slot, also one freed by a delete, holds two
+// empty texts of its own.
+TEST(kuDictionary, FieldsAndFreeSlots)
+{
+    kuDictionary *d = kuDictionary_New(5);
+    for (const char *k : {"a", "b", "c"})
+        kuDictionary_WriteKey(d, k, k);
+    kuDictionary_DeleteKey(d, "b");
+    auto at = [](const void *base, size_t offset, auto field) {
+        memcpy(&field, (const char *)base + offset, sizeof field);
+        return field;
+    };
+    const size_t p = sizeof(void *), slot = 3 * p;
+    EXPECT_EQ(128u, at(d, 0, uint32_t()));
+    EXPECT_EQ(2u, at(d, 2 * p, uint32_t()));
+    const char *slots = at(d, p, (const char *)nullptr);
+    EXPECT_EQ(kuDictionary_GetKeyAtIndex(d, 1), at(slots, slot, (const char *)nullptr));
+    EXPECT_EQ(0xca2e9442u, at(slots, p, uint32_t())); // digest of "a"
+    EXPECT_EQ(kuDictionary_GetValueAtIndex(d, 1), at(slots, slot + 2 * p, (const char *)nullptr));
+
+    std::set<const char *> texts;
+    for (uint32_t i = 0; i < 128; i++) {
+        EXPECT_EQ(i < 2 ? 1u : 0u, strlen(kuDictionary_GetKeyAtIndex(d, i)));
+        texts.insert(kuDictionary_GetKeyAtIndex(d, i));
+        texts.insert(kuDictionary_GetValueAtIndex(d, i));
+    }
+    EXPECT_EQ(256u, texts.size());
     kuDictionary_Delete(d);
 }
 

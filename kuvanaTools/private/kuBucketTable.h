@@ -33,38 +33,38 @@ struct BucketEntry {
     BucketEntry *next;
 };
 
-// Chain heads and per-bucket counts, in that order as both tables lay them
-// out. Positions run bucket 0 to 10, each chain from its front.
+// Both tables begin with their chain heads and per-bucket counts, declared
+// directly in the table as
+//     Entry *heads[kBucketCount];
+//     uint32_t counts[kBucketCount];
+// so that a field after the counts (the custom table's total) follows them
+// without padding. Positions run bucket 0 to 10, each chain from its front.
 template <typename Entry>
-struct Buckets {
-    Entry *heads[kBucketCount];
-    uint32_t counts[kBucketCount];
+inline void pushFront(Entry **heads, uint32_t *counts, Entry *e)
+{
+    uint32_t b = e->hash % kBucketCount;
+    e->next = heads[b];
+    heads[b] = e;
+    counts[b]++;
+}
 
-    void pushFront(Entry *e)
-    {
-        uint32_t b = e->hash % kBucketCount;
-        e->next = heads[b];
-        heads[b] = e;
-        counts[b]++;
-    }
-
-    // The entry at position index, or null when index is not below the
-    // total: whole buckets are skipped by their counts.
-    Entry *at(uint32_t index) const
-    {
-        for (uint32_t b = 0; b < kBucketCount; b++) {
-            if (index >= counts[b]) {
-                index -= counts[b];
-                continue;
-            }
-            Entry *e = heads[b];
-            while (e != nullptr && index-- > 0)
-                e = e->next;
-            return e;
+// The entry at position index, or null when index is not below the total:
+// whole buckets are skipped by their counts.
+template <typename Entry>
+inline Entry *entryAt(Entry *const *heads, const uint32_t *counts, uint32_t index)
+{
+    for (uint32_t b = 0; b < kBucketCount; b++) {
+        if (index >= counts[b]) {
+            index -= counts[b];
+            continue;
         }
-        return nullptr;
+        Entry *e = heads[b];
+        while (e != nullptr && index-- > 0)
+            e = e->next;
+        return e;
     }
-};
+    return nullptr;
+}
 
 } // namespace ku
 

@@ -1,4 +1,10 @@
 // Log records of the library: severity 1, written only at level 2 and up.
+//
+// Every record goes through ku::log (or ku::logv with a va_list). A file names
+// where its records come from once, e.g.
+//     constexpr ku::LogSource kLog = {ku::kLogINIFile, "kuvanaTools/kuINIFile"};
+// and passes either __LINE__ or, where readers of the log expect a fixed line,
+// a named constant.
 #ifndef KUVANATOOLS_PRIVATE_KULOGINTERNAL_H
 #define KUVANATOOLS_PRIVATE_KULOGINTERNAL_H
 
@@ -18,30 +24,31 @@ enum LogModule {
     kLogPackedData = 99
 };
 
-inline bool logEnabled()
-{
-    return _kuLog_Level.level >= 2;
-}
+// The module number and source name a file's records carry.
+struct LogSource {
+    int module;
+    const char *name;
+};
 
-inline void logv(int module, const char *source, int line, const char *format, va_list arguments)
+inline void logv(const LogSource &source, int line, const char *format, va_list arguments)
 {
-    if (!logEnabled())
+    if (_kuLog_Level.level < 2)
         return;
-    kuLogRecord *record = kuLog_Begin(1, module);
+    kuLogRecord *record = kuLog_Begin(1, source.module);
     if (record == nullptr)
         return;
-    record->source = source;
+    record->source = source.name;
     record->line = line;
     kuLog_Append_VF(format, arguments);
     kuLog_End(record);
 }
 
-__attribute__((format(printf, 4, 5))) inline void logf(int module, const char *source, int line,
-                                                      const char *format, ...)
+__attribute__((format(printf, 3, 4))) inline void log(const LogSource &source, int line,
+                                                     const char *format, ...)
 {
     va_list arguments;
     va_start(arguments, format);
-    logv(module, source, line, format, arguments);
+    logv(source, line, format, arguments);
     va_end(arguments);
 }
 
