@@ -162,7 +162,7 @@ TEST(kuLongLong, SetDoubleAndText)
 TEST(kuLongLong, RandomOperandsMatchNativeArithmetic)
 {
     Operands ops;
-    for (int i = 0; i < 150000; i++) {
+    for (int i = 0; i < 50000; i++) {
         const int64_t a = (int64_t)ops.pick(), b = (int64_t)ops.pick();
         const int32_t n = (int32_t)b;
         const uint32_t un = (uint32_t)b, count = (uint32_t)(b & 63);
@@ -201,7 +201,7 @@ TEST(kuULongLong, RandomOperandsMatchNativeArithmetic)
 {
     Operands ops;
     ops.state = 12345;
-    for (int i = 0; i < 150000; i++) {
+    for (int i = 0; i < 50000; i++) {
         const uint64_t a = ops.pick(), b = ops.pick();
         const uint32_t un = (uint32_t)b, count = (uint32_t)(b & 63);
         const kuuint64 va = u64(a), vb = u64(b);

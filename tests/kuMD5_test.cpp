@@ -44,28 +44,15 @@ TEST(kuMD5, PublishedDigests)
     EXPECT_EQ("74e6f7298a9c2d168935f58c001bad88", hmac("", "")); // all pad bytes
 }
 
-TEST(kuMD5, PiecesCountAndContext)
+// Lengths and pieces are compared with a reference in kuCryptoDifferential.
+TEST(kuMD5, CountCarriesAndContextKeepsTheDigest)
 {
-    // Lengths around the padding limit and the block size, one byte at a time.
-    std::string text;
-    for (int i = 0; i < 200; i++)
-        text += (char)(i * 37 + 11);
-    for (size_t n : {55, 56, 57, 63, 64, 65, 120, 200}) {
-        kuMD5 c;
-        uint8_t out[16];
-        kuMD5_Init(&c);
-        kuMD5_Add(&c, nullptr, 0);
-        for (size_t i = 0; i < n; i++)
-            kuMD5_Add(&c, &text[i], 1);
-        kuMD5_Get(&c, out);
-        EXPECT_EQ(md5(text.substr(0, n)), toHex(out, 16)) << n;
-        EXPECT_EQ(n, c.countLow);
-    }
-
     kuMD5 c;
     uint8_t out[16];
     kuMD5_Init(&c);
+    kuMD5_Add(&c, nullptr, 0);
     kuMD5_Add(&c, "abc", 3);
+    EXPECT_EQ(3u, c.countLow);
     kuMD5_Get(&c, out);
     EXPECT_EQ(0x98500190u, c.state[0]); // not wiped: the chaining words hold the digest
     kuMD5_Init(&c);

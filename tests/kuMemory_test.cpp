@@ -8,9 +8,12 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <string>
+#include <vector>
+
 using kutest::runInChild;
 
-TEST(kuMemory, ReallocSizeZeroRules)
+TEST(kuMemory, ReallocSizeZeroAndZeroedBlocks)
 {
     EXPECT_EQ(nullptr, kuRealloc(nullptr, 0));
     void *block = kuMalloc(16);
@@ -20,10 +23,7 @@ TEST(kuMemory, ReallocSizeZeroRules)
     ASSERT_NE(nullptr, grown);
     kuFree(grown);
     kuFree(nullptr);
-}
 
-TEST(kuMemory, MallocZeroedClearsEveryByte)
-{
     unsigned char *p = (unsigned char *)kuMallocZeroed(4096);
     for (int i = 0; i < 4096; i++)
         ASSERT_EQ(0, p[i]);
@@ -68,10 +68,8 @@ TEST(kuMemory, SlotReplacement)
     EXPECT_EQ(nullptr, slot);
     kuStrcatReplace(&slot, "ab");
     EXPECT_STREQ("ab", slot);
-    char *before = slot;
     kuStrcatReplace(&slot, nullptr);
     EXPECT_STREQ("ab", slot); // a fresh copy; the old block is released
-    (void)before;
     kuStrcatReplace(&slot, "cd");
     EXPECT_STREQ("abcd", slot);
 
@@ -92,68 +90,44 @@ void reportReason(const char *reason)
     printf("callback:%s\n", reason != nullptr ? reason : "(null)");
     fflush(stdout); // the fatal path ends with _exit
 }
+volatile size_t gHuge = SIZE_MAX / 2 + 1; // no allocator can satisfy it
 } // namespace
 
-TEST(kuFatalError, UnknownReasonPrintsBareNewlineCallsBackAndExits255)
+// Every fatal path prints two lines (the second after the reason's details or
+// bare), logs them, calls the callback and exits with 255.
+TEST(kuFatalError, ReasonsPrintLogCallBackAndExit255)
 {
-    auto r = runInChild([] {
-        kuFatalError_SetCallBack(reportReason);
-        kuFatalError("os:mutex");
-    });
-    EXPECT_EQ(255, r.exitStatus);
-    EXPECT_EQ("kuFatalError\nkuFatalError: os:mutex\ncallback:os:mutex\n", r.out);
-}
-
-TEST(kuFatalError, NullReasonAndLogRecords)
-{
-    kutest::LogCapture log;
-    auto r = runInChild([] {
-        kuFatalError_SetCallBack(reportReason);
-        kuFatalError(nullptr);
-    });
-    EXPECT_EQ(255, r.exitStatus);
-    EXPECT_EQ("kuFatalError\nkuFatalError: unknown reason\ncallback:(null)\n", r.out);
-    auto lines = log.lines();
-    ASSERT_EQ(2u, lines.size());
-    EXPECT_EQ("KU 1 0 kuLog/Log:449: Fatal Error 'unknown reason'", lines[0]);
-    EXPECT_EQ("KU 1 0 kuLog/Log:449: ", lines[1]);
-}
-
-TEST(kuFatalError, FailedAllocationReportsRequestedSize)
-{
-    kutest::LogCapture log;
-    // More than half the address space: no allocator can satisfy it.
-    static volatile size_t huge = SIZE_MAX / 2 + 1;
-    auto r = runInChild([] { kuMalloc(huge); });
-    EXPECT_EQ(255, r.exitStatus);
-    char expected[128];
-    snprintf(expected, sizeof expected, "kuFatalError\nkuFatalError: memory:malloc (size=%lu)\n",
-             (unsigned long)huge);
-    EXPECT_EQ(expected, r.out);
-    auto lines = log.lines();
-    ASSERT_EQ(2u, lines.size());
-    EXPECT_EQ("KU 1 0 kuLog/Log:449: Fatal Error 'memory:malloc'", lines[0]);
-    EXPECT_EQ("KU 1 0 kuLog/Log:449:  (size=" + std::to_string((unsigned long)huge) + ")",
-              lines[1]);
-
-    auto re = runInChild([] {
-        void *block = kuMalloc(16);
-        kuRealloc(block, huge);
-    });
-    EXPECT_EQ(255, re.exitStatus);
-    EXPECT_NE(std::string::npos, re.out.find("memory:realloc (size="));
-}
-
-TEST(kuFatalError, AssertionLogsBreaksAndEndsWithItsExpression)
-{
-    kutest::LogCapture log;
-    auto r = runInChild([] { _kuAssert("x > 0", "file.c", 12); });
-    EXPECT_EQ(255, r.exitStatus);
-    EXPECT_EQ("kuFatalError\nkuFatalError: assert (reason='x > 0')\n", r.out);
-    EXPECT_NE(std::string::npos, r.err.find("kuDebug_Break: Assertion failed"));
-    auto lines = log.lines();
-    ASSERT_EQ(3u, lines.size());
-    EXPECT_EQ("KU 1 0 kuLog/Log:449: ASSERTION FAILED: 'x > 0' in file 'file.c' at line '12'",
-              lines[0]);
-    EXPECT_EQ("KU 1 0 kuLog/Log:449: Fatal Error 'assert'", lines[1]);
+    const std::string huge = std::to_string((unsigned long)gHuge), log = "KU 1 0 kuLog/Log:449: ";
+    const struct {
+        void (*body)();
+        std::string out, err;
+        std::vector<std::string> records;
+    } cases[] = {
+        {[] { kuFatalError("os:mutex"); }, "kuFatalError: os:mutex\ncallback:os:mutex\n", "",
+         {log + "Fatal Error 'os:mutex'", log}},
+        {[] { kuFatalError(nullptr); }, "kuFatalError: unknown reason\ncallback:(null)\n", "",
+         {log + "Fatal Error 'unknown reason'", log}},
+        {[] { kuMalloc(gHuge); },
+         "kuFatalError: memory:malloc (size=" + huge + ")\ncallback:memory:malloc\n", "",
+         {log + "Fatal Error 'memory:malloc'", log + " (size=" + huge + ")"}},
+        {[] { kuRealloc(kuMalloc(16), gHuge); },
+         "kuFatalError: memory:realloc (size=" + huge + ")\ncallback:memory:realloc\n", "",
+         {log + "Fatal Error 'memory:realloc'", log + " (size=" + huge + ")"}},
+        {[] { _kuAssert("x > 0", "file.c", 12); },
+         "kuFatalError: assert (reason='x > 0')\ncallback:assert\n", "Assertion failed",
+         {log + "ASSERTION FAILED: 'x > 0' in file 'file.c' at line '12'",
+          log + "Fatal Error 'assert'", log + " (reason='x > 0')"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.out);
+        kutest::LogCapture capture;
+        auto r = runInChild([&] {
+            kuFatalError_SetCallBack(reportReason);
+            c.body();
+        });
+        EXPECT_EQ(255, r.exitStatus);
+        EXPECT_EQ("kuFatalError\n" + c.out, r.out);
+        EXPECT_NE(std::string::npos, r.err.find(c.err)) << r.err;
+        EXPECT_EQ(c.records, capture.lines());
+    }
 }

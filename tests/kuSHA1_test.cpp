@@ -33,16 +33,6 @@ TEST(kuSHA1, PublishedDigests)
     EXPECT_EQ("a9993e364706816aba3e25717850c26c9cd0d89d", sha1("abc"));
     EXPECT_EQ("84983e441c3bd26ebaae4aa1f95129e5e54670f1",
               sha1("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"));
-    // A million 'a' in uneven pieces.
-    std::string chunk(997, 'a');
-    kuSHA1 c;
-    uint8_t out[20];
-    kuSHA1_Init(&c);
-    for (size_t left = 1000000; left != 0; left -= std::min(left, chunk.size()))
-        kuSHA1_Update(&c, chunk.data(), std::min(left, chunk.size()));
-    kuSHA1_Final(&c, out);
-    EXPECT_EQ("34aa973cd4c4daa4f61eeb2bdbad27316534016f", toHex(out, 20));
-
     EXPECT_EQ("b617318655057264e28bc0b6fb378c8ef146be00",
               hmac(std::string(20, '\x0b'), "Hi There"));
     EXPECT_EQ("effcdf6ae5eb2fa2d27416d5f184df9c259a7c79",
@@ -53,28 +43,16 @@ TEST(kuSHA1, PublishedDigests)
     EXPECT_EQ("fbdb1d1b18aa6c08324b7d64b71fb76370690e1d", hmac("", "")); // all pad bytes
 }
 
-TEST(kuSHA1, ByteByByteCountAndWipe)
+// Lengths and pieces are compared with a reference in kuCryptoDifferential.
+TEST(kuSHA1, CountCarriesAndFinalWipes)
 {
-    std::string text;
-    for (int i = 0; i < 150; i++)
-        text += (char)(i * 91 + 3);
-    for (size_t n : {55, 56, 63, 64, 65, 150}) {
-        kuSHA1 c;
-        uint8_t out[20];
-        kuSHA1_Init(&c);
-        for (size_t i = 0; i < n; i++)
-            kuSHA1_Update(&c, &text[i], 1);
-        EXPECT_EQ(n * 8, c.count[0]);
-        kuSHA1_Final(&c, out);
-        EXPECT_EQ(sha1(text.substr(0, n)), toHex(out, 20)) << n;
-        // Final leaves nothing of the message behind.
-        EXPECT_EQ(std::string(2 * sizeof c, '0'), toHex(&c, sizeof c)) << n;
-    }
-
     kuSHA1 c;
+    uint8_t out[20];
     kuSHA1_Init(&c);
     c.count[0] = 0xFFFFFE00u; // the bit count carries into the high word
     kuSHA1_Update(&c, std::string(64, 'x').data(), 64);
     EXPECT_EQ(0u, c.count[0]);
     EXPECT_EQ(1u, c.count[1]);
+    kuSHA1_Final(&c, out);
+    EXPECT_EQ(std::string(2 * sizeof c, '0'), toHex(&c, sizeof c)); // nothing of the message left
 }

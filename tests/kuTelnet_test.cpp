@@ -13,7 +13,6 @@
 #include <condition_variable>
 #include <mutex>
 #include <random>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -254,79 +253,6 @@ TEST(kuTelnet, CloseFromAnotherThreadEndsBlockedCallsQuietly)
     EXPECT_EQ(-100, result);
     EXPECT_EQ("", recvUpTo(s.client, 1));
     EXPECT_EQ("", log.text());
-}
-
-namespace {
-
-// Drives the system's telnet client: it negotiates its usual options (shown by
-// "toggle options"), types a line, asks Are You There and interrupts.
-const char kClientScript[] = R"(
-set timeout 10
-spawn telnet -c
-expect "telnet> " {} timeout { exit 1 }
-send "toggle options\r"
-expect "telnet> " {} timeout { exit 1 }
-send "open 127.0.0.1 -[lindex $argv 0]\r"
-expect "ready> " {} timeout { exit 2 }
-send "hello world\r"
-expect "got <hello world>" {} timeout { exit 3 }
-send "\035"
-expect "telnet> " {} timeout { exit 4 }
-send "send ayt\r"
-expect "kuTelnet: I'm here" {} timeout { exit 5 }
-send "\035"
-expect "telnet> " {} timeout { exit 6 }
-send "send ip\r"
-expect "Connection closed by foreign host." {} timeout { exit 7 } eof { exit 8 }
-)";
-
-} // namespace
-
-TEST(kuTelnet, RealTelnetClient)
-{
-    if (std::system("command -v telnet >/dev/null && expect -v >/dev/null") != 0)
-        GTEST_SKIP() << "needs a telnet client and expect (inetutils-telnet, expect)";
-    kutest::TempDir dir;
-    kutest::writeFile(dir.file("client.exp"), kClientScript);
-    Listening l;
-    ASSERT_NE(0, l.port);
-
-    std::string firstLine;
-    bool interrupted = false;
-    std::thread console([&] {
-        kuTelnetConnection *c = kuTelnet_AcceptConnection(l.server);
-        char line[64];
-        kuTelnet_Print(c, "ready> ");
-        if (kuTelnet_Gets(c, line, sizeof line) != nullptr) {
-            firstLine = line;
-            kuTelnet_Printf(c, "got <%s>\r\n", line);
-            interrupted = kuTelnet_Gets(c, line, sizeof line) == nullptr;
-        }
-        kuTelnet_ConnectionDelete(c);
-    });
-    std::string command = "expect " + dir.file("client.exp") + " " + std::to_string(l.port) +
-                          " >" + dir.file("client.log") + " 2>&1";
-    int status = std::system(command.c_str());
-    kuTelnet_Close(l.server); // frees the console should the client have failed early
-    console.join();
-    std::string transcript = kutest::readFile(dir.file("client.log"));
-    EXPECT_EQ(0, status) << transcript;
-    EXPECT_EQ("hello world", firstLine);
-    EXPECT_TRUE(interrupted);
-
-    // Every option the client offered or asked for was refused, and the
-    // server offered none of its own. The client may print a reply on the
-    // line of the prompt ("ready> RCVD ...").
-    const std::regex offer("SENT (DO|WILL) ([^\r]*)\r");
-    int negotiated = 0;
-    for (std::sregex_iterator m(transcript.begin(), transcript.end(), offer), end; m != end;
-         ++m, ++negotiated) {
-        std::string reply = ((*m)[1] == "DO" ? "RCVD WONT " : "RCVD DONT ") + (*m)[2].str() + "\r";
-        EXPECT_NE(std::string::npos, transcript.find(reply)) << m->str() << transcript;
-    }
-    EXPECT_GT(negotiated, 0) << transcript;
-    EXPECT_EQ(std::string::npos, transcript.find("RCVD WILL ")) << transcript;
-    EXPECT_EQ(std::string::npos, transcript.find("RCVD DO ")) << transcript;
 }
 
 namespace {

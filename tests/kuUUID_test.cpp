@@ -103,7 +103,6 @@ TEST(kuUUID, FieldsOfTheFirstUUIDs)
         // sequence: random bytes 4 and 8; node: the MAC address of interface 0
         EXPECT_EQ("92e6bd00f94611cd8408001a2b3c4d5e", hex(first));
         EXPECT_EQ(0, p.macIndex);
-        EXPECT_EQ(expectedTime(p.now, 0), timestamp(first));
         Uuid second = generate(); // the same microsecond: the counter goes in
         EXPECT_EQ(timestamp(first) + 1, timestamp(second));
         EXPECT_EQ(hex(first).substr(16), hex(second).substr(16));

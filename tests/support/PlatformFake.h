@@ -16,28 +16,38 @@
 
 namespace kutest {
 
+// Each replaceable function: its result, name, hook, parameters and arguments.
+#define KU_PLATFORM_FAKES(X)                                                                       \
+    X(int, kuTime_GetTimeOfDay, timeOfDay, (kuTimeVal * v), (v))                                   \
+    X(int, kuMACAddress_Get, macAddress, (int i, uint8_t *b), (i, b))                              \
+    X(uint32_t, kuOSRand_Rand, rand, (), ())                                                       \
+    X(void, kuOSRand_SetSeed, setSeed, (uint32_t s), (s))                                          \
+    X(kuMutex *, kuMutex_New, mutexNew, (), ())                                                    \
+    X(int, kuFile_Open, fileOpen, (const char *p, uint32_t f, uint32_t m, kuFile **h),             \
+      (p, f, m, h))                                                                                \
+    X(ptrdiff_t, kuFile_Read, fileRead, (kuFile * f, void *b, size_t c), (f, b, c))                \
+    X(ptrdiff_t, kuFile_Write, fileWrite, (kuFile * f, const void *b, size_t c), (f, b, c))        \
+    X(int, kuFile_Close, fileClose, (kuFile * f), (f))                                             \
+    X(int, kuFile_Exists, fileExists, (const char *p), (p))                                        \
+    X(int, kuFile_Remove, fileRemove, (const char *p), (p))                                        \
+    X(int, kuFile_Rename, fileRename, (const char *a, const char *b), (a, b))                      \
+    X(int, kuFile_GetInfo, fileGetInfo, (const char *p, uint32_t f, kuFileInfo *i), (p, f, i))     \
+    X(int, kuFile_SetInfo, fileSetInfo, (kuFile * f, const kuFileInfo *i), (f, i))                 \
+    X(int, kuFile_Lock, fileLock, (kuFile * f, uint32_t l), (f, l))                                \
+    X(char *, kuPath_ResolveLink, resolveLink, (const char *p), (p))                               \
+    X(char *, kuPlatform_getenv, getenv, (const char *n), (n))                                     \
+    X(int, kuSocketGetPeerName_Debug, peerName,                                                    \
+      (int32_t s, uint32_t *a, uint16_t *p, const char *l), (s, a, p, l))                          \
+    X(int, kuSocketGetIPAddressList, ipAddressList, (void *p, uint32_t **l, int f), (p, l, f))     \
+    X(int, kuSocketGetLocalHostIPAddressList, localHostIPAddressList,                              \
+      (void *p, uint32_t **l, int f), (p, l, f))                                                   \
+    X(kuSocketQOS *, kuSocketQOS_New, qosNew, (void *p), (p))
+
+// One std::function per replaceable function, named as its hook.
 struct PlatformHooks {
-    std::function<int(kuTimeVal *)> timeOfDay;
-    std::function<int(int, uint8_t *)> macAddress;
-    std::function<uint32_t()> rand;
-    std::function<void(uint32_t)> setSeed;
-    std::function<kuMutex *()> mutexNew;
-    std::function<int(const char *, uint32_t, uint32_t, kuFile **)> fileOpen;
-    std::function<ptrdiff_t(kuFile *, void *, size_t)> fileRead;
-    std::function<ptrdiff_t(kuFile *, const void *, size_t)> fileWrite;
-    std::function<int(kuFile *)> fileClose;
-    std::function<int(const char *)> fileExists;
-    std::function<int(const char *)> fileRemove;
-    std::function<int(const char *, const char *)> fileRename;
-    std::function<int(const char *, uint32_t, kuFileInfo *)> fileGetInfo;
-    std::function<int(kuFile *, const kuFileInfo *)> fileSetInfo;
-    std::function<int(kuFile *, uint32_t)> fileLock;
-    std::function<char *(const char *)> resolveLink;
-    std::function<char *(const char *)> getenv;
-    std::function<int(int32_t, uint32_t *, uint16_t *, const char *)> peerName;
-    std::function<int(void *, uint32_t **, int)> ipAddressList;
-    std::function<int(void *, uint32_t **, int)> localHostIPAddressList;
-    std::function<kuSocketQOS *(void *)> qosNew;
+#define KU_HOOK_MEMBER(Ret, name, hook, Params, Args) std::function<Ret Params> hook;
+    KU_PLATFORM_FAKES(KU_HOOK_MEMBER)
+#undef KU_HOOK_MEMBER
 };
 
 // The hooks in force (empty: everything passes through).
@@ -57,27 +67,9 @@ private:
 // The real platform functions, for hooks that fail some calls and pass the
 // others through.
 namespace real {
-int timeOfDay(kuTimeVal *value);
-int macAddress(int index, uint8_t *bytes);
-uint32_t rand();
-void setSeed(uint32_t seed);
-kuMutex *mutexNew();
-int fileOpen(const char *path, uint32_t flags, uint32_t mode, kuFile **handle);
-ptrdiff_t fileRead(kuFile *file, void *buffer, size_t count);
-ptrdiff_t fileWrite(kuFile *file, const void *buffer, size_t count);
-int fileClose(kuFile *file);
-int fileExists(const char *path);
-int fileRemove(const char *path);
-int fileRename(const char *from, const char *to);
-int fileGetInfo(const char *path, uint32_t flags, kuFileInfo *info);
-int fileSetInfo(kuFile *file, const kuFileInfo *info);
-int fileLock(kuFile *file, uint32_t flags);
-char *resolveLink(const char *path);
-char *getenv(const char *name);
-int peerName(int32_t socket, uint32_t *address, uint16_t *port, const char *label);
-int ipAddressList(void *policy, uint32_t **list, int flags);
-int localHostIPAddressList(void *policy, uint32_t **list, int flags);
-kuSocketQOS *qosNew(void *policy);
+#define KU_REAL_DECLARATION(Ret, name, hook, Params, Args) Ret hook Params;
+KU_PLATFORM_FAKES(KU_REAL_DECLARATION)
+#undef KU_REAL_DECLARATION
 } // namespace real
 
 // A fixed clock: every call returns the stored value.
