@@ -3,7 +3,7 @@
 #include <kuvanaTools/kuFatalError.h>
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/private/kuArrayFlat.h>
-#include <kuvanaTools/private/kuByteOrder.h>
+#include <kuvanaTools/private/kuBytes.h>
 
 #include <stddef.h>
 #include <stdlib.h>

@@ -2,7 +2,7 @@
 #include <kuvanaTools/kuConvert.h>
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuPrintf.h>
-#include <kuvanaTools/private/kuByteOrder.h>
+#include <kuvanaTools/private/kuBytes.h>
 #include <kuvanaTools/private/kuCharClass.h>
 #include <kuvanaTools/private/kuTextReader.h>
 

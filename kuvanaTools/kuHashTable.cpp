@@ -1,6 +1,7 @@
 // Insertion-ordered byte-key table: one chain, linear search by digest.
 #include <kuvanaTools/kuHashTable.h>
 #include <kuvanaTools/kuMemory.h>
+#include <kuvanaTools/private/kuBytes.h>
 
 #include <stddef.h>
 #include <string.h>
@@ -37,11 +38,6 @@ static_assert(offsetof(kuHashTableEntry, digest) == 2 * sizeof(void *) &&
 
 namespace {
 
-inline uint32_t wordAt(const unsigned char *p)
-{
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
-
 uint32_t digestOf(const unsigned char *key, uint32_t n)
 {
     if (n <= 4) {
@@ -50,9 +46,9 @@ uint32_t digestOf(const unsigned char *key, uint32_t n)
             h |= (uint32_t)key[i] << (8 * i);
         return h;
     }
-    uint32_t h = wordAt(key) ^ wordAt(key + n - 4);
+    uint32_t h = ku::loadLE32(key) ^ ku::loadLE32(key + n - 4);
     if (n >= 10)
-        h ^= wordAt(key + n / 2);
+        h ^= ku::loadLE32(key + n / 2);
     return h;
 }
 

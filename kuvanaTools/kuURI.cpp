@@ -1,9 +1,9 @@
 // URIs: tolerant parsing, composition, escaping, query parts and resolution.
 #include <kuvanaTools/kuURI.h>
 #include <kuvanaTools/kuArray.h>
-#include <kuvanaTools/kuFatalError.h>
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuPrintf.h>
+#include <kuvanaTools/private/kuAlloc.h>
 #include <kuvanaTools/private/kuCharClass.h>
 #include <platform/kuOSFile.h>
 
@@ -857,10 +857,8 @@ const char *scanToPart(const char *query, size_t index)
 kuURIQueryIndex *buildQueryIndex(const char *query)
 {
     size_t count = countParts(query);
-    if (count > (SIZE_MAX - sizeof(kuURIQueryIndex)) / sizeof(const char *))
-        kuFatalError("memory:malloc", (unsigned long)SIZE_MAX);
-    kuURIQueryIndex *index =
-        (kuURIQueryIndex *)kuMalloc(sizeof(kuURIQueryIndex) + count * sizeof(const char *));
+    kuURIQueryIndex *index = (kuURIQueryIndex *)kuMalloc(
+        ku::arrayBytes(count, sizeof(const char *), sizeof(kuURIQueryIndex)));
     index->query = query;
     index->count = count;
     const char *part = query;
@@ -986,13 +984,6 @@ struct Part {
     bool live;
 };
 
-template <typename T> T *allocArray(size_t n)
-{
-    if (n > SIZE_MAX / sizeof(T))
-        kuFatalError("memory:malloc", (unsigned long)SIZE_MAX);
-    return (T *)kuMalloc(n * sizeof(T) + 1);
-}
-
 // Splits a non-empty query into parts stored from parts[first] on, with
 // their order numbers.
 void splitQuery(const char *query, Part *parts, size_t first)
@@ -1074,8 +1065,9 @@ char *render(const Part *parts, size_t total)
  */
 char *replayAdditions(Part *parts, size_t initial, size_t total)
 {
-    Part **byName = allocArray<Part *>(total);
-    size_t *front = allocArray<size_t>(total);
+    // arrays get a spare byte so that an empty one is still a block
+    Part **byName = ku::newArray<Part *>(total, 1);
+    size_t *front = ku::newArray<size_t>(total, 1);
     for (size_t i = 0; i < total; i++)
         byName[i] = &parts[i];
     qsort(byName, total, sizeof *byName, compareSlots);
@@ -1121,14 +1113,14 @@ void kuURI_S_SortQueryPart(kuURI *uri)
     if (uri == nullptr || isEmpty(uri->query))
         return;
     size_t count = countParts(uri->query);
-    Part *parts = allocArray<Part>(count);
+    Part *parts = ku::newArray<Part>(count, 1);
     splitQuery(uri->query, parts, 0);
     kuArray *array = kuArray_New();
     for (size_t i = 0; i < count; i++)
         kuArray_Append(array, &parts[i]);
     kuArray_SetSortFunc(array, compareSlots, 0);
     // Added back in sorted order: the sequence to replay.
-    Part *sorted = allocArray<Part>(count);
+    Part *sorted = ku::newArray<Part>(count, 1);
     for (size_t i = 0; i < count; i++) {
         sorted[i] = *(Part *)kuArray_At(array, (uint32_t)i);
         sorted[i].order = i;
@@ -1145,7 +1137,7 @@ void kuURI_S_CopyQueryPart(kuURI *target, const kuURI *source)
         return;
     size_t initial = isEmpty(target->query) ? 0 : countParts(target->query);
     size_t total = initial + countParts(source->query);
-    Part *parts = allocArray<Part>(total);
+    Part *parts = ku::newArray<Part>(total, 1);
     if (initial != 0)
         splitQuery(target->query, parts, 0);
     splitQuery(source->query, parts, initial);
