@@ -63,13 +63,17 @@ static_assert(countClass(kUserInfo) == 79 && countClass(kPath) == 81 &&
                   countClass(kQuery) == 82 && countClass(kFragment) == 82,
               "class sizes");
 
-constexpr char kHexDigits[] = "0123456789abcdef";
+using ku::kDigitsLower;
 
-int hexValue(int c)
+bool isEscapeAt(const char *p)
 {
-    if (c <= '9')
-        return c - '0';
-    return ku::toLowerAscii(c) - 'a' + 10;
+    return p[0] == '%' && ku::isXDigit((unsigned char)p[1]) && ku::isXDigit((unsigned char)p[2]);
+}
+
+// The byte of the escape "%hh" at p.
+char escapedAt(const char *p)
+{
+    return (char)(ku::hexValue((unsigned char)p[1]) * 16 + ku::hexValue((unsigned char)p[2]));
 }
 
 // A new copy of text with every byte outside the class escaped; null for
@@ -90,8 +94,8 @@ char *escape(const char *text, uint8_t flag)
             *q++ = (char)*p;
         } else {
             *q++ = '%';
-            *q++ = kHexDigits[*p >> 4];
-            *q++ = kHexDigits[*p & 15];
+            *q++ = kDigitsLower[*p >> 4];
+            *q++ = kDigitsLower[*p & 15];
         }
     }
     *q = '\0';
@@ -105,8 +109,8 @@ void unescapeInPlace(char *text)
         return;
     char *q = p;
     while (*p != '\0') {
-        if (p[0] == '%' && ku::isXDigit((unsigned char)p[1]) && ku::isXDigit((unsigned char)p[2])) {
-            *q++ = (char)(hexValue((unsigned char)p[1]) * 16 + hexValue((unsigned char)p[2]));
+        if (isEscapeAt(p)) {
+            *q++ = escapedAt(p);
             p += 3;
         } else {
             *q++ = *p++;
@@ -125,11 +129,6 @@ Unit unitOf(int c)
     return c == '/' || c == '\\' ? kSeparator : kOther;
 }
 
-bool isEscapeAt(const char *p)
-{
-    return p[0] == '%' && ku::isXDigit((unsigned char)p[1]) && ku::isXDigit((unsigned char)p[2]);
-}
-
 // Decodes every level of escaping into out (as long as text): an escape
 // whose decoding completes another escape with what precedes it is decoded
 // again, so "%252e" and "%%32%65" both give '.'. Linear: each reduction
@@ -139,16 +138,13 @@ size_t decodeAllLevels(const char *text, size_t length, char *out)
     size_t n = 0;
     for (size_t i = 0; i < length;) {
         if (isEscapeAt(text + i)) {
-            out[n++] = (char)(hexValue((unsigned char)text[i + 1]) * 16 +
-                              hexValue((unsigned char)text[i + 2]));
+            out[n++] = escapedAt(text + i);
             i += 3;
         } else {
             out[n++] = text[i++];
         }
-        while (n >= 3 && out[n - 3] == '%' && ku::isXDigit((unsigned char)out[n - 2]) &&
-               ku::isXDigit((unsigned char)out[n - 1])) {
-            out[n - 3] = (char)(hexValue((unsigned char)out[n - 2]) * 16 +
-                                hexValue((unsigned char)out[n - 1]));
+        while (n >= 3 && isEscapeAt(out + n - 3)) {
+            out[n - 3] = escapedAt(out + n - 3);
             n -= 2;
         }
     }
@@ -393,11 +389,6 @@ void kuURI_SetPort(kuURI *uri, uint16_t port)
 
 namespace {
 
-constexpr bool isAsciiLetter(int c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
 // Where the scheme and a host without brackets end.
 constexpr bool endsName(int c)
 {
@@ -480,7 +471,7 @@ kuURI *parse(const char *text, bool unescape)
     while (q < end && !endsName((unsigned char)*q))
         q++;
     if (q < end && *q == ':') {
-        bool drive = q - p == 1 && isAsciiLetter((unsigned char)*p) && q + 1 < end &&
+        bool drive = q - p == 1 && ku::isAlpha((unsigned char)*p) && q + 1 < end &&
                      (q[1] == '/' || q[1] == '\\');
         if (!drive) {
             uri->scheme = kuStrndup(p, (size_t)(q - p));
@@ -1164,8 +1155,7 @@ struct Reference {
 
 bool isSchemeChar(char c, bool first)
 {
-    bool alpha = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    return alpha || (!first && ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'));
+    return ku::isAlpha(c) || (!first && (ku::isDigit(c) || c == '+' || c == '-' || c == '.'));
 }
 
 // The five components, split as the RFC's appendix B does, with the scheme

@@ -123,7 +123,7 @@ public:
     {
         char digits[8];
         for (int i = 7; i >= 0; i--, value >>= 4)
-            digits[i] = "0123456789ABCDEF"[value & 15];
+            digits[i] = kDigitsUpper[value & 15];
         add(digits, 8);
     }
 
