@@ -2,7 +2,7 @@
 #include <kuvanaTools/kuArray.h>
 #include <kuvanaTools/kuFatalError.h>
 #include <kuvanaTools/kuMemory.h>
-#include <kuvanaTools/private/kuArrayFlat.h>
+#include <kuvanaTools/private/kuArrayInternal.h>
 #include <kuvanaTools/private/kuBytes.h>
 
 #include <stddef.h>

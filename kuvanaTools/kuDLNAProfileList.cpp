@@ -4,7 +4,7 @@
 #include <kuvanaTools/kuDLNAProfileList.h>
 #include <kuvanaTools/kuDLNAProtocolInfoList.h>
 #include <kuvanaTools/kuMemory.h>
-#include <kuvanaTools/private/kuDLNAProtocolInfoData.h>
+#include <kuvanaTools/private/kuDLNAProtocolInfoInternal.h>
 #include <kuvanaTools/private/kuDLNAText.h>
 
 #include <string.h>

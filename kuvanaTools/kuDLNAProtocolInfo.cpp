@@ -9,7 +9,7 @@
 #include <kuvanaTools/kuURI.h>
 #include <kuvanaTools/private/kuAlloc.h>
 #include <kuvanaTools/private/kuCharClass.h>
-#include <kuvanaTools/private/kuDLNAProtocolInfoData.h>
+#include <kuvanaTools/private/kuDLNAProtocolInfoInternal.h>
 #include <kuvanaTools/private/kuDLNAText.h>
 #include <kuvanaTools/private/kuHash.h>
 

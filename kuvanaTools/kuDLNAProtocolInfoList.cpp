@@ -3,7 +3,7 @@
 #include <kuvanaTools/kuCStringParser.h>
 #include <kuvanaTools/kuDLNAProtocolInfoList.h>
 #include <kuvanaTools/kuMemory.h>
-#include <kuvanaTools/private/kuDLNAProtocolInfoData.h>
+#include <kuvanaTools/private/kuDLNAProtocolInfoInternal.h>
 #include <kuvanaTools/private/kuDLNAText.h>
 #include <kuvanaTools/private/kuHash.h>
 #include <kuvanaTools/private/kuMutexLock.h>

@@ -2,7 +2,7 @@
 // of the formatted output.
 #include <kuvanaTools/kuFloat.h>
 #include <kuvanaTools/private/kuCharClass.h>
-#include <kuvanaTools/private/kuPrintfSink.h>
+#include <kuvanaTools/private/kuPrintfInternal.h>
 
 #include <math.h>
 #include <string.h>

@@ -8,7 +8,7 @@
 #include <kuvanaTools/kuPrintf.h>
 #include <kuvanaTools/kuUnicode.h>
 #include <kuvanaTools/private/kuCharClass.h>
-#include <kuvanaTools/private/kuPrintfSink.h>
+#include <kuvanaTools/private/kuPrintfInternal.h>
 
 #include <limits.h>
 #include <stdlib.h>

@@ -1,5 +1,5 @@
 #include <kuvanaTools/kuBlowfish.h>
-#include <kuvanaTools/private/kuBlowfishPi.h>
+#include <kuvanaTools/private/kuBlowfishInternal.h>
 
 #include "support/Hex.h"
 
