@@ -108,7 +108,8 @@ void renumberAfter(kuDictionary *d, uint32_t removed)
         return;
     }
     const uint32_t limit = removed + 1;
-    for (uint32_t i = 0; i <= d->index.mask; i++)
+    const uint32_t count = d->index.size(); // read once: the loop then vectorises
+    for (uint32_t i = 0; i < count; i++)
         cells[i].slot1 -= cells[i].slot1 > limit ? 1 : 0;
 }
 
