@@ -82,11 +82,7 @@ int32_t findParam(const DLNAParams *t, const char *name, size_t length)
 // Appends a new entry that takes the value (an owned copy).
 void appendParam(DLNAParams *t, const char *name, size_t length, char *value)
 {
-    if (t->count == t->capacity) {
-        t->capacity = t->capacity == 0 ? 4 : t->capacity * 2;
-        t->entries = (DLNAParams::Entry *)kuRealloc(
-            t->entries, ku::arrayBytes(t->capacity, sizeof(DLNAParams::Entry)));
-    }
+    ku::roomForOne(t->entries, t->count, t->capacity);
     DLNAParams::Entry &e = t->entries[t->count];
     e.name = kuStrndup(name, length);
     e.value = value;
@@ -143,10 +139,7 @@ void putParam(kuDLNAProtocolInfo *info, const char *name, size_t nameLength, con
 
 void addSpeed(PlaySpeeds *s, char *text, double value)
 {
-    if (s->count == s->capacity) {
-        s->capacity = s->capacity == 0 ? 4 : s->capacity * 2;
-        s->items = (PlaySpeed *)kuRealloc(s->items, ku::arrayBytes(s->capacity, sizeof(PlaySpeed)));
-    }
+    ku::roomForOne(s->items, s->count, s->capacity);
     s->items[s->count++] = {text, value};
 }
 

@@ -261,9 +261,7 @@ void dictionaryReserve(kuDictionary *dictionary, uint32_t entries)
     d->slots = (Slot *)kuRealloc(d->slots, ku::reallocBytes(entries, sizeof(Slot)));
     freeSlots(d->slots, d->capacity, entries);
     d->capacity = entries;
-    uint32_t cells = d->index.size();
-    while (overfull(entries, cells) && cells < 0x80000000u)
-        cells *= 2;
+    uint32_t cells = ku::tableSizeFor(entries, d->index.size());
     if (cells != d->index.size())
         resizeIndex(d, cells);
 }

@@ -39,6 +39,16 @@ inline T *newArray(size_t n, size_t extra = 0)
     return (T *)kuMalloc(arrayBytes(n, sizeof(T), extra));
 }
 
+// Room for one more item in an array that grows by doubling, from 4.
+template <typename T>
+inline void roomForOne(T *&items, uint32_t count, uint32_t &capacity)
+{
+    if (count < capacity)
+        return;
+    capacity = capacity == 0 ? 4 : capacity * 2;
+    items = (T *)kuRealloc(items, arrayBytes(capacity, sizeof(T)));
+}
+
 } // namespace ku
 
 #endif // KUVANATOOLS_PRIVATE_KUALLOC_H

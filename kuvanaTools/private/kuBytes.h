@@ -14,57 +14,39 @@ constexpr bool kBigEndianHost = true;
 constexpr bool kBigEndianHost = false;
 #endif
 
-inline uint16_t loadLE16(const void *p)
+// v turned between the host's order and big-endian (big) or little-endian.
+inline uint16_t hostOrder(uint16_t v, bool big)
 {
-    uint16_t v;
-    memcpy(&v, p, 2);
-    return kBigEndianHost ? __builtin_bswap16(v) : v;
+    return big == kBigEndianHost ? v : __builtin_bswap16(v);
 }
 
-inline uint16_t loadBE16(const void *p)
+inline uint32_t hostOrder(uint32_t v, bool big)
 {
-    uint16_t v;
-    memcpy(&v, p, 2);
-    return kBigEndianHost ? v : __builtin_bswap16(v);
+    return big == kBigEndianHost ? v : __builtin_bswap32(v);
 }
 
-inline uint32_t loadLE32(const void *p)
+template <typename T, bool Big>
+inline T load(const void *p)
 {
-    uint32_t v;
-    memcpy(&v, p, 4);
-    return kBigEndianHost ? __builtin_bswap32(v) : v;
+    T v;
+    memcpy(&v, p, sizeof v);
+    return hostOrder(v, Big);
 }
 
-inline uint32_t loadBE32(const void *p)
+template <typename T, bool Big>
+inline void store(void *p, T v)
 {
-    uint32_t v;
-    memcpy(&v, p, 4);
-    return kBigEndianHost ? v : __builtin_bswap32(v);
+    v = hostOrder(v, Big);
+    memcpy(p, &v, sizeof v);
 }
 
-inline void storeLE16(void *p, uint16_t v)
-{
-    v = kBigEndianHost ? __builtin_bswap16(v) : v;
-    memcpy(p, &v, 2);
-}
-
-inline void storeBE16(void *p, uint16_t v)
-{
-    v = kBigEndianHost ? v : __builtin_bswap16(v);
-    memcpy(p, &v, 2);
-}
-
-inline void storeLE32(void *p, uint32_t v)
-{
-    v = kBigEndianHost ? __builtin_bswap32(v) : v;
-    memcpy(p, &v, 4);
-}
-
-inline void storeBE32(void *p, uint32_t v)
-{
-    v = kBigEndianHost ? v : __builtin_bswap32(v);
-    memcpy(p, &v, 4);
-}
+inline uint16_t loadLE16(const void *p) { return load<uint16_t, false>(p); }
+inline uint16_t loadBE16(const void *p) { return load<uint16_t, true>(p); }
+inline uint32_t loadLE32(const void *p) { return load<uint32_t, false>(p); }
+inline uint32_t loadBE32(const void *p) { return load<uint32_t, true>(p); }
+inline void storeLE16(void *p, uint16_t v) { store<uint16_t, false>(p, v); }
+inline void storeLE32(void *p, uint32_t v) { store<uint32_t, false>(p, v); }
+inline void storeBE32(void *p, uint32_t v) { store<uint32_t, true>(p, v); }
 
 } // namespace ku
 
