@@ -81,10 +81,7 @@ int32_t find(const kuDLNAProfileList *list, const char *name)
     return -1;
 }
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
+using ku::isBlank;
 
 } // namespace
 

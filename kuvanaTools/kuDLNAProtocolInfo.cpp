@@ -920,10 +920,7 @@ struct Span {
     size_t length;
 };
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
+using ku::isBlank;
 
 Span trimmed(const char *text, bool trim)
 {

@@ -12,6 +12,12 @@ constexpr bool isSpace(int c)
     return (c >= 9 && c <= 13) || c == 32;
 }
 
+// Space and tab.
+constexpr bool isBlank(int c)
+{
+    return c == ' ' || c == '\t';
+}
+
 constexpr bool isDigit(int c)
 {
     return c >= '0' && c <= '9';
