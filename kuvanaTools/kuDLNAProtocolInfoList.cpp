@@ -374,7 +374,8 @@ public:
     bool add(const char *text)
     {
         uint32_t hash = ku::hashBytes(text, strlen(text));
-        Cell &c = slots_.cells[slots_.find(hash, [&](Cell e) { return strcmp(e.text, text) == 0; })];
+        auto same = [&](Cell e) { return strcmp(e.text, text) == 0; };
+        Cell &c = slots_.cells[slots_.find(hash, same)];
         if (!c.free())
             return false;
         c.text = text;
