@@ -51,6 +51,8 @@ static_assert(sizeof(kuDictionary::capacity) == 4 && sizeof(kuDictionary::entryC
 
 namespace {
 
+using ku::arrayBytes;
+
 uint32_t digestOf(const char *key)
 {
     uint32_t h = 0;
@@ -133,7 +135,7 @@ kuDictionary *kuDictionary_New(uint32_t initialCapacity)
 {
     kuDictionary *d = (kuDictionary *)kuMallocZeroed(sizeof(kuDictionary));
     d->capacity = initialCapacity > kCapacityStep ? initialCapacity : kCapacityStep;
-    d->slots = ku::newArray<Slot>(d->capacity);
+    d->slots = (Slot *)kuMalloc(arrayBytes(d->capacity, sizeof(Slot)));
     freeSlots(d->slots, 0, d->capacity);
     d->index.reset(kMinCells);
     return d;
