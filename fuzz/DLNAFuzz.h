@@ -4,7 +4,7 @@
 #include "FuzzUtil.h"
 
 #include <kuvanaTools/kuDLNAProtocolInfo.h>
-#include <kuvanaTools/private/kuDLNAProtocolInfoData.h>
+#include <kuvanaTools/private/kuDLNAProtocolInfoInternal.h>
 
 namespace kufuzz {
 

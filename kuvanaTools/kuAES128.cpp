@@ -4,6 +4,7 @@
 // by rotation: 6 KiB less, a little slower.
 #include <kuvanaTools/kuAES128.h>
 #include <kuvanaTools/kuMemory.h>
+#include <kuvanaTools/private/kuBytes.h>
 #include <kuvanaTools/private/kuCryptoBytes.h>
 
 struct kuAES128 {

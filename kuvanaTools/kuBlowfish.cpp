@@ -1,6 +1,6 @@
 // Blowfish: 16 unrolled Feistel rounds over the key-dependent tables.
 #include <kuvanaTools/kuBlowfish.h>
-#include <kuvanaTools/private/kuBlowfishPi.h>
+#include <kuvanaTools/private/kuBlowfishInternal.h>
 
 #include <string.h>
 

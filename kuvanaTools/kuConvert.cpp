@@ -2,7 +2,7 @@
 #include <kuvanaTools/kuConvert.h>
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuPrintf.h>
-#include <kuvanaTools/private/kuByteOrder.h>
+#include <kuvanaTools/private/kuBytes.h>
 #include <kuvanaTools/private/kuCharClass.h>
 #include <kuvanaTools/private/kuTextReader.h>
 
@@ -19,22 +19,7 @@ constexpr int32_t kOverflow = -1;
 constexpr int32_t kUnderflow = -2;
 constexpr int32_t kNoNumber = -3;
 
-// Digit values of '0'-'9', 'A'-'Z' and 'a'-'z'; 255 for everything else.
-struct DigitTable {
-    uint8_t v[256];
-    constexpr DigitTable() : v()
-    {
-        for (int c = 0; c < 256; c++)
-            v[c] = 255;
-        for (int c = '0'; c <= '9'; c++)
-            v[c] = (uint8_t)(c - '0');
-        for (int c = 'A'; c <= 'Z'; c++)
-            v[c] = (uint8_t)(c - 'A' + 10);
-        for (int c = 'a'; c <= 'z'; c++)
-            v[c] = (uint8_t)(c - 'a' + 10);
-    }
-};
-constexpr DigitTable kDigits;
+using ku::kDigitValues;
 
 struct Parsed32 {
     uint32_t value;
@@ -84,7 +69,7 @@ Parsed32 parseUnsigned(const TextReader<Bounded> &t, const char *p, int base)
         }
     } else {
         for (;;) {
-            uint32_t d = kDigits.v[t.at(p)];
+            uint32_t d = kDigitValues.v[t.at(p)];
             if (d >= (uint32_t)base)
                 break;
             uint32_t next;
@@ -793,8 +778,6 @@ bool validUnit(int unitSize)
     return unitSize == 1 || unitSize == 2 || unitSize == 4;
 }
 
-constexpr char kHexDigits[] = "0123456789abcdef";
-
 } // namespace
 
 int32_t kuConvert_hexstrntobuffer(const char *text, size_t length, int unitSize,
@@ -816,8 +799,8 @@ int32_t kuConvert_hexstrntobuffer(const char *text, size_t length, int unitSize,
 
     unsigned char *out = (unsigned char *)kuMalloc(bytes);
     for (size_t i = 0; i < bytes; i++) {
-        uint32_t hi = kDigits.v[(unsigned char)text[2 * i]];
-        uint32_t lo = kDigits.v[(unsigned char)text[2 * i + 1]];
+        uint32_t hi = kDigitValues.v[(unsigned char)text[2 * i]];
+        uint32_t lo = kDigitValues.v[(unsigned char)text[2 * i + 1]];
         if (hi > 15 || lo > 15) {
             kuFree(out);
             return kNoNumber;
@@ -857,8 +840,8 @@ int32_t kuConvert_buffertohexstr(const void *buffer, size_t length, int unitSize
     for (size_t i = 0; i < length; i += unit) {
         for (size_t j = 0; j < unit; j++) {
             unsigned char b = bytes[i + (reverse ? unit - 1 - j : j)];
-            *q++ = kHexDigits[b >> 4];
-            *q++ = kHexDigits[b & 15];
+            *q++ = ku::kDigitsLower[b >> 4];
+            *q++ = ku::kDigitsLower[b & 15];
         }
     }
     *q = '\0';

@@ -2,6 +2,7 @@
 #include <kuvanaTools/kuCustomHashTable.h>
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/private/kuBucketTable.h>
+#include <kuvanaTools/private/kuWalk.h>
 
 #include <stddef.h>
 #include <string.h>
@@ -11,14 +12,7 @@ namespace {
 
 using Entry = ku::BucketEntry<void *, void *>;
 
-// One running ForEach: where it goes next. Removals move it on, so a visit
-// function that removes entries (or deletes the table) never leaves the walk
-// on released memory.
-struct WalkCursor {
-    Entry *next;
-    WalkCursor *outer;
-    bool tableGone;
-};
+using WalkCursor = ku::Walk<Entry>;
 
 } // namespace
 
@@ -47,8 +41,7 @@ static_assert(offsetof(kuCustomHashTable, counts) == ku::kBucketCount * sizeof(v
                       offsetof(kuCustomHashTable, keyDup) + 6 * sizeof(void *),
               "bucket heads, counts, the 32-bit total, six functions, the flag");
 
-namespace
-{
+namespace {
 
 void *stringDup(const void *text)
 {
@@ -119,9 +112,7 @@ void unlink(kuCustomHashTable *t, uint32_t bucket, Entry **link)
 {
     Entry *e = *link;
     *link = e->next;
-    for (WalkCursor *w = t->walks; w != nullptr; w = w->outer)
-        if (w->next == e)
-            w->next = e->next;
+    WalkCursor::passOver(t->walks, e, e->next);
     t->counts[bucket]--;
     t->tupleCount--;
 }
@@ -352,8 +343,7 @@ void kuCustomHashTable_Delete(kuCustomHashTable *table)
 {
     if (table == nullptr)
         return;
-    for (WalkCursor *w = table->walks; w != nullptr; w = w->outer)
-        w->tableGone = true;
+    WalkCursor::endAll(table->walks);
     kuCustomHashTable_Clear(table);
     kuFree(table);
 }
@@ -378,14 +368,9 @@ void kuCustomHashTable_ForEach(kuCustomHashTable *table, kuCustomHashTableForEac
         return;
     WalkCursor walk = {nullptr, table->walks, false};
     table->walks = &walk;
-    for (uint32_t b = 0; b < ku::kBucketCount; b++) {
-        for (Entry *e = table->heads[b]; e != nullptr; e = walk.next) {
-            walk.next = e->next;
-            visit(e->key, e->value, context);
-            if (walk.tableGone)
-                return;
-        }
-    }
+    for (Entry *head : table->heads)
+        if (!walk.visitChain(head, [&](Entry *e) { visit(e->key, e->value, context); }))
+            return;
     table->walks = walk.outer;
 }
 

@@ -4,7 +4,7 @@
 #include <kuvanaTools/kuDLNAProfileList.h>
 #include <kuvanaTools/kuDLNAProtocolInfoList.h>
 #include <kuvanaTools/kuMemory.h>
-#include <kuvanaTools/private/kuDLNAProtocolInfoData.h>
+#include <kuvanaTools/private/kuDLNAProtocolInfoInternal.h>
 #include <kuvanaTools/private/kuDLNAText.h>
 
 #include <string.h>
@@ -81,10 +81,7 @@ int32_t find(const kuDLNAProfileList *list, const char *name)
     return -1;
 }
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
+using ku::isBlank;
 
 } // namespace
 

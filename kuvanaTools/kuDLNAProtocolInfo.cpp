@@ -3,14 +3,15 @@
 #include <kuvanaTools/kuCStringParser.h>
 #include <kuvanaTools/kuConvert.h>
 #include <kuvanaTools/kuDLNAProtocolInfo.h>
-#include <kuvanaTools/kuFatalError.h>
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuMimeTypeInfo.h>
 #include <kuvanaTools/kuPrintf.h>
 #include <kuvanaTools/kuURI.h>
+#include <kuvanaTools/private/kuAlloc.h>
 #include <kuvanaTools/private/kuCharClass.h>
-#include <kuvanaTools/private/kuDLNAProtocolInfoData.h>
+#include <kuvanaTools/private/kuDLNAProtocolInfoInternal.h>
 #include <kuvanaTools/private/kuDLNAText.h>
+#include <kuvanaTools/private/kuHash.h>
 
 #include <string.h>
 
@@ -24,11 +25,15 @@ struct ku::DLNAParams {
         uint32_t nameLength;
         uint32_t hash;
     };
+    struct Cell {
+        uint32_t entry1; // entry index + 1
+
+        bool free() const { return entry1 == 0; }
+    };
     Entry *entries;
     uint32_t count;
     uint32_t capacity;
-    uint32_t *slots; // entry index + 1, 0 for free; null while unindexed
-    uint32_t slotMask;
+    ku::ProbeIndex<Cell> index; // null cells while unindexed
 };
 
 namespace {
@@ -39,32 +44,17 @@ using ku::PlaySpeeds;
 
 constexpr uint32_t kIndexFrom = 8;
 
-size_t checkedBytes(size_t n, size_t size)
-{
-    if (n > SIZE_MAX / size)
-        kuFatalError("memory:malloc", (unsigned long)SIZE_MAX);
-    return n * size;
-}
-
 void indexEntry(DLNAParams *t, uint32_t i)
 {
-    uint32_t s = t->entries[i].hash & t->slotMask;
-    while (t->slots[s] != 0)
-        s = (s + 1) & t->slotMask;
-    t->slots[s] = i + 1;
+    t->index.cells[t->index.place(t->entries[i].hash)].entry1 = i + 1;
 }
 
 void rebuildIndex(DLNAParams *t)
 {
-    kuFree(t->slots);
-    t->slots = nullptr;
+    t->index.release();
     if (t->count < kIndexFrom)
         return;
-    uint32_t size = 16;
-    while (size < t->count * 2u)
-        size *= 2;
-    t->slots = (uint32_t *)kuMallocZeroed(checkedBytes(size, sizeof(uint32_t)));
-    t->slotMask = size - 1;
+    t->index.reset(ku::tableSizeFor(t->count));
     for (uint32_t i = 0; i < t->count; i++)
         indexEntry(t, i);
 }
@@ -78,33 +68,28 @@ int32_t findParam(const DLNAParams *t, const char *name, size_t length)
         const DLNAParams::Entry &e = t->entries[i];
         return e.hash == h && e.nameLength == length && memcmp(e.name, name, length) == 0;
     };
-    if (t->slots == nullptr) {
+    if (t->index.cells == nullptr) {
         for (uint32_t i = 0; i < t->count; i++)
             if (same(i))
                 return (int32_t)i;
         return -1;
     }
-    for (uint32_t s = h & t->slotMask; t->slots[s] != 0; s = (s + 1) & t->slotMask)
-        if (same(t->slots[s] - 1))
-            return (int32_t)(t->slots[s] - 1);
-    return -1;
+    const DLNAParams::Cell &c =
+        t->index.cells[t->index.find(h, [&](DLNAParams::Cell e) { return same(e.entry1 - 1); })];
+    return (int32_t)c.entry1 - 1;
 }
 
 // Appends a new entry that takes the value (an owned copy).
 void appendParam(DLNAParams *t, const char *name, size_t length, char *value)
 {
-    if (t->count == t->capacity) {
-        t->capacity = t->capacity == 0 ? 4 : t->capacity * 2;
-        t->entries = (DLNAParams::Entry *)kuRealloc(
-            t->entries, checkedBytes(t->capacity, sizeof(DLNAParams::Entry)));
-    }
+    ku::roomForOne(t->entries, t->count, t->capacity);
     DLNAParams::Entry &e = t->entries[t->count];
     e.name = kuStrndup(name, length);
     e.value = value;
     e.nameLength = (uint32_t)length;
     e.hash = ku::hashBytes(name, length);
     t->count++;
-    if (t->slots != nullptr && t->count * 2u <= t->slotMask + 1)
+    if (t->index.cells != nullptr && t->count * 2u <= t->index.size())
         indexEntry(t, t->count - 1);
     else if (t->count >= kIndexFrom)
         rebuildIndex(t);
@@ -128,7 +113,7 @@ void deleteParams(DLNAParams *t)
         kuFree(t->entries[i].value);
     }
     kuFree(t->entries);
-    kuFree(t->slots);
+    t->index.release();
     kuFree(t);
 }
 
@@ -154,10 +139,7 @@ void putParam(kuDLNAProtocolInfo *info, const char *name, size_t nameLength, con
 
 void addSpeed(PlaySpeeds *s, char *text, double value)
 {
-    if (s->count == s->capacity) {
-        s->capacity = s->capacity == 0 ? 4 : s->capacity * 2;
-        s->items = (PlaySpeed *)kuRealloc(s->items, checkedBytes(s->capacity, sizeof(PlaySpeed)));
-    }
+    ku::roomForOne(s->items, s->count, s->capacity);
     s->items[s->count++] = {text, value};
 }
 
@@ -180,7 +162,7 @@ void sortSpeeds(PlaySpeeds *s)
     if (sorted)
         return;
     PlaySpeed *from = s->items;
-    PlaySpeed *to = (PlaySpeed *)kuMalloc(checkedBytes(n, sizeof(PlaySpeed)));
+    PlaySpeed *to = ku::newArray<PlaySpeed>(n);
     for (uint32_t width = 1; width < n; width *= 2) {
         for (uint32_t lo = 0; lo < n; lo += 2 * width) {
             uint32_t mid = lo + width < n ? lo + width : n;
@@ -938,10 +920,7 @@ struct Span {
     size_t length;
 };
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
+using ku::isBlank;
 
 Span trimmed(const char *text, bool trim)
 {

@@ -3,8 +3,9 @@
 #include <kuvanaTools/kuCStringParser.h>
 #include <kuvanaTools/kuDLNAProtocolInfoList.h>
 #include <kuvanaTools/kuMemory.h>
-#include <kuvanaTools/private/kuDLNAProtocolInfoData.h>
+#include <kuvanaTools/private/kuDLNAProtocolInfoInternal.h>
 #include <kuvanaTools/private/kuDLNAText.h>
+#include <kuvanaTools/private/kuHash.h>
 #include <kuvanaTools/private/kuMutexLock.h>
 
 #include <string.h>
@@ -363,30 +364,31 @@ class TextSet {
 public:
     explicit TextSet(uint32_t expected)
     {
-        uint32_t size = 16;
-        while (size < expected * 2 && size < (1u << 30))
-            size *= 2;
-        slots_ = (const char **)kuMallocZeroed(size * sizeof(const char *));
-        mask_ = size - 1;
+        slots_.reset(ku::tableSizeFor(expected));
     }
-    ~TextSet() { kuFree(slots_); }
+    ~TextSet() { slots_.release(); }
     TextSet(const TextSet &) = delete;
     TextSet &operator=(const TextSet &) = delete;
 
     // Adds text unless it is there; true when it was added.
     bool add(const char *text)
     {
-        uint32_t s = ku::hashBytes(text, strlen(text)) & mask_;
-        for (; slots_[s] != nullptr; s = (s + 1) & mask_)
-            if (strcmp(slots_[s], text) == 0)
-                return false;
-        slots_[s] = text;
+        uint32_t hash = ku::hashBytes(text, strlen(text));
+        auto same = [&](Cell e) { return strcmp(e.text, text) == 0; };
+        Cell &c = slots_.cells[slots_.find(hash, same)];
+        if (!c.free())
+            return false;
+        c.text = text;
         return true;
     }
 
 private:
-    const char **slots_;
-    uint32_t mask_;
+    struct Cell {
+        const char *text;
+
+        bool free() const { return text == nullptr; }
+    };
+    ku::ProbeIndex<Cell> slots_{};
 };
 
 } // namespace
@@ -454,12 +456,10 @@ public:
     MergeIndex(const kuPtrList *target, uint32_t incoming)
     {
         uint64_t capacity = (uint64_t)target->count + incoming;
-        uint64_t size = 16;
-        while (size < capacity * 2 && size < (1u << 30))
-            size *= 2;
-        nodes_ = (Node *)kuMalloc((size_t)capacity * sizeof(Node) + sizeof(Node));
+        uint32_t size = ku::tableSizeFor(capacity);
+        nodes_ = ku::newArray<Node>((size_t)capacity + 1);
         chains_ = (Chain *)kuMallocZeroed((size_t)size * sizeof(Chain));
-        mask_ = (uint32_t)size - 1;
+        mask_ = size - 1;
         for (const kuPtrListNode *n = target->head; n != nullptr; n = n->next)
             add((kuDLNAProtocolInfo *)n->data, false);
     }
@@ -513,7 +513,7 @@ private:
             h = ku::hashBytes(s != nullptr ? "\1" : "\0", 1, h);
             return s != nullptr ? ku::hashBytes(s, strlen(s) + 1, h) : h;
         };
-        uint32_t h = text(2166136261u, info->profileName);
+        uint32_t h = text(ku::kFnvBasis, info->profileName);
         uint32_t codes[2] = {info->protocol, info->playSingle};
         h = ku::hashBytes((const char *)codes, sizeof codes, h);
         if (info->protocol == ku::kProtocolOther)

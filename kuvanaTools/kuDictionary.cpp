@@ -1,7 +1,9 @@
 // Ordered text dictionary with a digest index over its slots.
 #include <kuvanaTools/kuDictionary.h>
 #include <kuvanaTools/kuMemory.h>
+#include <kuvanaTools/private/kuAlloc.h>
 #include <kuvanaTools/private/kuDictionaryInternal.h>
+#include <kuvanaTools/private/kuHash.h>
 
 #include <stdint.h>
 #include <stddef.h>
@@ -20,6 +22,8 @@ struct Slot {
 struct Cell {
     uint32_t digest;
     uint32_t slot1;
+
+    bool free() const { return slot1 == 0; }
 };
 
 constexpr uint32_t kCapacityStep = 128;
@@ -31,8 +35,7 @@ struct kuDictionary {
     uint32_t capacity;
     Slot *slots;
     uint32_t entryCount;
-    Cell *cells;      // power-of-two sized, at most half full
-    uint32_t cellMask;
+    ku::ProbeIndex<Cell> index; // at most half full
     uint64_t layoutVersion;
     void *cache;
     void (*cacheRelease)(void *);
@@ -48,6 +51,8 @@ static_assert(offsetof(Slot, digest) == sizeof(void *) &&
 
 namespace {
 
+using ku::arrayBytes;
+
 uint32_t digestOf(const char *key)
 {
     uint32_t h = 0;
@@ -62,19 +67,10 @@ uint32_t digestOf(const char *key)
     return h;
 }
 
-size_t arrayBytes(size_t count, size_t size)
-{
-    // an impossible request ends the process in kuMalloc like any other
-    return count > SIZE_MAX / size ? SIZE_MAX : count * size;
-}
-
 // The slot array is followed, in its own allocation, by two zero bytes per
 // slot: the empty key and value of a free slot are its own two bytes there.
 // Slots below entryCount hold texts allocated one by one.
-size_t slotArrayBytes(uint32_t capacity)
-{
-    return arrayBytes(capacity, sizeof(Slot) + 2);
-}
+constexpr size_t kSlotBytes = sizeof(Slot) + 2;
 
 void freeSlots(kuDictionary *d, uint32_t from, uint32_t to)
 {
@@ -95,14 +91,9 @@ void setCapacity(kuDictionary *d, uint32_t capacity)
 // The cell holding key, or the empty cell where it would go.
 uint32_t probe(const kuDictionary *d, const char *key, uint32_t digest)
 {
-    uint32_t i = digest & d->cellMask;
-    for (;; i = (i + 1) & d->cellMask) {
-        const Cell &c = d->cells[i];
-        if (c.slot1 == 0)
-            return i;
-        if (c.digest == digest && strcmp(d->slots[c.slot1 - 1].key, key) == 0)
-            return i;
-    }
+    return d->index.find(digest, [&](const Cell &c) {
+        return c.digest == digest && strcmp(d->slots[c.slot1 - 1].key, key) == 0;
+    });
 }
 
 // The index grows past half full: linear probing slows sharply beyond.
@@ -111,39 +102,13 @@ inline bool overfull(uint32_t entries, uint32_t cells)
     return (size_t)entries * 2 > (size_t)cells;
 }
 
-void placeInIndex(kuDictionary *d, uint32_t digest, uint32_t slot1)
+void resizeIndex(kuDictionary *d, uint32_t cells)
 {
-    uint32_t i = digest & d->cellMask;
-    while (d->cells[i].slot1 != 0)
-        i = (i + 1) & d->cellMask;
-    d->cells[i] = Cell{digest, slot1};
-}
-
-void growIndex(kuDictionary *d)
-{
-    uint32_t count = d->cellMask + 1;
-    kuFree(d->cells);
-    d->cells = (Cell *)kuMallocZeroed(arrayBytes((size_t)count * 2, sizeof(Cell)));
-    d->cellMask = count * 2 - 1;
-    for (uint32_t s = 0; s < d->entryCount; s++)
-        placeInIndex(d, d->slots[s].digest, s + 1);
-}
-
-// Empties cell i, shifting later cells of the probe run back so that no
-// lookup stops early at the hole.
-void eraseCell(kuDictionary *d, uint32_t i)
-{
-    const uint32_t mask = d->cellMask;
-    for (uint32_t j = (i + 1) & mask; d->cells[j].slot1 != 0; j = (j + 1) & mask) {
-        uint32_t home = d->cells[j].digest & mask;
-        // distance from home to j, and from home to the hole: the cell may
-        // move back only when the hole lies on its way from home
-        if (((j - home) & mask) >= ((j - i) & mask)) {
-            d->cells[i] = d->cells[j];
-            i = j;
-        }
+    d->index.reset(cells);
+    for (uint32_t s = 0; s < d->entryCount; s++) {
+        uint32_t digest = d->slots[s].digest;
+        d->index.cells[d->index.place(digest)] = Cell{digest, s + 1};
     }
-    d->cells[i].slot1 = 0;
 }
 
 // Slots after removed moved down by one: renumber their cells, by probing
@@ -151,18 +116,18 @@ void eraseCell(kuDictionary *d, uint32_t i)
 void renumberAfter(kuDictionary *d, uint32_t removed)
 {
     uint32_t moved = d->entryCount - removed;
-    if ((size_t)moved * 8 < (size_t)d->cellMask + 1) {
+    Cell *cells = d->index.cells;
+    if ((size_t)moved * 8 < (size_t)d->index.size()) {
         for (uint32_t s = removed; s < d->entryCount; s++) {
-            uint32_t i = d->slots[s].digest & d->cellMask;
-            while (d->cells[i].slot1 != s + 2)
-                i = (i + 1) & d->cellMask;
-            d->cells[i].slot1 = s + 1;
+            auto movedHere = [s](const Cell &c) { return c.slot1 == s + 2; };
+            cells[d->index.find(d->slots[s].digest, movedHere)].slot1 = s + 1;
         }
         return;
     }
     const uint32_t limit = removed + 1;
-    for (uint32_t i = 0; i <= d->cellMask; i++)
-        d->cells[i].slot1 -= d->cells[i].slot1 > limit ? 1 : 0;
+    const uint32_t count = d->index.size(); // read once: the loop then vectorises
+    for (uint32_t i = 0; i < count; i++)
+        cells[i].slot1 -= cells[i].slot1 > limit ? 1 : 0;
 }
 
 inline bool usableKey(const char *key)
@@ -175,7 +140,7 @@ int64_t slotOf(const kuDictionary *d, const char *key)
 {
     if (d == nullptr || !usableKey(key) || d->entryCount == 0)
         return -1;
-    const Cell &c = d->cells[probe(d, key, digestOf(key))];
+    const Cell &c = d->index.cells[probe(d, key, digestOf(key))];
     return c.slot1 != 0 ? (int64_t)c.slot1 - 1 : -1;
 }
 
@@ -185,10 +150,9 @@ kuDictionary *kuDictionary_New(uint32_t initialCapacity)
 {
     kuDictionary *d = (kuDictionary *)kuMallocZeroed(sizeof(kuDictionary));
     uint32_t capacity = initialCapacity > kCapacityStep ? initialCapacity : kCapacityStep;
-    d->slots = (Slot *)kuMalloc(slotArrayBytes(capacity));
+    d->slots = (Slot *)kuMalloc(arrayBytes(capacity, kSlotBytes));
     setCapacity(d, capacity);
-    d->cells = (Cell *)kuMallocZeroed(kMinCells * sizeof(Cell));
-    d->cellMask = kMinCells - 1;
+    d->index.reset(kMinCells);
     return d;
 }
 
@@ -201,7 +165,7 @@ void kuDictionary_Delete(kuDictionary *dictionary)
         kuFree(dictionary->slots[i].value);
     }
     kuFree(dictionary->slots);
-    kuFree(dictionary->cells);
+    dictionary->index.release();
     if (dictionary->cache != nullptr)
         dictionary->cacheRelease(dictionary->cache);
     kuFree(dictionary);
@@ -223,8 +187,8 @@ void kuDictionary_WriteKey(kuDictionary *dictionary, const char *key, const char
         value = "";
     uint32_t digest = digestOf(key);
     uint32_t cell = probe(d, key, digest);
-    if (d->cells[cell].slot1 != 0) {
-        Slot &s = d->slots[d->cells[cell].slot1 - 1];
+    if (!d->index.cells[cell].free()) {
+        Slot &s = d->slots[d->index.cells[cell].slot1 - 1];
         // the new value may lie inside the old one: copy before releasing
         if (strcmp(s.value, value) != 0) {
             char *copy = kuStrdup(value);
@@ -235,16 +199,16 @@ void kuDictionary_WriteKey(kuDictionary *dictionary, const char *key, const char
     }
     if (d->entryCount == d->capacity) {
         uint32_t grown = d->capacity + kCapacityStep;
-        d->slots = (Slot *)kuRealloc(d->slots, slotArrayBytes(grown));
+        d->slots = (Slot *)kuRealloc(d->slots, ku::reallocBytes(grown, kSlotBytes));
         setCapacity(d, grown);
     }
     uint32_t slot = d->entryCount++;
     d->layoutVersion++;
     d->slots[slot] = Slot{kuStrdup(key), digest, kuStrdup(value)};
-    if (overfull(d->entryCount, d->cellMask + 1))
-        growIndex(d);
+    if (overfull(d->entryCount, d->index.size()))
+        resizeIndex(d, d->index.size() * 2);
     else
-        d->cells[cell] = Cell{digest, slot + 1};
+        d->index.cells[cell] = Cell{digest, slot + 1};
 }
 
 void kuDictionary_DeleteKey(kuDictionary *dictionary, const char *key)
@@ -253,10 +217,10 @@ void kuDictionary_DeleteKey(kuDictionary *dictionary, const char *key)
     if (d == nullptr || !usableKey(key) || d->entryCount == 0)
         return;
     uint32_t cell = probe(d, key, digestOf(key));
-    if (d->cells[cell].slot1 == 0)
+    if (d->index.cells[cell].free())
         return;
-    uint32_t slot = d->cells[cell].slot1 - 1;
-    eraseCell(d, cell);
+    uint32_t slot = d->index.cells[cell].slot1 - 1;
+    d->index.erase(cell, [](const Cell &c) { return c.digest; });
     kuFree(d->slots[slot].key);
     kuFree(d->slots[slot].value);
     d->entryCount--;
@@ -310,15 +274,11 @@ void dictionaryReserve(kuDictionary *dictionary, uint32_t entries)
     kuDictionary *d = dictionary;
     if (entries <= d->capacity)
         return;
-    d->slots = (Slot *)kuRealloc(d->slots, slotArrayBytes(entries));
+    d->slots = (Slot *)kuRealloc(d->slots, ku::reallocBytes(entries, kSlotBytes));
     setCapacity(d, entries);
-    uint32_t cells = d->cellMask + 1;
-    while (overfull(entries, cells) && cells < 0x80000000u)
-        cells *= 2;
-    if (cells != d->cellMask + 1) {
-        d->cellMask = cells / 2 - 1; // growIndex doubles it
-        growIndex(d);
-    }
+    uint32_t cells = ku::tableSizeFor(entries, d->index.size());
+    if (cells != d->index.size())
+        resizeIndex(d, cells);
 }
 
 } // namespace ku

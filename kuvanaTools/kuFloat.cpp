@@ -1,7 +1,8 @@
 // Floating-point classification, special values and the floating conversions
 // of the formatted output.
 #include <kuvanaTools/kuFloat.h>
-#include <kuvanaTools/private/kuPrintfSink.h>
+#include <kuvanaTools/private/kuCharClass.h>
+#include <kuvanaTools/private/kuPrintfInternal.h>
 
 #include <math.h>
 #include <string.h>
@@ -115,8 +116,8 @@ namespace {
 
 using ku::PrintSink;
 
-constexpr char kDigitsLower[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-constexpr char kDigitsUpper[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+using ku::kDigitsLower;
+using ku::kDigitsUpper;
 
 // Exact in a double up to 10^22.
 constexpr double kPow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,

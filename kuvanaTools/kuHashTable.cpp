@@ -1,19 +1,17 @@
 // Insertion-ordered byte-key table: one chain, linear search by digest.
 #include <kuvanaTools/kuHashTable.h>
 #include <kuvanaTools/kuMemory.h>
+#include <kuvanaTools/private/kuBytes.h>
+#include <kuvanaTools/private/kuWalk.h>
 
 #include <stddef.h>
 #include <string.h>
 
 namespace {
 
-// A ForEach in progress: the record it visits next. Deleting that record
-// moves it on; clearing or deleting the table ends the walk.
-struct WalkCursor {
-    kuHashTableEntry *next;
-    WalkCursor *outer;
-    bool tableGone;
-};
+// Deleting the record a walk visits next moves the walk on; clearing or
+// deleting the table ends it.
+using WalkCursor = ku::Walk<kuHashTableEntry>;
 
 } // namespace
 
@@ -37,11 +35,6 @@ static_assert(offsetof(kuHashTableEntry, digest) == 2 * sizeof(void *) &&
 
 namespace {
 
-inline uint32_t wordAt(const unsigned char *p)
-{
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
-
 uint32_t digestOf(const unsigned char *key, uint32_t n)
 {
     if (n <= 4) {
@@ -50,9 +43,9 @@ uint32_t digestOf(const unsigned char *key, uint32_t n)
             h |= (uint32_t)key[i] << (8 * i);
         return h;
     }
-    uint32_t h = wordAt(key) ^ wordAt(key + n - 4);
+    uint32_t h = ku::loadLE32(key) ^ ku::loadLE32(key + n - 4);
     if (n >= 10)
-        h ^= wordAt(key + n / 2);
+        h ^= ku::loadLE32(key + n / 2);
     return h;
 }
 
@@ -114,10 +107,7 @@ void kuHashTable_Delete(kuHashTable *table)
         e->nextOfTable = nullptr;
         e = next;
     }
-    for (WalkCursor *w = table->walks; w != nullptr; w = w->outer) {
-        w->next = nullptr;
-        w->tableGone = true;
-    }
+    WalkCursor::endAll(table->walks);
     releaseChain(table->head);
     kuFree(table);
 }
@@ -176,9 +166,7 @@ void kuHashTable_DeleteEntry(kuHashTable *table, const void *key, uint32_t lengt
     for (kuHashTableEnumerator *e = table->enumerators; e != nullptr; e = e->nextOfTable)
         if (e->current == entry)
             e->current = entry->prev;
-    for (WalkCursor *w = table->walks; w != nullptr; w = w->outer)
-        if (w->next == entry)
-            w->next = entry->next;
+    WalkCursor::passOver(table->walks, entry, entry->next);
     kuFree(entry->key);
     kuFree(entry);
 }
@@ -194,12 +182,9 @@ void kuHashTable_ForEach(kuHashTable *table, kuHashTableForEachFunc visit, void 
         return;
     WalkCursor walk = {nullptr, table->walks, false};
     table->walks = &walk;
-    for (kuHashTableEntry *record = table->head; record != nullptr; record = walk.next) {
-        walk.next = record->next;
-        visit(record->key, record->keyLength, record->value, context);
-        if (walk.tableGone)
-            return;
-    }
+    auto visitRecord = [&](kuHashTableEntry *r) { visit(r->key, r->keyLength, r->value, context); };
+    if (!walk.visitChain(table->head, visitRecord))
+        return;
     table->walks = walk.outer;
 }
 

@@ -8,6 +8,7 @@
 #include <kuvanaTools/kuStringSubstitution.h>
 #include <kuvanaTools/private/kuCharClass.h>
 #include <kuvanaTools/private/kuDictionaryInternal.h>
+#include <kuvanaTools/private/kuHash.h>
 #include <kuvanaTools/private/kuINIFileInternal.h>
 #include <kuvanaTools/private/kuLogInternal.h>
 
@@ -168,6 +169,8 @@ struct KeyGroup {
     uint32_t digest;
     uint32_t first; // into Layout::keySlots
     uint32_t count;
+
+    bool free() const { return name == nullptr; }
 };
 
 struct Layout {
@@ -176,38 +179,25 @@ struct Layout {
     uint32_t sectionCount;
     uint32_t *sectionSlots; // slots of the section entries, in order
     uint32_t *keySlots;     // slots of key entries, grouped by section, in order
-    KeyGroup *groups;       // open addressing on the section name
-    uint32_t groupMask;
+    ku::ProbeIndex<KeyGroup> groups; // by section name
 };
 
 constexpr uint32_t kNoGroup = UINT32_MAX;
 
-uint32_t digestOf(const char *text, size_t length)
-{
-    uint32_t h = 2166136261u;
-    for (size_t i = 0; i < length; i++)
-        h = (h ^ (unsigned char)text[i]) * 16777619u;
-    return h;
-}
-
 // The cell of the group named text, or the free cell where it would go.
 uint32_t findGroup(const Layout *layout, const char *text, size_t length, uint32_t digest)
 {
-    for (uint32_t i = digest & layout->groupMask;; i = (i + 1) & layout->groupMask) {
-        const KeyGroup &g = layout->groups[i];
-        if (g.name == nullptr ||
-            (g.digest == digest && g.length == length && memcmp(g.name, text, length) == 0))
-            return i;
-    }
+    return layout->groups.find(digest, [&](const KeyGroup &g) {
+        return g.digest == digest && g.length == length && memcmp(g.name, text, length) == 0;
+    });
 }
 
 void releaseArrays(Layout *layout)
 {
     kuFree(layout->sectionSlots);
     kuFree(layout->keySlots);
-    kuFree(layout->groups);
+    layout->groups.release();
     layout->sectionSlots = layout->keySlots = nullptr;
-    layout->groups = nullptr;
 }
 
 void releaseLayout(void *cache)
@@ -220,14 +210,11 @@ void rebuild(Layout *layout, kuDictionary *ini)
 {
     releaseArrays(layout);
     const uint32_t n = kuDictionary_GetEntryCount(ini);
-    uint32_t cells = 16;
-    while (cells < 2 * (uint64_t)n)
-        cells *= 2;
-    layout->groups = (KeyGroup *)kuMallocZeroed((size_t)cells * sizeof(KeyGroup));
-    layout->groupMask = cells - 1;
-    layout->sectionSlots = (uint32_t *)kuMalloc(((size_t)n + 1) * sizeof(uint32_t));
-    layout->keySlots = (uint32_t *)kuMalloc(((size_t)n + 1) * sizeof(uint32_t));
-    uint32_t *groupOf = (uint32_t *)kuMalloc(((size_t)n + 1) * sizeof(uint32_t));
+    const uint32_t cells = ku::tableSizeFor(n);
+    layout->groups.reset(cells);
+    layout->sectionSlots = ku::newArray<uint32_t>((size_t)n + 1);
+    layout->keySlots = ku::newArray<uint32_t>((size_t)n + 1);
+    uint32_t *groupOf = ku::newArray<uint32_t>((size_t)n + 1);
 
     layout->sectionCount = 0;
     for (uint32_t i = 0; i < n; i++) {
@@ -239,9 +226,9 @@ void rebuild(Layout *layout, kuDictionary *ini)
             continue;
         }
         size_t length = (size_t)(slash - key);
-        uint32_t digest = digestOf(key, length);
+        uint32_t digest = ku::hashBytes(key, length);
         uint32_t g = findGroup(layout, key, length, digest);
-        KeyGroup &group = layout->groups[g];
+        KeyGroup &group = layout->groups.cells[g];
         if (group.name == nullptr)
             group = KeyGroup{key, (uint32_t)length, digest, 0, 0};
         group.count++;
@@ -249,7 +236,7 @@ void rebuild(Layout *layout, kuDictionary *ini)
     }
     uint32_t next = 0;
     for (uint32_t g = 0; g < cells; g++) {
-        KeyGroup &group = layout->groups[g];
+        KeyGroup &group = layout->groups.cells[g];
         group.first = next;
         next += group.count;
         group.count = 0; // counts again while filling
@@ -257,7 +244,7 @@ void rebuild(Layout *layout, kuDictionary *ini)
     for (uint32_t i = 0; i < n; i++) {
         if (groupOf[i] == kNoGroup)
             continue;
-        KeyGroup &group = layout->groups[groupOf[i]];
+        KeyGroup &group = layout->groups.cells[groupOf[i]];
         layout->keySlots[group.first + group.count++] = i;
     }
     kuFree(groupOf);
@@ -280,8 +267,9 @@ const Layout *layoutOf(kuDictionary *ini)
 // The keys of a section (stored name), or null when it has none.
 const KeyGroup *keysOf(const Layout *layout, const char *section, size_t length)
 {
-    uint32_t g = findGroup(layout, section, length, digestOf(section, length));
-    return layout->groups[g].name != nullptr ? &layout->groups[g] : nullptr;
+    uint32_t g = findGroup(layout, section, length, ku::hashBytes(section, length));
+    const KeyGroup &group = layout->groups.cells[g];
+    return group.free() ? nullptr : &group;
 }
 
 // The loading parser: one line at a time, with the section of the last

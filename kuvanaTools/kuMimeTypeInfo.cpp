@@ -1,8 +1,8 @@
 // MIME types with ordered parameters: tolerant parsing, composition and
 // one-sided comparison.
 #include <kuvanaTools/kuMimeTypeInfo.h>
-#include <kuvanaTools/kuFatalError.h>
 #include <kuvanaTools/kuMemory.h>
+#include <kuvanaTools/private/kuAlloc.h>
 #include <kuvanaTools/private/kuCharClass.h>
 
 #include <stdlib.h>
@@ -25,13 +25,6 @@ int compareFolded(const char *a, const char *b)
         if (x != y || x == 0)
             return x - y;
     }
-}
-
-size_t arrayBytes(size_t n, size_t size = sizeof(char *))
-{
-    if (n > SIZE_MAX / size)
-        kuFatalError("memory:malloc", (unsigned long)SIZE_MAX);
-    return n * size;
 }
 
 // Stores a parameter whose name and value are already owned copies; the
@@ -66,8 +59,8 @@ void parseParameters(kuMimeTypeInfo *info, const char *text)
     size_t room = 2;
     for (const char *p = text; (p = strchr(p, ';')) != nullptr; p++)
         room++;
-    info->names = (char **)kuMalloc(arrayBytes(room));
-    info->values = (char **)kuMalloc(arrayBytes(room));
+    info->names = ku::newArray<char *>(room);
+    info->values = ku::newArray<char *>(room);
 
     const char *p = text;
     for (;;) {
@@ -126,7 +119,7 @@ bool carriesAll(const kuMimeTypeInfo *wanted, const kuMimeTypeInfo *offered)
     if (offered->count == 0)
         return false;
     uint32_t n = offered->count;
-    Parameter *sorted = (Parameter *)kuMalloc(arrayBytes(n, sizeof(Parameter)));
+    Parameter *sorted = ku::newArray<Parameter>(n);
     for (uint32_t i = 0; i < n; i++)
         sorted[i] = {offered->names[i], offered->values[i]};
     // Both texts may come from other devices: keep many parameters from
@@ -219,7 +212,7 @@ void kuMimeTypeInfo_AddPart(kuMimeTypeInfo *info, const char *name, const char *
 {
     if (info == nullptr || name == nullptr || *name == '\0' || info->count == UINT32_MAX)
         return;
-    size_t bytes = arrayBytes((size_t)info->count + 1);
+    size_t bytes = ku::arrayBytes((size_t)info->count + 1, sizeof(char *));
     info->names = (char **)kuRealloc(info->names, bytes);
     info->values = (char **)kuRealloc(info->values, bytes);
     store(info, kuStrdup(name), value != nullptr && *value != '\0' ? kuStrdup(value) : nullptr);

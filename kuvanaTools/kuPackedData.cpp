@@ -2,8 +2,8 @@
 #include <kuvanaTools/kuPackedData.h>
 #include <kuvanaTools/kuFatalError.h>
 #include <kuvanaTools/kuMemory.h>
-#include <kuvanaTools/private/kuArrayFlat.h>
-#include <kuvanaTools/private/kuByteOrder.h>
+#include <kuvanaTools/private/kuArrayInternal.h>
+#include <kuvanaTools/private/kuBytes.h>
 #include <kuvanaTools/private/kuLogInternal.h>
 
 #include <stddef.h>

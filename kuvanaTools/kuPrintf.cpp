@@ -7,7 +7,8 @@
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuPrintf.h>
 #include <kuvanaTools/kuUnicode.h>
-#include <kuvanaTools/private/kuPrintfSink.h>
+#include <kuvanaTools/private/kuCharClass.h>
+#include <kuvanaTools/private/kuPrintfInternal.h>
 
 #include <limits.h>
 #include <stdlib.h>
@@ -528,8 +529,8 @@ inline int argumentBits(uint32_t flags)
     return (int)(8 * sizeof(int));
 }
 
-constexpr char kDigitsLower[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-constexpr char kDigitsUpper[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+using ku::kDigitsLower;
+using ku::kDigitsUpper;
 
 constexpr char kDigitPairs[] = "00010203040506070809"
                                "10111213141516171819"

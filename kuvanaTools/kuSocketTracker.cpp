@@ -1,7 +1,7 @@
 // Process-wide table of live sockets, guarded by a mutex made on first use.
 #include <kuvanaTools/kuSocketTracker.h>
 #include <kuvanaTools/private/kuMutexLock.h>
-#include <kuvanaTools/private/kuSocketTable.h>
+#include <kuvanaTools/private/kuSocketTrackerInternal.h>
 
 #include <sched.h>
 

@@ -1,6 +1,7 @@
 // Hexadecimal escaping of bytes outside a character table.
 #include <kuvanaTools/kuStringEscaper.h>
 #include <kuvanaTools/kuMemory.h>
+#include <kuvanaTools/private/kuCharClass.h>
 
 #include <stdint.h>
 #include <string.h>
@@ -18,21 +19,6 @@ const char kkuDefaultConvTable[128] = {
 };
 // clang-format on
 
-namespace {
-
-int hexValue(unsigned char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-} // namespace
-
 char *kuStringEscaper_EscapeBuffer(const void *data, size_t length, int nulTerminate,
                                    const char *table, char escapeChar, int escapeHigh,
                                    size_t *outLength)
@@ -41,7 +27,7 @@ char *kuStringEscaper_EscapeBuffer(const void *data, size_t length, int nulTermi
         return nullptr;
     if (table == nullptr)
         table = kkuDefaultConvTable;
-    static const char digits[] = "0123456789ABCDEF";
+    const char *digits = ku::kDigitsUpper;
     const unsigned char *in = (const unsigned char *)data;
     char *out = (char *)kuMalloc(3 * length + (nulTerminate ? 1 : 0));
     size_t n = 0;
@@ -97,8 +83,8 @@ char *kuStringEscaper_UnescapeBuffer(const void *data, size_t length, int nulTer
         }
         if (length - i - 1 < 2)
             break;
-        int high = hexValue(in[i + 1]);
-        int low = hexValue(in[i + 2]);
+        int high = ku::hexValue(in[i + 1]);
+        int low = ku::hexValue(in[i + 2]);
         if (high >= 0 && low >= 0)
             out[n++] = (char)(high << 4 | low);
         i += 2;

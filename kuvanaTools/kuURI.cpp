@@ -1,9 +1,9 @@
 // URIs: tolerant parsing, composition, escaping, query parts and resolution.
 #include <kuvanaTools/kuURI.h>
 #include <kuvanaTools/kuArray.h>
-#include <kuvanaTools/kuFatalError.h>
 #include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuPrintf.h>
+#include <kuvanaTools/private/kuAlloc.h>
 #include <kuvanaTools/private/kuCharClass.h>
 #include <platform/kuOSFile.h>
 
@@ -63,13 +63,17 @@ static_assert(countClass(kUserInfo) == 79 && countClass(kPath) == 81 &&
                   countClass(kQuery) == 82 && countClass(kFragment) == 82,
               "class sizes");
 
-constexpr char kHexDigits[] = "0123456789abcdef";
+using ku::kDigitsLower;
 
-int hexValue(int c)
+bool isEscapeAt(const char *p)
 {
-    if (c <= '9')
-        return c - '0';
-    return ku::toLowerAscii(c) - 'a' + 10;
+    return p[0] == '%' && ku::isXDigit((unsigned char)p[1]) && ku::isXDigit((unsigned char)p[2]);
+}
+
+// The byte of the escape "%hh" at p.
+char escapedAt(const char *p)
+{
+    return (char)(ku::hexValue((unsigned char)p[1]) * 16 + ku::hexValue((unsigned char)p[2]));
 }
 
 // A new copy of text with every byte outside the class escaped; null for
@@ -90,8 +94,8 @@ char *escape(const char *text, uint8_t flag)
             *q++ = (char)*p;
         } else {
             *q++ = '%';
-            *q++ = kHexDigits[*p >> 4];
-            *q++ = kHexDigits[*p & 15];
+            *q++ = kDigitsLower[*p >> 4];
+            *q++ = kDigitsLower[*p & 15];
         }
     }
     *q = '\0';
@@ -105,8 +109,8 @@ void unescapeInPlace(char *text)
         return;
     char *q = p;
     while (*p != '\0') {
-        if (p[0] == '%' && ku::isXDigit((unsigned char)p[1]) && ku::isXDigit((unsigned char)p[2])) {
-            *q++ = (char)(hexValue((unsigned char)p[1]) * 16 + hexValue((unsigned char)p[2]));
+        if (isEscapeAt(p)) {
+            *q++ = escapedAt(p);
             p += 3;
         } else {
             *q++ = *p++;
@@ -125,11 +129,6 @@ Unit unitOf(int c)
     return c == '/' || c == '\\' ? kSeparator : kOther;
 }
 
-bool isEscapeAt(const char *p)
-{
-    return p[0] == '%' && ku::isXDigit((unsigned char)p[1]) && ku::isXDigit((unsigned char)p[2]);
-}
-
 // Decodes every level of escaping into out (as long as text): an escape
 // whose decoding completes another escape with what precedes it is decoded
 // again, so "%252e" and "%%32%65" both give '.'. Linear: each reduction
@@ -139,16 +138,13 @@ size_t decodeAllLevels(const char *text, size_t length, char *out)
     size_t n = 0;
     for (size_t i = 0; i < length;) {
         if (isEscapeAt(text + i)) {
-            out[n++] = (char)(hexValue((unsigned char)text[i + 1]) * 16 +
-                              hexValue((unsigned char)text[i + 2]));
+            out[n++] = escapedAt(text + i);
             i += 3;
         } else {
             out[n++] = text[i++];
         }
-        while (n >= 3 && out[n - 3] == '%' && ku::isXDigit((unsigned char)out[n - 2]) &&
-               ku::isXDigit((unsigned char)out[n - 1])) {
-            out[n - 3] = (char)(hexValue((unsigned char)out[n - 2]) * 16 +
-                                hexValue((unsigned char)out[n - 1]));
+        while (n >= 3 && isEscapeAt(out + n - 3)) {
+            out[n - 3] = escapedAt(out + n - 3);
             n -= 2;
         }
     }
@@ -393,11 +389,6 @@ void kuURI_SetPort(kuURI *uri, uint16_t port)
 
 namespace {
 
-constexpr bool isAsciiLetter(int c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
 // Where the scheme and a host without brackets end.
 constexpr bool endsName(int c)
 {
@@ -480,7 +471,7 @@ kuURI *parse(const char *text, bool unescape)
     while (q < end && !endsName((unsigned char)*q))
         q++;
     if (q < end && *q == ':') {
-        bool drive = q - p == 1 && isAsciiLetter((unsigned char)*p) && q + 1 < end &&
+        bool drive = q - p == 1 && ku::isAlpha((unsigned char)*p) && q + 1 < end &&
                      (q[1] == '/' || q[1] == '\\');
         if (!drive) {
             uri->scheme = kuStrndup(p, (size_t)(q - p));
@@ -857,10 +848,8 @@ const char *scanToPart(const char *query, size_t index)
 kuURIQueryIndex *buildQueryIndex(const char *query)
 {
     size_t count = countParts(query);
-    if (count > (SIZE_MAX - sizeof(kuURIQueryIndex)) / sizeof(const char *))
-        kuFatalError("memory:malloc", (unsigned long)SIZE_MAX);
-    kuURIQueryIndex *index =
-        (kuURIQueryIndex *)kuMalloc(sizeof(kuURIQueryIndex) + count * sizeof(const char *));
+    kuURIQueryIndex *index = (kuURIQueryIndex *)kuMalloc(
+        ku::arrayBytes(count, sizeof(const char *), sizeof(kuURIQueryIndex)));
     index->query = query;
     index->count = count;
     const char *part = query;
@@ -986,13 +975,6 @@ struct Part {
     bool live;
 };
 
-template <typename T> T *allocArray(size_t n)
-{
-    if (n > SIZE_MAX / sizeof(T))
-        kuFatalError("memory:malloc", (unsigned long)SIZE_MAX);
-    return (T *)kuMalloc(n * sizeof(T) + 1);
-}
-
 // Splits a non-empty query into parts stored from parts[first] on, with
 // their order numbers.
 void splitQuery(const char *query, Part *parts, size_t first)
@@ -1074,8 +1056,9 @@ char *render(const Part *parts, size_t total)
  */
 char *replayAdditions(Part *parts, size_t initial, size_t total)
 {
-    Part **byName = allocArray<Part *>(total);
-    size_t *front = allocArray<size_t>(total);
+    // arrays get a spare byte so that an empty one is still a block
+    Part **byName = ku::newArray<Part *>(total, 1);
+    size_t *front = ku::newArray<size_t>(total, 1);
     for (size_t i = 0; i < total; i++)
         byName[i] = &parts[i];
     qsort(byName, total, sizeof *byName, compareSlots);
@@ -1121,14 +1104,14 @@ void kuURI_S_SortQueryPart(kuURI *uri)
     if (uri == nullptr || isEmpty(uri->query))
         return;
     size_t count = countParts(uri->query);
-    Part *parts = allocArray<Part>(count);
+    Part *parts = ku::newArray<Part>(count, 1);
     splitQuery(uri->query, parts, 0);
     kuArray *array = kuArray_New();
     for (size_t i = 0; i < count; i++)
         kuArray_Append(array, &parts[i]);
     kuArray_SetSortFunc(array, compareSlots, 0);
     // Added back in sorted order: the sequence to replay.
-    Part *sorted = allocArray<Part>(count);
+    Part *sorted = ku::newArray<Part>(count, 1);
     for (size_t i = 0; i < count; i++) {
         sorted[i] = *(Part *)kuArray_At(array, (uint32_t)i);
         sorted[i].order = i;
@@ -1145,7 +1128,7 @@ void kuURI_S_CopyQueryPart(kuURI *target, const kuURI *source)
         return;
     size_t initial = isEmpty(target->query) ? 0 : countParts(target->query);
     size_t total = initial + countParts(source->query);
-    Part *parts = allocArray<Part>(total);
+    Part *parts = ku::newArray<Part>(total, 1);
     if (initial != 0)
         splitQuery(target->query, parts, 0);
     splitQuery(source->query, parts, initial);
@@ -1172,8 +1155,7 @@ struct Reference {
 
 bool isSchemeChar(char c, bool first)
 {
-    bool alpha = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    return alpha || (!first && ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'));
+    return ku::isAlpha(c) || (!first && (ku::isDigit(c) || c == '+' || c == '-' || c == '.'));
 }
 
 // The five components, split as the RFC's appendix B does, with the scheme

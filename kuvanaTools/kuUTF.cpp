@@ -1,6 +1,7 @@
 // Modified UTF-8, ISO-8859-1 and UTF-16 converters.
 #include <kuvanaTools/kuUTF.h>
 #include <kuvanaTools/kuMemory.h>
+#include <kuvanaTools/private/kuBytes.h>
 
 #include <string.h>
 
@@ -90,7 +91,7 @@ char *utf16ToUTF8(const uint8_t *data, size_t length, bool bigEndian)
     size_t units = length / 2;
     auto unitAt = [&](size_t i) -> uint32_t {
         const uint8_t *p = data + 2 * i;
-        return bigEndian ? (uint32_t)(p[0] << 8 | p[1]) : (uint32_t)(p[1] << 8 | p[0]);
+        return bigEndian ? ku::loadBE16(p) : ku::loadLE16(p);
     };
     return measureThenConvert([&](uint8_t *out) {
         size_t bytes = 0;

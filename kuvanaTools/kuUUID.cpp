@@ -2,6 +2,7 @@
 #include <kuvanaTools/kuUUID.h>
 
 #include <kuvanaTools/kuRand.h>
+#include <kuvanaTools/private/kuBytes.h>
 #include <kuvanaTools/private/kuTimeInternal.h>
 #include <platform/kuOSSystem.h>
 
@@ -46,7 +47,7 @@ int64_t nextTime(Generator &g)
         if (!g.started) {
             uint8_t bytes[2];
             kuUUID_GetRandomBytes(bytes, sizeof bytes);
-            g.sequence = ((uint32_t)bytes[0] << 8 | bytes[1]) & kSequenceMask;
+            g.sequence = ku::loadBE16(bytes) & kSequenceMask;
             g.last = now - 1000000;
             g.started = true;
         }

@@ -1,5 +1,5 @@
 #include <kuvanaTools/kuSocketTracker.h>
-#include <kuvanaTools/private/kuSocketTable.h>
+#include <kuvanaTools/private/kuSocketTrackerInternal.h>
 
 #include "support/Loopback.h"
 #include "support/PlatformFake.h"

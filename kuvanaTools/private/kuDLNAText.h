@@ -52,14 +52,6 @@ inline bool isName(const char *text, size_t length, const char (&literal)[N])
     return length == N - 1 && foldedEqualN(text, literal, N - 1);
 }
 
-// FNV-1a over the bytes.
-inline uint32_t hashBytes(const char *bytes, size_t length, uint32_t h = 2166136261u)
-{
-    for (size_t i = 0; i < length; i++)
-        h = (h ^ (unsigned char)bytes[i]) * 16777619u;
-    return h;
-}
-
 // Both null or both equal exactly.
 inline bool sameOrBothNull(const char *a, const char *b)
 {
@@ -131,7 +123,7 @@ public:
     {
         char digits[8];
         for (int i = 7; i >= 0; i--, value >>= 4)
-            digits[i] = "0123456789ABCDEF"[value & 15];
+            digits[i] = kDigitsUpper[value & 15];
         add(digits, 8);
     }
 

@@ -2,6 +2,7 @@
 #ifndef KUVANATOOLS_PRIVATE_KUDIGEST_H
 #define KUVANATOOLS_PRIVATE_KUDIGEST_H
 
+#include <kuvanaTools/private/kuBytes.h>
 #include <kuvanaTools/private/kuCryptoBytes.h>
 
 namespace ku {

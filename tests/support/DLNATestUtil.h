@@ -3,7 +3,7 @@
 
 #include <kuvanaTools/kuDLNAProtocolInfo.h>
 #include <kuvanaTools/kuDLNAProtocolInfoList.h>
-#include <kuvanaTools/private/kuDLNAProtocolInfoData.h>
+#include <kuvanaTools/private/kuDLNAProtocolInfoInternal.h>
 
 #include "support/OwnedText.h"
 #include "support/TestUtil.h"

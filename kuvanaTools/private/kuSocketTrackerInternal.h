@@ -1,6 +1,6 @@
 // The socket tracker's table, without its lock, so that tests can drive one.
-#ifndef KUVANATOOLS_PRIVATE_KUSOCKETTABLE_H
-#define KUVANATOOLS_PRIVATE_KUSOCKETTABLE_H
+#ifndef KUVANATOOLS_PRIVATE_KUSOCKETTRACKERINTERNAL_H
+#define KUVANATOOLS_PRIVATE_KUSOCKETTRACKERINTERNAL_H
 
 #include <netinet/in.h>
 #include <stdint.h>

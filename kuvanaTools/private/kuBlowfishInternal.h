@@ -2,8 +2,8 @@
 // P-array (18 words) and the four S-boxes (256 words each) of Blowfish.
 // Generated from pi by the DISABLED_PrintPiWords test in
 // tests/kuBlowfish_test.cpp, whose other tests check every word.
-#ifndef KUVANATOOLS_PRIVATE_KUBLOWFISHPI_H
-#define KUVANATOOLS_PRIVATE_KUBLOWFISHPI_H
+#ifndef KUVANATOOLS_PRIVATE_KUBLOWFISHINTERNAL_H
+#define KUVANATOOLS_PRIVATE_KUBLOWFISHINTERNAL_H
 
 #include <stdint.h>
 
@@ -194,4 +194,4 @@ constexpr uint32_t kBlowfishPi[18 + 4 * 256] = {
 
 } // namespace ku
 
-#endif // KUVANATOOLS_PRIVATE_KUBLOWFISHPI_H
+#endif // KUVANATOOLS_PRIVATE_KUBLOWFISHINTERNAL_H

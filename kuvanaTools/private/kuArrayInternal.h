@@ -1,6 +1,6 @@
 // Rebuilding an array from a flat form of known length.
-#ifndef KUVANATOOLS_PRIVATE_KUARRAYFLAT_H
-#define KUVANATOOLS_PRIVATE_KUARRAYFLAT_H
+#ifndef KUVANATOOLS_PRIVATE_KUARRAYINTERNAL_H
+#define KUVANATOOLS_PRIVATE_KUARRAYINTERNAL_H
 
 #include <kuvanaTools/kuArray.h>
 

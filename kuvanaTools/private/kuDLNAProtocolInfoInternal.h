@@ -1,7 +1,7 @@
 // The fields of a DLNA protocol info object, shared by the object's module and
 // the list module (which merges entries by their fields).
-#ifndef KUVANATOOLS_PRIVATE_KUDLNAPROTOCOLINFODATA_H
-#define KUVANATOOLS_PRIVATE_KUDLNAPROTOCOLINFODATA_H
+#ifndef KUVANATOOLS_PRIVATE_KUDLNAPROTOCOLINFOINTERNAL_H
+#define KUVANATOOLS_PRIVATE_KUDLNAPROTOCOLINFOINTERNAL_H
 
 #include <kuvanaTools/kuDLNAProtocolInfo.h>
 #include <kuvanaTools/kuMimeTypeInfo.h>
@@ -154,4 +154,4 @@ struct kuDLNAProtocolInfo {
     uint32_t webServerSupportsStalling;
 };
 
-#endif // KUVANATOOLS_PRIVATE_KUDLNAPROTOCOLINFODATA_H
+#endif // KUVANATOOLS_PRIVATE_KUDLNAPROTOCOLINFOINTERNAL_H

@@ -1,7 +1,7 @@
 // The output sink and directive flags shared by the formatting engine
 // (kuPrintf.cpp) and the floating conversions (kuFloat.cpp).
-#ifndef KUVANATOOLS_PRIVATE_KUPRINTFSINK_H
-#define KUVANATOOLS_PRIVATE_KUPRINTFSINK_H
+#ifndef KUVANATOOLS_PRIVATE_KUPRINTFINTERNAL_H
+#define KUVANATOOLS_PRIVATE_KUPRINTFINTERNAL_H
 
 #include <stddef.h>
 #include <stdint.h>
