@@ -8,14 +8,6 @@
 
 namespace kufuzz {
 
-inline std::string take(char *text)
-{
-    KU_FUZZ_CHECK(text != nullptr);
-    std::string out = text;
-    kuFree(text);
-    return out;
-}
-
 inline std::string orNull(const char *s)
 {
     return s != nullptr ? s : "<null>";

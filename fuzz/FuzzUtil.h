@@ -95,4 +95,37 @@ inline std::string upToZero(const std::string &text)
     return std::string(text.c_str());
 }
 
+inline std::string orEmpty(const char *text)
+{
+    return text != nullptr ? text : "";
+}
+
+// A string the library returned (never null), as text; released with kuFree.
+inline std::string take(char *text)
+{
+    KU_FUZZ_CHECK(text != nullptr);
+    std::string out = text;
+    kuFree(text);
+    return out;
+}
+
+// White space as the library's parsers read it.
+inline bool isBlank(unsigned char c)
+{
+    return c == ' ' || (c >= 9 && c <= 13);
+}
+
+// The parts of a text between separators (one part for a text without any).
+inline std::vector<std::string> split(const std::string &text, char separator)
+{
+    std::vector<std::string> out(1);
+    for (char c : text) {
+        if (c == separator)
+            out.emplace_back();
+        else
+            out.back() += c;
+    }
+    return out;
+}
+
 } // namespace kufuzz

@@ -11,10 +11,7 @@ using kufuzz::Text;
 
 namespace {
 
-bool isBlank(unsigned char c)
-{
-    return c == ' ' || (c >= 9 && c <= 13);
-}
+using kufuzz::isBlank;
 
 // The tokens lie inside [start, end) in order; joined by the delimiter they
 // give the range back when no byte was dropped.

@@ -12,6 +12,7 @@
 #include <limits.h>
 
 using kufuzz::composesBack;
+using kufuzz::split;
 using kufuzz::take;
 using kufuzz::Text;
 
@@ -92,18 +93,6 @@ void checkLookups(kuDLNAProtocolInfoList *list, kuDLNAProtocolInfo *info, const 
         protocols += (protocols.empty() ? "" : ";") + std::string(p);
     }
     KU_FUZZ_CHECK(take(kuDLNAProtocolInfoList_GetSupportedProtocolList(list)) == protocols);
-}
-
-std::vector<std::string> split(const std::string &text, char separator)
-{
-    std::vector<std::string> out(1);
-    for (char c : text) {
-        if (c == separator)
-            out.emplace_back();
-        else
-            out.back() += c;
-    }
-    return out;
 }
 
 // The entry for a scheme, worked out the other way round: each acceptable
