@@ -31,14 +31,14 @@ namespace kufuzz {
 // terminator and spare capacity).
 class Bytes {
 public:
-    Bytes(const void *data, size_t size) : size_(size), data_((char *)malloc(size ? size : 1))
+    Bytes(const void *data, size_t size) : size_(size), data_((char *)malloc(size))
     {
         if (size)
             memcpy(data_, data, size);
     }
     explicit Bytes(const std::string &text) : Bytes(text.data(), text.size()) {}
     // Room for size bytes, filled with a pattern that is not text.
-    explicit Bytes(size_t size) : size_(size), data_((char *)malloc(size ? size : 1))
+    explicit Bytes(size_t size) : size_(size), data_((char *)malloc(size))
     {
         memset(data_, 0xA5, size);
     }
