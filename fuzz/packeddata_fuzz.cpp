@@ -125,51 +125,33 @@ void builtBlock(const uint8_t *input, size_t size)
         uint32_t entry = fdp.ConsumeIntegralInRange<uint32_t>(0, (uint32_t)model.entries.size());
         std::string value = fdp.ConsumeRandomLengthString(300);
         bool known = entry < model.entries.size();
-        switch (op) {
-        case 0:
+        const uint32_t n = (uint32_t)value.size();
+        bool present = known && model.find(entry, id) != nullptr;
+        if (op == 0) {
             KU_FUZZ_CHECK(kuPackedData_AddNewEntry(data) != 0);
             model.entries.emplace_back();
-            break;
-        case 1:
-            KU_FUZZ_CHECK((kuPackedData_AddData(data, id, value.data(), (uint32_t)value.size()) !=
-                           0) == !model.entries.empty());
-            if (!model.entries.empty())
+        } else if (op == 1) {
+            bool started = !model.entries.empty();
+            KU_FUZZ_CHECK((kuPackedData_AddData(data, id, value.data(), n) != 0) == started);
+            if (started)
                 model.entries.back().emplace_back(id, value);
-            break;
-        case 2:
-            KU_FUZZ_CHECK(kuPackedData_AddDataToEntry(data, entry, id, value.data(),
-                                                      (uint32_t)value.size()) == (int)known);
-            if (known)
-                model.entries[entry].emplace_back(id, value);
-            break;
-        case 3:
-        case 4: {
-            bool add = op == 4;
-            bool present = known && model.find(entry, id) != nullptr;
-            KU_FUZZ_CHECK(kuPackedData_SetData(data, entry, id, value.data(),
-                                               (uint32_t)value.size(),
-                                               add) == (int)(present || (known && add)));
-            if (present)
+        } else if (op == 2 || op == 3 || op == 4) {
+            // to an entry (2), replacing the tag's value (3) or adding it (4)
+            int result = op == 2 ? kuPackedData_AddDataToEntry(data, entry, id, value.data(), n)
+                                 : kuPackedData_SetData(data, entry, id, value.data(), n, op == 4);
+            KU_FUZZ_CHECK(result == (int)(op == 3 ? present : known));
+            if (present && op != 2)
                 *const_cast<std::string *>(model.find(entry, id)) = value;
-            else if (known && add)
+            else if (known && op != 3)
                 model.entries[entry].emplace_back(id, value);
-            break;
-        }
-        case 5: {
-            // handed out and taken back
-            void *block = kuPackedData_TakeData(data);
-            KU_FUZZ_CHECK(block != nullptr);
+        } else {
+            // handed out and taken back (5), or copied (6)
+            kuPackedData *next = op == 5 ? kuPackedData_NewData(kuPackedData_TakeData(data))
+                                         : kuPackedData_Duplicate(data);
+            if (op == 6)
+                checkModel(next, model);
             kuPackedData_Free(data);
-            data = kuPackedData_NewData(block);
-            break;
-        }
-        default: {
-            kuPackedData *copy = kuPackedData_Duplicate(data);
-            checkModel(copy, model);
-            kuPackedData_Free(data);
-            data = copy;
-            break;
-        }
+            data = next;
         }
         // a refused write changes nothing
         KU_FUZZ_CHECK(kuPackedData_AddData(data, id, nullptr, 1) == 0);
