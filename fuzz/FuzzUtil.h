@@ -5,6 +5,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <stdarg.h>
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -93,6 +94,18 @@ inline std::string asString(const uint8_t *data, size_t size)
 inline std::string upToZero(const std::string &text)
 {
     return std::string(text.c_str());
+}
+
+// printf into a string (short texts).
+inline std::string format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
+inline std::string format(const char *fmt, ...)
+{
+    char buffer[256];
+    va_list args;
+    va_start(args, fmt);
+    vsnprintf(buffer, sizeof buffer, fmt, args);
+    va_end(args);
+    return buffer;
 }
 
 inline std::string orEmpty(const char *text)

@@ -163,9 +163,7 @@ void printedNumbers(FuzzedDataProvider &fdp)
 
     double d = fdp.ConsumeFloatingPoint<double>(), back = 1.0;
     if (isfinite(d) && (d == 0.0 || (fabs(d) > 1e-300 && fabs(d) < 1e300))) {
-        char printed[40];
-        snprintf(printed, sizeof printed, "%.17g", d);
-        KU_FUZZ_CHECK(kuConvert_strtod(Text(printed).c_str(), &back) == 0 &&
+        KU_FUZZ_CHECK(kuConvert_strtod(Text(kufuzz::format("%.17g", d)).c_str(), &back) == 0 &&
                       fabs(back - d) <= fabs(d) * 1e-9);
     }
 }

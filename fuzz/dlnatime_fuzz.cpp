@@ -6,7 +6,6 @@
 #include <kuvanaTools/kuDLNATime.h>
 
 #include <math.h>
-#include <stdarg.h>
 
 using kufuzz::Bytes;
 using kufuzz::Owned;
@@ -14,16 +13,7 @@ using kufuzz::Text;
 
 namespace {
 
-std::string format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char *fmt, ...)
-{
-    char buffer[200];
-    va_list args;
-    va_start(args, fmt);
-    vsnprintf(buffer, sizeof buffer, fmt, args);
-    va_end(args);
-    return buffer;
-}
+using kufuzz::format;
 
 // Any text: a defined status and, on failure, the documented zero values.
 void anyText(const Text &text, const Bytes &bytes)

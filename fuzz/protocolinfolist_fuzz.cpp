@@ -110,19 +110,13 @@ int32_t bestIndex(kuDLNAProtocolInfoList *list, const std::string &schemes,
         std::string p = kuDLNAProtocolInfo_S_GetProtocolStr(all[i]);
         if (std::find(wanted.begin(), wanted.end(), p) == wanted.end())
             continue;
-        if (firstAcceptable < 0)
-            firstAcceptable = (int32_t)i;
-        for (size_t rank = 0; rank < order.size(); rank++) {
+        firstAcceptable = firstAcceptable < 0 ? (int32_t)i : firstAcceptable;
+        for (size_t rank = 0; rank < order.size() && rank < bestRank; rank++) {
             const std::string &s = order[rank];
-            bool suits = s == p || (all[i]->protocol == ku::kProtocolHttp && s == "http") ||
-                         (all[i]->protocol == ku::kProtocolRtsp &&
-                          (s == "rtsp" || s == "rtp" || s == "udp"));
-            if (suits) {
-                if (rank < bestRank) {
-                    bestRank = rank;
-                    best = (int32_t)i;
-                }
-                break;
+            if (s == p || (all[i]->protocol == ku::kProtocolHttp && s == "http") ||
+                (all[i]->protocol == ku::kProtocolRtsp && (s == "rtsp" || s == "rtp" || s == "udp"))) {
+                bestRank = rank;
+                best = (int32_t)i;
             }
         }
     }

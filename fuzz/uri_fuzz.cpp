@@ -68,11 +68,9 @@ bool kept(unsigned char c, int component)
 std::string escaped(const char *text, int component)
 {
     std::string out;
-    for (const char *p = text; p != nullptr && *p != '\0'; p++) {
-        char hex[4];
-        snprintf(hex, sizeof hex, "%%%02x", (unsigned char)*p);
-        out += kept((unsigned char)*p, component) ? std::string(1, *p) : hex;
-    }
+    for (const char *p = text; p != nullptr && *p != '\0'; p++)
+        out += kept((unsigned char)*p, component) ? std::string(1, *p)
+                                                  : kufuzz::format("%%%02x", (unsigned char)*p);
     return out;
 }
 
