@@ -58,18 +58,15 @@ unsigned char *gBlocks;
 
 unsigned char *blocks()
 {
-    if (gBlocks == nullptr) {
-        for (uintptr_t hint = 0x200000000000; hint < 0x280000000000 && gBlocks == nullptr;
-             hint += 0x10000000000) {
-            void *p = mmap((void *)hint, kArgs * kBlock, PROT_READ | PROT_WRITE,
-                           MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
-            if (p != MAP_FAILED && (uintptr_t)p == hint)
-                gBlocks = (unsigned char *)p;
-            else if (p != MAP_FAILED)
-                munmap(p, kArgs * kBlock);
-        }
-        KU_FUZZ_CHECK(gBlocks != nullptr);
+    for (uintptr_t hint = 0x200000000000; hint < 0x280000000000 && gBlocks == nullptr;
+         hint += 0x10000000000) {
+        void *p = mmap((void *)hint, kArgs * kBlock, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+        if (p != MAP_FAILED && (uintptr_t)p != hint)
+            munmap(p, kArgs * kBlock);
+        gBlocks = (uintptr_t)p == hint ? (unsigned char *)p : nullptr;
     }
+    KU_FUZZ_CHECK(gBlocks != nullptr);
     return gBlocks;
 }
 
@@ -78,17 +75,12 @@ unsigned char *blocks()
 std::string capDigits(const std::string &format)
 {
     std::string out;
-    for (size_t i = 0; i < format.size();) {
-        if (format[i] < '0' || format[i] > '9') {
-            out += format[i++];
-            continue;
-        }
-        size_t j = i;
-        while (j < format.size() && format[j] >= '0' && format[j] <= '9')
-            j++;
+    for (size_t i = 0, j; i < format.size(); i = j) {
+        j = std::min(format.find_first_not_of("0123456789", i), format.size());
         bool position = j < format.size() && format[j] == '$';
         out.append(format, i, position ? j - i : std::min<size_t>(j - i, 3));
-        i = j;
+        if (j == i)
+            out += format[j++];
     }
     return out;
 }
@@ -130,9 +122,8 @@ void blockArguments(FuzzedDataProvider &fdp)
     unsigned char *b = blocks();
     memset(b, 0, kArgs * kBlock);
     for (int i = 0; i < kArgs; i++) {
-        std::vector<uint8_t> bytes = fdp.ConsumeBytes<uint8_t>(fdp.ConsumeIntegralInRange<size_t>(0, 32));
-        if (!bytes.empty())
-            memcpy(b + i * kBlock, bytes.data(), bytes.size());
+        std::string bytes = fdp.ConsumeBytesAsString(fdp.ConsumeIntegralInRange<size_t>(0, 32));
+        memcpy(b + i * kBlock, bytes.data(), bytes.size());
         gArgs[i] = (uint64_t)(uintptr_t)(b + i * kBlock);
     }
 }
