@@ -58,11 +58,12 @@ std::vector<Key> keysOf(kuDictionary *ini)
     std::vector<Key> keys;
     uint32_t sections = kuINIFile_GetNumberOfSections(ini);
     for (uint32_t s = 0; s < sections; s++) {
-        std::string section = kuINIFile_GetSectionName(ini, s);
-        uint32_t count = kuINIFile_GetNumberOfKeys(ini, Text(section).c_str());
-        for (uint32_t k = 0; k < count; k++)
-            keys.push_back({section, kuINIFile_GetKeyName(ini, Text(section).c_str(), k)});
-        KU_FUZZ_CHECK(kuINIFile_GetKeyName(ini, Text(section).c_str(), count)[0] == '\0');
+        Text section(kuINIFile_GetSectionName(ini, s));
+        uint32_t count = kuINIFile_GetNumberOfKeys(ini, section.c_str());
+        for (uint32_t k = 0; k <= count; k++)
+            keys.push_back({section.c_str(), kuINIFile_GetKeyName(ini, section.c_str(), k)});
+        KU_FUZZ_CHECK(keys.back().name.empty());
+        keys.pop_back();
     }
     KU_FUZZ_CHECK(kuINIFile_GetSectionName(ini, sections)[0] == '\0');
     return keys;
@@ -97,9 +98,8 @@ bool keysFitLines(kuDictionary *ini)
 {
     for (const Key &key : keysOf(ini)) {
         const std::string &k = key.name;
-        if (k.empty() || k.size() > 127 || isspace((unsigned char)k[0]) || isspace((unsigned char)k.back()) ||
-            k[0] == ';' || k[0] == '#' || k.find('=') != std::string::npos ||
-            k[0] == '[')
+        if (k.empty() || k.size() > 127 || isspace((unsigned char)k[0]) ||
+            isspace((unsigned char)k.back()) || strchr(";#[", k[0]) || k.find('=') != k.npos)
             return false;
     }
     return true;

