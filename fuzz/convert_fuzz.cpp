@@ -141,8 +141,9 @@ void printedNumbers(FuzzedDataProvider &fdp)
     std::string blanks(fdp.ConsumeIntegralInRange<size_t>(0, 3), ' ');
     uint32_t u = fdp.ConsumeIntegral<uint32_t>(), uo = 0, uh = 0, up = 0;
     int base = fdp.ConsumeIntegralInRange<int>(2, 36);
-    KU_FUZZ_CHECK(kuConvert_strtouint32_base(Text(blanks + "+" + inBase(u, base)).c_str(), &uo, base) == 0);
-    KU_FUZZ_CHECK(kuConvert_strtouint32_base(Text(blanks + "0X" + inBase(u, 16)).c_str(), &uh, 0) == 0);
+    Text inItsBase(blanks + "+" + inBase(u, base)), inHex(blanks + "0X" + inBase(u, 16));
+    KU_FUZZ_CHECK(kuConvert_strtouint32_base(inItsBase.c_str(), &uo, base) == 0);
+    KU_FUZZ_CHECK(kuConvert_strtouint32_base(inHex.c_str(), &uh, 0) == 0);
     KU_FUZZ_CHECK(kuConvert_strtoptr(Text("0x" + inBase(u, 16)).c_str(), &up) == 0);
     KU_FUZZ_CHECK(uo == u && uh == u && up == u);
 

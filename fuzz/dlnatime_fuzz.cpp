@@ -107,7 +107,8 @@ void fractions(FuzzedDataProvider &fdp)
     int32_t den = fdp.ConsumeIntegralInRange<int32_t>(1, 100000);
     int32_t num = fdp.ConsumeIntegralInRange<int32_t>(0, den - 1);
     double d = 0;
-    KU_FUZZ_CHECK(kuConvert_strfractiontodouble(Text(format("%d %d/%d", whole, num, den)).c_str(), &d) == 0 &&
+    Text mixed(format("%d %d/%d", whole, num, den));
+    KU_FUZZ_CHECK(kuConvert_strfractiontodouble(mixed.c_str(), &d) == 0 &&
                   d == (whole < 0 ? whole - (double)num / den : whole + (double)num / den));
 
     double value = fdp.ConsumeFloatingPoint<double>();

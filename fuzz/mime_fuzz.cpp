@@ -58,7 +58,8 @@ void addParts(const Text &text, FuzzedDataProvider &fdp)
         std::string name = kufuzz::upToZero(fdp.ConsumeRandomLengthString(16));
         std::string value = kufuzz::upToZero(fdp.ConsumeRandomLengthString(16));
         uint32_t before = kuMimeTypeInfo_GetPartCount(info);
-        kuMimeTypeInfo_AddPart(info, Text(name).c_str(), fdp.ConsumeBool() ? nullptr : Text(value).c_str());
+        kuMimeTypeInfo_AddPart(info, Text(name).c_str(),
+                               fdp.ConsumeBool() ? nullptr : Text(value).c_str());
         KU_FUZZ_CHECK(kuMimeTypeInfo_GetPartCount(info) == before + !name.empty());
     }
     checkObject(info, false);

@@ -23,8 +23,8 @@ void readAll(const kuPackedData *data, const std::vector<uint16_t> &ids)
             uint32_t length = 1;
             // the data lies inside the block's used bytes
             const uint8_t *at = (const uint8_t *)kuPackedData_GetData(data, entry, id, &length);
-            KU_FUZZ_CHECK(at == nullptr ? length == 0
-                                        : at > data->block && at + length <= data->block + data->usedSize);
+            const uint8_t *end = data->block + data->usedSize;
+            KU_FUZZ_CHECK(at == nullptr ? length == 0 : at > data->block && at + length <= end);
             const char *text = kuPackedData_GetDataStr(data, entry, id, &length);
             KU_FUZZ_CHECK(text != nullptr && strlen(text) < length + 1);
             kuPackedData_GetDataAsUInt16(data, entry, id);

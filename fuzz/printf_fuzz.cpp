@@ -305,7 +305,8 @@ void standardDirectives(FuzzedDataProvider &fdp)
         literal();
         const char conversion = "diouxXcs"[fdp.ConsumeIntegralInRange<int>(0, 7)];
         const bool isInteger = strchr("diouxX", conversion) != nullptr;
-        std::string width = fdp.ConsumeBool() ? std::to_string(fdp.ConsumeIntegralInRange<int>(1, 40)) : "";
+        std::string width =
+            fdp.ConsumeBool() ? std::to_string(fdp.ConsumeIntegralInRange<int>(1, 40)) : "";
         int precisionKind = conversion == 'c' ? 0 : fdp.ConsumeIntegralInRange<int>(0, 2);
         std::string precision = precisionKind == 0 ? "" : precisionKind == 1 ? "." :
                                 "." + std::to_string(fdp.ConsumeIntegralInRange<int>(0, 40));

@@ -66,32 +66,27 @@ void checkLookups(kuDLNAProtocolInfoList *list, kuDLNAProtocolInfo *info, const 
     std::vector<kuDLNAProtocolInfo *> all = entries(list);
     int matches = 0, pn = 0;
     kuDLNAProtocolInfo *byMime = nullptr, *byProfile = nullptr;
-    for (kuDLNAProtocolInfo *e : all) {
-        matches |= kuDLNAProtocolInfo_Match(info, e);
-        if (e->profileName != nullptr && strcasecmp(e->profileName, name.c_str()) == 0)
-            pn = 1;
-        if (byMime == nullptr && name.length() > 0 && e->profileName == nullptr &&
-            kuMimeTypeInfo_S_Same(e->contentFormat, name.c_str()) == 1)
-            byMime = e;
-        if (byProfile == nullptr && name.length() > 0 && e->profileName != nullptr &&
-            strcmp(e->profileName, name.c_str()) == 0)
-            byProfile = e;
-    }
-    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_Match(list, info) == matches);
-    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_MatchPN(list, name.c_str()) == pn);
-    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetByMimeTypeWithoutPN(list, name.c_str()) == byMime);
-    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetByProfileInfo(list, name.c_str()) == byProfile);
-
     std::string protocols;
     std::vector<std::string> seen;
     for (kuDLNAProtocolInfo *e : all) {
         const char *p = kuDLNAProtocolInfo_S_GetProtocolStr(e);
-        if (p == nullptr || strcmp(p, "*") == 0 ||
-            std::find(seen.begin(), seen.end(), p) != seen.end())
-            continue;
-        seen.push_back(p);
-        protocols += (protocols.empty() ? "" : ";") + std::string(p);
+        bool named = e->profileName != nullptr, given = name.length() > 0;
+        matches |= kuDLNAProtocolInfo_Match(info, e);
+        pn |= named && strcasecmp(e->profileName, name.c_str()) == 0;
+        if (!byMime && given && !named && kuMimeTypeInfo_S_Same(e->contentFormat, name.c_str()) == 1)
+            byMime = e;
+        if (!byProfile && given && named && strcmp(e->profileName, name.c_str()) == 0)
+            byProfile = e;
+        if (p != nullptr && strcmp(p, "*") != 0 &&
+            std::find(seen.begin(), seen.end(), p) == seen.end()) {
+            seen.push_back(p);
+            protocols += (protocols.empty() ? "" : ";") + std::string(p);
+        }
     }
+    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_Match(list, info) == matches &&
+                  kuDLNAProtocolInfoList_MatchPN(list, name.c_str()) == pn);
+    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetByMimeTypeWithoutPN(list, name.c_str()) == byMime &&
+                  kuDLNAProtocolInfoList_GetByProfileInfo(list, name.c_str()) == byProfile);
     KU_FUZZ_CHECK(take(kuDLNAProtocolInfoList_GetSupportedProtocolList(list)) == protocols);
 }
 
@@ -164,7 +159,8 @@ void edit(kuDLNAProtocolInfoList *list, const Text &text, FuzzedDataProvider &fd
     KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetCount(list) == count);
     kuDLNAProtocolInfoList_Update(list, text.c_str());
     kuDLNAProtocolInfoList *fresh = kuDLNAProtocolInfoList_New(text.c_str());
-    KU_FUZZ_CHECK(take(kuDLNAProtocolInfoList_GetStr(list)) == take(kuDLNAProtocolInfoList_GetStr(fresh)));
+    KU_FUZZ_CHECK(take(kuDLNAProtocolInfoList_GetStr(list)) ==
+                  take(kuDLNAProtocolInfoList_GetStr(fresh)));
     kuDLNAProtocolInfoList_Delete(fresh);
 }
 
