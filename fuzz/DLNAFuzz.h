@@ -8,14 +8,6 @@
 
 namespace kufuzz {
 
-inline std::string take(char *text)
-{
-    KU_FUZZ_CHECK(text != nullptr);
-    std::string out = text;
-    kuFree(text);
-    return out;
-}
-
 inline std::string orNull(const char *s)
 {
     return s != nullptr ? s : "<null>";
@@ -26,26 +18,18 @@ inline std::string orNull(const char *s)
 // merge copies it from elsewhere.
 inline std::string fields(const kuDLNAProtocolInfo *i)
 {
-    char numbers[160];
-    snprintf(numbers, sizeof numbers, " valid=%u protocol=%u single=%u ci=%d version=%d.%d",
-             i->valid, i->protocol, i->playSingle, i->conversionIndicator != 0,
-             i->versionMajor, i->versionMinor);
-    std::string out = numbers;
+    std::string out = format(" valid=%u protocol=%u single=%u ci=%d version=%d.%d", i->valid,
+                             i->protocol, i->playSingle, i->conversionIndicator != 0,
+                             i->versionMajor, i->versionMinor);
     out += " protocol=" + orNull(i->protocolString) + " network=" + orNull(i->network) +
            " format=" + orNull(i->contentFormat) + " pn=" + orNull(i->profileName) + " speeds=";
-    for (uint32_t k = 0; k < i->playSpeeds.count; k++) {
-        snprintf(numbers, sizeof numbers, "(%.17g) ", i->playSpeeds.items[k].value);
-        out += i->playSpeeds.items[k].text + std::string(numbers);
-    }
-    if (i->versionMinor >= 5) {
-        snprintf(numbers, sizeof numbers, " flags=%x,%x,%x,%x", i->flagWords[0], i->flagWords[1],
-                 i->flagWords[2], i->flagWords[3]);
-        out += numbers;
-    }
-    if (i->protocol == ku::kProtocolRtsp) {
-        snprintf(numbers, sizeof numbers, " maxsp=%d.%d", i->maxSpeedInteger, i->maxSpeedFraction);
-        out += numbers;
-    }
+    for (uint32_t k = 0; k < i->playSpeeds.count; k++)
+        out += i->playSpeeds.items[k].text + format("(%.17g) ", i->playSpeeds.items[k].value);
+    if (i->versionMinor >= 5)
+        out += format(" flags=%x,%x,%x,%x", i->flagWords[0], i->flagWords[1], i->flagWords[2],
+                      i->flagWords[3]);
+    if (i->protocol == ku::kProtocolRtsp)
+        out += format(" maxsp=%d.%d", i->maxSpeedInteger, i->maxSpeedFraction);
     return out + " other=" + take(kuDLNAProtocolInfo_GetStrFor4thField(i));
 }
 

@@ -5,6 +5,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <stdarg.h>
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -31,14 +32,14 @@ namespace kufuzz {
 // terminator and spare capacity).
 class Bytes {
 public:
-    Bytes(const void *data, size_t size) : size_(size), data_((char *)malloc(size ? size : 1))
+    Bytes(const void *data, size_t size) : size_(size), data_((char *)malloc(size))
     {
         if (size)
             memcpy(data_, data, size);
     }
     explicit Bytes(const std::string &text) : Bytes(text.data(), text.size()) {}
     // Room for size bytes, filled with a pattern that is not text.
-    explicit Bytes(size_t size) : size_(size), data_((char *)malloc(size ? size : 1))
+    explicit Bytes(size_t size) : size_(size), data_((char *)malloc(size))
     {
         memset(data_, 0xA5, size);
     }
@@ -93,6 +94,51 @@ inline std::string asString(const uint8_t *data, size_t size)
 inline std::string upToZero(const std::string &text)
 {
     return std::string(text.c_str());
+}
+
+// printf into a string (short texts).
+inline std::string format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
+inline std::string format(const char *fmt, ...)
+{
+    char buffer[256];
+    va_list args;
+    va_start(args, fmt);
+    vsnprintf(buffer, sizeof buffer, fmt, args);
+    va_end(args);
+    return buffer;
+}
+
+inline std::string orEmpty(const char *text)
+{
+    return text != nullptr ? text : "";
+}
+
+// A string the library returned (never null), as text; released with kuFree.
+inline std::string take(char *text)
+{
+    KU_FUZZ_CHECK(text != nullptr);
+    std::string out = text;
+    kuFree(text);
+    return out;
+}
+
+// White space as the library's parsers read it.
+inline bool isBlank(unsigned char c)
+{
+    return c == ' ' || (c >= 9 && c <= 13);
+}
+
+// The parts of a text between separators (one part for a text without any).
+inline std::vector<std::string> split(const std::string &text, char separator)
+{
+    std::vector<std::string> out(1);
+    for (char c : text) {
+        if (c == separator)
+            out.emplace_back();
+        else
+            out.back() += c;
+    }
+    return out;
 }
 
 } // namespace kufuzz

@@ -19,67 +19,39 @@ namespace {
 // lies inside it, -3 leaves 0, overflow leaves the bound.
 template <typename T> void checkStatus(int32_t status, T value, size_t length, T max, T min)
 {
-    KU_FUZZ_CHECK(status >= -3);
-    if (status > 0)
-        KU_FUZZ_CHECK((size_t)status < length);
-    if (status == -3)
-        KU_FUZZ_CHECK(value == 0);
-    if (status == -1)
-        KU_FUZZ_CHECK(value == max);
-    if (status == -2)
-        KU_FUZZ_CHECK(value == min);
+    KU_FUZZ_CHECK(status >= -3 && (status <= 0 || (size_t)status < length));
+    KU_FUZZ_CHECK(status != -3 || value == 0);
+    KU_FUZZ_CHECK(status != -1 || value == max);
+    KU_FUZZ_CHECK(status != -2 || value == min);
 }
 
 void integers32(const Text &text, const Bytes &bytes, FuzzedDataProvider &fdp)
 {
     size_t length = text.length();
-    uint32_t u = 1;
+    uint32_t u = 1, un = 1, h = 1, hn = 1, ub = 1;
     int32_t st = kuConvert_strtouint32(text.c_str(), &u);
     checkStatus<uint32_t>(st, u, length, UINT32_MAX, 0);
     KU_FUZZ_CHECK(st != -2);
+    // the n-variants read the bytes as far as their first zero
+    KU_FUZZ_CHECK(kuConvert_strntouint32(bytes.data(), bytes.size(), &un) == st && un == u);
+    uint16_t u16 = 1;
+    KU_FUZZ_CHECK(kuConvert_strtouint16(text.c_str(), &u16) == (u > 65535 ? -1 : st));
 
-    // the n-variant reads the bytes as far as their first zero
-    uint32_t un = 1;
-    KU_FUZZ_CHECK(kuConvert_strntouint32(bytes.data(), bytes.size(), &un) == st);
-    KU_FUZZ_CHECK(un == u);
-
-    uint16_t u16 = 1, u16n = 1;
-    int32_t st16 = kuConvert_strtouint16(text.c_str(), &u16);
-    KU_FUZZ_CHECK(u16 == (u > 65535 ? 65535 : u));
-    KU_FUZZ_CHECK(st16 == (u > 65535 ? -1 : st));
-    KU_FUZZ_CHECK(kuConvert_strntouint16(bytes.data(), bytes.size(), &u16n) == st16);
-    KU_FUZZ_CHECK(u16n == u16);
-
-    int32_t i = 1, in = 1;
+    int32_t i = 1, in = 1, ib = 1;
     st = kuConvert_strtoint32(text.c_str(), &i);
     checkStatus<int32_t>(st, i, length, INT32_MAX, INT32_MIN);
-    KU_FUZZ_CHECK(kuConvert_strntoint32(bytes.data(), bytes.size(), &in) == st);
-    KU_FUZZ_CHECK(in == i);
-    int16_t i16 = 1;
-    int32_t sti16 = kuConvert_strtoint16(text.c_str(), &i16);
-    KU_FUZZ_CHECK(i16 == (i > 32767 ? 32767 : i < -32768 ? -32768 : i));
-    KU_FUZZ_CHECK(sti16 == (i > 32767 ? -1 : i < -32768 ? -2 : st));
+    KU_FUZZ_CHECK(kuConvert_strntoint32(bytes.data(), bytes.size(), &in) == st && in == i);
 
-    uint32_t h = 1, hn = 1;
     st = kuConvert_hexstrtouint32(text.c_str(), &h);
     checkStatus<uint32_t>(st, h, length, UINT32_MAX, 0);
     KU_FUZZ_CHECK(kuConvert_hexstrntouint32(bytes.data(), bytes.size(), &hn) ==
                   (bytes.size() ? st : -3));
-    KU_FUZZ_CHECK(hn == (bytes.size() ? h : 0));
-
-    uint32_t p = 1;
-    st = kuConvert_strtoptr(text.c_str(), &p);
-    checkStatus<uint32_t>(st, p, length, UINT32_MAX, 0);
 
     int base = fdp.ConsumeIntegralInRange<int>(-1, 40);
-    uint32_t ub = 1;
-    st = kuConvert_strtouint32_base(text.c_str(), &ub, base);
-    checkStatus<uint32_t>(st, ub, length, UINT32_MAX, 0);
-    if (base != 0 && (base < 2 || base > 36))
-        KU_FUZZ_CHECK(st == -3);
-    int32_t ib = 1;
-    st = kuConvert_strtoint32_base(text.c_str(), &ib, base);
-    checkStatus<int32_t>(st, ib, length, INT32_MAX, INT32_MIN);
+    checkStatus<uint32_t>(kuConvert_strtouint32_base(text.c_str(), &ub, base), ub, length,
+                          UINT32_MAX, 0);
+    checkStatus<int32_t>(kuConvert_strtoint32_base(text.c_str(), &ib, base), ib, length,
+                         INT32_MAX, INT32_MIN);
 
     // a prefix of the bytes that ends inside them
     size_t cut = fdp.ConsumeIntegralInRange<size_t>(0, bytes.size());
@@ -91,46 +63,31 @@ void integers32(const Text &text, const Bytes &bytes, FuzzedDataProvider &fdp)
 
 void integers64(const Text &text, const Bytes &bytes)
 {
-    kuint64 s = {1, 1};
+    kuint64 s = {1, 1}, set = {1, 1};
     int32_t st = kuConvert_strtoLongLong(text.c_str(), &s);
     int64_t sv = (int64_t)((uint64_t)(uint32_t)s.high << 32 | s.low);
     checkStatus<int64_t>(st, sv, text.length(), INT64_MAX, INT64_MIN);
-    kuint64 set = {1, 1};
     KU_FUZZ_CHECK(kuLongLong_SetFromString(&set, text.c_str()) == (st == 0));
-    KU_FUZZ_CHECK(set.low == (st == 0 ? s.low : 0) && set.high == (st == 0 ? s.high : 0));
 
-    kuuint64 u = {1, 1};
+    kuuint64 u = {1, 1}, un = {1, 1};
     st = kuConvert_strtoULongLong(text.c_str(), &u);
-    uint64_t uv = (uint64_t)u.high << 32 | u.low;
-    checkStatus<uint64_t>(st, uv, text.length(), UINT64_MAX, 0);
-    KU_FUZZ_CHECK(st != -2);
-    kuuint64 us = {1, 1};
-    KU_FUZZ_CHECK(kuULongLong_SetFromString(&us, text.c_str()) == (st == 0));
-    KU_FUZZ_CHECK(us.low == (st == 0 ? u.low : 0) && us.high == (st == 0 ? u.high : 0));
-    kuuint64 un = {1, 1};
+    checkStatus<uint64_t>(st, (uint64_t)u.high << 32 | u.low, text.length(), UINT64_MAX, 0);
     int32_t ok = kuULongLong_SetFromNString(&un, bytes.data(), bytes.size());
-    if (bytes.size() > 0)
-        KU_FUZZ_CHECK(ok == (st == 0) && (uint64_t)un.high << 32 == (uint64_t)(ok ? u.high : 0) << 32);
+    KU_FUZZ_CHECK(bytes.size() == 0 || ok == (st == 0));
 }
 
 void floating(const Text &text)
 {
-    double d = 1.0;
+    double d = 1.0, dd = 1.0;
     int32_t st = kuConvert_strtod(text.c_str(), &d);
-    KU_FUZZ_CHECK(st >= -3);
-    if (st > 0)
-        KU_FUZZ_CHECK((size_t)st <= text.length());
-    if (st < 0)
-        KU_FUZZ_CHECK(d == 0.0);
-    KU_FUZZ_CHECK(isfinite(d));
-    double dd = 1.0;
+    KU_FUZZ_CHECK(st >= -3 && (st <= 0 || (size_t)st <= text.length()) && isfinite(d));
+    KU_FUZZ_CHECK(st >= 0 || d == 0.0);
     st = kuConvert_strtodouble(text.c_str(), &dd);
-    KU_FUZZ_CHECK(st >= -3);
-    if (st != 0)
-        KU_FUZZ_CHECK(dd == 0.0);
+    KU_FUZZ_CHECK(st >= -3 && (st == 0 || dd == 0.0));
 }
 
-// Hexadecimal text to units and back.
+// Hexadecimal text to units and back gives the digits in lower case
+// without a "0x"; any bytes to text and back give the bytes.
 void hexBuffers(const Bytes &bytes, FuzzedDataProvider &fdp)
 {
     static const int kUnits[] = {1, 2, 4};
@@ -140,44 +97,31 @@ void hexBuffers(const Bytes &bytes, FuzzedDataProvider &fdp)
     size_t count = 7;
     int32_t st = kuConvert_hexstrntobuffer(bytes.data(), bytes.size(), unit, asNumber, &buffer,
                                            &count);
-    KU_FUZZ_CHECK(st == 0 || st == -3);
-    if (st != 0) {
-        KU_FUZZ_CHECK(buffer == nullptr && count == 0);
-        return;
+    KU_FUZZ_CHECK(st == 0 ? buffer != nullptr && count % (size_t)unit == 0
+                          : st == -3 && buffer == nullptr && count == 0);
+    char *text = nullptr;
+    if (st == 0) {
+        KU_FUZZ_CHECK(kuConvert_buffertohexstr(buffer, count, unit, asNumber, &text) == 0);
+        std::string expected(bytes.data(), bytes.size());
+        if (expected.size() >= 2 && expected[0] == '0' && (expected[1] | 0x20) == 'x')
+            expected.erase(0, 2);
+        for (char &c : expected)
+            c = (char)tolower((unsigned char)c);
+        KU_FUZZ_CHECK(kufuzz::take(text) == expected);
+        kuFree(buffer);
     }
-    KU_FUZZ_CHECK(buffer != nullptr && count % (size_t)unit == 0);
-    char *text = nullptr;
-    KU_FUZZ_CHECK(kuConvert_buffertohexstr(buffer, count, unit, asNumber, &text) == 0);
-    std::string expected(bytes.data(), bytes.size());
-    if (expected.size() >= 2 && expected[0] == '0' && (expected[1] == 'x' || expected[1] == 'X'))
-        expected.erase(0, 2);
-    for (char &c : expected)
-        c = (char)tolower((unsigned char)c);
-    KU_FUZZ_CHECK(text != nullptr && expected == text);
-    kuFree(text);
-    kuFree(buffer);
-}
 
-// Any bytes to text and back.
-void bytesToHex(const Bytes &bytes, FuzzedDataProvider &fdp)
-{
-    static const int kUnits[] = {1, 2, 4};
-    int unit = kUnits[fdp.ConsumeIntegralInRange<int>(0, 2)];
-    char *text = nullptr;
-    int32_t st = kuConvert_buffertohexstr(bytes.size() ? bytes.data() : nullptr, bytes.size(), unit,
-                                          0, &text);
+    st = kuConvert_buffertohexstr(bytes.size() ? bytes.data() : nullptr, bytes.size(), unit, 0, &text);
     if (bytes.size() % (size_t)unit != 0) {
         KU_FUZZ_CHECK(st == -3 && text == nullptr);
         return;
     }
-    KU_FUZZ_CHECK(st == 0 && text != nullptr && strlen(text) == 2 * bytes.size());
-    Bytes hex(text, strlen(text));
-    unsigned char *back = nullptr;
-    size_t count = 0;
-    KU_FUZZ_CHECK(kuConvert_hexstrntobuffer(hex.data(), hex.size(), unit, 0, &back, &count) == 0);
-    KU_FUZZ_CHECK(count == bytes.size() && memcmp(back, bytes.data(), count) == 0);
-    kuFree(back);
-    kuFree(text);
+    std::string hex = kufuzz::take(text);
+    KU_FUZZ_CHECK(st == 0 && hex.size() == 2 * bytes.size());
+    Bytes exact(hex.data(), hex.size());
+    KU_FUZZ_CHECK(kuConvert_hexstrntobuffer(exact.data(), exact.size(), unit, 0, &buffer, &count) == 0);
+    KU_FUZZ_CHECK(count == bytes.size() && memcmp(buffer, bytes.data(), count) == 0);
+    kuFree(buffer);
 }
 
 // Digits of value in base, most significant first.
@@ -195,42 +139,33 @@ std::string inBase(uint32_t value, int base)
 void printedNumbers(FuzzedDataProvider &fdp)
 {
     std::string blanks(fdp.ConsumeIntegralInRange<size_t>(0, 3), ' ');
-    uint32_t u = fdp.ConsumeIntegral<uint32_t>();
+    uint32_t u = fdp.ConsumeIntegral<uint32_t>(), uo = 0, uh = 0, up = 0;
     int base = fdp.ConsumeIntegralInRange<int>(2, 36);
-    uint32_t uo = 0;
-    KU_FUZZ_CHECK(kuConvert_strtouint32_base(Text(blanks + "+" + inBase(u, base)).c_str(), &uo,
-                                             base) == 0 &&
-                  uo == u);
-    KU_FUZZ_CHECK(kuConvert_strtouint32_base(Text(blanks + "0X" + inBase(u, 16)).c_str(), &uo,
-                                             0) == 0 &&
-                  uo == u);
-    KU_FUZZ_CHECK(kuConvert_strtoptr(Text("0x" + inBase(u, 16)).c_str(), &uo) == 0 && uo == u);
+    Text inItsBase(blanks + "+" + inBase(u, base)), inHex(blanks + "0X" + inBase(u, 16));
+    KU_FUZZ_CHECK(kuConvert_strtouint32_base(inItsBase.c_str(), &uo, base) == 0);
+    KU_FUZZ_CHECK(kuConvert_strtouint32_base(inHex.c_str(), &uh, 0) == 0);
+    KU_FUZZ_CHECK(kuConvert_strtoptr(Text("0x" + inBase(u, 16)).c_str(), &up) == 0);
+    KU_FUZZ_CHECK(uo == u && uh == u && up == u);
 
     int32_t i = fdp.ConsumeIntegral<int32_t>(), io = 0;
-    KU_FUZZ_CHECK(kuConvert_strtoint32(Text(blanks + std::to_string(i)).c_str(), &io) == 0 &&
-                  io == i);
+    KU_FUZZ_CHECK(kuConvert_strtoint32(Text(blanks + std::to_string(i)).c_str(), &io) == 0 && io == i);
 
+    // 64-bit values, and the library's own text of them
     int64_t l = fdp.ConsumeIntegral<int64_t>();
-    kuint64 lo = {0, 0};
-    KU_FUZZ_CHECK(kuConvert_strtoLongLong(Text(std::to_string(l)).c_str(), &lo) == 0);
-    KU_FUZZ_CHECK((int64_t)((uint64_t)(uint32_t)lo.high << 32 | lo.low) == l);
     uint64_t ul = fdp.ConsumeIntegral<uint64_t>();
+    kuint64 lo = {0, 0};
     kuuint64 ulo = {0, 0};
-    KU_FUZZ_CHECK(kuConvert_strtoULongLong(Text(std::to_string(ul)).c_str(), &ulo) == 0);
-    KU_FUZZ_CHECK(((uint64_t)ulo.high << 32 | ulo.low) == ul);
-    // the library's own text of a 64-bit value reads back too
-    Owned<char> signedText(kuLongLong_ToString(&lo));
-    Owned<char> unsignedText(kuULongLong_ToString(&ulo));
-    KU_FUZZ_CHECK(signedText.get() != nullptr && std::to_string(l) == signedText.get());
-    KU_FUZZ_CHECK(unsignedText.get() != nullptr && std::to_string(ul) == unsignedText.get());
+    KU_FUZZ_CHECK(kuConvert_strtoLongLong(Text(std::to_string(l)).c_str(), &lo) == 0 &&
+                  kuConvert_strtoULongLong(Text(std::to_string(ul)).c_str(), &ulo) == 0);
+    KU_FUZZ_CHECK((int64_t)((uint64_t)(uint32_t)lo.high << 32 | lo.low) == l &&
+                  ((uint64_t)ulo.high << 32 | ulo.low) == ul);
+    KU_FUZZ_CHECK(kufuzz::take(kuLongLong_ToString(&lo)) == std::to_string(l) &&
+                  kufuzz::take(kuULongLong_ToString(&ulo)) == std::to_string(ul));
 
-    double d = fdp.ConsumeFloatingPoint<double>();
+    double d = fdp.ConsumeFloatingPoint<double>(), back = 1.0;
     if (isfinite(d) && (d == 0.0 || (fabs(d) > 1e-300 && fabs(d) < 1e300))) {
-        char printed[40];
-        snprintf(printed, sizeof printed, "%.17g", d);
-        double back = 1.0;
-        KU_FUZZ_CHECK(kuConvert_strtod(Text(printed).c_str(), &back) == 0);
-        KU_FUZZ_CHECK(fabs(back - d) <= fabs(d) * 1e-9);
+        KU_FUZZ_CHECK(kuConvert_strtod(Text(kufuzz::format("%.17g", d)).c_str(), &back) == 0 &&
+                      fabs(back - d) <= fabs(d) * 1e-9);
     }
 }
 
@@ -245,7 +180,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     integers64(text, bytes);
     floating(text);
     hexBuffers(bytes, fdp);
-    bytesToHex(bytes, fdp);
     printedNumbers(fdp);
     return 0;
 }

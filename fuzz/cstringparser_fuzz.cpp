@@ -5,37 +5,32 @@
 
 #include <kuvanaTools/kuCStringParser.h>
 
+#include <algorithm>
+
 using kufuzz::Bytes;
 using kufuzz::Owned;
 using kufuzz::Text;
 
 namespace {
 
-bool isBlank(unsigned char c)
-{
-    return c == ' ' || (c >= 9 && c <= 13);
-}
+using kufuzz::isBlank;
 
 // The tokens lie inside [start, end) in order; joined by the delimiter they
-// give the range back when no byte was dropped.
-void checkTokens(const kuCStringTokenList *list, const char *string, size_t start, size_t end,
+// give the range back when no byte was dropped. Deletes the list.
+void checkTokens(kuCStringTokenList *list, const Bytes &string, size_t start, size_t end,
                  const std::string &delimiter, bool joinsBack)
 {
-    KU_FUZZ_CHECK(list != nullptr && list->count >= 1 && list->first != nullptr);
+    KU_FUZZ_CHECK(list != nullptr && list->count >= 1);
     uint32_t count = 0;
     std::string joined;
-    const kuCStringToken *last = nullptr;
-    for (const kuCStringToken *t = list->first; t != nullptr; t = t->next) {
-        KU_FUZZ_CHECK(t->text >= string + start && t->text + t->length <= string + end);
-        if (count > 0)
-            joined += delimiter;
-        joined.append(t->text, t->length);
-        last = t;
-        count++;
+    for (const kuCStringToken *t = list->first; t != nullptr; t = t->next, count++) {
+        KU_FUZZ_CHECK(t->text >= string.data() + start && t->text + t->length <= string.data() + end);
+        KU_FUZZ_CHECK(t->next != nullptr || t == list->last);
+        joined += (count > 0 ? delimiter : "") + std::string(t->text, t->length);
     }
-    KU_FUZZ_CHECK(count == list->count && last == list->last);
-    if (joinsBack)
-        KU_FUZZ_CHECK(joined == std::string(string + start, end - start));
+    KU_FUZZ_CHECK(count == list->count);
+    KU_FUZZ_CHECK(!joinsBack || joined == std::string(string.data() + start, end - start));
+    kuCStringParser_Delete(list);
 }
 
 void tokenisers(FuzzedDataProvider &fdp)
@@ -43,119 +38,87 @@ void tokenisers(FuzzedDataProvider &fdp)
     std::string delimiter = fdp.ConsumeRandomLengthString(4);
     char escape = fdp.ConsumeIntegral<char>();
     size_t start = fdp.ConsumeIntegralInRange<size_t>(0, 8);
-    std::string rest = fdp.ConsumeRandomLengthString(512);
-    Bytes string(rest);
-    Bytes delim(delimiter);
-    size_t size = string.size();
-    start = start < size ? start : size;
-    size_t end = fdp.ConsumeIntegralInRange<size_t>(0, size);
+    Bytes string(fdp.ConsumeRandomLengthString(512)), delim(delimiter);
+    start = std::min(start, string.size());
+    size_t end = fdp.ConsumeIntegralInRange<size_t>(0, string.size());
+    size_t realEnd = std::max(start, end), length = realEnd - start;
 
     kuCStringTokenList *list = kuCStringParser_Tokenize(string.data(), start, end, delim.data(),
                                                         delim.size());
-    size_t realEnd = end < start ? start : end;
-    checkTokens(list, string.data(), start, realEnd, delimiter, true);
     if (!delimiter.empty() && end >= start) {
         // without an escape byte every delimiter cuts
         size_t cuts = 0;
-        for (size_t p = start; p + delim.size() <= end;) {
+        for (size_t p = start; p + delim.size() <= end; p++)
             if (memcmp(string.data() + p, delim.data(), delim.size()) == 0) {
                 cuts++;
-                p += delim.size();
-            } else {
-                p++;
+                p += delim.size() - 1;
             }
-        }
-        KU_FUZZ_CHECK(list->count == cuts + 1);
+        KU_FUZZ_CHECK(list != nullptr && list->count == cuts + 1);
     }
-    kuCStringParser_Delete(list);
-
-    list = kuCStringParser_TokenizeEscaped(string.data(), start, end, delim.data(), delim.size(),
-                                           escape);
-    checkTokens(list, string.data(), start, realEnd, delimiter, true);
-    kuCStringParser_Delete(list);
-
-    size_t length = realEnd - start;
-    list = kuCStringParser_TokenizeQuoted(string.data(), start, length, delim.data(), delim.size());
-    checkTokens(list, string.data(), start, realEnd, delimiter, true);
-    kuCStringParser_Delete(list);
-
+    checkTokens(list, string, start, realEnd, delimiter, true);
+    checkTokens(kuCStringParser_TokenizeEscaped(string.data(), start, end, delim.data(),
+                                                delim.size(), escape),
+                string, start, realEnd, delimiter, true);
+    checkTokens(kuCStringParser_TokenizeQuoted(string.data(), start, length, delim.data(),
+                                               delim.size()),
+                string, start, realEnd, delimiter, true);
     list = kuCStringParser_TokenizeQuotedList(string.data(), start, length);
-    checkTokens(list, string.data(), start, realEnd, ",", false);
-    for (const kuCStringToken *t = list->first; t != nullptr; t = t->next) {
-        if (t->length > 0)
-            KU_FUZZ_CHECK(!isBlank((unsigned char)t->text[0]) || t->text[-1] == '"' ||
-                          t->text[-1] == '\'');
-    }
-    kuCStringParser_Delete(list);
+    for (const kuCStringToken *t = list->first; t != nullptr; t = t->next)
+        KU_FUZZ_CHECK(t->length == 0 || !isBlank((unsigned char)t->text[0]) ||
+                      t->text[-1] == '"' || t->text[-1] == '\'');
+    checkTokens(list, string, start, realEnd, ",", false);
 
     // the delimiter test never reads past end
     for (size_t p = start; p <= realEnd; p++)
         kuCStringParser_IsDelimiter(string.data(), p, realEnd, delim.data(), delim.size());
 }
 
+// The set search, quoting and trimming against plain walks.
 void ranges(FuzzedDataProvider &fdp)
 {
-    std::string set = fdp.ConsumeRandomLengthString(6);
-    char open = fdp.ConsumeIntegral<char>();
-    char close = fdp.ConsumeIntegral<char>();
+    Text set(fdp.ConsumeRandomLengthString(6));
+    char open = fdp.ConsumeIntegral<char>(), close = fdp.ConsumeIntegral<char>();
     char escape = fdp.ConsumeIntegral<char>();
     bool left = fdp.ConsumeBool(), right = fdp.ConsumeBool();
     std::string rest = fdp.ConsumeRandomLengthString(256);
     Bytes string(rest);
-    Text setText(set);
 
     kuCStringParser_IsSurrounded(string.data(), string.size(), open, close, fdp.ConsumeBool());
-    int contains = kuCStringParser_ContainsOneOf(string.data(), string.size(), setText.c_str());
-    bool expected = false;
-    for (char c : rest)
-        expected = expected || (c != 0 && strchr(setText.c_str(), c) != nullptr);
-    KU_FUZZ_CHECK(contains == (int)expected);
-
     // every byte of the set is preceded by the escape character
-    Owned<char> quoted(kuCStringParser_EscapeAndSurround(string.data(), string.size(),
-                                                         setText.c_str(), escape, open, close));
     std::string wanted(1, open);
+    bool contains = false;
     for (char c : rest) {
-        if (c != 0 && strchr(setText.c_str(), c) != nullptr)
-            wanted += escape;
-        wanted += c;
+        bool inSet = c != 0 && strchr(set.c_str(), c) != nullptr;
+        contains = contains || inSet;
+        wanted += inSet ? std::string{escape, c} : std::string(1, c);
     }
     wanted += close;
+    KU_FUZZ_CHECK(kuCStringParser_ContainsOneOf(string.data(), string.size(), set.c_str()) == contains);
+    Owned<char> quoted(kuCStringParser_EscapeAndSurround(string.data(), string.size(), set.c_str(),
+                                                         escape, open, close));
     KU_FUZZ_CHECK(memcmp(quoted.get(), wanted.c_str(), wanted.size() + 1) == 0);
 
-    Owned<char> trimmed(kuCStringParser_Trim(string.data(), string.size(), left, right));
     size_t from = 0, to = rest.size();
     while (left && from < to && isBlank((unsigned char)rest[from]))
         from++;
     while (right && to > from && isBlank((unsigned char)rest[to - 1]))
         to--;
-    std::string kept = kufuzz::upToZero(rest.substr(from, to - from));
-    KU_FUZZ_CHECK(kept == trimmed.get());
+    KU_FUZZ_CHECK(kufuzz::take(kuCStringParser_Trim(string.data(), string.size(), left, right)) ==
+                  kufuzz::upToZero(rest.substr(from, to - from)));
 }
 
 // Every element of a comma list is found in it.
 void lists(FuzzedDataProvider &fdp)
 {
-    std::string delimiter = fdp.ConsumeRandomLengthString(3);
+    Text delim(kufuzz::upToZero(fdp.ConsumeRandomLengthString(3)));
     Text list(kufuzz::upToZero(fdp.ConsumeRandomLengthString(256)));
-    Text delim(kufuzz::upToZero(delimiter));
-    kuCStringTokenList *tokens = kuCStringParser_TokenizeQuoted(list.c_str(), 0, list.length(),
-                                                                delim.c_str(), delim.length());
-    kuCStringParser_Delete(tokens);
     Text item(kufuzz::upToZero(fdp.ConsumeRandomLengthString(32)));
     kuCStringParser_ListContains(list.c_str(), delim.c_str(), item.c_str());
-
-    tokens = kuCStringParser_TokenizeQuotedList(list.c_str(), 0, list.length());
-    for (const kuCStringToken *t = tokens->first; t != nullptr; t = t->next) {
-        Text element(std::string(t->text, t->length));
-        KU_FUZZ_CHECK(kuCStringParser_ListContains(list.c_str(), ",", element.c_str()) == 1);
-    }
+    kuCStringTokenList *tokens = kuCStringParser_TokenizeQuotedList(list.c_str(), 0, list.length());
+    for (const kuCStringToken *t = tokens->first; t != nullptr; t = t->next)
+        KU_FUZZ_CHECK(kuCStringParser_ListContains(list.c_str(), ",",
+                                                   Text(std::string(t->text, t->length)).c_str()) == 1);
     kuCStringParser_Delete(tokens);
-}
-
-bool isSpecial(char c)
-{
-    return c == '*' || c == '?' || c == '[' || c == '\\';
 }
 
 // The pattern and the text come from the input; the matcher must end
@@ -165,42 +128,31 @@ void matching(FuzzedDataProvider &fdp)
     bool ignoreCase = fdp.ConsumeBool();
     char stop = fdp.ConsumeBool() ? fdp.ConsumeIntegral<char>() : 0;
     Text pattern(kufuzz::upToZero(fdp.ConsumeRandomLengthString(256)));
-    std::string textString = kufuzz::upToZero(fdp.ConsumeRemainingBytesAsString());
-    Text text(textString);
-    int matched = kuCStringParser_MatchEx(pattern.c_str(), text.c_str(), ignoreCase, stop);
+    std::string text = kufuzz::upToZero(fdp.ConsumeRemainingBytesAsString());
+    auto match = [&](const std::string &p, const std::string &t) {
+        return kuCStringParser_MatchEx(Text(p).c_str(), Text(t).c_str(), ignoreCase, 0);
+    };
+    int matched = kuCStringParser_MatchEx(pattern.c_str(), Text(text).c_str(), ignoreCase, stop);
     KU_FUZZ_CHECK(matched == 0 || matched == 1);
-    KU_FUZZ_CHECK(kuCStringParser_Match(pattern.c_str(), text.c_str()) ==
-                  kuCStringParser_MatchEx(pattern.c_str(), text.c_str(), 1, 0));
-
-    KU_FUZZ_CHECK(kuCStringParser_MatchEx("*", text.c_str(), ignoreCase, stop) == 1);
-    if (textString.empty())
+    KU_FUZZ_CHECK(match("*", text) == 1);
+    if (text.empty())
         return;
-    KU_FUZZ_CHECK(kuCStringParser_MatchEx("?*", text.c_str(), ignoreCase, 0) == 1);
-
-    // the text itself, every byte after the first escaped
-    std::string literal(1, textString[0]);
-    for (size_t i = 1; i < textString.size(); i++)
-        literal += std::string("\\") + textString[i];
-    if (!isSpecial(textString[0])) {
-        KU_FUZZ_CHECK(kuCStringParser_MatchEx(Text(literal).c_str(), text.c_str(), ignoreCase, 0) ==
-                      1);
-        // a text that goes on after the pattern does not match
-        KU_FUZZ_CHECK(kuCStringParser_MatchEx(Text(literal).c_str(), Text(textString + "x").c_str(),
-                                              ignoreCase, 0) == 0);
-    }
-    // a star in front of any tail of the text, and a class holding a byte
-    size_t cut = fdp.ConsumeIntegralInRange<size_t>(0, textString.size());
-    std::string tail = "*";
-    for (size_t i = cut; i < textString.size(); i++)
-        tail += std::string("\\") + textString[i];
-    KU_FUZZ_CHECK(kuCStringParser_MatchEx(Text(tail).c_str(), text.c_str(), ignoreCase, 0) == 1);
-    unsigned char last = (unsigned char)textString.back();
-    if (last != ']' && last != '^' && last != '-') {
-        std::string cls = std::string("*[") + (char)last + "]";
-        KU_FUZZ_CHECK(kuCStringParser_MatchEx(Text(cls).c_str(), text.c_str(), ignoreCase, 0) == 1);
-        cls = std::string("*[^") + (char)last + "]";
-        KU_FUZZ_CHECK(kuCStringParser_MatchEx(Text(cls).c_str(), text.c_str(), ignoreCase, 0) == 0);
-    }
+    KU_FUZZ_CHECK(match("?*", text) == 1);
+    // the text itself, every byte after the first escaped; a star in front
+    // of any tail of the text; a class holding its last byte
+    std::string literal(1, text[0]), tail = "*";
+    size_t cut = fdp.ConsumeIntegralInRange<size_t>(0, text.size());
+    for (size_t i = 1; i < text.size(); i++)
+        literal += std::string("\\") + text[i];
+    for (size_t i = cut; i < text.size(); i++)
+        tail += std::string("\\") + text[i];
+    if (strchr("*?[\\", text[0]) == nullptr)
+        KU_FUZZ_CHECK(match(literal, text) == 1 && match(literal, text + "x") == 0);
+    KU_FUZZ_CHECK(match(tail, text) == 1);
+    char last = text.back();
+    if (last != ']' && last != '^' && last != '-')
+        KU_FUZZ_CHECK(match(std::string("*[") + last + "]", text) == 1 &&
+                      match(std::string("*[^") + last + "]", text) == 0);
 }
 
 } // namespace

