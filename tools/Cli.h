@@ -141,16 +141,20 @@ std::string trim(const std::string &text);
 // Unsigned decimal number in the range, else a usage error naming what.
 unsigned long parseNumber(const std::string &text, unsigned long max, const char *what);
 
-// Owns a string the library allocated (released with kuFree).
-struct KuString {
-    explicit KuString(char *text = nullptr) : text(text) {}
-    ~KuString() { kuFree(text); }
-    KuString(const KuString &) = delete;
-    KuString &operator=(const KuString &) = delete;
-    std::string str() const { return text ? text : ""; }
-    bool null() const { return text == nullptr; }
-    char *text;
+// Frees through the library's release function F.
+template <auto F> struct FreeWith {
+    template <class T> void operator()(T *p) const { F(p); }
 };
+// The one owner of everything the library hands out, released with F.
+template <class T, auto F> using Owned = std::unique_ptr<T, FreeWith<F>>;
+
+// A string the library allocated.
+using KuString = Owned<char, kuFree>;
+// Its text; "" for null.
+inline std::string str(const KuString &text)
+{
+    return text ? text.get() : "";
+}
 
 // Builds compact JSON text; the caller keeps the nesting balanced.
 class Json {

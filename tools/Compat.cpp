@@ -81,7 +81,7 @@ std::vector<RuleVerdict> ruleVerdicts(kuDLNAProtocolInfoList *sink, kuDLNAProtoc
         if (plays) {
             kuDLNAProtocolInfo *entry = kuDLNAProtocolInfoList_GetProtocolInfoAt(sink, index);
             KuString text(kuDLNAProtocolInfo_GetStr(entry));
-            v.entry = text.str();
+            v.entry = str(text);
             v.reason = "plays if the renderer " + ruleReason(rules, item, entry) +
                        format(": entry %d", index + 1);
         }
@@ -117,26 +117,26 @@ int matchBatch(Io &io, const Args &args, kuDLNAProtocolInfoList *sink)
         line = trim(line);
         if (line.empty() || line[0] == '#')
             continue;
-        InfoGuard item(kuDLNAProtocolInfo_New(line.data(), line.size()));
+        InfoPtr item(kuDLNAProtocolInfo_New(line.data(), line.size()));
         const char *state = "no";
         int32_t index = -1;
         uint32_t used = 0;
         std::string reason;
-        if (decode(item.info).normalised.empty()) {
+        if (decode(item.get()).normalised.empty()) {
             state = "invalid";
             reason = "not a protocolInfo string";
             status = kUsage;
-        } else if (kuDLNAProtocolInfoList_MatchWithRules(sink, item.info, 0, &index, nullptr)) {
+        } else if (kuDLNAProtocolInfoList_MatchWithRules(sink, item.get(), 0, &index, nullptr)) {
             state = "yes";
-            for (const RuleVerdict &v : ruleVerdicts(sink, item.info))
+            for (const RuleVerdict &v : ruleVerdicts(sink, item.get()))
                 reason = v.reason;
         } else {
             if (status == kOk)
                 status = kFailed;
-            if (kuDLNAProtocolInfoList_MatchWithRules(sink, item.info, kWidening, &index, &used)) {
+            if (kuDLNAProtocolInfoList_MatchWithRules(sink, item.get(), kWidening, &index, &used)) {
                 state = "rules";
                 reason = "plays if the renderer " +
-                         ruleReason(used, item.info,
+                         ruleReason(used, item.get(),
                                     kuDLNAProtocolInfoList_GetProtocolInfoAt(sink, index));
             }
         }
@@ -176,7 +176,7 @@ std::string letters(uint32_t rules)
 
 struct Renderer {
     std::string name, path, source;
-    std::unique_ptr<ListGuard> sink;
+    ListPtr sink;
     uint32_t entries = 0;
 };
 
@@ -221,8 +221,8 @@ Renderer loadRenderer(Io &io, const std::string &path)
     size_t at = text.find("# source:");
     if (at != std::string::npos)
         r.source = trim(text.substr(at + 9, text.find('\n', at) - at - 9));
-    r.sink.reset(new ListGuard(kuDLNAProtocolInfoList_New(stripComments(text).c_str())));
-    r.entries = kuDLNAProtocolInfoList_GetCount(r.sink->list);
+    r.sink.reset(kuDLNAProtocolInfoList_New(stripComments(text).c_str()));
+    r.entries = kuDLNAProtocolInfoList_GetCount(r.sink.get());
     if (r.entries == 0)
         inputError("'%s' has no valid sink entry", path.c_str());
     return r;
@@ -237,9 +237,9 @@ Cell judge(kuDLNAProtocolInfoList *sink, kuDLNAProtocolInfo *item, std::map<std:
         KuString text(kuDLNAProtocolInfo_GetStr(kuDLNAProtocolInfoList_GetProtocolInfoAt(sink, index)));
         c.state = "yes";
         c.index = index;
-        c.entry = text.str();
+        c.entry = str(text);
         c.mark = "yes";
-        c.reason = format("plays: entry %d: %s", index + 1, text.text);
+        c.reason = format("plays: entry %d: %s", index + 1, text.get());
         for (const RuleVerdict &v : verdicts) {
             c.rules |= v.rules;
             c.mark = "yes/" + letters(v.rules);
@@ -370,10 +370,10 @@ int compat(Io &io, const Args &args)
     std::vector<std::vector<Cell>> cells;
     for (ServerItem &item : items) {
         item.offered = offer(item);
-        InfoGuard info(kuDLNAProtocolInfo_New(item.offered.data(), item.offered.size()));
+        InfoPtr info(kuDLNAProtocolInfo_New(item.offered.data(), item.offered.size()));
         cells.emplace_back();
         for (const Renderer &r : renderers)
-            cells.back().push_back(judge(r.sink->list, info.info, changes));
+            cells.back().push_back(judge(r.sink.get(), info.get(), changes));
     }
     std::vector<std::string> changeNames;
     for (uint32_t rule : kMatchRules)

@@ -35,9 +35,9 @@ Decoded decode(kuDLNAProtocolInfo *info)
     KuString whole(kuDLNAProtocolInfo_GetStr(info));
     KuString fourth(kuDLNAProtocolInfo_GetDLNAInfoStr(info, 1));
     const char *protocol = kuDLNAProtocolInfo_S_GetProtocolStr(info);
-    d.normalised = whole.str();
+    d.normalised = str(whole);
     d.protocol = protocol ? protocol : "";
-    d.fourthField = fourth.str();
+    d.fourthField = str(fourth);
     // protocol ":" network ":" content format ":" fourth field; the network
     // never holds ':', the content format may.
     size_t start = d.protocol.size() + 1;
@@ -65,7 +65,7 @@ Decoded decode(kuDLNAProtocolInfo *info)
 std::string profileName(kuDLNAProtocolInfo *info)
 {
     KuString pn(kuDLNAProtocolInfo_GetDLNAInfoStr(info, 2));
-    std::string text = pn.str();
+    std::string text = str(pn);
     return text.compare(0, 12, "DLNA.ORG_PN=") == 0 ? text.substr(12) : "";
 }
 

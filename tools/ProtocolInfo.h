@@ -10,21 +10,8 @@
 
 namespace kuvana {
 
-struct InfoGuard {
-    explicit InfoGuard(kuDLNAProtocolInfo *info) : info(info) {}
-    ~InfoGuard() { kuDLNAProtocolInfo_Delete(info); }
-    InfoGuard(const InfoGuard &) = delete;
-    InfoGuard &operator=(const InfoGuard &) = delete;
-    kuDLNAProtocolInfo *info;
-};
-
-struct ListGuard {
-    explicit ListGuard(kuDLNAProtocolInfoList *list) : list(list) {}
-    ~ListGuard() { kuDLNAProtocolInfoList_Delete(list); }
-    ListGuard(const ListGuard &) = delete;
-    ListGuard &operator=(const ListGuard &) = delete;
-    kuDLNAProtocolInfoList *list;
-};
+using InfoPtr = Owned<kuDLNAProtocolInfo, kuDLNAProtocolInfo_Delete>;
+using ListPtr = Owned<kuDLNAProtocolInfoList, kuDLNAProtocolInfoList_Delete>;
 
 // The named bits of the first DLNA.ORG_FLAGS word.
 struct FlagBit {

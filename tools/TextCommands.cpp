@@ -36,7 +36,7 @@ std::string hex(const uint8_t *bytes, size_t length)
     char *text = nullptr;
     kuConvert_buffertohexstr(bytes, length, 1, 0, &text);
     KuString owned(text);
-    return owned.str();
+    return str(owned);
 }
 
 // ------------------------------------------------------------------ time
@@ -128,11 +128,11 @@ int timeFraction(Io &io, const Args &args)
     KuString fraction(text);
     if (args.has("--json")) {
         io.out.put(addWarnings(Json().beginObject().field("value", value)
-                                   .field("fraction", fraction.text), io)
+                                   .field("fraction", fraction.get()), io)
                        .endObject().text());
         return kOk;
     }
-    io.out.print("%.10g = %s\n", value, fraction.str().c_str());
+    io.out.print("%.10g = %s\n", value, str(fraction).c_str());
     return kOk;
 }
 
@@ -234,10 +234,10 @@ int base64Encode(Io &io, const Args &args)
         inputError("out of memory encoding %zu bytes", data.size());
     KuString encoded(text);
     if (args.has("--json"))
-        io.out.put(addWarnings(Json().beginObject().field("base64", encoded.text), io)
+        io.out.put(addWarnings(Json().beginObject().field("base64", encoded.get()), io)
                        .endObject().text());
     else
-        io.out.print("%s\n", encoded.text);
+        io.out.print("%s\n", encoded.get());
     return kOk;
 }
 
@@ -339,7 +339,7 @@ void describeMime(Json &j, const std::string &text, const Io *io = nullptr)
     kuMimeTypeInfo *info = kuMimeTypeInfo_New(text.c_str());
     KuString normal(kuMimeTypeInfo_Get(info));
     j.beginObject().field("text", text).field("type", kuMimeTypeInfo_GetMimeType(info))
-        .field("normalised", normal.text).key("parameters").beginObject();
+        .field("normalised", normal.get()).key("parameters").beginObject();
     for (uint32_t i = 0; i < kuMimeTypeInfo_GetPartCount(info); i++)
         j.field(kuMimeTypeInfo_GetPart(info, i), kuMimeTypeInfo_GetPartValue(info, i));
     j.endObject();
@@ -353,7 +353,7 @@ void printMime(Output &out, const char *label, const std::string &text)
 {
     kuMimeTypeInfo *info = kuMimeTypeInfo_New(text.c_str());
     KuString normal(kuMimeTypeInfo_Get(info));
-    out.print("%-6s %s\n", label, normal.text);
+    out.print("%-6s %s\n", label, normal.get());
     out.print("       type %s", kuMimeTypeInfo_GetMimeType(info));
     for (uint32_t i = 0; i < kuMimeTypeInfo_GetPartCount(info); i++) {
         const char *value = kuMimeTypeInfo_GetPartValue(info, i);
@@ -377,7 +377,7 @@ std::string firstMissing(const std::string &a, const std::string &b)
         const char *value = kuMimeTypeInfo_GetPartValue(ia, i);
         KuString other(kuMimeTypeInfo_GetPartValueByName(ib, name));
         if (!kuMimeTypeInfo_HasPart(ib, name) ||
-            strcasecmp(other.str().c_str(), value ? value : "") != 0)
+            strcasecmp(str(other).c_str(), value ? value : "") != 0)
             missing = (value ? std::string(name) + "=" + value : name) + " missing or different";
     }
     kuMimeTypeInfo_Delete(ia);
@@ -687,12 +687,12 @@ int printfCommand(Io &io, const Args &args)
     std::string output;
     for (const Directive &d : pieces) {
         KuString text(formatDirective(d, values));
-        if (text.null() && d.value >= 0)
+        if (!text && d.value >= 0)
             inputError("the engine rejects '%s' with argument %ld '%s'", d.piece.c_str(),
                        d.value + 1, values[size_t(d.value)].c_str());
-        if (text.null())
+        if (!text)
             inputError("the engine rejects '%s'", d.piece.c_str());
-        output += text.text;
+        output += text.get();
     }
     if (args.has("--json"))
         io.out.put(addWarnings(Json().beginObject().field("text", output), io).endObject().text());
