@@ -81,8 +81,8 @@ void decide(kuDLNAProtocolInfoList *sink, Item &item)
         bool typeKnown = false;
         for (uint32_t i = 0; i < kuDLNAProtocolInfoList_GetCount(sink) && !typeKnown; i++) {
             kuDLNAProtocolInfo *entry = kuDLNAProtocolInfoList_GetProtocolInfoAt(sink, i);
-            std::string why;
-            typeKnown = mismatch(received.get(), entry, &why) == "profile" &&
+            typeKnown = kuDLNAProtocolInfo_GetMismatch(received.get(), entry) ==
+                            KU_DLNA_MISMATCH_PROFILE &&
                         decode(entry).contentFormat.compare(0, type.size(), type) == 0;
         }
         item.reason = typeKnown && !pn.empty() ? "no sink entry for the profile " + pn

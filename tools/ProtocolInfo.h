@@ -13,12 +13,9 @@ namespace kuvana {
 using InfoPtr = Owned<kuDLNAProtocolInfo, kuDLNAProtocolInfo_Delete>;
 using ListPtr = Owned<kuDLNAProtocolInfoList, kuDLNAProtocolInfoList_Delete>;
 
-// The named bits of the first DLNA.ORG_FLAGS word.
-struct FlagBit {
-    uint32_t value;
-    const char *name;
-};
-extern const FlagBit kFlagBits[15];
+// The named bits of the first DLNA.ORG_FLAGS word, highest first, as the
+// library names them.
+std::vector<std::pair<uint32_t, const char *>> flagNames();
 
 // An object's fields, read back from its normalised text.
 struct Decoded {
@@ -34,15 +31,15 @@ struct Decoded {
 Decoded decode(kuDLNAProtocolInfo *info);
 
 // The profile name of an object ("" when none).
-std::string profileName(kuDLNAProtocolInfo *info);
+std::string profileName(const kuDLNAProtocolInfo *info);
 
 // Why a does not play through b: "" when kuDLNAProtocolInfo_Match(a, b)
-// holds, else the failing step ("protocol", "profile", "content format")
-// and its detail in why.
+// holds, else the library's name of the failing step ("protocol",
+// "profile", "content format") and both sides' values in why.
 std::string mismatch(kuDLNAProtocolInfo *a, kuDLNAProtocolInfo *b, std::string *why);
 
-// The index of the first entry a plays through, or -1.
-int firstMatch(kuDLNAProtocolInfoList *list, kuDLNAProtocolInfo *a);
+// The index of the first entry a plays through strictly, or -1.
+int firstMatch(kuDLNAProtocolInfoList *list, const kuDLNAProtocolInfo *a);
 
 // A list argument: "-" or "@FILE" read with comment lines dropped.
 std::string readList(Io &io, const std::string &argument);

@@ -147,17 +147,11 @@ void refuseUnreadable(const std::string &text)
         inputError("'%s' has no field with a value", text.c_str());
 }
 
-uint32_t firstFlagWord(const Decoded &d)
-{
-    std::string flags = d.parameter("DLNA.ORG_FLAGS");
-    return flags.empty() ? 0 : uint32_t(strtoul(flags.substr(0, 8).c_str(), nullptr, 16));
-}
-
 void parseJson(Io &io, const std::string &text, kuDLNAProtocolInfo *info, const Decoded &d)
 {
     KuString speeds(kuDLNAProtocolInfo_GetPlaySpeedStr(info, 0));
     std::string op = d.parameter("DLNA.ORG_OP");
-    uint32_t word = firstFlagWord(d);
+    uint32_t word = kuDLNAProtocolInfo_GetFlagWord(info, 0);
     Json j;
     j.beginObject().field("text", text).field("protocol", d.protocol).field("network", d.network)
         .field("contentFormat", d.contentFormat).key("profileName");
@@ -169,8 +163,8 @@ void parseJson(Io &io, const std::string &text, kuDLNAProtocolInfo *info, const 
     std::string flags = d.parameter("DLNA.ORG_FLAGS"), maxsp = d.parameter("DLNA.ORG_MAXSP");
     flags.empty() ? j.null() : j.value(flags);
     j.key("flagBits").beginObject();
-    for (const FlagBit &bit : kFlagBits)
-        j.field(bit.name, (word & bit.value) != 0);
+    for (const auto &bit : flagNames())
+        j.field(bit.second, (word & bit.first) != 0);
     j.endObject().key("maxSpeed");
     maxsp.empty() ? j.null() : j.value(maxsp);
     KuString vendor(kuDLNAProtocolInfo_GetStrFor4thField(info));
@@ -227,10 +221,10 @@ int parse(Io &io, const Args &args)
     std::string flags = d.parameter("DLNA.ORG_FLAGS");
     line("flags", flags.empty() ? "none (not DLNA 1.5)" : flags);
     if (!flags.empty()) {
-        uint32_t word = firstFlagWord(d);
+        uint32_t word = kuDLNAProtocolInfo_GetFlagWord(g.get(), 0);
         std::string set, clear;
-        for (const FlagBit &bit : kFlagBits)
-            ((word & bit.value) ? set : clear) += std::string(" ") + bit.name;
+        for (const auto &bit : flagNames())
+            ((word & bit.first) ? set : clear) += std::string(" ") + bit.second;
         // Names wrapped to keep lines short.
         auto names = [&](const char *label, const std::string &list) {
             std::string text = list.empty() ? " -" : list, row;
@@ -269,12 +263,12 @@ int parse(Io &io, const Args &args)
 
 uint32_t flagValue(const std::string &name)
 {
-    for (const FlagBit &bit : kFlagBits)
-        if (strcasecmp(bit.name, name.c_str()) == 0)
-            return bit.value;
     std::string names;
-    for (const FlagBit &bit : kFlagBits)
-        names += std::string(" ") + bit.name;
+    for (const auto &bit : flagNames()) {
+        if (strcasecmp(bit.second, name.c_str()) == 0)
+            return bit.first;
+        names += std::string(" ") + bit.second;
+    }
     usageError("unknown flag '%s' (one of:%s)", name.c_str(), names.c_str());
 }
 
