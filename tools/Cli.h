@@ -98,6 +98,7 @@ struct OptionDef {
     const char *name;
     bool takesValue;
 };
+inline const OptionDef kJson{"--json", false};
 
 // The arguments of one command after its options were taken out.
 class Args {
@@ -137,6 +138,11 @@ void streamInput(Io &io, const std::string &argument,
 std::string stripComments(const std::string &text);
 // Text with blanks and line ends removed from both ends.
 std::string trim(const std::string &text);
+// The text a command works on: its positional argument index (which may name
+// standard input or a file), or standard input when there is none.
+std::string subject(Io &io, const Args &args, size_t index = 0);
+// The bytes in hex, two digits a byte.
+std::string hex(const uint8_t *bytes, size_t length);
 
 // Unsigned decimal number in the range, else a usage error naming what.
 unsigned long parseNumber(const std::string &text, unsigned long max, const char *what);
@@ -198,10 +204,18 @@ struct Command {
     bool stopAtPositional = false;
 };
 
-// Registration, one function per family of commands.
+// Registration, one function per command group, each in the group's file.
+void addDemoCommand(std::vector<Command> &commands);
 void addProtocolInfoCommands(std::vector<Command> &commands);
-void addTextCommands(std::vector<Command> &commands);
+void addCompatCommand(std::vector<Command> &commands);
+void addProfilesCommands(std::vector<Command> &commands);
 void addUriCommands(std::vector<Command> &commands);
+void addTimeCommands(std::vector<Command> &commands);
+void addMimeCommands(std::vector<Command> &commands);
+void addDigestCommands(std::vector<Command> &commands);
+void addBase64Commands(std::vector<Command> &commands);
+void addUuidCommand(std::vector<Command> &commands);
+void addPrintfCommand(std::vector<Command> &commands);
 void addIniCommands(std::vector<Command> &commands);
 void addConsoleCommand(std::vector<Command> &commands);
 

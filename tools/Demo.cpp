@@ -5,7 +5,6 @@
 
 #include <kuvanaTools/kuMimeTypeInfo.h>
 
-#include <map>
 #include <sstream>
 #include <unistd.h>
 
@@ -114,8 +113,6 @@ std::string sourceLine(const std::string &text)
     return trim(text.substr(at + 9, text.find('\n', at) - at - 9));
 }
 
-} // namespace
-
 int demo(Io &io, const Args &args)
 {
     args.expect(0, 0);
@@ -183,6 +180,18 @@ int demo(Io &io, const Args &args)
     }
     o.print("\n%d of %zu offers play on this renderer.\n", playable, items.size());
     return kOk;
+}
+
+} // namespace
+
+void addDemoCommand(std::vector<Command> &commands)
+{
+    commands.push_back({"demo", "", "[--json] [--examples DIR]",
+                        "a server's items matched against a renderer's sink list",
+                        "Reads server-profiles.txt and renderer-sink.txt from the examples\n"
+                        "directory, turns every item into the protocolInfo a server offers\n"
+                        "and shows which sink entry of the renderer plays it.\n",
+                        {kJson, {"--examples", true}}, demo});
 }
 
 } // namespace kuvana

@@ -16,7 +16,6 @@ namespace kuvana {
 
 namespace {
 
-const OptionDef kJson{"--json", false};
 const OptionDef kDefaults{"--defaults", true};
 
 // Compared by address: tells a missing key from any stored text.

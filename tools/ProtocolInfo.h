@@ -84,8 +84,6 @@ std::vector<RuleVerdict> ruleVerdicts(kuDLNAProtocolInfoList *sink, kuDLNAProtoc
 // The names of the rule bits, joined by separator.
 std::string ruleNames(uint32_t rules, const char *separator);
 
-int demo(Io &io, const Args &args);
-int compat(Io &io, const Args &args);
 int matchBatch(Io &io, const Args &args, kuDLNAProtocolInfoList *sink);
 
 } // namespace kuvana

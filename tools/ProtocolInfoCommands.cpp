@@ -1,4 +1,4 @@
-// protocolinfo parse|compose|match|merge|best-scheme, profiles intersect.
+// protocolinfo parse|compose|match|merge|best-scheme.
 #include "ProtocolInfo.h"
 
 #include <kuvanaTools/kuMimeTypeInfo.h>
@@ -12,8 +12,6 @@
 namespace kuvana {
 
 namespace {
-
-const OptionDef kJson{"--json", false};
 
 bool isDlnaParameter(const std::string &name)
 {
@@ -539,71 +537,10 @@ int bestScheme(Io &io, const Args &args)
     return index >= 0 ? kOk : kFailed;
 }
 
-// --------------------------------------------------------------- profiles
-
-// Names ("MP3,LPCM"), a profile table ("audio/mpeg:DLNA.ORG_PN=MP3,...") or a
-// full protocolInfo list, told apart by the ':' in their first entry.
-using ProfileListPtr = Owned<kuDLNAProfileList, kuDLNAProfileList_Delete>;
-
-std::string profileNames(const std::string &text)
-{
-    std::string first = text.substr(0, text.find(','));
-    size_t colons = size_t(std::count(first.begin(), first.end(), ':'));
-    if (colons == 0)
-        return text;
-    ProfileListPtr names(kuDLNAProfileList_New());
-    if (colons == 1) {
-        kuDLNAProfileList_MergeDLNAProtocolInfoList(names.get(), text.c_str());
-    } else {
-        ListPtr list(kuDLNAProtocolInfoList_New(text.c_str()));
-        std::string joined;
-        for (uint32_t i = 0; i < kuDLNAProtocolInfoList_GetCount(list.get()); i++)
-            joined += profileName(kuDLNAProtocolInfoList_GetProtocolInfoAt(list.get(), i)) + ",";
-        kuDLNAProfileList_MergeProfileList(names.get(), joined.c_str());
-    }
-    KuString all(kuDLNAProfileList_GetStr(names.get()));
-    return str(all);
-}
-
-int intersect(Io &io, const Args &args)
-{
-    args.expect(2, 2);
-    ProfileListPtr a(kuDLNAProfileList_New());
-    kuDLNAProfileList_MergeProfileList(a.get(), profileNames(readList(io, args[0])).c_str());
-    std::string b = profileNames(readList(io, args[1]));
-    KuString common(kuDLNAProfileList_GetMatchingProfileListStr(a.get(), b.c_str()));
-    std::vector<std::string> names;
-    for (size_t at = 0, end; !str(common).empty() && at <= str(common).size(); at = end + 1) {
-        end = str(common).find(',', at);
-        if (end == std::string::npos)
-            end = str(common).size();
-        names.push_back(str(common).substr(at, end - at));
-    }
-    if (args.has("--json")) {
-        Json j;
-        j.beginArray();
-        for (const std::string &n : names)
-            j.value(n);
-        io.out.put(j.endArray().text());
-    } else {
-        for (const std::string &n : names)
-            io.out.print("%s\n", n.c_str());
-        if (names.empty())
-            io.err.print("kuvana profiles intersect: no profile in common\n");
-    }
-    return names.empty() ? kFailed : kOk;
-}
-
 } // namespace
 
 void addProtocolInfoCommands(std::vector<Command> &commands)
 {
-    commands.push_back({"demo", "", "[--json] [--examples DIR]",
-                        "a server's items matched against a renderer's sink list",
-                        "Reads server-profiles.txt and renderer-sink.txt from the examples\n"
-                        "directory, turns every item into the protocolInfo a server offers\n"
-                        "and shows which sink entry of the renderer plays it.\n",
-                        {kJson, {"--examples", true}}, demo});
     commands.push_back({"protocolinfo", "parse", "[--json] PROTOCOLINFO",
                         "a protocolInfo string decoded field by field and normalised", "",
                         {kJson}, parse});
@@ -636,18 +573,6 @@ void addProtocolInfoCommands(std::vector<Command> &commands)
                         "prints one line (with --json one JSON object) each: yes, rules or no;\n"
                         "exit status 0 when every resource matches strictly.\n",
                         {kJson, {"--all", false}, {"--sink", true}, {"--batch", true}}, match});
-    commands.push_back({"compat", "",
-                        "[--json] [--server PROFILE-TABLE] [--renderer SINK-LIST]... [--html FILE]",
-                        "a server's items against several renderers, strictly and under rules",
-                        "PROFILE-TABLE is a profile table as the demo reads it (default: the\n"
-                        "examples' server-profiles.txt); each SINK-LIST a renderer's sink list\n"
-                        "file (default: every file of the examples' renderers directory). Each\n"
-                        "cell says yes (strict match), +LETTERS (plays only under those rules) or\n"
-                        "no; per rule the number of cells it changes follows. --html writes the\n"
-                        "matrix as one self-contained page, the reasons on hover.\n",
-                        {kJson, {"--server", true}, {"--renderer", true}, {"--html", true},
-                         {"--examples", true}},
-                        compat});
     commands.push_back({"protocolinfo", "merge", "[--json | --list] LIST-A LIST-B",
                         "list B's entries merged into list A",
                         "--list prints the merged list as one text (play speeds kept).\n",
@@ -656,11 +581,6 @@ void addProtocolInfoCommands(std::vector<Command> &commands)
                         "the entry to use for URI schemes in order of preference (rtsp;http)",
                         "--protocols lists the acceptable protocols (default http-get).\n",
                         {kJson, {"--protocols", true}}, bestScheme});
-    commands.push_back({"profiles", "intersect", "[--json] A B",
-                        "the DLNA profiles that A and B have in common",
-                        "A and B are profile names (MP3,LPCM), profile tables\n"
-                        "(audio/mpeg:DLNA.ORG_PN=MP3,...) or protocolInfo lists.\n",
-                        {kJson}, intersect});
 }
 
 } // namespace kuvana

@@ -7,8 +7,6 @@ namespace kuvana {
 
 namespace {
 
-const OptionDef kJson{"--json", false};
-
 using UriPtr = Owned<kuURI, kuURI_Delete>;
 
 const char *kGuardNote = "emptied: a '.' next to a '/' or '\\' is refused";
