@@ -264,7 +264,6 @@ int printfCommand(Io &io, const Args &args)
 
 void addPrintfCommand(std::vector<Command> &commands)
 {
-    const std::vector<OptionDef> json{kJson};
     commands.push_back({"printf", "", "[--json] FORMAT [ARGUMENTS...]",
                         "the library's formatted output",
                         "Each argument is converted as its directive's conversion letter asks:\n"
@@ -273,7 +272,7 @@ void addPrintfCommand(std::vector<Command> &commands)
                         "a e f g floating point. Positions (%2$s), '*' widths and bases (%.2.16u)\n"
                         "work as in the engine. \\n, \\t, \\r and \\\\ in FORMAT are\n"
                         "control characters; no line feed is added.\n",
-                        json, printfCommand, true});
+                        {kJson}, printfCommand, true});
 }
 
 } // namespace kuvana

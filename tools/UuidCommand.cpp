@@ -33,7 +33,6 @@ int uuid(Io &io, const Args &args)
 
 void addUuidCommand(std::vector<Command> &commands)
 {
-    const std::vector<OptionDef> json{kJson};
     commands.push_back({"uuid", "", "[--count N] [--json]", "new time-based UUIDs", "",
                         {kJson, {"--count", true}}, uuid});
 }
