@@ -703,9 +703,9 @@ char *kuDLNAProtocolInfo_GetStrForContext(kuDLNAProtocolInfo *info, int context)
     const char *protocol = kuDLNAProtocolInfo_S_GetProtocolStr(info);
     out.add(protocol != nullptr ? protocol : "");
     out.add(':');
-    out.add(info->network != nullptr && info->network[0] != '\0' ? info->network : "*");
+    out.add(kuDLNAProtocolInfo_S_GetNetwork(info));
     out.add(':');
-    out.add(info->contentFormat != nullptr ? info->contentFormat : "*");
+    out.add(kuDLNAProtocolInfo_S_GetContentFormat(info));
     out.add(':');
     addFourthField(out, info, context);
     return out.take();
@@ -886,7 +886,7 @@ uint32_t kuDLNAProtocolInfo_GetMismatch(const kuDLNAProtocolInfo *a, const kuDLN
     if (a->profileName != nullptr && b->profileName != nullptr) {
         if (!ku::foldedEqual(a->profileName, b->profileName))
             return KU_DLNA_MISMATCH_PROFILE;
-        wildcard = 1;
+        wildcard = true;
         profile = a->profileName;
     } else {
         if (b->protocol == ku::kProtocolOther &&

@@ -17,11 +17,12 @@ using ListPtr = Owned<kuDLNAProtocolInfoList, kuDLNAProtocolInfoList_Delete>;
 // library names them.
 std::vector<std::pair<uint32_t, const char *>> flagNames();
 
-// An object's fields, read back from its normalised text.
+// An object's fields as the library composes them; empty for an object that
+// composes as "".
 struct Decoded {
     std::string normalised;     // the whole protocolInfo text (context 1)
     std::string protocol;       // "http-get", "*", ...
-    std::string network;
+    std::string network;        // "*" when none
     std::string contentFormat;
     std::string fourthField;    // as composed
     std::string profileName;    // empty when none
