@@ -200,23 +200,24 @@ constexpr uint32_t kStallingBit = 0x00200000;
 struct FlagBit {
     uint32_t bit;
     uint32_t kuDLNAProtocolInfo::*field;
+    const char *name; // as tools show the bit
 };
 
 constexpr FlagBit kFlagBits[] = {
-    {0x80000000, &kuDLNAProtocolInfo::senderPaced},
-    {0x40000000, &kuDLNAProtocolInfo::lopNpt},
-    {0x20000000, &kuDLNAProtocolInfo::lopBytes},
-    {0x10000000, &kuDLNAProtocolInfo::playContainer},
-    {0x08000000, &kuDLNAProtocolInfo::s0Increasing},
-    {0x04000000, &kuDLNAProtocolInfo::sNIncreasing},
-    {0x02000000, &kuDLNAProtocolInfo::rtspPause},
-    {0x01000000, &kuDLNAProtocolInfo::tmStreaming},
-    {0x00800000, &kuDLNAProtocolInfo::tmInteractive},
-    {0x00400000, &kuDLNAProtocolInfo::tmBackground},
-    {kStallingBit, &kuDLNAProtocolInfo::httpStalling},
-    {0x00010000, &kuDLNAProtocolInfo::linkProtected},
-    {0x00008000, &kuDLNAProtocolInfo::clearTextByteSeekFull},
-    {0x00004000, &kuDLNAProtocolInfo::lopClearTextBytes},
+    {0x80000000, &kuDLNAProtocolInfo::senderPaced, "senderPaced"},
+    {0x40000000, &kuDLNAProtocolInfo::lopNpt, "lopNpt"},
+    {0x20000000, &kuDLNAProtocolInfo::lopBytes, "lopBytes"},
+    {0x10000000, &kuDLNAProtocolInfo::playContainer, "playContainer"},
+    {0x08000000, &kuDLNAProtocolInfo::s0Increasing, "s0Increasing"},
+    {0x04000000, &kuDLNAProtocolInfo::sNIncreasing, "sNIncreasing"},
+    {0x02000000, &kuDLNAProtocolInfo::rtspPause, "rtspPause"},
+    {0x01000000, &kuDLNAProtocolInfo::tmStreaming, "tmStreaming"},
+    {0x00800000, &kuDLNAProtocolInfo::tmInteractive, "tmInteractive"},
+    {0x00400000, &kuDLNAProtocolInfo::tmBackground, "tmBackground"},
+    {kStallingBit, &kuDLNAProtocolInfo::httpStalling, "httpStalling"},
+    {0x00010000, &kuDLNAProtocolInfo::linkProtected, "linkProtected"},
+    {0x00008000, &kuDLNAProtocolInfo::clearTextByteSeekFull, "clearTextByteSeekFull"},
+    {0x00004000, &kuDLNAProtocolInfo::lopClearTextBytes, "lopClearTextBytes"},
 };
 
 // The flag fields decoded from the first flag word. Without the 1.5 bit only
@@ -684,9 +685,9 @@ char *kuDLNAProtocolInfo_GetStrForContext(kuDLNAProtocolInfo *info, int context)
     const char *protocol = kuDLNAProtocolInfo_S_GetProtocolStr(info);
     out.add(protocol != nullptr ? protocol : "");
     out.add(':');
-    out.add(info->network != nullptr && info->network[0] != '\0' ? info->network : "*");
+    out.add(kuDLNAProtocolInfo_S_GetNetwork(info));
     out.add(':');
-    out.add(info->contentFormat != nullptr ? info->contentFormat : "*");
+    out.add(kuDLNAProtocolInfo_S_GetContentFormat(info));
     out.add(':');
     addFourthField(out, info, context);
     return out.take();
@@ -855,39 +856,45 @@ bool groupMatches(const EquivalenceGroup &g, const char *a, const char *b, const
 
 } // namespace
 
-int kuDLNAProtocolInfo_Match(const kuDLNAProtocolInfo *a, const kuDLNAProtocolInfo *b)
+uint32_t kuDLNAProtocolInfo_GetMismatch(const kuDLNAProtocolInfo *a, const kuDLNAProtocolInfo *b)
 {
     if (a == nullptr || b == nullptr)
-        return 0;
+        return KU_DLNA_MISMATCH_OBJECT;
     if (a->protocol != b->protocol && a->protocol != ku::kProtocolAny &&
         b->protocol != ku::kProtocolAny)
-        return 0;
-    int wildcard;
+        return KU_DLNA_MISMATCH_PROTOCOL;
+    bool wildcard;
     const char *profile = nullptr;
     if (a->profileName != nullptr && b->profileName != nullptr) {
         if (!ku::foldedEqual(a->profileName, b->profileName))
-            return 0;
-        wildcard = 1;
+            return KU_DLNA_MISMATCH_PROFILE;
+        wildcard = true;
         profile = a->profileName;
     } else {
         if (b->protocol == ku::kProtocolOther &&
             (a->protocolString == nullptr || b->protocolString == nullptr ||
              strcmp(a->protocolString, b->protocolString) != 0))
-            return 0;
+            return KU_DLNA_MISMATCH_PROTOCOL;
         wildcard = a->profileName == nullptr && b->profileName == nullptr;
     }
     const char *af = a->contentFormat;
     const char *bf = b->contentFormat;
     if (af == nullptr || bf == nullptr)
-        return 0;
+        return KU_DLNA_MISMATCH_CONTENT_FORMAT;
     if (strcmp(af, "*") == 0 || strcmp(bf, "*") == 0)
-        return wildcard;
+        return wildcard ? KU_DLNA_MISMATCH_NONE : KU_DLNA_MISMATCH_PROFILE;
     if (ku::sameContentFormat(bf, af))
-        return 1;
+        return KU_DLNA_MISMATCH_NONE;
     for (const EquivalenceGroup &g : kGroups)
         if (groupMatches(g, af, bf, profile))
-            return 1;
-    return 0;
+            return KU_DLNA_MISMATCH_NONE;
+    return KU_DLNA_MISMATCH_CONTENT_FORMAT;
+}
+
+// One decision path, so that a reason given for a "no" is the reason.
+int kuDLNAProtocolInfo_Match(const kuDLNAProtocolInfo *a, const kuDLNAProtocolInfo *b)
+{
+    return kuDLNAProtocolInfo_GetMismatch(a, b) == KU_DLNA_MISMATCH_NONE ? 1 : 0;
 }
 
 int kuDLNAProtocolInfo_MatchPN(const kuDLNAProtocolInfo *info, const char *profileName)
@@ -1385,4 +1392,50 @@ void kuDLNAProtocolInfo_SetWebServerSupportHTTPConnectionStalling(kuDLNAProtocol
 {
     if (info != nullptr)
         info->webServerSupportsStalling = value > 0 ? 1 : 0;
+}
+
+// --- fields as tools show them (extension) -----------------------------------
+
+const char *kuDLNAProtocolInfo_GetMismatchName(uint32_t mismatch)
+{
+    static constexpr const char *kNames[] = {"none", "protocol", "profile", "content format",
+                                             "object"};
+    return mismatch < sizeof kNames / sizeof kNames[0] ? kNames[mismatch] : nullptr;
+}
+
+const char *kuDLNAProtocolInfo_S_GetNetwork(const kuDLNAProtocolInfo *info)
+{
+    if (info == nullptr)
+        return nullptr;
+    return info->network != nullptr && info->network[0] != '\0' ? info->network : "*";
+}
+
+const char *kuDLNAProtocolInfo_S_GetContentFormat(const kuDLNAProtocolInfo *info)
+{
+    if (info == nullptr)
+        return nullptr;
+    return info->contentFormat != nullptr ? info->contentFormat : "*";
+}
+
+const char *kuDLNAProtocolInfo_S_GetProfileName(const kuDLNAProtocolInfo *info)
+{
+    return info != nullptr ? info->profileName : nullptr;
+}
+
+uint32_t kuDLNAProtocolInfo_GetFlagWord(kuDLNAProtocolInfo *info, uint32_t index)
+{
+    if (info == nullptr || index >= 4)
+        return 0;
+    makeFlagsConsistent(info);
+    return info->versionMajor == 1 && info->versionMinor >= 5 ? info->flagWords[index] : 0;
+}
+
+const char *kuDLNAProtocolInfo_GetFlagName(uint32_t bit)
+{
+    if (bit == kVersion15Bit)
+        return "dlnaV15";
+    for (const FlagBit &f : kFlagBits)
+        if (f.bit == bit)
+            return f.name;
+    return nullptr;
 }

@@ -276,6 +276,56 @@ KU_API int kuDLNAProtocolInfo_MatchWithRules(const kuDLNAProtocolInfo *a,
  * bit. */
 KU_API const char *kuDLNAProtocolInfo_GetMatchRuleName(uint32_t rule);
 
+/*
+ * Why kuDLNAProtocolInfo_Match(a, b) fails: the first of its steps that
+ * fails, in its order. PROTOCOL: the protocols differ (neither is "*"), or
+ * b's protocol is unknown and the protocol texts differ; PROFILE: both
+ * profile names are there and differ, or just one side has one and a
+ * content format "*" cannot stand in for it; CONTENT_FORMAT: the content
+ * formats do not satisfy each other (nor stand for each other); OBJECT: a
+ * or b is null.
+ */
+typedef enum kuDLNAMismatch {
+    KU_DLNA_MISMATCH_NONE = 0,
+    KU_DLNA_MISMATCH_PROTOCOL = 1,
+    KU_DLNA_MISMATCH_PROFILE = 2,
+    KU_DLNA_MISMATCH_CONTENT_FORMAT = 3,
+    KU_DLNA_MISMATCH_OBJECT = 4
+} kuDLNAMismatch;
+
+/* The step at which kuDLNAProtocolInfo_Match(a, b) fails (kuDLNAMismatch);
+ * KU_DLNA_MISMATCH_NONE exactly when it answers 1. */
+KU_API uint32_t kuDLNAProtocolInfo_GetMismatch(const kuDLNAProtocolInfo *a,
+                                               const kuDLNAProtocolInfo *b);
+
+/* The name of a kuDLNAMismatch ("none", "protocol", "profile", "content
+ * format", "object"), static text; null for any other value. */
+KU_API const char *kuDLNAProtocolInfo_GetMismatchName(uint32_t mismatch);
+
+/* The network field (borrowed) as composition writes it: "*" when there is
+ * none; null for a null object. */
+KU_API const char *kuDLNAProtocolInfo_S_GetNetwork(const kuDLNAProtocolInfo *info);
+
+/* The content format (borrowed) as composition writes it: "*" when there is
+ * none; null for a null object. */
+KU_API const char *kuDLNAProtocolInfo_S_GetContentFormat(const kuDLNAProtocolInfo *info);
+
+/* The DLNA.ORG_PN value (borrowed); null when there is none. */
+KU_API const char *kuDLNAProtocolInfo_S_GetProfileName(const kuDLNAProtocolInfo *info);
+
+/* Flag word index (0 to 3) of DLNA.ORG_FLAGS as composition writes it. Like
+ * composition it first makes the flags consistent with the protocol, so it
+ * changes the object. 0 when no DLNA.ORG_FLAGS is written (not DLNA 1.5),
+ * for an index above 3 and for a null object. */
+KU_API uint32_t kuDLNAProtocolInfo_GetFlagWord(kuDLNAProtocolInfo *info, uint32_t index);
+
+/* The name of one named bit of the first flag word ("senderPaced",
+ * "lopNpt", "lopBytes", "playContainer", "s0Increasing", "sNIncreasing",
+ * "rtspPause", "tmStreaming", "tmInteractive", "tmBackground",
+ * "httpStalling", "dlnaV15", "linkProtected", "clearTextByteSeekFull",
+ * "lopClearTextBytes"), static text; null for anything else. */
+KU_API const char *kuDLNAProtocolInfo_GetFlagName(uint32_t bit);
+
 KU_END_DECLS
 
 #endif /* KUVANATOOLS_KUDLNAPROTOCOLINFO_H */

@@ -543,3 +543,54 @@ TEST(kuDLNAProtocolInfo, MatchingWithRules)
     EXPECT_EQ(nullptr, kuDLNAProtocolInfo_GetMatchRuleName(Alias | Wild));
     EXPECT_EQ(nullptr, kuDLNAProtocolInfo_GetMatchRuleName(0x80));
 }
+
+// The reason for a "no" comes from Match's own path, so each row also checks
+// that Match agrees with it.
+TEST(kuDLNAProtocolInfo, MismatchAndFieldGetters)
+{
+    const struct {
+        const char *a, *b;
+        uint32_t mismatch;
+    } cases[] = {
+        {"http-get:*:audio/mpeg:*", "rtsp-rtp-udp:*:audio/mpeg:*", KU_DLNA_MISMATCH_PROTOCOL},
+        {"*:*:audio/mpeg:*", "rtsp-rtp-udp:*:audio/mpeg:*", KU_DLNA_MISMATCH_NONE},
+        {"foo:*:audio/mpeg:*", "bar:*:audio/mpeg:*", KU_DLNA_MISMATCH_PROTOCOL},
+        {"http-get:*:audio/mpeg:DLNA.ORG_PN=MP3", "http-get:*:audio/mpeg:DLNA.ORG_PN=LPCM", KU_DLNA_MISMATCH_PROFILE},
+        {"http-get:*:audio/mpeg:DLNA.ORG_PN=MP3", "http-get:*:*:*", KU_DLNA_MISMATCH_PROFILE},
+        {"http-get:*:audio/mpeg:DLNA.ORG_PN=MP3", "http-get:*:audio/mpeg:*", KU_DLNA_MISMATCH_NONE},
+        {"http-get:*:audio/mpeg:*", "http-get:*:audio/L16:*", KU_DLNA_MISMATCH_CONTENT_FORMAT},
+        {"http-get:*:audio/3gpp:DLNA.ORG_PN=AAC_ISO", "http-get:*:audio/mp4:DLNA.ORG_PN=AAC_ISO", KU_DLNA_MISMATCH_NONE},
+    };
+    for (const auto &c : cases) {
+        Info a(c.a), b(c.b);
+        EXPECT_EQ(c.mismatch, kuDLNAProtocolInfo_GetMismatch(a.get(), b.get())) << c.a << " " << c.b;
+        EXPECT_EQ(c.mismatch == KU_DLNA_MISMATCH_NONE, kuDLNAProtocolInfo_Match(a.get(), b.get()) == 1) << c.a;
+    }
+    EXPECT_EQ(uint32_t(KU_DLNA_MISMATCH_OBJECT), kuDLNAProtocolInfo_GetMismatch(nullptr, Info("*:*:*:*").get()));
+    EXPECT_STREQ("content format", kuDLNAProtocolInfo_GetMismatchName(KU_DLNA_MISMATCH_CONTENT_FORMAT));
+    EXPECT_STREQ("object", kuDLNAProtocolInfo_GetMismatchName(KU_DLNA_MISMATCH_OBJECT));
+    EXPECT_EQ(nullptr, kuDLNAProtocolInfo_GetMismatchName(5));
+
+    // Fields as composed; the flag word after the protocol's consistency rules.
+    const struct {
+        const char *text, *network, *format, *profile;
+        uint32_t word;
+    } fieldCases[] = {
+        {"http-get:*:audio/mpeg:DLNA.ORG_PN=MP3;DLNA.ORG_FLAGS=017", "*", "audio/mpeg", "MP3", 0x01700000},
+        {"rtsp-rtp-udp:net:video/mpeg;a=b:DLNA.ORG_FLAGS=007", "net", "video/mpeg;a=b", nullptr, 0x00100000},
+        {"http-get::audio/L16:*", "*", "audio/L16", nullptr, 0},
+    };
+    for (const auto &c : fieldCases) {
+        Info info(c.text);
+        EXPECT_STREQ(c.network, kuDLNAProtocolInfo_S_GetNetwork(info.get())) << c.text;
+        EXPECT_STREQ(c.format, kuDLNAProtocolInfo_S_GetContentFormat(info.get())) << c.text;
+        EXPECT_STREQ(c.profile, kuDLNAProtocolInfo_S_GetProfileName(info.get())) << c.text;
+        EXPECT_EQ(c.word, kuDLNAProtocolInfo_GetFlagWord(info.get(), 0)) << c.text;
+        EXPECT_EQ(0u, kuDLNAProtocolInfo_GetFlagWord(info.get(), 4));
+    }
+    EXPECT_EQ(nullptr, kuDLNAProtocolInfo_S_GetContentFormat(nullptr));
+    EXPECT_STREQ("senderPaced", kuDLNAProtocolInfo_GetFlagName(0x80000000));
+    EXPECT_STREQ("dlnaV15", kuDLNAProtocolInfo_GetFlagName(0x00100000));
+    EXPECT_STREQ("lopClearTextBytes", kuDLNAProtocolInfo_GetFlagName(0x00004000));
+    EXPECT_EQ(nullptr, kuDLNAProtocolInfo_GetFlagName(0x00020000));
+}

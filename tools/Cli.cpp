@@ -1,5 +1,7 @@
 #include "Cli.h"
 
+#include <kuvanaTools/kuConvert.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -462,6 +464,19 @@ Json &Json::null()
     separate();
     text_ += "null";
     return *this;
+}
+
+std::string subject(Io &io, const Args &args, size_t index)
+{
+    return args.count() > index ? readInput(io, args[index]) : readFileOrStdin(io, "-");
+}
+
+std::string hex(const uint8_t *bytes, size_t length)
+{
+    char *text = nullptr;
+    kuConvert_buffertohexstr(bytes, length, 1, 0, &text);
+    KuString owned(text);
+    return str(owned);
 }
 
 } // namespace kuvana

@@ -98,6 +98,7 @@ struct OptionDef {
     const char *name;
     bool takesValue;
 };
+inline const OptionDef kJson{"--json", false};
 
 // The arguments of one command after its options were taken out.
 class Args {
@@ -137,20 +138,29 @@ void streamInput(Io &io, const std::string &argument,
 std::string stripComments(const std::string &text);
 // Text with blanks and line ends removed from both ends.
 std::string trim(const std::string &text);
+// The text a command works on: its positional argument index (which may name
+// standard input or a file), or standard input when there is none.
+std::string subject(Io &io, const Args &args, size_t index = 0);
+// The bytes in hex, two digits a byte.
+std::string hex(const uint8_t *bytes, size_t length);
 
 // Unsigned decimal number in the range, else a usage error naming what.
 unsigned long parseNumber(const std::string &text, unsigned long max, const char *what);
 
-// Owns a string the library allocated (released with kuFree).
-struct KuString {
-    explicit KuString(char *text = nullptr) : text(text) {}
-    ~KuString() { kuFree(text); }
-    KuString(const KuString &) = delete;
-    KuString &operator=(const KuString &) = delete;
-    std::string str() const { return text ? text : ""; }
-    bool null() const { return text == nullptr; }
-    char *text;
+// Frees through the library's release function F.
+template <auto F> struct FreeWith {
+    template <class T> void operator()(T *p) const { F(p); }
 };
+// The one owner of everything the library hands out, released with F.
+template <class T, auto F> using Owned = std::unique_ptr<T, FreeWith<F>>;
+
+// A string the library allocated.
+using KuString = Owned<char, kuFree>;
+// Its text; "" for null.
+inline std::string str(const KuString &text)
+{
+    return text ? text.get() : "";
+}
 
 // Builds compact JSON text; the caller keeps the nesting balanced.
 class Json {
@@ -194,10 +204,18 @@ struct Command {
     bool stopAtPositional = false;
 };
 
-// Registration, one function per family of commands.
+// Registration, one function per command group, each in the group's file.
+void addDemoCommand(std::vector<Command> &commands);
 void addProtocolInfoCommands(std::vector<Command> &commands);
-void addTextCommands(std::vector<Command> &commands);
+void addCompatCommand(std::vector<Command> &commands);
+void addProfilesCommands(std::vector<Command> &commands);
 void addUriCommands(std::vector<Command> &commands);
+void addTimeCommands(std::vector<Command> &commands);
+void addMimeCommands(std::vector<Command> &commands);
+void addDigestCommands(std::vector<Command> &commands);
+void addBase64Commands(std::vector<Command> &commands);
+void addUuidCommand(std::vector<Command> &commands);
+void addPrintfCommand(std::vector<Command> &commands);
 void addIniCommands(std::vector<Command> &commands);
 void addConsoleCommand(std::vector<Command> &commands);
 

@@ -5,7 +5,6 @@
 
 #include <kuvanaTools/kuMimeTypeInfo.h>
 
-#include <map>
 #include <sstream>
 #include <unistd.h>
 
@@ -47,16 +46,16 @@ std::string offer(const ServerItem &item)
     const std::string &text = item.profileInfo;
     size_t colon = text.find(':');
     bool whole = colon != std::string::npos && text.find('/') > colon;
-    InfoGuard info(whole ? kuDLNAProtocolInfo_New(text.data(), text.size())
+    InfoPtr info(whole ? kuDLNAProtocolInfo_New(text.data(), text.size())
                          : kuDLNAProtocolInfo_NewFromProfileInfo(text.data(), text.size()));
     if (item.protectedCopy) {
-        kuDLNAProtocolInfo_AdjustForDTCPIP(info.info, kDtcpHost, kDtcpPort);
-        kuDLNAProtocolInfo_ConvertProfileNameToDTCP(info.info);
+        kuDLNAProtocolInfo_AdjustForDTCPIP(info.get(), kDtcpHost, kDtcpPort);
+        kuDLNAProtocolInfo_ConvertProfileNameToDTCP(info.get());
     } else {
-        kuDLNAProtocolInfo_Adjust(info.info);
+        kuDLNAProtocolInfo_Adjust(info.get());
     }
-    KuString composed(kuDLNAProtocolInfo_GetStr(info.info));
-    return composed.str();
+    KuString composed(kuDLNAProtocolInfo_GetStr(info.get()));
+    return str(composed);
 }
 
 namespace {
@@ -71,28 +70,28 @@ struct Item : ServerItem {
 // a short reason why none does.
 void decide(kuDLNAProtocolInfoList *sink, Item &item)
 {
-    InfoGuard received(kuDLNAProtocolInfo_New(item.offered.data(), item.offered.size()));
-    if (!kuDLNAProtocolInfoList_Match(sink, received.info)) {
-        std::string type = decode(received.info).contentFormat;
+    InfoPtr received(kuDLNAProtocolInfo_New(item.offered.data(), item.offered.size()));
+    if (!kuDLNAProtocolInfoList_Match(sink, received.get())) {
+        std::string type = decode(received.get()).contentFormat;
         kuMimeTypeInfo *mime = kuMimeTypeInfo_New(type.c_str());
         type = kuMimeTypeInfo_GetMimeType(mime);
         kuMimeTypeInfo_Delete(mime);
-        std::string pn = profileName(received.info);
+        std::string pn = profileName(received.get());
         bool typeKnown = false;
         for (uint32_t i = 0; i < kuDLNAProtocolInfoList_GetCount(sink) && !typeKnown; i++) {
             kuDLNAProtocolInfo *entry = kuDLNAProtocolInfoList_GetProtocolInfoAt(sink, i);
-            std::string why;
-            typeKnown = mismatch(received.info, entry, &why) == "profile" &&
+            typeKnown = kuDLNAProtocolInfo_GetMismatch(received.get(), entry) ==
+                            KU_DLNA_MISMATCH_PROFILE &&
                         decode(entry).contentFormat.compare(0, type.size(), type) == 0;
         }
         item.reason = typeKnown && !pn.empty() ? "no sink entry for the profile " + pn
                                                : "no sink entry takes " + type;
         return;
     }
-    item.entry = firstMatch(sink, received.info);
+    item.entry = firstMatch(sink, received.get());
     KuString text(kuDLNAProtocolInfo_GetStr(
         kuDLNAProtocolInfoList_GetProtocolInfoAt(sink, uint32_t(item.entry))));
-    item.matchedEntry = text.str();
+    item.matchedEntry = str(text);
 }
 
 // A path as the user would type it: relative when it lies below the current
@@ -114,8 +113,6 @@ std::string sourceLine(const std::string &text)
     return trim(text.substr(at + 9, text.find('\n', at) - at - 9));
 }
 
-} // namespace
-
 int demo(Io &io, const Args &args)
 {
     args.expect(0, 0);
@@ -126,23 +123,23 @@ int demo(Io &io, const Args &args)
     for (const ServerItem &read : readProfiles(profilesPath, io))
         items.push_back(Item{read, -1, "", ""});
     std::string sinkText = readFileOrStdin(io, sinkPath);
-    ListGuard sink(kuDLNAProtocolInfoList_New(stripComments(sinkText).c_str()));
-    uint32_t entries = kuDLNAProtocolInfoList_GetCount(sink.list);
+    ListPtr sink(kuDLNAProtocolInfoList_New(stripComments(sinkText).c_str()));
+    uint32_t entries = kuDLNAProtocolInfoList_GetCount(sink.get());
     if (items.empty() || entries == 0)
         inputError("'%s' has no items or '%s' no sink entries", profilesPath.c_str(),
                    sinkPath.c_str());
     int playable = 0;
     for (Item &item : items) {
         item.offered = offer(item);
-        decide(sink.list, item);
+        decide(sink.get(), item);
         playable += item.entry >= 0;
     }
-    KuString protocols(kuDLNAProtocolInfoList_GetSupportedProtocolList(sink.list));
+    KuString protocols(kuDLNAProtocolInfoList_GetSupportedProtocolList(sink.get()));
 
     if (args.has("--json")) {
         Json j;
         j.beginObject().field("renderer", sinkPath).field("sinkEntries", entries)
-            .field("protocols", protocols.text).key("items").beginArray();
+            .field("protocols", protocols.get()).key("items").beginArray();
         for (const Item &item : items) {
             j.beginObject().field("name", item.name).field("dtcp", item.protectedCopy)
                 .field("profileInfo", item.profileInfo).field("offered", item.offered)
@@ -167,7 +164,7 @@ int demo(Io &io, const Args &args)
             shown(profilesPath).c_str(), kDtcpHost, kDtcpPort);
     o.print("renderer  %s: %u sink entries (%s),\n"
             "          each offer checked with kuDLNAProtocolInfoList_Match\n",
-            shown(sinkPath).c_str(), entries, protocols.text);
+            shown(sinkPath).c_str(), entries, protocols.get());
     std::string source = sourceLine(sinkText);
     if (!source.empty())
         o.print("          sink list from %s\n", source.c_str());
@@ -183,6 +180,18 @@ int demo(Io &io, const Args &args)
     }
     o.print("\n%d of %zu offers play on this renderer.\n", playable, items.size());
     return kOk;
+}
+
+} // namespace
+
+void addDemoCommand(std::vector<Command> &commands)
+{
+    commands.push_back({"demo", "", "[--json] [--examples DIR]",
+                        "a server's items matched against a renderer's sink list",
+                        "Reads server-profiles.txt and renderer-sink.txt from the examples\n"
+                        "directory, turns every item into the protocolInfo a server offers\n"
+                        "and shows which sink entry of the renderer plays it.\n",
+                        {kJson, {"--examples", true}}, demo});
 }
 
 } // namespace kuvana

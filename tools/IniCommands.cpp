@@ -16,21 +16,19 @@ namespace kuvana {
 
 namespace {
 
-const OptionDef kJson{"--json", false};
 const OptionDef kDefaults{"--defaults", true};
 
 // Compared by address: tells a missing key from any stored text.
 const char kMissing[] = "";
 
-struct ConfigGuard {
-    ConfigGuard(const std::string &readOnly, const std::string &writable)
-        : config(kuConfigFile_New(readOnly.empty() ? nullptr : readOnly.c_str(),
-                                  writable.empty() ? nullptr : writable.c_str()))
-    {
-    }
-    ~ConfigGuard() { kuConfigFile_Delete(config); }
-    kuConfigFile *config;
-};
+using ConfigPtr = Owned<kuConfigFile, kuConfigFile_Delete>;
+
+// The read-only and writable files ("" for none) as one configuration.
+ConfigPtr openConfig(const std::string &readOnly, const std::string &writable)
+{
+    return ConfigPtr(kuConfigFile_New(readOnly.empty() ? nullptr : readOnly.c_str(),
+                                      writable.empty() ? nullptr : writable.c_str()));
+}
 
 bool exists(const std::string &path)
 {
@@ -182,17 +180,17 @@ int get(Io &io, const Args &args)
     warnLongLines(io, args[0]);
     if (!defaults.empty())
         warnLongLines(io, defaults);
-    ConfigGuard c(defaults, args[0]);
+    ConfigPtr c = openConfig(defaults, args[0]);
     const char *s = section(args[1]);
-    const char *value = kuConfigFile_GetString(c.config, s, args[2].c_str(), kMissing);
+    const char *value = kuConfigFile_GetString(c.get(), s, args[2].c_str(), kMissing);
     if (value == kMissing)
         noAnswer("no key '%s' in '%s'%s", entryName(args[1], args[2]).c_str(), args[0].c_str(),
                    defaults.empty() ? "" : format(" or '%s'", defaults.c_str()).c_str());
     std::string text = value;
     if (args.has("--substitute")) {
         KuString substituted(
-            kuConfigFile_GetStringWithSubstitution(c.config, s, args[2].c_str(), "", nullptr));
-        text = substituted.str();
+            kuConfigFile_GetStringWithSubstitution(c.get(), s, args[2].c_str(), "", nullptr));
+        text = str(substituted);
     }
     if (args.has("--json"))
         io.out.put(addWarnings(Json().beginObject().field("section", args[1])
@@ -233,9 +231,9 @@ int set(Io &io, const Args &args)
         inputError("the line for key '%s' would be %zu bytes; the library writes lines of at "
                    "most %zu bytes and would cut the value", key.c_str(), length, kLineMax);
     std::string before = contents(args[0]);
-    ConfigGuard c("", args[0]);
-    kuConfigFile_SetString(c.config, section(args[1]), key.c_str(), value.c_str());
-    save(c.config, args[0]);
+    ConfigPtr c = openConfig("", args[0]);
+    kuConfigFile_SetString(c.get(), section(args[1]), key.c_str(), value.c_str());
+    save(c.get(), args[0]);
     warnRewrites(io, before, contents(args[0]), args[1], key);
     changed(io, args, value.c_str());
     return kOk;
@@ -245,22 +243,22 @@ int remove(Io &io, const Args &args)
 {
     args.expect(2, 3);
     std::string before = contents(args[0]);
-    ConfigGuard c("", args[0]);
+    ConfigPtr c = openConfig("", args[0]);
     if (args.count() == 3) {
         const char *key = args[2].c_str();
-        if (kuConfigFile_GetString(c.config, section(args[1]), key, kMissing) == kMissing)
+        if (kuConfigFile_GetString(c.get(), section(args[1]), key, kMissing) == kMissing)
             noAnswer("no key '%s' in '%s'", entryName(args[1], key).c_str(), args[0].c_str());
-        kuConfigFile_DeleteKey(c.config, section(args[1]), args[2].c_str());
+        kuConfigFile_DeleteKey(c.get(), section(args[1]), args[2].c_str());
     } else {
         bool found = false;
         std::string wanted = args[1] == "default" ? "" : args[1];
-        for (uint32_t i = 0; i < kuConfigFile_GetSectionCount(c.config, 0) && !found; i++)
-            found = strcasecmp(kuConfigFile_GetSectionName(c.config, i, 0), wanted.c_str()) == 0;
+        for (uint32_t i = 0; i < kuConfigFile_GetSectionCount(c.get(), 0) && !found; i++)
+            found = strcasecmp(kuConfigFile_GetSectionName(c.get(), i, 0), wanted.c_str()) == 0;
         if (!found)
             noAnswer("no section '%s' in '%s'", args[1].c_str(), args[0].c_str());
-        kuConfigFile_DeleteSection(c.config, section(args[1]));
+        kuConfigFile_DeleteSection(c.get(), section(args[1]));
     }
-    save(c.config, args[0]);
+    save(c.get(), args[0]);
     warnRewrites(io, before, contents(args[0]), args[1], args.count() == 3 ? args[2] : "");
     changed(io, args, nullptr);
     return kOk;
@@ -273,24 +271,24 @@ int dump(Io &io, const Args &args)
         inputError("cannot read '%s'", args[0].c_str());
     warnLongLines(io, args[0]);
     // Loaded as the read-only layer: dumping never repairs or changes files.
-    ConfigGuard c(args[0], "");
+    ConfigPtr c = openConfig(args[0], "");
     bool json = args.has("--json");
     Json j;
     j.beginObject().key("sections").beginObject();
-    uint32_t sections = kuConfigFile_GetSectionCount(c.config, 1);
+    uint32_t sections = kuConfigFile_GetSectionCount(c.get(), 1);
     bool first = true;
     for (uint32_t i = 0; i < sections; i++) {
-        std::string name = kuConfigFile_GetSectionName(c.config, i, 1);
+        std::string name = kuConfigFile_GetSectionName(c.get(), i, 1);
         const char *s = name.empty() ? nullptr : name.c_str();
-        uint32_t keys = kuConfigFile_GetKeyCount(c.config, s, 1);
+        uint32_t keys = kuConfigFile_GetKeyCount(c.get(), s, 1);
         if (json)
             j.key(name.empty() ? "default" : name).beginObject();
         else if (!name.empty())
             io.out.print("%s[%s]\n", first ? "" : "\n", name.c_str());
         first = first && name.empty() && keys == 0;
         for (uint32_t k = 0; k < keys; k++) {
-            std::string key = kuConfigFile_GetKeyName(c.config, s, k, 1);
-            const char *value = kuConfigFile_GetString(c.config, s, key.c_str(), "");
+            std::string key = kuConfigFile_GetKeyName(c.get(), s, k, 1);
+            const char *value = kuConfigFile_GetString(c.get(), s, key.c_str(), "");
             if (json)
                 j.field(key, value);
             else

@@ -10,17 +10,6 @@
 
 namespace kuvana {
 
-const FlagBit kFlagBits[15] = {
-    {0x80000000u, "senderPaced"},   {0x40000000u, "lopNpt"},
-    {0x20000000u, "lopBytes"},      {0x10000000u, "playContainer"},
-    {0x08000000u, "s0Increasing"},  {0x04000000u, "sNIncreasing"},
-    {0x02000000u, "rtspPause"},     {0x01000000u, "tmStreaming"},
-    {0x00800000u, "tmInteractive"}, {0x00400000u, "tmBackground"},
-    {0x00200000u, "httpStalling"},  {0x00100000u, "dlnaV15"},
-    {0x00010000u, "linkProtected"}, {0x00008000u, "clearTextByteSeekFull"},
-    {0x00004000u, "lopClearTextBytes"},
-};
-
 std::string Decoded::parameter(const std::string &name) const
 {
     for (const auto &p : parameters)
@@ -35,17 +24,12 @@ Decoded decode(kuDLNAProtocolInfo *info)
     KuString whole(kuDLNAProtocolInfo_GetStr(info));
     KuString fourth(kuDLNAProtocolInfo_GetDLNAInfoStr(info, 1));
     const char *protocol = kuDLNAProtocolInfo_S_GetProtocolStr(info);
-    d.normalised = whole.str();
+    d.normalised = str(whole);
     d.protocol = protocol ? protocol : "";
-    d.fourthField = fourth.str();
-    // protocol ":" network ":" content format ":" fourth field; the network
-    // never holds ':', the content format may.
-    size_t start = d.protocol.size() + 1;
-    size_t networkEnd = d.normalised.find(':', start);
-    size_t formatEnd = d.normalised.size() - d.fourthField.size() - 1;
-    if (start <= d.normalised.size() && networkEnd != std::string::npos && networkEnd < formatEnd) {
-        d.network = d.normalised.substr(start, networkEnd - start);
-        d.contentFormat = d.normalised.substr(networkEnd + 1, formatEnd - networkEnd - 1);
+    d.fourthField = str(fourth);
+    if (!d.normalised.empty()) { // an object that composes as "" has no fields to show
+        d.network = kuDLNAProtocolInfo_S_GetNetwork(info);
+        d.contentFormat = kuDLNAProtocolInfo_S_GetContentFormat(info);
     }
     size_t at = 0;
     while (d.fourthField != "*" && at < d.fourthField.size()) {
@@ -58,77 +42,59 @@ Decoded decode(kuDLNAProtocolInfo *info)
                                   equals == std::string::npos ? "" : part.substr(equals + 1));
         at = end + 1;
     }
-    d.profileName = d.parameter("DLNA.ORG_PN");
+    d.profileName = profileName(info);
     return d;
 }
 
-std::string profileName(kuDLNAProtocolInfo *info)
+std::string profileName(const kuDLNAProtocolInfo *info)
 {
-    KuString pn(kuDLNAProtocolInfo_GetDLNAInfoStr(info, 2));
-    std::string text = pn.str();
-    return text.compare(0, 12, "DLNA.ORG_PN=") == 0 ? text.substr(12) : "";
+    const char *name = kuDLNAProtocolInfo_S_GetProfileName(info);
+    return name != nullptr ? name : "";
 }
 
-namespace {
-
-// Protocol texts without "playsingle-", which does not change the protocol.
-std::string baseProtocol(const kuDLNAProtocolInfo *info)
+std::vector<std::pair<uint32_t, const char *>> flagNames()
 {
-    const char *text = kuDLNAProtocolInfo_S_GetProtocolStr(info);
-    std::string p = text ? text : "";
-    return p.compare(0, 11, "playsingle-") == 0 ? p.substr(11) : p;
+    std::vector<std::pair<uint32_t, const char *>> names;
+    for (uint32_t bit = 0x80000000u; bit != 0; bit >>= 1)
+        if (const char *name = kuDLNAProtocolInfo_GetFlagName(bit))
+            names.emplace_back(bit, name);
+    return names;
 }
-
-bool knownProtocol(const std::string &p)
-{
-    return p == "*" || p == "http-get" || p == "rtsp-rtp-udp" || p == "file";
-}
-
-std::string contentFormat(kuDLNAProtocolInfo *info)
-{
-    return decode(info).contentFormat;
-}
-
-} // namespace
 
 std::string mismatch(kuDLNAProtocolInfo *a, kuDLNAProtocolInfo *b, std::string *why)
 {
-    if (kuDLNAProtocolInfo_Match(a, b))
+    uint32_t step = kuDLNAProtocolInfo_GetMismatch(a, b);
+    // "playsingle-" does not change the protocol, so it is left out of the why.
+    auto protocol = [](const kuDLNAProtocolInfo *info) {
+        const char *text = kuDLNAProtocolInfo_S_GetProtocolStr(info);
+        std::string p = text ? text : "";
+        return p.compare(0, 11, "playsingle-") == 0 ? p.substr(11) : p;
+    };
+    auto either = [](const std::string &entry, const std::string &resource) {
+        return "entry " + (entry.empty() ? "none" : entry) + ", resource " +
+               (resource.empty() ? "none" : resource);
+    };
+    switch (step) {
+    case KU_DLNA_MISMATCH_NONE:
         return "";
-    std::string pa = baseProtocol(a), pb = baseProtocol(b);
-    bool knownA = knownProtocol(pa), knownB = knownProtocol(pb);
-    bool sameProtocol = knownA && knownB ? pa == pb : !knownA && !knownB;
-    if (!sameProtocol && pa != "*" && pb != "*") {
-        *why = "entry " + pb + ", resource " + pa;
-        return "protocol";
+    case KU_DLNA_MISMATCH_PROTOCOL:
+        *why = either(protocol(b), protocol(a));
+        break;
+    case KU_DLNA_MISMATCH_PROFILE:
+        *why = either(profileName(b), profileName(a));
+        break;
+    default:
+        *why = either(decode(b).contentFormat, decode(a).contentFormat);
+        break;
     }
-    std::string na = profileName(a), nb = profileName(b);
-    if (!na.empty() && !nb.empty() && strcasecmp(na.c_str(), nb.c_str()) != 0) {
-        *why = "entry " + nb + ", resource " + na;
-        return "profile";
-    }
-    if ((na.empty() || nb.empty()) && !knownB &&
-        kuUtil_StrCompare(kuDLNAProtocolInfo_S_GetProtocolStr(a),
-                          kuDLNAProtocolInfo_S_GetProtocolStr(b)) != 0) {
-        *why = "entry " + pb + ", resource " + pa;
-        return "protocol";
-    }
-    std::string fa = contentFormat(a), fb = contentFormat(b);
-    if ((fa == "*" || fb == "*") && na.empty() != nb.empty()) {
-        *why = na.empty() ? "entry " + nb + ", resource none" : "entry none, resource " + na;
-        return "profile";
-    }
-    *why = "entry " + fb + ", resource " + fa;
-    return "content format";
+    return kuDLNAProtocolInfo_GetMismatchName(step);
 }
 
-int firstMatch(kuDLNAProtocolInfoList *list, kuDLNAProtocolInfo *a)
+int firstMatch(kuDLNAProtocolInfoList *list, const kuDLNAProtocolInfo *a)
 {
-    uint32_t count = kuDLNAProtocolInfoList_GetCount(list);
-    for (uint32_t i = 0; i < count; i++)
-        if (kuDLNAProtocolInfo_Match(a, kuDLNAProtocolInfoList_GetProtocolInfoAt(list, i)))
-            return int(i);
-    return -1;
+    int32_t index = -1;
+    kuDLNAProtocolInfoList_MatchWithRules(list, a, 0, &index, nullptr);
+    return int(index);
 }
 
 std::string readList(Io &io, const std::string &argument)

@@ -10,34 +10,19 @@
 
 namespace kuvana {
 
-struct InfoGuard {
-    explicit InfoGuard(kuDLNAProtocolInfo *info) : info(info) {}
-    ~InfoGuard() { kuDLNAProtocolInfo_Delete(info); }
-    InfoGuard(const InfoGuard &) = delete;
-    InfoGuard &operator=(const InfoGuard &) = delete;
-    kuDLNAProtocolInfo *info;
-};
+using InfoPtr = Owned<kuDLNAProtocolInfo, kuDLNAProtocolInfo_Delete>;
+using ListPtr = Owned<kuDLNAProtocolInfoList, kuDLNAProtocolInfoList_Delete>;
 
-struct ListGuard {
-    explicit ListGuard(kuDLNAProtocolInfoList *list) : list(list) {}
-    ~ListGuard() { kuDLNAProtocolInfoList_Delete(list); }
-    ListGuard(const ListGuard &) = delete;
-    ListGuard &operator=(const ListGuard &) = delete;
-    kuDLNAProtocolInfoList *list;
-};
+// The named bits of the first DLNA.ORG_FLAGS word, highest first, as the
+// library names them.
+std::vector<std::pair<uint32_t, const char *>> flagNames();
 
-// The named bits of the first DLNA.ORG_FLAGS word.
-struct FlagBit {
-    uint32_t value;
-    const char *name;
-};
-extern const FlagBit kFlagBits[15];
-
-// An object's fields, read back from its normalised text.
+// An object's fields as the library composes them; empty for an object that
+// composes as "".
 struct Decoded {
     std::string normalised;     // the whole protocolInfo text (context 1)
     std::string protocol;       // "http-get", "*", ...
-    std::string network;
+    std::string network;        // "*" when none
     std::string contentFormat;
     std::string fourthField;    // as composed
     std::string profileName;    // empty when none
@@ -47,15 +32,15 @@ struct Decoded {
 Decoded decode(kuDLNAProtocolInfo *info);
 
 // The profile name of an object ("" when none).
-std::string profileName(kuDLNAProtocolInfo *info);
+std::string profileName(const kuDLNAProtocolInfo *info);
 
 // Why a does not play through b: "" when kuDLNAProtocolInfo_Match(a, b)
-// holds, else the failing step ("protocol", "profile", "content format")
-// and its detail in why.
+// holds, else the library's name of the failing step ("protocol",
+// "profile", "content format") and both sides' values in why.
 std::string mismatch(kuDLNAProtocolInfo *a, kuDLNAProtocolInfo *b, std::string *why);
 
-// The index of the first entry a plays through, or -1.
-int firstMatch(kuDLNAProtocolInfoList *list, kuDLNAProtocolInfo *a);
+// The index of the first entry a plays through strictly, or -1.
+int firstMatch(kuDLNAProtocolInfoList *list, const kuDLNAProtocolInfo *a);
 
 // A list argument: "-" or "@FILE" read with comment lines dropped.
 std::string readList(Io &io, const std::string &argument);
@@ -100,8 +85,6 @@ std::vector<RuleVerdict> ruleVerdicts(kuDLNAProtocolInfoList *sink, kuDLNAProtoc
 // The names of the rule bits, joined by separator.
 std::string ruleNames(uint32_t rules, const char *separator);
 
-int demo(Io &io, const Args &args);
-int compat(Io &io, const Args &args);
 int matchBatch(Io &io, const Args &args, kuDLNAProtocolInfoList *sink);
 
 } // namespace kuvana

@@ -1,4 +1,4 @@
-// protocolinfo parse|compose|match|merge|best-scheme, profiles intersect.
+// protocolinfo parse|compose|match|merge|best-scheme.
 #include "ProtocolInfo.h"
 
 #include <kuvanaTools/kuMimeTypeInfo.h>
@@ -12,8 +12,6 @@
 namespace kuvana {
 
 namespace {
-
-const OptionDef kJson{"--json", false};
 
 bool isDlnaParameter(const std::string &name)
 {
@@ -147,34 +145,28 @@ void refuseUnreadable(const std::string &text)
         inputError("'%s' has no field with a value", text.c_str());
 }
 
-uint32_t firstFlagWord(const Decoded &d)
-{
-    std::string flags = d.parameter("DLNA.ORG_FLAGS");
-    return flags.empty() ? 0 : uint32_t(strtoul(flags.substr(0, 8).c_str(), nullptr, 16));
-}
-
 void parseJson(Io &io, const std::string &text, kuDLNAProtocolInfo *info, const Decoded &d)
 {
     KuString speeds(kuDLNAProtocolInfo_GetPlaySpeedStr(info, 0));
     std::string op = d.parameter("DLNA.ORG_OP");
-    uint32_t word = firstFlagWord(d);
+    uint32_t word = kuDLNAProtocolInfo_GetFlagWord(info, 0);
     Json j;
     j.beginObject().field("text", text).field("protocol", d.protocol).field("network", d.network)
         .field("contentFormat", d.contentFormat).key("profileName");
     d.profileName.empty() ? j.null() : j.value(d.profileName);
     j.field("timeSeek", op.size() > 0 && op[0] == '1')
-        .field("rangeSeek", op.size() > 1 && op[1] == '1').field("playSpeeds", speeds.text)
+        .field("rangeSeek", op.size() > 1 && op[1] == '1').field("playSpeeds", speeds.get())
         .field("conversionIndicator", d.parameter("DLNA.ORG_CI") == "1")
         .key("flags");
     std::string flags = d.parameter("DLNA.ORG_FLAGS"), maxsp = d.parameter("DLNA.ORG_MAXSP");
     flags.empty() ? j.null() : j.value(flags);
     j.key("flagBits").beginObject();
-    for (const FlagBit &bit : kFlagBits)
-        j.field(bit.name, (word & bit.value) != 0);
+    for (const auto &bit : flagNames())
+        j.field(bit.second, (word & bit.first) != 0);
     j.endObject().key("maxSpeed");
     maxsp.empty() ? j.null() : j.value(maxsp);
     KuString vendor(kuDLNAProtocolInfo_GetStrFor4thField(info));
-    j.field("vendorParameters", vendor.str().empty() ? nullptr : vendor.text)
+    j.field("vendorParameters", str(vendor).empty() ? nullptr : vendor.get())
         .key("dropped").beginArray();
     for (const std::string &p : changesOf(text, info).dropped)
         j.value(p);
@@ -190,16 +182,16 @@ int parse(Io &io, const Args &args)
     args.expect(1, 1);
     std::string text = trim(readInput(io, args[0]));
     refuseUnreadable(text);
-    InfoGuard g(kuDLNAProtocolInfo_New(text.data(), text.size()));
-    Decoded d = decode(g.info);
+    InfoPtr g(kuDLNAProtocolInfo_New(text.data(), text.size()));
+    Decoded d = decode(g.get());
     if (d.normalised.empty())
         inputError("'%s' is not a protocolInfo string (it needs at least two ':'-separated "
                    "fields)", text.c_str());
-    Changes changes = changesOf(text, g.info);
+    Changes changes = changesOf(text, g.get());
     for (const std::string &note : changes.notes)
         warn(io, note);
     if (args.has("--json")) {
-        parseJson(io, text, g.info, d);
+        parseJson(io, text, g.get(), d);
         return kOk;
     }
     Output &o = io.out;
@@ -221,16 +213,16 @@ int parse(Io &io, const Args &args)
     line("seek (OP)", op.empty() ? "none"
                                  : op + ": time seek " + (op[0] == '1' ? "yes" : "no") +
                                        ", range seek " + (rangeSeek ? "yes" : "no"));
-    KuString speeds(kuDLNAProtocolInfo_GetPlaySpeedStr(g.info, 0));
-    line("play speeds (PS)", speeds.null() ? "none" : speeds.str());
+    KuString speeds(kuDLNAProtocolInfo_GetPlaySpeedStr(g.get(), 0));
+    line("play speeds (PS)", !speeds ? "none" : str(speeds));
     line("converted (CI)", d.parameter("DLNA.ORG_CI") == "1" ? "yes" : "no");
     std::string flags = d.parameter("DLNA.ORG_FLAGS");
     line("flags", flags.empty() ? "none (not DLNA 1.5)" : flags);
     if (!flags.empty()) {
-        uint32_t word = firstFlagWord(d);
+        uint32_t word = kuDLNAProtocolInfo_GetFlagWord(g.get(), 0);
         std::string set, clear;
-        for (const FlagBit &bit : kFlagBits)
-            ((word & bit.value) ? set : clear) += std::string(" ") + bit.name;
+        for (const auto &bit : flagNames())
+            ((word & bit.first) ? set : clear) += std::string(" ") + bit.second;
         // Names wrapped to keep lines short.
         auto names = [&](const char *label, const std::string &list) {
             std::string text = list.empty() ? " -" : list, row;
@@ -251,15 +243,15 @@ int parse(Io &io, const Args &args)
     std::string maxsp = d.parameter("DLNA.ORG_MAXSP");
     if (!maxsp.empty())
         line("max speed (MAXSP)", maxsp);
-    KuString vendor(kuDLNAProtocolInfo_GetStrFor4thField(g.info));
-    if (!vendor.str().empty())
-        line("vendor", vendor.str());
+    KuString vendor(kuDLNAProtocolInfo_GetStrFor4thField(g.get()));
+    if (!str(vendor).empty())
+        line("vendor", str(vendor));
     for (const std::string &p : changes.dropped)
         line("dropped", p);
-    line("transfer mode", kuDLNAProtocolInfo_GetTransferMode(g.info));
-    if (kuDLNAProtocolInfo_IsDTCPProtected(g.info))
+    line("transfer mode", kuDLNAProtocolInfo_GetTransferMode(g.get()));
+    if (kuDLNAProtocolInfo_IsDTCPProtected(g.get()))
         line("protection", "DTCP-IP");
-    else if (kuDLNAProtocolInfo_IsWMDRMNDProtected(g.info))
+    else if (kuDLNAProtocolInfo_IsWMDRMNDProtected(g.get()))
         line("protection", "WMDRM-ND");
     line("normalised", d.normalised);
     return kOk;
@@ -269,12 +261,12 @@ int parse(Io &io, const Args &args)
 
 uint32_t flagValue(const std::string &name)
 {
-    for (const FlagBit &bit : kFlagBits)
-        if (strcasecmp(bit.name, name.c_str()) == 0)
-            return bit.value;
     std::string names;
-    for (const FlagBit &bit : kFlagBits)
-        names += std::string(" ") + bit.name;
+    for (const auto &bit : flagNames()) {
+        if (strcasecmp(bit.second, name.c_str()) == 0)
+            return bit.first;
+        names += std::string(" ") + bit.second;
+    }
     usageError("unknown flag '%s' (one of:%s)", name.c_str(), names.c_str());
 }
 
@@ -317,8 +309,8 @@ int compose(Io &io, const Args &args)
     std::string network = args.value("--network", "*");
     std::string whole = protocol + ":" + network + ":" + text;
     refuseUnreadable(whole);
-    InfoGuard g(kuDLNAProtocolInfo_New(whole.data(), whole.size()));
-    for (const std::string &note : changesOf(whole, g.info).notes)
+    InfoPtr g(kuDLNAProtocolInfo_New(whole.data(), whole.size()));
+    for (const std::string &note : changesOf(whole, g.get()).notes)
         warn(io, note);
     if (args.has("--dtcp")) {
         std::string target = args.value("--dtcp");
@@ -326,20 +318,20 @@ int compose(Io &io, const Args &args)
         if (colon == std::string::npos || colon == 0)
             usageError("--dtcp '%s' is not HOST:PORT", target.c_str());
         unsigned long port = parseNumber(target.substr(colon + 1), 65535, "port");
-        kuDLNAProtocolInfo_AdjustForDTCPIP(g.info, target.substr(0, colon).c_str(), uint32_t(port));
-        kuDLNAProtocolInfo_ConvertProfileNameToDTCP(g.info);
+        kuDLNAProtocolInfo_AdjustForDTCPIP(g.get(), target.substr(0, colon).c_str(), uint32_t(port));
+        kuDLNAProtocolInfo_ConvertProfileNameToDTCP(g.get());
     } else if (args.has("--adjust")) {
-        kuDLNAProtocolInfo_Adjust(g.info);
+        kuDLNAProtocolInfo_Adjust(g.get());
     }
     int context = int(parseNumber(args.value("--context", "1"), 7, "context"));
-    KuString composed(kuDLNAProtocolInfo_GetStrForContext(g.info, context));
-    if (composed.str().empty())
+    KuString composed(kuDLNAProtocolInfo_GetStrForContext(g.get(), context));
+    if (str(composed).empty())
         inputError("'%s' does not make a protocolInfo string", whole.c_str());
     if (args.has("--json"))
-        io.out.put(addWarnings(Json().beginObject().field("protocolInfo", composed.text), io)
+        io.out.put(addWarnings(Json().beginObject().field("protocolInfo", composed.get()), io)
                        .endObject().text());
     else
-        io.out.print("%s\n", composed.text);
+        io.out.print("%s\n", composed.get());
     return kOk;
 }
 
@@ -394,30 +386,30 @@ int match(Io &io, const Args &args)
 {
     if (args.has("--batch")) {
         args.expect(0, 1);
-        ListGuard sink(kuDLNAProtocolInfoList_New(sinkList(io, args, 0).c_str()));
-        if (kuDLNAProtocolInfoList_GetCount(sink.list) == 0)
+        ListPtr sink(kuDLNAProtocolInfoList_New(sinkList(io, args, 0).c_str()));
+        if (kuDLNAProtocolInfoList_GetCount(sink.get()) == 0)
             inputError("the sink list has no valid entry");
-        return matchBatch(io, args, sink.list);
+        return matchBatch(io, args, sink.get());
     }
     args.expect(1, 2);
     std::string resource = trim(readInput(io, args[0]));
     refuseUnreadable(resource);
-    ListGuard asList(kuDLNAProtocolInfoList_New(resource.c_str()));
-    if (kuDLNAProtocolInfoList_GetCount(asList.list) > 1)
+    ListPtr asList(kuDLNAProtocolInfoList_New(resource.c_str()));
+    if (kuDLNAProtocolInfoList_GetCount(asList.get()) > 1)
         inputError("the resource '%s' is a list of %u entries: give one protocolInfo",
-                   resource.c_str(), kuDLNAProtocolInfoList_GetCount(asList.list));
-    InfoGuard a(kuDLNAProtocolInfo_New(resource.data(), resource.size()));
-    if (decode(a.info).normalised.empty())
+                   resource.c_str(), kuDLNAProtocolInfoList_GetCount(asList.get()));
+    InfoPtr a(kuDLNAProtocolInfo_New(resource.data(), resource.size()));
+    if (decode(a.get()).normalised.empty())
         inputError("'%s' is not a protocolInfo string", resource.c_str());
-    for (const std::string &note : changesOf(resource, a.info).notes)
+    for (const std::string &note : changesOf(resource, a.get()).notes)
         warn(io, note);
-    ListGuard sink(kuDLNAProtocolInfoList_New(sinkList(io, args, 1).c_str()));
-    uint32_t count = kuDLNAProtocolInfoList_GetCount(sink.list);
+    ListPtr sink(kuDLNAProtocolInfoList_New(sinkList(io, args, 1).c_str()));
+    uint32_t count = kuDLNAProtocolInfoList_GetCount(sink.get());
     if (count == 0)
         inputError("the sink list has no valid entry");
-    int found = firstMatch(sink.list, a.info);
+    int found = firstMatch(sink.get(), a.get());
     bool all = args.has("--all");
-    std::vector<RuleVerdict> verdicts = ruleVerdicts(sink.list, a.info);
+    std::vector<RuleVerdict> verdicts = ruleVerdicts(sink.get(), a.get());
 
     struct Miss {
         uint32_t index;
@@ -426,9 +418,9 @@ int match(Io &io, const Args &args)
     std::vector<Miss> misses;
     std::map<std::string, int> byStep;
     for (uint32_t i = 0; found < 0 && i < count; i++) {
-        kuDLNAProtocolInfo *entry = kuDLNAProtocolInfoList_GetProtocolInfoAt(sink.list, i);
+        kuDLNAProtocolInfo *entry = kuDLNAProtocolInfoList_GetProtocolInfoAt(sink.get(), i);
         Miss m{i + 1, "", "", decode(entry).normalised};
-        m.step = mismatch(a.info, entry, &m.why);
+        m.step = mismatch(a.get(), entry, &m.why);
         byStep[m.step]++;
         misses.push_back(m);
     }
@@ -438,10 +430,10 @@ int match(Io &io, const Args &args)
             .field("matched", found >= 0);
         KuString text(found < 0 ? nullptr
                                 : kuDLNAProtocolInfo_GetStr(kuDLNAProtocolInfoList_GetProtocolInfoAt(
-                                      sink.list, uint32_t(found))));
+                                      sink.get(), uint32_t(found))));
         j.key("index");
         found < 0 ? j.null() : j.value(found + 1);
-        j.field("entry", text.text).key("mismatches").beginArray();
+        j.field("entry", text.get()).key("mismatches").beginArray();
         for (const Miss &m : misses)
             j.beginObject().field("index", m.index).field("step", m.step).field("why", m.why)
                 .field("entry", m.entry).endObject();
@@ -452,8 +444,8 @@ int match(Io &io, const Args &args)
     }
     if (found >= 0) {
         KuString text(kuDLNAProtocolInfo_GetStr(
-            kuDLNAProtocolInfoList_GetProtocolInfoAt(sink.list, uint32_t(found))));
-        io.out.print("match: entry %d of %u: %s\n", found + 1, count, text.text);
+            kuDLNAProtocolInfoList_GetProtocolInfoAt(sink.get(), uint32_t(found))));
+        io.out.print("match: entry %d of %u: %s\n", found + 1, count, text.get());
         printRules(io, verdicts);
         return kOk;
     }
@@ -465,7 +457,7 @@ int match(Io &io, const Args &args)
     }
     io.out.put("\n");
     // The near misses say the most: a matching profile or the same media type.
-    kuMimeTypeInfo *mime = kuMimeTypeInfo_New(decode(a.info).contentFormat.c_str());
+    kuMimeTypeInfo *mime = kuMimeTypeInfo_New(decode(a.get()).contentFormat.c_str());
     std::string type = kuMimeTypeInfo_GetMimeType(mime);
     kuMimeTypeInfo_Delete(mime);
     size_t shown = 0;
@@ -491,7 +483,7 @@ void printList(Io &io, const Args &args, kuDLNAProtocolInfoList *list)
 {
     if (args.has("--list")) {
         KuString text(kuDLNAProtocolInfoList_GetStrForContext(list, 5));
-        io.out.print("%s\n", text.text);
+        io.out.print("%s\n", text.get());
         return;
     }
     Json j;
@@ -499,9 +491,9 @@ void printList(Io &io, const Args &args, kuDLNAProtocolInfoList *list)
     for (uint32_t i = 0; i < kuDLNAProtocolInfoList_GetCount(list); i++) {
         KuString text(kuDLNAProtocolInfo_GetStr(kuDLNAProtocolInfoList_GetProtocolInfoAt(list, i)));
         if (args.has("--json"))
-            j.value(text.text);
+            j.value(text.get());
         else
-            io.out.print("%3u  %s\n", i + 1, text.text);
+            io.out.print("%3u  %s\n", i + 1, text.get());
     }
     if (args.has("--json"))
         io.out.put(j.endArray().text());
@@ -510,24 +502,24 @@ void printList(Io &io, const Args &args, kuDLNAProtocolInfoList *list)
 int merge(Io &io, const Args &args)
 {
     args.expect(2, 2);
-    ListGuard target(kuDLNAProtocolInfoList_New(readList(io, args[0]).c_str()));
-    kuDLNAProtocolInfoList_MergeStr(target.list, readList(io, args[1]).c_str());
-    printList(io, args, target.list);
+    ListPtr target(kuDLNAProtocolInfoList_New(readList(io, args[0]).c_str()));
+    kuDLNAProtocolInfoList_MergeStr(target.get(), readList(io, args[1]).c_str());
+    printList(io, args, target.get());
     return kOk;
 }
 
 int bestScheme(Io &io, const Args &args)
 {
     args.expect(2, 2);
-    ListGuard list(kuDLNAProtocolInfoList_New(readList(io, args[0]).c_str()));
+    ListPtr list(kuDLNAProtocolInfoList_New(readList(io, args[0]).c_str()));
     std::string protocols = args.value("--protocols", "http-get");
-    int32_t index = kuDLNAProtocolInfoList_GetBestIndexForScheme(list.list, args[1].c_str(),
+    int32_t index = kuDLNAProtocolInfoList_GetBestIndexForScheme(list.get(), args[1].c_str(),
                                                                  protocols.c_str());
     std::string entry;
     if (index >= 0) {
         KuString text(kuDLNAProtocolInfo_GetStr(
-            kuDLNAProtocolInfoList_GetProtocolInfoAt(list.list, uint32_t(index))));
-        entry = text.str();
+            kuDLNAProtocolInfoList_GetProtocolInfoAt(list.get(), uint32_t(index))));
+        entry = str(text);
     }
     if (args.has("--json")) {
         Json j;
@@ -545,75 +537,10 @@ int bestScheme(Io &io, const Args &args)
     return index >= 0 ? kOk : kFailed;
 }
 
-// --------------------------------------------------------------- profiles
-
-// Names ("MP3,LPCM"), a profile table ("audio/mpeg:DLNA.ORG_PN=MP3,...") or a
-// full protocolInfo list, told apart by the ':' in their first entry.
-struct ProfileListGuard {
-    ProfileListGuard() : list(kuDLNAProfileList_New()) {}
-    ~ProfileListGuard() { kuDLNAProfileList_Delete(list); }
-    kuDLNAProfileList *list;
-};
-
-std::string profileNames(const std::string &text)
-{
-    std::string first = text.substr(0, text.find(','));
-    size_t colons = size_t(std::count(first.begin(), first.end(), ':'));
-    if (colons == 0)
-        return text;
-    ProfileListGuard names;
-    if (colons == 1) {
-        kuDLNAProfileList_MergeDLNAProtocolInfoList(names.list, text.c_str());
-    } else {
-        ListGuard list(kuDLNAProtocolInfoList_New(text.c_str()));
-        std::string joined;
-        for (uint32_t i = 0; i < kuDLNAProtocolInfoList_GetCount(list.list); i++)
-            joined += profileName(kuDLNAProtocolInfoList_GetProtocolInfoAt(list.list, i)) + ",";
-        kuDLNAProfileList_MergeProfileList(names.list, joined.c_str());
-    }
-    KuString all(kuDLNAProfileList_GetStr(names.list));
-    return all.str();
-}
-
-int intersect(Io &io, const Args &args)
-{
-    args.expect(2, 2);
-    ProfileListGuard a;
-    kuDLNAProfileList_MergeProfileList(a.list, profileNames(readList(io, args[0])).c_str());
-    std::string b = profileNames(readList(io, args[1]));
-    KuString common(kuDLNAProfileList_GetMatchingProfileListStr(a.list, b.c_str()));
-    std::vector<std::string> names;
-    for (size_t at = 0, end; !common.str().empty() && at <= common.str().size(); at = end + 1) {
-        end = common.str().find(',', at);
-        if (end == std::string::npos)
-            end = common.str().size();
-        names.push_back(common.str().substr(at, end - at));
-    }
-    if (args.has("--json")) {
-        Json j;
-        j.beginArray();
-        for (const std::string &n : names)
-            j.value(n);
-        io.out.put(j.endArray().text());
-    } else {
-        for (const std::string &n : names)
-            io.out.print("%s\n", n.c_str());
-        if (names.empty())
-            io.err.print("kuvana profiles intersect: no profile in common\n");
-    }
-    return names.empty() ? kFailed : kOk;
-}
-
 } // namespace
 
 void addProtocolInfoCommands(std::vector<Command> &commands)
 {
-    commands.push_back({"demo", "", "[--json] [--examples DIR]",
-                        "a server's items matched against a renderer's sink list",
-                        "Reads server-profiles.txt and renderer-sink.txt from the examples\n"
-                        "directory, turns every item into the protocolInfo a server offers\n"
-                        "and shows which sink entry of the renderer plays it.\n",
-                        {kJson, {"--examples", true}}, demo});
     commands.push_back({"protocolinfo", "parse", "[--json] PROTOCOLINFO",
                         "a protocolInfo string decoded field by field and normalised", "",
                         {kJson}, parse});
@@ -646,18 +573,6 @@ void addProtocolInfoCommands(std::vector<Command> &commands)
                         "prints one line (with --json one JSON object) each: yes, rules or no;\n"
                         "exit status 0 when every resource matches strictly.\n",
                         {kJson, {"--all", false}, {"--sink", true}, {"--batch", true}}, match});
-    commands.push_back({"compat", "",
-                        "[--json] [--server PROFILE-TABLE] [--renderer SINK-LIST]... [--html FILE]",
-                        "a server's items against several renderers, strictly and under rules",
-                        "PROFILE-TABLE is a profile table as the demo reads it (default: the\n"
-                        "examples' server-profiles.txt); each SINK-LIST a renderer's sink list\n"
-                        "file (default: every file of the examples' renderers directory). Each\n"
-                        "cell says yes (strict match), +LETTERS (plays only under those rules) or\n"
-                        "no; per rule the number of cells it changes follows. --html writes the\n"
-                        "matrix as one self-contained page, the reasons on hover.\n",
-                        {kJson, {"--server", true}, {"--renderer", true}, {"--html", true},
-                         {"--examples", true}},
-                        compat});
     commands.push_back({"protocolinfo", "merge", "[--json | --list] LIST-A LIST-B",
                         "list B's entries merged into list A",
                         "--list prints the merged list as one text (play speeds kept).\n",
@@ -666,11 +581,6 @@ void addProtocolInfoCommands(std::vector<Command> &commands)
                         "the entry to use for URI schemes in order of preference (rtsp;http)",
                         "--protocols lists the acceptable protocols (default http-get).\n",
                         {kJson, {"--protocols", true}}, bestScheme});
-    commands.push_back({"profiles", "intersect", "[--json] A B",
-                        "the DLNA profiles that A and B have in common",
-                        "A and B are profile names (MP3,LPCM), profile tables\n"
-                        "(audio/mpeg:DLNA.ORG_PN=MP3,...) or protocolInfo lists.\n",
-                        {kJson}, intersect});
 }
 
 } // namespace kuvana

@@ -7,13 +7,7 @@ namespace kuvana {
 
 namespace {
 
-const OptionDef kJson{"--json", false};
-
-struct UriGuard {
-    explicit UriGuard(kuURI *uri) : uri(uri) {}
-    ~UriGuard() { kuURI_Delete(uri); }
-    kuURI *uri;
-};
+using UriPtr = Owned<kuURI, kuURI_Delete>;
 
 const char *kGuardNote = "emptied: a '.' next to a '/' or '\\' is refused";
 
@@ -40,23 +34,23 @@ int uriParse(Io &io, const Args &args)
         inputError("'%s': the port '%s' is not a number", text.c_str(), port.c_str());
     if (!port.empty() && (port.size() > 5 || std::stoul(port) > 65535))
         inputError("'%s': port %s is out of range (0 to 65535)", text.c_str(), port.c_str());
-    UriGuard g(args.has("--escaped") ? kuURI_NewFromEscapedStr(text.c_str())
+    UriPtr g(args.has("--escaped") ? kuURI_NewFromEscapedStr(text.c_str())
                                      : kuURI_NewFromStr(text.c_str()));
-    const kuURI *u = g.uri;
+    const kuURI *u = g.get();
     KuString composed(kuURI_GetStr(u));
     bool guarded = u->path != nullptr && u->path[0] == '\0';
     std::string scheme = u->scheme ? u->scheme : "";
     if (u->scheme != nullptr && text.compare(scheme.size() + 1, 2, "//") != 0 &&
-        composed.str().compare(0, scheme.size() + 3, scheme + "://") == 0)
+        str(composed).compare(0, scheme.size() + 3, scheme + "://") == 0)
         warn(io, "the library composes a URI with a scheme as '" + quoteable(scheme) +
                      "://...', which makes the path of '" + quoteable(text) + "' an authority: '" +
-                     quoteable(composed.str()) + "' is another URI");
+                     quoteable(str(composed)) + "' is another URI");
     std::vector<std::pair<std::string, std::string>> parts;
     for (uint32_t i = 0; i < kuURI_GetQueryPartCount(u); i++) {
         char *name = nullptr, *value = nullptr;
         kuURI_GetQueryPartAt(u, i, &name, &value);
         KuString n(name), v(value);
-        parts.emplace_back(n.str(), v.null() ? std::string("\x01") : v.str());
+        parts.emplace_back(str(n), !v ? std::string("\x01") : str(v));
     }
     if (args.has("--json")) {
         Json j;
@@ -73,7 +67,7 @@ int uriParse(Io &io, const Args &args)
             p.second == "\x01" ? j.null() : j.value(p.second);
             j.endObject();
         }
-        j.endArray().field("fragment", u->fragment).field("composed", composed.text);
+        j.endArray().field("fragment", u->fragment).field("composed", composed.get());
         addWarnings(j, io).endObject();
         io.out.put(j.text());
         return kOk;
@@ -95,7 +89,7 @@ int uriParse(Io &io, const Args &args)
         io.out.print("  %s%s%s\n", p.first.c_str(), p.second == "\x01" ? "" : " = ",
                      p.second == "\x01" ? "" : p.second.c_str());
     line("fragment", u->fragment);
-    line("composed", composed.text);
+    line("composed", composed.get());
     return kOk;
 }
 
@@ -105,13 +99,13 @@ int printResolved(Io &io, const Args &args, const std::string &base,
                   const std::string &reference, const KuString &uri, const KuString *rfc)
 {
     if (!args.has("--json")) {
-        io.out.print("%s\n", uri.text);
+        io.out.print("%s\n", uri.get());
         return kOk;
     }
     Json j;
-    j.beginObject().field("base", base).field("reference", reference).field("uri", uri.text);
+    j.beginObject().field("base", base).field("reference", reference).field("uri", uri.get());
     if (rfc != nullptr)
-        j.field("rfc3986", rfc->text);
+        j.field("rfc3986", rfc->get());
     io.out.put(addWarnings(j, io).endObject().text());
     return kOk;
 }
@@ -122,10 +116,10 @@ int uriCombine(Io &io, const Args &args)
     std::string base = readInput(io, args[0]), reference = readInput(io, args[1]);
     KuString result(kuURI_S_Combine(base.c_str(), reference.c_str()));
     KuString rfc(kuURI_ResolveRFC3986(base.c_str(), reference.c_str()));
-    if (!rfc.null() && rfc.str() != result.str())
-        warn(io, "RFC 3986 resolves this to '" + quoteable(rfc.str()) +
+    if (!!rfc && str(rfc) != str(result))
+        warn(io, "RFC 3986 resolves this to '" + quoteable(str(rfc)) +
                      "'; the library's own rule (by the base's scheme, path guarded, "
-                     "escaped) gives '" + quoteable(result.str()) +
+                     "escaped) gives '" + quoteable(str(result)) +
                      "' ('uri resolve' gives the RFC result)");
     return printResolved(io, args, base, reference, result, &rfc);
 }
@@ -135,7 +129,7 @@ int uriResolve(Io &io, const Args &args)
     args.expect(2, 2);
     std::string base = readInput(io, args[0]), reference = readInput(io, args[1]);
     KuString result(kuURI_ResolveRFC3986(base.c_str(), reference.c_str()));
-    if (result.null())
+    if (!result)
         inputError("base '%s' is not an absolute URI (it needs a scheme)", base.c_str());
     return printResolved(io, args, base, reference, result, nullptr);
 }
@@ -148,22 +142,22 @@ int uriEscape(Io &io, const Args &args)
     std::string escaped;
     if (component == "uri") {
         KuString e(kuURI_S_Encode(text.c_str()));
-        escaped = e.str();
+        escaped = str(e);
     } else {
-        UriGuard g(kuURI_New());
+        UriPtr g(kuURI_New());
         char *const *field = nullptr;
         if (component == "path") {
-            kuURI_SetPath(g.uri, text.c_str());
-            field = &g.uri->path;
+            kuURI_SetPath(g.get(), text.c_str());
+            field = &g.get()->path;
         } else if (component == "query") {
-            kuURI_SetQuery(g.uri, text.c_str());
-            field = &g.uri->query;
+            kuURI_SetQuery(g.get(), text.c_str());
+            field = &g.get()->query;
         } else if (component == "fragment") {
-            kuURI_SetFragment(g.uri, text.c_str());
-            field = &g.uri->fragment;
+            kuURI_SetFragment(g.get(), text.c_str());
+            field = &g.get()->fragment;
         } else if (component == "userinfo") {
-            kuURI_SetUserInfo(g.uri, text.c_str());
-            field = &g.uri->userInfo;
+            kuURI_SetUserInfo(g.get(), text.c_str());
+            field = &g.get()->userInfo;
         } else {
             usageError("unknown component '%s' (uri, path, query, fragment, userinfo)",
                        component.c_str());

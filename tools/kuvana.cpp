@@ -15,11 +15,11 @@ const std::vector<Command> &commands()
 {
     static const std::vector<Command> all = [] {
         std::vector<Command> list;
-        addProtocolInfoCommands(list);
-        addUriCommands(list);
-        addTextCommands(list);
-        addIniCommands(list);
-        addConsoleCommand(list);
+        for (auto add : {addDemoCommand, addProtocolInfoCommands, addCompatCommand,
+                         addProfilesCommands, addUriCommands, addTimeCommands, addMimeCommands,
+                         addDigestCommands, addBase64Commands, addUuidCommand, addPrintfCommand,
+                         addIniCommands, addConsoleCommand})
+            add(list);
         return list;
     }();
     return all;
