@@ -152,9 +152,7 @@ TEST(kuPackedData, TypedAndArrayReads)
     // last string is cut there.
     const char lying[] = {9, 0, 0, 0, 'h', 'i', 0, 'y', 'o'};
     kuPackedData *data = build(1, {{{1, std::string("text", 5)},
-                                    {2, "\x34\x12"},
-                                    {3, "\x78\x56\x34\x12"},
-                                    {4, "\xAB"},
+                                    {2, "\x34\x12"}, {3, "\x78\x56\x34\x12"}, {4, "\xAB"},
                                     {5, "raw"}, // no terminator
                                     {7, std::string(lying, sizeof lying)}}});
     kuPackedData_AddArray(data, 6, names, kuStringArray_FlattenerFunc);
