@@ -213,6 +213,20 @@ TEST(kuPackedData, MoveDataKeepsOffsetsTrue)
     kuPackedData_MoveData(data, entry1, (int32_t)data->allocatedSize);
     EXPECT_LT(data->usedSize, data->allocatedSize);
     kuPackedData_Free(data);
+
+    // Slots out of order: entry 0 ends the block and its next slot is not
+    // started, so a tag added to it goes at the very end.
+    const uint8_t outOfOrder[] = {30, 0, 0, 0, 3, 0, 0, 0, 22, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 20, 0, 0, 0,
+                                  0, 0, 1, 0, 2, 0, 1, 0, 'a', 'b'};
+    void *block = kuMalloc(sizeof outOfOrder);
+    memcpy(block, outOfOrder, sizeof outOfOrder);
+    data = kuPackedData_NewData(block);
+    ASSERT_EQ(1, kuPackedData_AddDataToEntry(data, 0, 5, "xyz", 3));
+    uint32_t length = 0;
+    const char *added = (const char *)kuPackedData_GetData(data, 0, 5, &length);
+    EXPECT_EQ("xyz", std::string(added != nullptr ? added : "", length));
+    EXPECT_EQ(38u, data->usedSize);
+    kuPackedData_Free(data);
 }
 
 TEST(kuPackedData, CorruptedBlocksAreReportedNotFollowed)
