@@ -220,7 +220,8 @@ TEST(kuDLNAProtocolInfo, AdjustingForDelivery)
     EXPECT_EQ("rtsp-rtp-udp:*:text/plain:" + flags("009"), adjusted("rtsp-rtp-udp:*:text/plain:*"));
     EXPECT_EQ("x:*:application/ogg:DLNA.ORG_OP=01;" + flags("005"), adjusted("x:*:application/ogg:*"));
     // Range seek: on for http, file and unknown protocols, off for rtsp and "*".
-    for (auto [protocol, range] : {std::pair("http-get", 1u), {"file", 1u}, {"x", 1u}, {"rtsp-rtp-udp", 0u}, {"*", 0u}}) {
+    for (auto [protocol, range] : {std::pair("http-get", 1u), {"file", 1u}, {"x", 1u}, {"rtsp-rtp-udp", 0u},
+                                   {"*", 0u}}) {
         Info info(std::string(protocol) + ":*:audio/mpeg:*");
         kuDLNAProtocolInfo_Adjust(info.get());
         EXPECT_EQ(range, info->rangeSeek) << protocol;

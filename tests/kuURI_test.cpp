@@ -89,7 +89,8 @@ TEST(kuURI, ParsesComponents)
         {"http://[::1/x?y", "http|<null>|::1/x?y|0|<null>|<null>|<null>"},
         {"http://u@[]:80/p?q#f", "http|u|<null>|0|<null>|<null>|<null>"},
         // Ports wrap modulo 65536; junk after the digits falls into the path.
-        {"http://h:65616/", "http|<null>|h|80|/|<null>|<null>"}, {"http://h:12ab/c", "http|<null>|h|12|ab/c|<null>|<null>"},
+        {"http://h:65616/", "http|<null>|h|80|/|<null>|<null>"},
+        {"http://h:12ab/c", "http|<null>|h|12|ab/c|<null>|<null>"},
         {"http://h:99999999999999999999999999/", "http|<null>|h|65535|/|<null>|<null>"},
     };
     for (const auto &c : cases)
