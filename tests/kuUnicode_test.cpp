@@ -31,6 +31,7 @@ TEST(kuUnicode, CharacterCoders)
     const struct { uint32_t c; size_t size; int length; std::string written; } writes[] = {
         {0xE9, 2, 2, ""}, {0xE9, 3, 2, "\xC3\xA9"}, {'Q', 1, 1, "Q"}, {0x7F, 2, 1, "\x7F"},
         {0x80, 3, 2, "\xC2\x80"}, {0x7FFFFFFF, 7, 6, "\xFD\xBF\xBF\xBF\xBF\xBF"}, {0x80000041, 7, 1, "A"},
+        {'A', 0, 1, ""},
     };
     for (const auto &w : writes) {
         char buffer[8] = {'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x'};
@@ -38,6 +39,7 @@ TEST(kuUnicode, CharacterCoders)
         EXPECT_EQ(w.written.empty() ? "x" : w.written, std::string(buffer, w.written.empty() ? 1 : w.length)) << w.c;
     }
     EXPECT_EQ(3, kuUnicode_WriteUTF8Char(nullptr, 100, 0x20AC));
+    EXPECT_EQ(1, kuUnicode_WriteUTF8Char(nullptr, 1, 'A'));
     const std::pair<uint32_t, int> lengths[] = {{0x7F, 1}, {0x80, 2}, {0xFFFF, 3}, {0x10000, 4},
                                                 {0x7FFFFFFF, 6}, {0x80000000, 7}};
     for (const auto &l : lengths)
@@ -57,8 +59,8 @@ TEST(kuUnicode, CharacterCoders)
 }
 
 // Stops and terminators at every size are checked against the character
-// coders below; here the plain results.
-TEST(kuUnicode, UTF8ToWideCountsAndRejects)
+// coders below; here the plain results and each length's bounds.
+TEST(kuUnicode, StringConvertersCountRejectAndKeepBounds)
 {
     wchar_t out[8];
     EXPECT_EQ(3, kuUnicode_UTF8ToWide(nullptr, "abc", 0));
@@ -68,6 +70,19 @@ TEST(kuUnicode, UTF8ToWideCountsAndRejects)
     EXPECT_EQ(L'\0', out[0]);
     EXPECT_EQ(-1, kuUnicode_UTF8ToWide(nullptr, "ok\xC0\x80", 0));
     EXPECT_EQ(-1, kuUnicode_UTF8ToWide(out, "ok\xE2\x82", 8)); // cut by the terminator
+
+    // The first and last code point of each sequence length, both ways.
+    for (uint32_t c : {0x7Fu, 0x80u, 0x7FFu, 0x800u, 0xFFFFu, 0x10000u, 0x1FFFFFu, 0x200000u, 0x3FFFFFFu, 0x4000000u,
+                       0x7FFFFFFFu}) {
+        const wchar_t wide[2] = {(wchar_t)c, 0};
+        char expected[8], utf8[8];
+        int length = kuUnicode_WriteUTF8Char(expected, sizeof expected, c);
+        EXPECT_EQ((size_t)length, kuUnicode_WideToUTF8(nullptr, wide, 0)) << c;
+        ASSERT_EQ((size_t)length, kuUnicode_WideToUTF8(utf8, wide, sizeof utf8)) << c;
+        EXPECT_EQ(std::string(expected, length), std::string(utf8, length)) << c;
+        EXPECT_EQ(1, kuUnicode_UTF8ToWide(out, utf8, 2)) << c;
+        EXPECT_EQ(wide[0], out[0]) << c;
+    }
 }
 
 // Long ASCII runs take a word-at-a-time path: its edges must behave like the
