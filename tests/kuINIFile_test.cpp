@@ -193,7 +193,8 @@ TEST(INIFileSave, Layout)
     kuINIFile_WriteKeyAsString(moved, "First", "k", "1");
     kuINIFile_WriteKeyAsString(moved, nullptr, "d", "2");
     kuINIFile_WriteKeyAsString(moved, "empty", nullptr, nullptr);
-    EXPECT_EQ("[first]\nk=1\nd=2\n\n[empty]\n", moved.saved());
+    kuINIFile_WriteKeyAsString(moved, "last", "k", "3");
+    EXPECT_EQ("[first]\nk=1\nd=2\n\n[empty]\n\n[last]\nk=3\n", moved.saved());
 
     // Lines are cut to 1023 bytes, line feed included; loading cuts at the
     // same place, so the file reads back as written.
@@ -201,8 +202,11 @@ TEST(INIFileSave, Layout)
     kuINIFile_WriteKeyAsString(longValue, nullptr, "k", std::string(1500, 'v').c_str());
     kuINIFile_WriteKeyAsString(longValue, nullptr, "q", (std::string(1100, 'w') + " ").c_str());
     kuINIFile_WriteKeyAsString(longValue, nullptr, "after", "1");
+    kuINIFile_WriteKeyAsString(longValue, nullptr, "e", std::string(1020, 'x').c_str()); // fits exactly
     std::string text = longValue.saved();
-    EXPECT_EQ("k=" + std::string(1021, 'v') + "q=\"" + std::string(1020, 'w') + "after=1\n", text);
+    EXPECT_EQ("k=" + std::string(1021, 'v') + "q=\"" + std::string(1020, 'w') + "after=1\ne=" + std::string(1020, 'x') +
+                  "\n",
+              text);
     Ini back(text);
     EXPECT_EQ(std::string(1020, 'w'), back.value("default/q"));
     EXPECT_EQ("1", back.value("default/after"));
