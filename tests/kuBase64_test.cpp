@@ -68,15 +68,12 @@ TEST(kuBase64, DecodesTheSignificantPart)
     const struct { const char *text; long result; std::string bytes; } cases[] = {
         {"TWFu", 3, "Man"}, {"TWE=", 2, "Ma"}, {"TQ==", 1, "M"}, {"TWFuTWFu", 6, "ManMan"},
         {"TQ==xyz", 1, "M"}, // text after the padding run is ignored
-        {"", 0, ""},
-        {"TWF", -1, kUntouched}, {"TW=u", -1, kUntouched}, {"TWFu=", -1, kUntouched},
+        {"", 0, ""}, {"TWF", -1, kUntouched}, {"TW=u", -1, kUntouched}, {"TWFu=", -1, kUntouched},
         {"====", -1, ""},        // three bytes less a padding of four
         {"TWFu====", 2, "Man"},  // the last group gives no bytes
         {"QUJD====", 2, "ABC"}, {"QUJD========", 1, std::string("ABC\0\0\0", 6)}, // more written than reported
         // foreign characters hold a place but add no bits: T, W, u give 18
-        {"TW u", 3, "\x01\x35\xae"},
-        {"\x80\xff\x01 ", 3, std::string(3, '\0')},
-        {"TWFu\nTWFu", -1, kUntouched},
+        {"TW u", 3, "\x01\x35\xae"}, {"\x80\xff\x01 ", 3, std::string(3, '\0')}, {"TWFu\nTWFu", -1, kUntouched},
     };
     for (const auto &c : cases)
         expectDecoded(c.text, c.result, c.bytes);

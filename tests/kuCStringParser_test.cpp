@@ -76,27 +76,23 @@ TEST(kuCStringParser, Tokenizers)
     EXPECT_EQ((Tokens{"a", "b", "c"}), quotedList(" 'a' ,\t\"b\" , c "));
     EXPECT_EQ((Tokens{"'x'y\"", "z"}), quotedList("'x'y\", z"));
     EXPECT_EQ((Tokens{"", "", "'"}), quotedList(" ,'', ' "));
-    EXPECT_EQ(1, kuCStringParser_ListContains("eth0, 'wlan0' ,lo", ",", "wlan0"));
-    EXPECT_EQ(0, kuCStringParser_ListContains("eth0, 'wlan0' ,lo", ",", "wlan"));
-    EXPECT_EQ(0, kuCStringParser_ListContains("eth0", ",", "ETH0"));
-    EXPECT_EQ(1, kuCStringParser_ListContains("a; b", "; ", "b"));
-    EXPECT_EQ(1, kuCStringParser_ListContains("a,,b", ",", ""));
-    EXPECT_EQ(0, kuCStringParser_ListContains(nullptr, ",", "a"));
+    const struct { const char *list, *delimiter, *item; int expected; } lists[] = {
+        {"eth0, 'wlan0' ,lo", ",", "wlan0", 1}, {"eth0, 'wlan0' ,lo", ",", "wlan", 0}, {"eth0", ",", "ETH0", 0},
+        {"a; b", "; ", "b", 1}, {"a,,b", ",", "", 1}, {nullptr, ",", "a", 0}};
+    for (const auto &l : lists)
+        EXPECT_EQ(l.expected, kuCStringParser_ListContains(l.list, l.delimiter, l.item)) << l.item;
 }
 
 TEST(kuCStringParser, DelimiterSurroundTrimAndSets)
 {
-    EXPECT_EQ(1, kuCStringParser_IsDelimiter("a::b", 1, 4, "::", 2));
-    EXPECT_EQ(0, kuCStringParser_IsDelimiter("a::b", 1, 2, "::", 2));
-    EXPECT_EQ(1, kuCStringParser_IsDelimiter("a::b", 4, 4, "", 0));
-    EXPECT_EQ(0, kuCStringParser_IsDelimiter("a::b", 5, 4, "", 0));
-    EXPECT_EQ(0, kuCStringParser_IsDelimiter("a::b", 3, SIZE_MAX, "::", SIZE_MAX));
-
-    EXPECT_EQ(0, kuCStringParser_IsSurrounded("\"a\"b\"", 5, '"', '"', 0));
-    EXPECT_EQ(1, kuCStringParser_IsSurrounded("\"a\"b\"", 5, '"', '"', 1));
-    EXPECT_EQ(1, kuCStringParser_IsSurrounded("\"\"", 2, '"', '"', 0));
-    EXPECT_EQ(0, kuCStringParser_IsSurrounded("\"", 1, '"', '"', 1));
-    EXPECT_EQ(0, kuCStringParser_IsSurrounded(nullptr, 2, '"', '"', 1));
+    // {position, end, delimiter length, result} on "a::b"
+    const size_t delimiters[][4] = {{1, 4, 2, 1}, {1, 2, 2, 0}, {4, 4, 0, 1}, {5, 4, 0, 0}, {3, SIZE_MAX, SIZE_MAX, 0}};
+    for (const auto &d : delimiters)
+        EXPECT_EQ((int)d[3], kuCStringParser_IsDelimiter("a::b", d[0], d[1], d[2] == 0 ? "" : "::", d[2])) << d[0];
+    const struct { const char *text; size_t length; int skipInner, result; } surrounded[] = {
+        {"\"a\"b\"", 5, 0, 0}, {"\"a\"b\"", 5, 1, 1}, {"\"\"", 2, 0, 1}, {"\"", 1, 1, 0}, {nullptr, 2, 1, 0}};
+    for (const auto &s : surrounded)
+        EXPECT_EQ(s.result, kuCStringParser_IsSurrounded(s.text, s.length, '"', '"', s.skipInner)) << s.length;
 
     EXPECT_EQ(1, kuCStringParser_ContainsOneOf("ab c", 4, " #"));
     EXPECT_EQ(0, kuCStringParser_ContainsOneOf("ab c", 2, " #"));

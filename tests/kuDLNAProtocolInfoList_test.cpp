@@ -334,6 +334,9 @@ TEST(kuDLNAProtocolInfoList, SharedBetweenThreads)
         kuDLNAProtocolInfoList_GetBestIndexForScheme(list.get(), "rtsp;http", "http-get;rtsp-rtp-udp");
         if (kuDLNAProtocolInfo *first = kuDLNAProtocolInfoList_GetProtocolInfoAt(list.get(), 0))
             take(kuDLNAProtocolInfo_GetStr(first));
+        take(kuDLNAProtocolInfoList_GetStrForContext(list.get(), 5));
+        take(kuDLNAProtocolInfoList_GetSupportedProtocolList(list.get()));
+        kuDLNAProtocolInfoList_MatchPN(list.get(), "MP3");
         kuDLNAProtocolInfoList_Unlock(list.get());
     };
     std::vector<std::thread> threads;
@@ -356,14 +359,8 @@ TEST(kuDLNAProtocolInfoList, SharedBetweenThreads)
     threads.emplace_back([&] {
         for (int i = 0; i < 60; i++) {
             take(kuDLNAProtocolInfoList_GetStr(list.get()));
-            take(kuDLNAProtocolInfoList_GetStrForContext(list.get(), 5));
-            take(kuDLNAProtocolInfoList_GetSupportedProtocolList(list.get()));
-            kuDLNAProtocolInfoList_MatchPN(list.get(), "MP3");
-        }
-    });
-    threads.emplace_back([&] {
-        for (int i = 0; i < 60; i++)
             kuDLNAProtocolInfoList_MergeStr(list.get(), server.c_str());
+        }
     });
     threads.emplace_back([&] {
         for (int i = 0; i < 200; i++)

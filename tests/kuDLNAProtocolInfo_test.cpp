@@ -45,13 +45,9 @@ TEST(kuDLNAProtocolInfo, ComposesWhatItRead)
     // Empty fields read as "*"; the fourth field counts only as the last of
     // exactly four; an empty parameter ends the parameters.
     const char *texts[][2] = {
-        {"http-get:*:video/mpeg", "http-get:*:video/mpeg:*"},
-        {"http-get:*", "http-get:*:*:*"},
-        {"http-get", ""},
-        {"", ""},
-        {"http-get:*:video/mpeg:DLNA.ORG_PN=A:B", "http-get:*:video/mpeg:*"},
-        {"HTTP-GET::a/b:", "HTTP-GET:*:a/b:*"},
-        {":*:*:*", "*:*:*:*"},
+        {"http-get:*:video/mpeg", "http-get:*:video/mpeg:*"}, {"http-get:*", "http-get:*:*:*"}, {"http-get", ""},
+        {"", ""}, {"http-get:*:video/mpeg:DLNA.ORG_PN=A:B", "http-get:*:video/mpeg:*"},
+        {"HTTP-GET::a/b:", "HTTP-GET:*:a/b:*"}, {":*:*:*", "*:*:*:*"},
         {"http-get:*:audio/mpeg:DLNA.ORG_PN=A;;DLNA.ORG_OP=01", "http-get:*:audio/mpeg:DLNA.ORG_PN=A"},
     };
     for (const auto &t : texts)
@@ -68,29 +64,23 @@ TEST(kuDLNAProtocolInfo, ComposesWhatItRead)
         // Without '=' the name is its own value; with several, the last
         // piece. PN, OP, PS and CI need a single '=' (or fall to the vendor
         // rule); FLAGS and MAXSP take the last piece.
-        {"http-get", "V_F;V_G=b=c", "V_F=V_F;V_G=c"},
-        {"http-get", "DLNA.ORG_PN;DLNA.ORG_CI=x=1", "DLNA.ORG_CI=1"},
+        {"http-get", "V_F;V_G=b=c", "V_F=V_F;V_G=c"}, {"http-get", "DLNA.ORG_PN;DLNA.ORG_CI=x=1", "DLNA.ORG_CI=1"},
         {"http-get", "DLNA.ORG_FLAGS=x=001", flags("001")},
         {"http-get", "DLNA.ORG_FLAGS=ff200000", "*"}, // version 1.0 flags are not written
-        {"http-get", "DLNA.ORG_OP=1", "DLNA.ORG_OP=10"},
-        {"rtsp-rtp-udp", "DLNA.ORG_OP=11", "DLNA.ORG_OP=10"},
-        {"*", "DLNA.ORG_OP=11", "*"},
-        {"http-get", "DLNA.ORG_OP=", "*"},
+        {"http-get", "DLNA.ORG_OP=1", "DLNA.ORG_OP=10"}, {"rtsp-rtp-udp", "DLNA.ORG_OP=11", "DLNA.ORG_OP=10"},
+        {"*", "DLNA.ORG_OP=11", "*"}, {"http-get", "DLNA.ORG_OP=", "*"},
         {"http-get", "DLNA.ORG_CI=10", "DLNA.ORG_CI=1"},
         // MAXSP: rtsp-rtp-udp only, unsigned, never 0.0.
         {"rtsp-rtp-udp", "DLNA.ORG_MAXSP=2.05", "DLNA.ORG_MAXSP=2.5"},
         {"rtsp-rtp-udp", "DLNA.ORG_MAXSP=3.4.5", "DLNA.ORG_MAXSP=3.0"},
         {"rtsp-rtp-udp", "DLNA.ORG_MAXSP=3000000000", "DLNA.ORG_MAXSP=3000000000.0"},
-        {"http-get", "DLNA.ORG_MAXSP=2.5", "*"},
-        {"rtsp-rtp-udp", "DLNA.ORG_MAXSP=0.0", "*"},
+        {"http-get", "DLNA.ORG_MAXSP=2.5", "*"}, {"rtsp-rtp-udp", "DLNA.ORG_MAXSP=0.0", "*"},
         // Flags made consistent: rtsp has neither background nor stalling,
         // "*" no rtsp pause; on http-get stalling implies background and
         // excludes sender pacing; pacing alone clears background; bits
         // without a field survive, in every word.
-        {"rtsp-rtp-udp", flags("027"), flags("021")},
-        {"*", flags("037"), flags("011")},
-        {"http-get", flags("833"), flags("017")},
-        {"http-get", flags("805"), flags("801")},
+        {"rtsp-rtp-udp", flags("027"), flags("021")}, {"*", flags("037"), flags("011")},
+        {"http-get", flags("833"), flags("017")}, {"http-get", flags("805"), flags("801")},
         {"http-get", "DLNA.ORG_FLAGS=001F3fff0000000100000002ffffffff", flags("001F3FFF0000000100000002FFFFFFFF")},
         // Limited seek suppresses OP; so does limited clear-text seek on a
         // protected link, but not alone.
@@ -165,8 +155,7 @@ TEST(kuDLNAProtocolInfo, Matching)
         {1, "*:*:audio/mpeg:*", "http-get:x:audio/mpeg:*"},
         {0, "rtsp-rtp-udp:*:audio/mpeg:*", "http-get:*:audio/mpeg:*"},
         {1, "playsingle-http-get:*:audio/mpeg:*", "http-get:*:audio/mpeg:*"},
-        {0, "Internal:*:audio/mpeg:*", "internal:*:audio/mpeg:*"},
-        {0, "*:*:audio/mpeg:*", "internal:*:audio/mpeg:*"},
+        {0, "Internal:*:audio/mpeg:*", "internal:*:audio/mpeg:*"}, {0, "*:*:audio/mpeg:*", "internal:*:audio/mpeg:*"},
         {1, "internal:*:audio/mpeg:*", "*:*:audio/mpeg:*"},
         // Profile names equal in any case; "*" formats are wildcards unless
         // just one side has a profile name.
@@ -230,6 +219,13 @@ TEST(kuDLNAProtocolInfo, AdjustingForDelivery)
               adjusted("http-get:*:video/mpeg:DLNA.ORG_OP=11;DLNA.ORG_FLAGS=881"));
     EXPECT_EQ("rtsp-rtp-udp:*:text/plain:" + flags("009"), adjusted("rtsp-rtp-udp:*:text/plain:*"));
     EXPECT_EQ("x:*:application/ogg:DLNA.ORG_OP=01;" + flags("005"), adjusted("x:*:application/ogg:*"));
+    // Range seek: on for http, file and unknown protocols, off for rtsp and "*".
+    for (auto [protocol, range] : {std::pair("http-get", 1u), {"file", 1u}, {"x", 1u}, {"rtsp-rtp-udp", 0u},
+                                   {"*", 0u}}) {
+        Info info(std::string(protocol) + ":*:audio/mpeg:*");
+        kuDLNAProtocolInfo_Adjust(info.get());
+        EXPECT_EQ(range, info->rangeSeek) << protocol;
+    }
     // Wrapped content is judged by its inner format.
     Info wrapped("http-get:*:application/x-dtcp1;CONTENTFORMAT=\"image/png\":*");
     kuDLNAProtocolInfo_MakeConsistent(wrapped.get());
@@ -337,12 +333,11 @@ TEST(kuDLNAProtocolInfo, FourthFieldParameters)
     EXPECT_EQ("<null>", take(kuDLNAProtocolInfo_S_Get4thFieldValueFromStr(nullptr, "V_A")));
     EXPECT_EQ("<null>", take(kuDLNAProtocolInfo_S_Get4thFieldValueFromStr(field, nullptr)));
 
-    EXPECT_EQ(0x01700000u, kuDLNAProtocolInfo_S_StrToUInt32(16, "017xyz", 3));
-    EXPECT_EQ(0x12345678u, kuDLNAProtocolInfo_S_StrToUInt32(16, "123456789", 9));
-    EXPECT_EQ(0xDu, kuDLNAProtocolInfo_S_StrToUInt32(16, "DLNA.ORG", 8));
-    EXPECT_EQ(5u, kuDLNAProtocolInfo_S_StrToUInt32(2, "1012", 4));
-    EXPECT_EQ(0xFFFFFFFFu, kuDLNAProtocolInfo_S_StrToUInt32(10, "99999999999", 11));
-    EXPECT_EQ(0u, kuDLNAProtocolInfo_S_StrToUInt32(10, nullptr, 4));
+    const struct { int base; const char *text; size_t length; uint32_t value; } numbers[] = {
+        {16, "017xyz", 3, 0x01700000u}, {16, "123456789", 9, 0x12345678u}, {16, "DLNA.ORG", 8, 0xDu},
+        {2, "1012", 4, 5u}, {10, "99999999999", 11, 0xFFFFFFFFu}, {10, nullptr, 4, 0u}};
+    for (const auto &n : numbers)
+        EXPECT_EQ(n.value, kuDLNAProtocolInfo_S_StrToUInt32(n.base, n.text, n.length)) << kutest::orNull(n.text);
     std::string longNumber = std::string(200, '0') + "42";
     EXPECT_EQ(42u, kuDLNAProtocolInfo_S_StrToUInt32(10, longNumber.data(), longNumber.size()));
 }

@@ -44,9 +44,7 @@ TEST(kuHashTable, DigestsAndKeyCopies)
     kuHashTable *t = kuHashTable_New();
     // bytes above 0x7f are taken unsigned
     for (auto [key, digest] : {std::pair<std::string, uint32_t>("ab", 0x00006261u),
-                               {"hello", 0x0300090du},
-                               {"0123456789", 0x323d3033u},
-                               {"\xff\xfe", 0x0000feffu},
+                               {"hello", 0x0300090du}, {"0123456789", 0x323d3033u}, {"\xff\xfe", 0x0000feffu},
                                {"\xff\xfe\xfd\xfc\xfb", 0x07010301u}})
         EXPECT_EQ(digest, add(t, key, &a)->digest) << key;
     // the stored key is a copy ending in a zero byte

@@ -41,20 +41,16 @@ std::string roundTrip(const char *text)
 TEST(kuMimeTypeInfo, ParsingAndComposition)
 {
     const char *cases[][2] = {
-        {" Video/MPEG ;", " Video/MPEG "},
-        {"video/mpeg;;x;=v;n=;n=\"\";", "video/mpeg"},
+        {" Video/MPEG ;", " Video/MPEG "}, {"video/mpeg;;x;=v;n=;n=\"\";", "video/mpeg"},
         // Quotes protect ';' only once the '=' has been seen; unclosed, they
         // run to the end.
-        {"a/b;x=\"1;2\";y=3", "a/b|x=1;2|y=3"},
-        {"a/b;x\"1;y=2", "a/b|y=2"},
-        {"a/b;x=p\"q;r\"s", "a/b|x=p\"q;r\"s"},
+        {"a/b;x=\"1;2\";y=3", "a/b|x=1;2|y=3"}, {"a/b;x\"1;y=2", "a/b|y=2"}, {"a/b;x=p\"q;r\"s", "a/b|x=p\"q;r\"s"},
         {"a/b;x=\"open;y=1", "a/b|x=\"open;y=1"},
         // Everything after the first '=' is the value; duplicates are kept.
         {"a/b;a=b=c;a=2", "a/b|a=b=c|a=2"},
         // L16 has one channel unless it says otherwise.
         {"audio/l16;rate=48000;channels=2", "audio/l16|rate=48000|channels=2"},
-        {"audio/L16;Channels=2", "audio/L16|Channels=2"},
-        {"audio/L16;", "audio/L16|channels=1"},
+        {"audio/L16;Channels=2", "audio/L16|Channels=2"}, {"audio/L16;", "audio/L16|channels=1"},
         {"audio/L16 ;rate=1", "audio/L16 |rate=1"},
     };
     for (const auto &c : cases)
@@ -98,14 +94,10 @@ TEST(kuMimeTypeInfo, ComparisonIsOneSidedAndCaseInsensitive)
 {
     const struct { int expected; const char *a, *b; } pairs[] = {
         {1, "VIDEO/MPEG;Profile=A", "video/mpeg;profile=a;level=2"},
-        {0, "video/mpeg;profile=a;level=2", "VIDEO/MPEG;Profile=A"},
-        {1, "audio/mpeg", "audio/mpeg;x=1"},
-        {0, "audio/mpeg;x=1", "audio/mpeg;x=2"},
-        {0, "audio/mpeg", "audio/mp4"},
-        {1, "a/b;x=1;x=2", "a/b;x=2;y=0;x=1"},
-        {1, "a/b;x=\"A;B\"", "a/b;X=\"a;b\""},
-        {0, "a/b;x=\"A;B\"", "a/b;x=a;b"},
-        {0, "a/b", nullptr},
+        {0, "video/mpeg;profile=a;level=2", "VIDEO/MPEG;Profile=A"}, {1, "audio/mpeg", "audio/mpeg;x=1"},
+        {0, "audio/mpeg;x=1", "audio/mpeg;x=2"}, {0, "audio/mpeg", "audio/mp4"},
+        {1, "a/b;x=1;x=2", "a/b;x=2;y=0;x=1"}, {1, "a/b;x=\"A;B\"", "a/b;X=\"a;b\""},
+        {0, "a/b;x=\"A;B\"", "a/b;x=a;b"}, {0, "a/b", nullptr},
         // The L16 channel count takes part on both sides.
         {0, "audio/L16;rate=44100", "audio/L16;rate=44100;channels=2"},
         {1, "audio/L16", "audio/L16;rate=44100;channels=2"},

@@ -152,9 +152,7 @@ TEST(kuPackedData, TypedAndArrayReads)
     // last string is cut there.
     const char lying[] = {9, 0, 0, 0, 'h', 'i', 0, 'y', 'o'};
     kuPackedData *data = build(1, {{{1, std::string("text", 5)},
-                                    {2, "\x34\x12"},
-                                    {3, "\x78\x56\x34\x12"},
-                                    {4, "\xAB"},
+                                    {2, "\x34\x12"}, {3, "\x78\x56\x34\x12"}, {4, "\xAB"},
                                     {5, "raw"}, // no terminator
                                     {7, std::string(lying, sizeof lying)}}});
     kuPackedData_AddArray(data, 6, names, kuStringArray_FlattenerFunc);
@@ -214,6 +212,20 @@ TEST(kuPackedData, MoveDataKeepsOffsetsTrue)
     // No room made for a positive move: the block grows instead of overrunning.
     kuPackedData_MoveData(data, entry1, (int32_t)data->allocatedSize);
     EXPECT_LT(data->usedSize, data->allocatedSize);
+    kuPackedData_Free(data);
+
+    // Slots out of order: entry 0 ends the block and its next slot is not
+    // started, so a tag added to it goes at the very end.
+    const uint8_t outOfOrder[] = {30, 0, 0, 0, 3, 0, 0, 0, 22, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 20, 0, 0, 0,
+                                  0, 0, 1, 0, 2, 0, 1, 0, 'a', 'b'};
+    void *block = kuMalloc(sizeof outOfOrder);
+    memcpy(block, outOfOrder, sizeof outOfOrder);
+    data = kuPackedData_NewData(block);
+    ASSERT_EQ(1, kuPackedData_AddDataToEntry(data, 0, 5, "xyz", 3));
+    uint32_t length = 0;
+    const char *added = (const char *)kuPackedData_GetData(data, 0, 5, &length);
+    EXPECT_EQ("xyz", std::string(added != nullptr ? added : "", length));
+    EXPECT_EQ(38u, data->usedSize);
     kuPackedData_Free(data);
 }
 

@@ -30,16 +30,14 @@ std::string toModified(const std::string &utf8)
 
 TEST(kuUTF, ModifiedUTF8Length)
 {
-    EXPECT_EQ(1, kuUTF_ModifiedUTF8LengthOfUTF8("abc", 0));
-    EXPECT_EQ(1, kuUTF_ModifiedUTF8LengthOfUTF8("abc", -5));
-    EXPECT_EQ(4, kuUTF_ModifiedUTF8LengthOfUTF8("abc", 3));
-    EXPECT_EQ(3, kuUTF_ModifiedUTF8LengthOfUTF8("\0", 1));
-    EXPECT_EQ(7, kuUTF_ModifiedUTF8LengthOfUTF8("\xF0\x9F\x98\x80", 4));
-    EXPECT_EQ(3, kuUTF_ModifiedUTF8LengthOfUTF8("\xC0\x81", 2)); // overlong accepted
-    EXPECT_EQ(-1, kuUTF_ModifiedUTF8LengthOfUTF8("\x80", 1));
-    EXPECT_EQ(-1, kuUTF_ModifiedUTF8LengthOfUTF8("\xF8\x80\x80\x80\x80", 5));
-    EXPECT_EQ(-1, kuUTF_ModifiedUTF8LengthOfUTF8("\xE2\x82\xAC", 2)); // cut by length
-    EXPECT_EQ(-1, kuUTF_ModifiedUTF8LengthOfUTF8("\xE2\x41\xAC", 3));
+    // Overlong forms are accepted; stray, 5-byte, cut and broken sequences not.
+    const struct { const char *text; int length, size; } cases[] = {
+        {"abc", 0, 1}, {"abc", -5, 1}, {"abc", 3, 4}, {"\0", 1, 3}, {"\xF0\x9F\x98\x80", 4, 7},
+        {"\xC0\x81", 2, 3}, {"\x80", 1, -1}, {"\xF8\x80\x80\x80\x80", 5, -1}, {"\xE2\x82\xAC", 2, -1},
+        {"\xE2\x41\xAC", 3, -1},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c.size, kuUTF_ModifiedUTF8LengthOfUTF8(c.text, c.length)) << c.text << " " << c.length;
 }
 
 TEST(kuUTF, ModifiedUTF8BothWays)
@@ -111,16 +109,19 @@ TEST(kuUTF, UTF16)
     EXPECT_EQ("A", own(kuUTF_UTF16BOMToUTF8("\xFF\xFE\x41\x00", 4)));
     EXPECT_EQ("", own(kuUTF_UTF16BOMToUTF8("\xFF", 1)));
     EXPECT_EQ("A", own(kuUTF_UTF16BOMToUTF8("\x00\x00\x41\x00", 4))); // no mark: skipped anyway
-
-    const char le[] = "\x3D\xD8\x00\xDE\x41\x00";
-    EXPECT_EQ("\xF0\x9F\x98\x80" "A", own(kuUTF_UTF16LEToUTF8(le, 6)));
-    const char be[] = "\xD8\x3D\xDE\x00\x00\x41";
-    EXPECT_EQ("\xF0\x9F\x98\x80" "A", own(kuUTF_UTF16BEToUTF8(be, 6)));
-    EXPECT_EQ("A", own(kuUTF_UTF16BEToUTF8("\x00\x41\xD8", 3))); // odd byte ignored
-    EXPECT_EQ("A", own(kuUTF_UTF16BEToUTF8("\x00\x41\xD8\x3D", 4))); // high unit at the end
-    EXPECT_EQ("\xED\xB8\x80" "A", own(kuUTF_UTF16BEToUTF8("\xDE\x00\x00\x41", 4)));
-    EXPECT_EQ("\xED\xA0\xBD" "A", own(kuUTF_UTF16BEToUTF8("\xD8\x3D\x00\x41", 4)));
+    EXPECT_EQ("\xF0\x9F\x98\x80" "A", own(kuUTF_UTF16LEToUTF8("\x3D\xD8\x00\xDE\x41\x00", 6)));
     EXPECT_EQ("\xC3\xA9\xE2\x82\xAC", own(kuUTF_UTF16LEToUTF8("\xE9\x00\xAC\x20", 4)));
+    // Big-endian units: pairs at the surrogate bounds; an odd byte, a high
+    // unit at the end, lone halves.
+    const struct { const char *in; size_t n; const char *out; } be[] = {
+        {"\xD8\x3D\xDE\x00\x00\x41", 6, "\xF0\x9F\x98\x80" "A"}, {"\xD8\x00\xDC\x00", 4, "\xF0\x90\x80\x80"},
+        {"\xDB\xFF\xDF\xFF", 4, "\xF4\x8F\xBF\xBF"}, {"\xD7\xFF\xDC\x00", 4, "\xED\x9F\xBF\xED\xB0\x80"},
+        {"\xDC\x00\xDC\x00", 4, "\xED\xB0\x80\xED\xB0\x80"}, {"\xD8\x00\xDB\xFF", 4, "\xED\xA0\x80"},
+        {"\xD8\x00\xE0\x00", 4, "\xED\xA0\x80\xEE\x80\x80"}, {"\x00\x41\xD8", 3, "A"}, {"\x00\x41\xD8\x3D", 4, "A"},
+        {"\xDE\x00\x00\x41", 4, "\xED\xB8\x80" "A"}, {"\xD8\x3D\x00\x41", 4, "\xED\xA0\xBD" "A"},
+    };
+    for (const auto &c : be)
+        EXPECT_EQ(c.out, own(kuUTF_UTF16BEToUTF8(c.in, c.n))) << c.n;
 }
 
 // Random bytes never make a converter read or write out of bounds (the

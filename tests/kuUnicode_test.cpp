@@ -8,66 +8,43 @@
 #include <string>
 #include <vector>
 
-namespace {
-int readChar(const std::string &bytes, size_t available, uint32_t *value)
+TEST(kuUnicode, CharacterCoders)
 {
-    return kuUnicode_ReadUTF8Char(bytes.data(), available, value);
-}
-} // namespace
+    // {bytes, available, result, value}: overlong forms, cut and bad
+    // sequences fail; surrogates, values above U+10FFFF and 7-byte forms read.
+    const struct { std::string bytes; size_t available; int result; uint32_t value; } reads[] = {
+        {"\xC3\xA9", 2, 2, 0xE9}, {"A", 0, 0, 99}, {std::string("\0", 1), 1, 1, 0},
+        {"\xC0\x81", 2, -1, 99}, {"\xE0\x80\xBF", 3, -1, 99}, {"\xE2\x82", 2, -2, 99},
+        {"\xC3", 1, -2, 99}, {"\x80", 1, -1, 99}, {"\xE2\x41\x41", 3, -1, 99}, {"\xE2\x41", 2, -1, 99},
+        {"\xED\xA0\x80", 3, 3, 0xD800}, {"\xF4\x90\x80\x80", 4, 4, 0x110000},
+        {"\xFD\xBF\xBF\xBF\xBF\xBF", 6, 6, 0x7FFFFFFF}, {"\xFC\x80\x80\x80\x80\x80", 6, -1, 99},
+        {"\xFE\x82\x80\x80\x80\x80\x80", 7, 7, 0x80000000}, {"\xFF\xBF\xBF\xBF\xBF\xBF\xBF\xBF", 8, -1, 99},
+    };
+    for (const auto &r : reads) {
+        uint32_t c = 99;
+        EXPECT_EQ(r.result, kuUnicode_ReadUTF8Char(r.bytes.data(), r.available, &c)) << r.bytes;
+        EXPECT_EQ(r.value, c) << r.bytes;
+    }
+    EXPECT_EQ(2, kuUnicode_ReadUTF8Char("\xC3\xA9", 2, nullptr));
 
-TEST(kuUnicode, ReadUTF8CharResults)
-{
-    uint32_t c = 0;
-    EXPECT_EQ(2, readChar("\xC3\xA9", 2, &c));
-    EXPECT_EQ(0xE9u, c);
-    EXPECT_EQ(0, readChar("A", 0, &c));
-    EXPECT_EQ(1, readChar(std::string("\0", 1), 1, &c));
-    EXPECT_EQ(0u, c);
-    EXPECT_EQ(-1, readChar("\xC0\x81", 2, &c)); // overlong
-    EXPECT_EQ(-1, readChar("\xE0\x80\xBF", 3, &c)); // overlong 3-byte
-    EXPECT_EQ(-2, readChar("\xE2\x82", 2, &c));
-    EXPECT_EQ(-2, readChar("\xC3", 1, &c));
-    EXPECT_EQ(-1, readChar("\x80", 1, &c));
-    EXPECT_EQ(-1, readChar("\xE2\x41\x41", 3, &c)); // bad continuation
-    EXPECT_EQ(-1, readChar("\xE2\x41", 2, &c)); // bad byte seen before the end
-    EXPECT_EQ(3, readChar("\xED\xA0\x80", 3, &c)); // surrogates are not checked
-    EXPECT_EQ(0xD800u, c);
-    EXPECT_EQ(4, readChar("\xF4\x90\x80\x80", 4, &c)); // above U+10FFFF accepted
-    EXPECT_EQ(0x110000u, c);
-    EXPECT_EQ(6, readChar("\xFD\xBF\xBF\xBF\xBF\xBF", 6, &c));
-    EXPECT_EQ(0x7FFFFFFFu, c);
-    EXPECT_EQ(-1, readChar("\xFC\x80\x80\x80\x80\x80", 6, &c)); // overlong 6-byte
-    EXPECT_EQ(7, readChar("\xFE\x82\x80\x80\x80\x80\x80", 7, &c));
-    EXPECT_EQ(0x80000000u, c);
-    EXPECT_EQ(-1, readChar("\xFF\xBF\xBF\xBF\xBF\xBF\xBF\xBF", 8, &c));
-    EXPECT_EQ(2, readChar("\xC3\xA9", 2, nullptr));
-}
-
-TEST(kuUnicode, WriteUTF8CharSizesAndLimits)
-{
-    char buffer[8] = {'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x'};
-    EXPECT_EQ(2, kuUnicode_WriteUTF8Char(buffer, 2, 0xE9));
-    EXPECT_EQ('x', buffer[0]); // needs room for one more byte
-    EXPECT_EQ(2, kuUnicode_WriteUTF8Char(buffer, 3, 0xE9));
-    EXPECT_EQ("\xC3\xA9", std::string(buffer, 2));
-    EXPECT_EQ(1, kuUnicode_WriteUTF8Char(buffer, 1, 'Q'));
-    EXPECT_EQ('Q', buffer[0]);
-    EXPECT_EQ(6, kuUnicode_WriteUTF8Char(buffer, 7, 0x7FFFFFFF));
-    EXPECT_EQ("\xFD\xBF\xBF\xBF\xBF\xBF", std::string(buffer, 6));
-    EXPECT_EQ(1, kuUnicode_WriteUTF8Char(buffer, 7, 0x80000041)); // top bit ignored
-    EXPECT_EQ('A', buffer[0]);
+    // A write needs room for one more byte; the top bit is ignored.
+    const struct { uint32_t c; size_t size; int length; std::string written; } writes[] = {
+        {0xE9, 2, 2, ""}, {0xE9, 3, 2, "\xC3\xA9"}, {'Q', 1, 1, "Q"}, {0x7F, 2, 1, "\x7F"},
+        {0x80, 3, 2, "\xC2\x80"}, {0x7FFFFFFF, 7, 6, "\xFD\xBF\xBF\xBF\xBF\xBF"}, {0x80000041, 7, 1, "A"},
+        {'A', 0, 1, ""},
+    };
+    for (const auto &w : writes) {
+        char buffer[8] = {'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x'};
+        EXPECT_EQ(w.length, kuUnicode_WriteUTF8Char(buffer, w.size, w.c)) << w.c;
+        EXPECT_EQ(w.written.empty() ? "x" : w.written, std::string(buffer, w.written.empty() ? 1 : w.length)) << w.c;
+    }
     EXPECT_EQ(3, kuUnicode_WriteUTF8Char(nullptr, 100, 0x20AC));
+    EXPECT_EQ(1, kuUnicode_WriteUTF8Char(nullptr, 1, 'A'));
+    const std::pair<uint32_t, int> lengths[] = {{0x7F, 1}, {0x80, 2}, {0xFFFF, 3}, {0x10000, 4},
+                                                {0x7FFFFFFF, 6}, {0x80000000, 7}};
+    for (const auto &l : lengths)
+        EXPECT_EQ(l.second, kuUnicode_UTF8CharLength(l.first)) << l.first;
 
-    EXPECT_EQ(1, kuUnicode_UTF8CharLength(0x7F));
-    EXPECT_EQ(2, kuUnicode_UTF8CharLength(0x80));
-    EXPECT_EQ(3, kuUnicode_UTF8CharLength(0xFFFF));
-    EXPECT_EQ(4, kuUnicode_UTF8CharLength(0x10000));
-    EXPECT_EQ(6, kuUnicode_UTF8CharLength(0x7FFFFFFF));
-    EXPECT_EQ(7, kuUnicode_UTF8CharLength(0x80000000));
-}
-
-TEST(kuUnicode, WideCharCoders)
-{
     wchar_t w[2] = {L'a', L'b'};
     uint32_t c = 0;
     EXPECT_EQ(0, kuUnicode_ReadWideChar(w, 0, &c));
@@ -81,43 +58,31 @@ TEST(kuUnicode, WideCharCoders)
     EXPECT_EQ(1, kuUnicode_WideCharLength(0x1F600));
 }
 
-TEST(kuUnicode, UTF8ToWideCountsStopsAndRejects)
+// Stops and terminators at every size are checked against the character
+// coders below; here the plain results and each length's bounds.
+TEST(kuUnicode, StringConvertersCountRejectAndKeepBounds)
 {
     wchar_t out[8];
-    for (wchar_t &w : out)
-        w = L'#';
     EXPECT_EQ(3, kuUnicode_UTF8ToWide(nullptr, "abc", 0));
-    EXPECT_EQ(2, kuUnicode_UTF8ToWide(out, "abc", 2));
-    EXPECT_EQ(L'a', out[0]);
-    EXPECT_EQ(L'b', out[1]);
-    EXPECT_EQ(L'#', out[2]); // no terminator when size ran out
     EXPECT_EQ(3, kuUnicode_UTF8ToWide(out, "a\xC3\xA9\xF0\x9F\x98\x80", 8));
     EXPECT_EQ(std::wstring(L"a\xE9\x1F600"), std::wstring(out));
     EXPECT_EQ(0, kuUnicode_UTF8ToWide(out, "", 8));
     EXPECT_EQ(L'\0', out[0]);
     EXPECT_EQ(-1, kuUnicode_UTF8ToWide(nullptr, "ok\xC0\x80", 0));
     EXPECT_EQ(-1, kuUnicode_UTF8ToWide(out, "ok\xE2\x82", 8)); // cut by the terminator
-    EXPECT_EQ(-1, kuUnicode_UTF8ToWide(out, "\x80", 8));
-}
 
-TEST(kuUnicode, WideToUTF8StopsBeforeAPartialCharacter)
-{
-    const wchar_t *text = L"a\xE9\x20AC";
-    EXPECT_EQ(6u, kuUnicode_WideToUTF8(nullptr, text, 0));
-    char out[8];
-    memset(out, '#', sizeof out);
-    EXPECT_EQ(6u, kuUnicode_WideToUTF8(out, text, 7));
-    EXPECT_STREQ("a\xC3\xA9\xE2\x82\xAC", out);
-    memset(out, '#', sizeof out);
-    EXPECT_EQ(3u, kuUnicode_WideToUTF8(out, text, 5)); // the euro sign does not fit
-    EXPECT_EQ("a\xC3\xA9", std::string(out, 3));
-    EXPECT_EQ('\0', out[3]);
-    EXPECT_EQ('#', out[4]);
-    memset(out, '#', sizeof out);
-    EXPECT_EQ(6u, kuUnicode_WideToUTF8(out, text, 6)); // fits exactly: no terminator
-    EXPECT_EQ('#', out[6]);
-    EXPECT_EQ(0u, kuUnicode_WideToUTF8(out, text, 0));
-    EXPECT_EQ('#', out[6]);
+    // The first and last code point of each sequence length, both ways.
+    for (uint32_t c : {0x7Fu, 0x80u, 0x7FFu, 0x800u, 0xFFFFu, 0x10000u, 0x1FFFFFu, 0x200000u, 0x3FFFFFFu, 0x4000000u,
+                       0x7FFFFFFFu}) {
+        const wchar_t wide[2] = {(wchar_t)c, 0};
+        char expected[8], utf8[8];
+        int length = kuUnicode_WriteUTF8Char(expected, sizeof expected, c);
+        EXPECT_EQ((size_t)length, kuUnicode_WideToUTF8(nullptr, wide, 0)) << c;
+        ASSERT_EQ((size_t)length, kuUnicode_WideToUTF8(utf8, wide, sizeof utf8)) << c;
+        EXPECT_EQ(std::string(expected, length), std::string(utf8, length)) << c;
+        EXPECT_EQ(1, kuUnicode_UTF8ToWide(out, utf8, 2)) << c;
+        EXPECT_EQ(wide[0], out[0]) << c;
+    }
 }
 
 // Long ASCII runs take a word-at-a-time path: its edges must behave like the
@@ -145,29 +110,6 @@ TEST(kuUnicode, LongASCIIRunsAtEveryBoundary)
     }
 }
 
-// Every code point of the 31-bit range class boundaries survives both ways.
-TEST(kuUnicode, RoundTripsRandomText)
-{
-    std::mt19937 rng(42);
-    const uint32_t tops[] = {0x7F, 0x7FF, 0xFFFF, 0x1FFFFF, 0x3FFFFFF, 0x7FFFFFFF};
-    for (int round = 0; round < 200; round++) {
-        std::vector<wchar_t> wide;
-        for (int i = 0; i < 50; i++) {
-            uint32_t top = tops[rng() % 6];
-            uint32_t c = 1 + rng() % top;
-            wide.push_back((wchar_t)c);
-        }
-        wide.push_back(0);
-        size_t bytes = kuUnicode_WideToUTF8(nullptr, wide.data(), 0);
-        std::vector<char> utf8(bytes + 1);
-        ASSERT_EQ(bytes, kuUnicode_WideToUTF8(utf8.data(), wide.data(), bytes + 1));
-        std::vector<wchar_t> back(wide.size());
-        ASSERT_EQ((ptrdiff_t)wide.size() - 1,
-                  kuUnicode_UTF8ToWide(back.data(), utf8.data(), back.size()));
-        ASSERT_EQ(wide, back);
-    }
-}
-
 // The string converters take shortcuts (eight ASCII bytes at a time, the
 // common forms inline): at every cut of texts of mixed sequence lengths, with
 // invalid, overlong and 5- and 6-byte forms among them, and for destination
@@ -176,17 +118,17 @@ TEST(kuUnicode, RoundTripsRandomText)
 TEST(kuUnicode, StringConvertersAgreeWithTheCharacterCoders)
 {
     std::mt19937 rng(7);
-    const uint32_t tops[] = {0x7F, 0x7FF, 0xFFFF, 0x1FFFFF, 0x3FFFFFF};
+    const uint32_t tops[] = {0x7F, 0x7FF, 0xFFFF, 0x1FFFFF, 0x3FFFFFF, 0x7FFFFFFF};
     // overlong forms inside runs of their length too
     const char *const odd[] = {"\x80", "\xD0\x9F\xC1\xBF\xD0\x9F\xD0\x9F", "\xE4\xB8\x80\xE0\x9F\xBF",
                                "\xF0\x9F\x98\x80\xF0\x8F\xBF\xBF", "\xFE", "\xFF", "\xC3", "\xE2\x82",
                                "\xF8\x88\x80\x80\x80"};
     for (int round = 0; round < 300; round++) {
         std::string text;
-        uint32_t top = tops[rng() % 5];
+        uint32_t top = tops[rng() % 6];
         while (text.size() < 40) {
             if (rng() % 4 == 0)
-                top = tops[rng() % 5]; // runs of one length, then another
+                top = tops[rng() % 6]; // runs of one length, then another
             char b[8];
             text.append(b, (size_t)kuUnicode_WriteUTF8Char(b, sizeof b, 1 + rng() % top));
         }

@@ -18,34 +18,20 @@ uint32_t capacityOf(kuWString s)
 }
 } // namespace
 
-TEST(kuWString, HeaderSitsBeforeTheCharacters)
+// The header (capacity, length) sits before the characters; appending grows
+// exactly, truncating keeps the capacity.
+TEST(kuWString, HeaderAppendAndTruncate)
 {
     kuWString s = kuWString_New(L"abc");
-    EXPECT_EQ(3u, capacityOf(s));
     EXPECT_EQ(3u, ((const uint32_t *)s)[-1]);
     EXPECT_STREQ(L"abc", s); // usable as a plain wide string
-    EXPECT_EQ(3u, kuWString_Length(s));
-    kuWString_Free(s);
-
-    kuWString empty = kuWString_New(nullptr);
-    EXPECT_EQ(0u, kuWString_Length(empty));
-    EXPECT_NE(0, kuWString_IsEmpty(empty));
-    kuWString_Free(empty);
-    kuWString_Free(nullptr);
-}
-
-TEST(kuWString, AppendGrowsExactlyAndTruncateKeepsCapacity)
-{
-    kuWString s = kuWString_New(L"abc");
     s = kuWString_Append(s, L"de");
     EXPECT_EQ(5u, capacityOf(s));
     EXPECT_STREQ(L"abcde", s);
     s = kuWString_Append(s, L"");
     s = kuWString_Append(s, nullptr);
     EXPECT_EQ(5u, kuWString_Length(s));
-
-    wchar_t *end = kuWString_Truncate(s, 0);
-    EXPECT_EQ(s, end);
+    EXPECT_EQ(s, kuWString_Truncate(s, 0));
     EXPECT_EQ(0, kuWString_IsEmpty(s));
     EXPECT_EQ(0u, kuWString_Length(s));
     s = kuWString_Append(s, L"xy"); // fits: no growth
@@ -53,6 +39,12 @@ TEST(kuWString, AppendGrowsExactlyAndTruncateKeepsCapacity)
     EXPECT_STREQ(L"xy", s);
     EXPECT_EQ(s + 5, kuWString_Truncate(s, 99)); // cut to the capacity
     kuWString_Free(s);
+
+    kuWString empty = kuWString_New(nullptr);
+    EXPECT_EQ(0u, kuWString_Length(empty));
+    EXPECT_NE(0, kuWString_IsEmpty(empty));
+    kuWString_Free(empty);
+    kuWString_Free(nullptr);
 }
 
 TEST(kuWString, AllocPrependAndConversions)
@@ -92,20 +84,16 @@ TEST(kuWString, CompareAndBeforeFirstIs)
     EXPECT_GT(0, kuWString_Compare(L"ab", L"ac"));
     EXPECT_EQ(0, kuWString_CompareN(L"abX", L"abY", 2));
 
-    kuWString s = kuWString_New(L"key=value;x=1");
-    EXPECT_EQ(1, kuWString_BeforeFirstIs(s, '=', L"key"));
-    EXPECT_EQ(1, kuWString_BeforeFirstIs(s, '=', L"x")); // a later match counts too
-    EXPECT_EQ(0, kuWString_BeforeFirstIs(s, '=', L"value"));
-    EXPECT_EQ(0, kuWString_BeforeFirstIs(s, '#', L""));
-    EXPECT_EQ(1, kuWString_BeforeFirstIs(s, 'k', L"")); // empty text precedes anything
-    EXPECT_EQ(0, kuWString_BeforeFirstIs(s, '=', L"longer than the start key"));
-    kuWString_Free(s);
-
-    // Only the low 8 bits of a character are compared with ch.
-    kuWString wide = kuWString_New(L"a\x13D" L"b");
-    EXPECT_EQ(1, kuWString_BeforeFirstIs(wide, '=', L"a"));
-    kuWString_Free(wide);
-    kuWString none = kuWString_New(L"");
-    EXPECT_EQ(0, kuWString_BeforeFirstIs(none, 'a', L""));
-    kuWString_Free(none);
+    // A later match counts too; the empty text precedes anything; only the
+    // low 8 bits of a character are compared with ch.
+    const struct { const wchar_t *s; char ch; const wchar_t *start; int expected; } cases[] = {
+        {L"key=value;x=1", '=', L"key", 1}, {L"key=value;x=1", '=', L"x", 1}, {L"key=value;x=1", '=', L"value", 0},
+        {L"key=value;x=1", '#', L"", 0},    {L"key=value;x=1", 'k', L"", 1},
+        {L"key=value;x=1", '=', L"longer than the start key", 0}, {L"a\x13D" L"b", '=', L"a", 1}, {L"", 'a', L"", 0},
+    };
+    for (const auto &c : cases) {
+        kuWString s = kuWString_New(c.s);
+        EXPECT_EQ(c.expected, kuWString_BeforeFirstIs(s, c.ch, c.start)) << c.ch;
+        kuWString_Free(s);
+    }
 }

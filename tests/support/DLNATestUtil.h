@@ -26,52 +26,44 @@ inline kuDLNAProtocolInfo *parseExact(const std::string &text, bool profileInfo 
                        : kuDLNAProtocolInfo_New(block.get(), text.size());
 }
 
-// An owned protocol info object.
-class Info {
+// An owned library object.
+template <typename T, void (*Delete)(T *)> class Owned {
 public:
-    explicit Info(const std::string &text) : p_(parseExact(text)) {}
-    explicit Info(kuDLNAProtocolInfo *p) : p_(p) {}
-    ~Info() { kuDLNAProtocolInfo_Delete(p_); }
-    Info(const Info &) = delete;
-    Info &operator=(const Info &) = delete;
+    explicit Owned(T *p) : p_(p) {}
+    ~Owned() { Delete(p_); }
+    Owned(const Owned &) = delete;
+    Owned &operator=(const Owned &) = delete;
 
-    kuDLNAProtocolInfo *get() const { return p_; }
-    kuDLNAProtocolInfo *operator->() const { return p_; }
-    kuDLNAProtocolInfo *release()
+    T *get() const { return p_; }
+    T *operator->() const { return p_; }
+    T *release()
     {
-        kuDLNAProtocolInfo *p = p_;
+        T *p = p_;
         p_ = nullptr;
         return p;
     }
-    std::string str(int context = 1) const
-    {
-        return take(kuDLNAProtocolInfo_GetStrForContext(p_, context));
-    }
 
 private:
-    kuDLNAProtocolInfo *p_;
+    T *p_;
+};
+
+// An owned protocol info object.
+class Info : public Owned<kuDLNAProtocolInfo, kuDLNAProtocolInfo_Delete> {
+public:
+    explicit Info(const std::string &text) : Owned(parseExact(text)) {}
+    explicit Info(kuDLNAProtocolInfo *p) : Owned(p) {}
+    std::string str(int context = 1) const { return take(kuDLNAProtocolInfo_GetStrForContext(get(), context)); }
 };
 
 // An owned list.
-class List {
+class List : public Owned<kuDLNAProtocolInfoList, kuDLNAProtocolInfoList_Delete> {
 public:
-    explicit List(const char *text) : p_(kuDLNAProtocolInfoList_New(text)) {}
+    explicit List(const char *text) : Owned(kuDLNAProtocolInfoList_New(text)) {}
     explicit List(const std::string &text) : List(text.c_str()) {}
-    explicit List(kuDLNAProtocolInfoList *p) : p_(p) {}
-    ~List() { kuDLNAProtocolInfoList_Delete(p_); }
-    List(const List &) = delete;
-    List &operator=(const List &) = delete;
-
-    kuDLNAProtocolInfoList *get() const { return p_; }
-    uint32_t count() const { return kuDLNAProtocolInfoList_GetCount(p_); }
-    kuDLNAProtocolInfo *at(int32_t i) const { return kuDLNAProtocolInfoList_GetProtocolInfoAt(p_, i); }
-    std::string str(int context = 1) const
-    {
-        return take(kuDLNAProtocolInfoList_GetStrForContext(p_, context));
-    }
-
-private:
-    kuDLNAProtocolInfoList *p_;
+    explicit List(kuDLNAProtocolInfoList *p) : Owned(p) {}
+    uint32_t count() const { return kuDLNAProtocolInfoList_GetCount(get()); }
+    kuDLNAProtocolInfo *at(int32_t i) const { return kuDLNAProtocolInfoList_GetProtocolInfoAt(get(), i); }
+    std::string str(int context = 1) const { return take(kuDLNAProtocolInfoList_GetStrForContext(get(), context)); }
 };
 
 // Everything a composition can carry, as one text for comparisons.
