@@ -685,9 +685,9 @@ char *kuDLNAProtocolInfo_GetStrForContext(kuDLNAProtocolInfo *info, int context)
     const char *protocol = kuDLNAProtocolInfo_S_GetProtocolStr(info);
     out.add(protocol != nullptr ? protocol : "");
     out.add(':');
-    out.add(kuDLNAProtocolInfo_S_GetNetwork(info));
+    out.add(kuDLNAProtocolInfo_GetNetwork(info));
     out.add(':');
-    out.add(kuDLNAProtocolInfo_S_GetContentFormat(info));
+    out.add(kuDLNAProtocolInfo_GetContentFormat(info));
     out.add(':');
     addFourthField(out, info, context);
     return out.take();
@@ -1403,21 +1403,21 @@ const char *kuDLNAProtocolInfo_GetMismatchName(uint32_t mismatch)
     return mismatch < sizeof kNames / sizeof kNames[0] ? kNames[mismatch] : nullptr;
 }
 
-const char *kuDLNAProtocolInfo_S_GetNetwork(const kuDLNAProtocolInfo *info)
+const char *kuDLNAProtocolInfo_GetNetwork(const kuDLNAProtocolInfo *info)
 {
     if (info == nullptr)
         return nullptr;
     return info->network != nullptr && info->network[0] != '\0' ? info->network : "*";
 }
 
-const char *kuDLNAProtocolInfo_S_GetContentFormat(const kuDLNAProtocolInfo *info)
+const char *kuDLNAProtocolInfo_GetContentFormat(const kuDLNAProtocolInfo *info)
 {
     if (info == nullptr)
         return nullptr;
     return info->contentFormat != nullptr ? info->contentFormat : "*";
 }
 
-const char *kuDLNAProtocolInfo_S_GetProfileName(const kuDLNAProtocolInfo *info)
+const char *kuDLNAProtocolInfo_GetProfileName(const kuDLNAProtocolInfo *info)
 {
     return info != nullptr ? info->profileName : nullptr;
 }

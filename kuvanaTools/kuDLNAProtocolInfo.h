@@ -304,14 +304,14 @@ KU_API const char *kuDLNAProtocolInfo_GetMismatchName(uint32_t mismatch);
 
 /* The network field (borrowed) as composition writes it: "*" when there is
  * none; null for a null object. */
-KU_API const char *kuDLNAProtocolInfo_S_GetNetwork(const kuDLNAProtocolInfo *info);
+KU_API const char *kuDLNAProtocolInfo_GetNetwork(const kuDLNAProtocolInfo *info);
 
 /* The content format (borrowed) as composition writes it: "*" when there is
  * none; null for a null object. */
-KU_API const char *kuDLNAProtocolInfo_S_GetContentFormat(const kuDLNAProtocolInfo *info);
+KU_API const char *kuDLNAProtocolInfo_GetContentFormat(const kuDLNAProtocolInfo *info);
 
 /* The DLNA.ORG_PN value (borrowed); null when there is none. */
-KU_API const char *kuDLNAProtocolInfo_S_GetProfileName(const kuDLNAProtocolInfo *info);
+KU_API const char *kuDLNAProtocolInfo_GetProfileName(const kuDLNAProtocolInfo *info);
 
 /* Flag word index (0 to 3) of DLNA.ORG_FLAGS as composition writes it. Like
  * composition it first makes the flags consistent with the protocol, so it

@@ -577,13 +577,13 @@ TEST(kuDLNAProtocolInfo, MismatchAndFieldGetters)
     };
     for (const auto &c : fieldCases) {
         Info info(c.text);
-        EXPECT_STREQ(c.network, kuDLNAProtocolInfo_S_GetNetwork(info.get())) << c.text;
-        EXPECT_STREQ(c.format, kuDLNAProtocolInfo_S_GetContentFormat(info.get())) << c.text;
-        EXPECT_STREQ(c.profile, kuDLNAProtocolInfo_S_GetProfileName(info.get())) << c.text;
+        EXPECT_STREQ(c.network, kuDLNAProtocolInfo_GetNetwork(info.get())) << c.text;
+        EXPECT_STREQ(c.format, kuDLNAProtocolInfo_GetContentFormat(info.get())) << c.text;
+        EXPECT_STREQ(c.profile, kuDLNAProtocolInfo_GetProfileName(info.get())) << c.text;
         EXPECT_EQ(c.word, kuDLNAProtocolInfo_GetFlagWord(info.get(), 0)) << c.text;
         EXPECT_EQ(0u, kuDLNAProtocolInfo_GetFlagWord(info.get(), 4));
     }
-    EXPECT_EQ(nullptr, kuDLNAProtocolInfo_S_GetContentFormat(nullptr));
+    EXPECT_EQ(nullptr, kuDLNAProtocolInfo_GetContentFormat(nullptr));
     EXPECT_STREQ("senderPaced", kuDLNAProtocolInfo_GetFlagName(0x80000000));
     EXPECT_STREQ("dlnaV15", kuDLNAProtocolInfo_GetFlagName(0x00100000));
     EXPECT_STREQ("lopClearTextBytes", kuDLNAProtocolInfo_GetFlagName(0x00004000));

@@ -28,8 +28,8 @@ Decoded decode(kuDLNAProtocolInfo *info)
     d.protocol = protocol ? protocol : "";
     d.fourthField = str(fourth);
     if (!d.normalised.empty()) { // an object that composes as "" has no fields to show
-        d.network = kuDLNAProtocolInfo_S_GetNetwork(info);
-        d.contentFormat = kuDLNAProtocolInfo_S_GetContentFormat(info);
+        d.network = kuDLNAProtocolInfo_GetNetwork(info);
+        d.contentFormat = kuDLNAProtocolInfo_GetContentFormat(info);
     }
     size_t at = 0;
     while (d.fourthField != "*" && at < d.fourthField.size()) {
@@ -48,7 +48,7 @@ Decoded decode(kuDLNAProtocolInfo *info)
 
 std::string profileName(const kuDLNAProtocolInfo *info)
 {
-    const char *name = kuDLNAProtocolInfo_S_GetProfileName(info);
+    const char *name = kuDLNAProtocolInfo_GetProfileName(info);
     return name != nullptr ? name : "";
 }
 
