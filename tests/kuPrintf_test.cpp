@@ -229,8 +229,10 @@ TEST(kuPrintf, WideFamily)
     size_t length = 0;
     wchar_t *texts[] = {ku_lmwprintf(&length, L"%05.1f", -2.25), ku_mwprintf(L"%05.1f", -2.25)};
     EXPECT_EQ(5u, length);
-    for (wchar_t *text : texts)
-        EXPECT_STREQ(L"-02.3", text), kuFree(text);
+    for (wchar_t *text : texts) {
+        EXPECT_STREQ(L"-02.3", text);
+        kuFree(text);
+    }
 }
 
 TEST(kuPrintf, InterfaceEdges)
