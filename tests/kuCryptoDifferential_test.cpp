@@ -82,12 +82,15 @@ Bytes cat(Bytes a, const Bytes &b)
 }
 
 // Blowfish and RC4 live in OpenSSL's legacy provider, loaded once for the
-// run (unloading the default one would break the other ciphers' fetches).
+// run (unloading the default one between tests breaks the other fetches).
 EVP_CIPHER *legacyCipher(const char *name)
 {
-    static bool loaded = OSSL_PROVIDER_load(nullptr, "legacy") != nullptr &&
-                         OSSL_PROVIDER_load(nullptr, "default") != nullptr;
-    EVP_CIPHER *cipher = loaded ? EVP_CIPHER_fetch(nullptr, name, nullptr) : nullptr;
+    static struct Providers {
+        OSSL_PROVIDER *legacy = OSSL_PROVIDER_load(nullptr, "legacy");
+        OSSL_PROVIDER *base = OSSL_PROVIDER_load(nullptr, "default");
+        ~Providers() { OSSL_PROVIDER_unload(legacy), OSSL_PROVIDER_unload(base); }
+    } providers;
+    EVP_CIPHER *cipher = providers.legacy != nullptr ? EVP_CIPHER_fetch(nullptr, name, nullptr) : nullptr;
     EXPECT_NE(nullptr, cipher) << "OpenSSL's legacy provider is missing";
     return cipher;
 }
