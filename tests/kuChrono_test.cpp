@@ -16,7 +16,12 @@ struct ChronoTest : ::testing::Test {
     kutest::FakeClock clock;
     kuChrono chrono;
 
-    void SetUp() override { clock.now = {1000000, 250000}, clock.install(hooks), kuChrono_S_Init(&chrono); }
+    void SetUp() override
+    {
+        clock.now = kuTimeVal{1000000, 250000};
+        clock.install(hooks);
+        kuChrono_S_Init(&chrono);
+    }
 
     void advance(uint32_t ms)
     {

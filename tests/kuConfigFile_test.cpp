@@ -193,8 +193,9 @@ TEST(ConfigFile, CreationLogs)
     EXPECT_TRUE(log.lines().empty());
     kuConfigFile_Delete(kuConfigFile_New("", nullptr));
     kuConfigFile_Delete(kuConfigFile_New(f.dir.file("nope.ini").c_str(), nullptr));
-    expectRecords(log.lines(), {"Cannot resolve read-only config file path for ''",
-                                "Cannot load read-only config file '" + f.dir.file("nope.ini") + "'"});
+    expectRecords(log.lines(),
+                  {"Cannot resolve read-only config file path for ''",
+                   "Cannot load read-only config file '" + f.dir.file("nope.ini") + "'"});
 }
 
 // A link planted at P.tmp, to a file or to nothing, is never written
@@ -324,8 +325,9 @@ TEST(ConfigFileSafety, UnreadableFileIsNeverSavedOver)
                 EXPECT_EQ(0, kuConfigFile_Save(c));
             }
             if (!nobody) // nobody may not write the log
-                expectRecords(log.lines(), {"Cannot load config file '" + p + "': " + why,
-                                            "Cannot save file '" + p + "': it exists but could not be read"});
+                expectRecords(log.lines(),
+                              {"Cannot load config file '" + p + "': " + why,
+                               "Cannot save file '" + p + "': it exists but could not be read"});
             _exit(::testing::Test::HasFailure() ? 1 : 0);
         });
         if (child.exitStatus == 77)
@@ -505,7 +507,9 @@ struct FaultPlan {
         hooks->fileExists = [this](const char *path) {
             return run("exists", [&] { return real::fileExists(path); }, true, 0);
         };
-        hooks->fileRemove = [this](const char *p) { return run("remove", [&] { return real::fileRemove(p); }); };
+        hooks->fileRemove = [this](const char *path) {
+            return run("remove", [&] { return real::fileRemove(path); });
+        };
         hooks->fileRename = [this](const char *from, const char *to) {
             return run("rename", [&] { return real::fileRename(from, to); });
         };

@@ -88,9 +88,14 @@ EVP_CIPHER *legacyCipher(const char *name)
     static struct Providers {
         OSSL_PROVIDER *legacy = OSSL_PROVIDER_load(nullptr, "legacy");
         OSSL_PROVIDER *base = OSSL_PROVIDER_load(nullptr, "default");
-        ~Providers() { OSSL_PROVIDER_unload(legacy), OSSL_PROVIDER_unload(base); }
+        ~Providers()
+        {
+            OSSL_PROVIDER_unload(legacy);
+            OSSL_PROVIDER_unload(base);
+        }
     } providers;
-    EVP_CIPHER *cipher = providers.legacy != nullptr ? EVP_CIPHER_fetch(nullptr, name, nullptr) : nullptr;
+    EVP_CIPHER *cipher =
+        providers.legacy != nullptr ? EVP_CIPHER_fetch(nullptr, name, nullptr) : nullptr;
     EXPECT_NE(nullptr, cipher) << "OpenSSL's legacy provider is missing";
     return cipher;
 }

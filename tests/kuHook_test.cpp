@@ -53,9 +53,21 @@ void formatted(kuHook *hook, const char *, va_list arguments)
 }
 
 // Functions that change their own registration, or delete the hook, while called.
-void replaceSelf(kuHook *h, const char *id, va_list) { note(h, "replaceSelf"), kuHook_RegisterHook(h, id, second); }
-void removeSelf(kuHook *h, const char *id, va_list) { note(h, "removeSelf"), kuHook_RegisterHook(h, id, nullptr); }
-void deleteHook(kuHook *h, const char *, va_list arguments) { *va_arg(arguments, int *) = 1, kuHook_Delete(h); }
+void replaceSelf(kuHook *h, const char *id, va_list)
+{
+    note(h, "replaceSelf");
+    kuHook_RegisterHook(h, id, second);
+}
+void removeSelf(kuHook *h, const char *id, va_list)
+{
+    note(h, "removeSelf");
+    kuHook_RegisterHook(h, id, nullptr);
+}
+void deleteHook(kuHook *h, const char *, va_list arguments)
+{
+    *va_arg(arguments, int *) = 1;
+    kuHook_Delete(h);
+}
 
 struct HookTest : ::testing::Test {
     void SetUp() override { kuHook_SetVoidPtrProperty(hook, "calls", &calls); }
@@ -67,7 +79,8 @@ struct HookTest : ::testing::Test {
 // The IDs of the unknown-ID records in a capture.
 std::vector<std::string> unknownIds(const kutest::LogCapture &capture)
 {
-    static const std::regex record("KU 1 0 kuvanaTools/kuHook:[0-9]+: kuHook: unknown hook ID '(.*)'");
+    static const std::regex record(
+        "KU 1 0 kuvanaTools/kuHook:[0-9]+: kuHook: unknown hook ID '(.*)'");
     std::vector<std::string> ids;
     std::smatch m;
     for (const std::string &line : capture.lines())
@@ -142,7 +155,8 @@ TEST_F(HookTest, FlagsAndPropertiesByName)
     kuHook_SetStringProperty(hook, "name", kuHook_GetStringProperty(hook, "name")); // its own value
     EXPECT_STREQ("second", kuHook_GetStringProperty(hook, "name"));
     EXPECT_EQ(nullptr, kuHook_GetStringProperty(hook, "Name"));
-    for (auto [name, value] : {std::make_pair("name", (const char *)nullptr), {"", "lost"}, {nullptr, "lost"}})
+    for (auto [name, value] :
+         {std::make_pair("name", (const char *)nullptr), {"", "lost"}, {nullptr, "lost"}})
         kuHook_SetStringProperty(hook, name, value);
     for (const char *name : {"name", "", (const char *)nullptr})
         EXPECT_EQ(nullptr, kuHook_GetStringProperty(hook, name));

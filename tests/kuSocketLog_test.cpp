@@ -128,10 +128,11 @@ TEST(kuSocketLog, MisuseIsLogged)
     // Lengths below -1 and null data write nothing and are not looked up.
     _Log_Buffer_Send(42, "x", -2);
     _Log_Buffer_Data(42, nullptr, 5);
-    EXPECT_EQ((std::vector<std::string>{"108: _Log_Buffer_Close Error", "205: _Log_Buffer_Send Error 2",
-                                        "205: _Log_Buffer_Send Error 2", "164: _Log_Buffer Error 2",
-                                        "76: _Log_Buffer_Open Error", "164: _Log_Buffer Error 2",
-                                        "108: _Log_Buffer_Close Error"}),
+    EXPECT_EQ((std::vector<std::string>{
+                  "108: _Log_Buffer_Close Error", "205: _Log_Buffer_Send Error 2",
+                  "205: _Log_Buffer_Send Error 2", "164: _Log_Buffer Error 2",
+                  "76: _Log_Buffer_Open Error", "164: _Log_Buffer Error 2",
+                  "108: _Log_Buffer_Close Error"}),
               records(log));
     EXPECT_TRUE(dir.files().empty());
 }

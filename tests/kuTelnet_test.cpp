@@ -163,8 +163,10 @@ TEST(kuTelnet, OutputCommandsAndRefusedOptions)
     EXPECT_EQ(-1, kuTelnet_Send(nullptr, "x", 1));
 
     // Refused options, Are You There, NOP ignored, subnegotiation bytes as data.
-    sendAll(s.client, "a" + bytes({kIAC, kIAC, kIAC, kDO, 1, kIAC, kWILL, 3, kIAC, kWONT, 5, kIAC,
-                                   kDONT, 6, kIAC, kAYT, kIAC, 241, kIAC, 250, 24, 1, kIAC, 240}) + "b");
+    sendAll(s.client, "a" +
+                          bytes({kIAC, kIAC, kIAC, kDO, 1, kIAC, kWILL, 3, kIAC, kWONT, 5, kIAC,
+                                 kDONT, 6, kIAC, kAYT, kIAC, 241, kIAC, 250, 24, 1, kIAC, 240}) +
+                          "b");
     std::string data;
     for (int i = 0; i < 5; i++)
         data += (char)s.recvChar();
@@ -265,7 +267,7 @@ TEST(kuTelnet, SurvivesHostilePeers)
         for (int option = 0; option < 256; option++)
             payloads[command] += bytes({kIAC, command, option});
     for (const std::string &cut : {bytes({kIAC}), bytes({kIAC, kWILL}), bytes({kIAC, kDO}),
-                                   bytes({kIAC, 250}), "half a line" + bytes({kIAC}), std::string()})
+                                   bytes({kIAC, 250}), "half a line" + bytes({kIAC}), {}})
         payloads.insert(payloads.end(), 2, cut);
     std::minstd_rand random(12345);
     for (int i = 0; i < 40; i++) {

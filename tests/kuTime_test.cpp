@@ -134,16 +134,17 @@ TEST_F(ClockTest, CurrentTimeAcross2038DependsOnTheWidthOfTimeT)
         int64_t narrow, wide;
         const char *narrowText, *wideText;
     } cases[] = {
-        {0, 0, 0, "Thu, 01 Jan 1970 00:00:00 GMT", "Thu, 01 Jan 1970 00:00:00 GMT"},
-        {784111777, 784111777, 784111777, "Sun, 06 Nov 1994 08:49:37 GMT", "Sun, 06 Nov 1994 08:49:37 GMT"},
-        {INT32_MAX, INT32_MAX, INT32_MAX, "Tue, 19 Jan 2038 03:14:07 GMT", "Tue, 19 Jan 2038 03:14:07 GMT"},
-        {kWrap, kWrap, 2147483648LL, "Fri, 13 Dec 1901 20:45:52 GMT", "Tue, 19 Jan 2038 03:14:08 GMT"},
+        {0, 0, 0, "Thu, 01 Jan 1970 00:00:00 GMT", nullptr}, // null: as narrow
+        {784111777, 784111777, 784111777, "Sun, 06 Nov 1994 08:49:37 GMT", nullptr},
+        {INT32_MAX, INT32_MAX, INT32_MAX, "Tue, 19 Jan 2038 03:14:07 GMT", nullptr},
+        {kWrap, kWrap, 2147483648LL, "Fri, 13 Dec 1901 20:45:52 GMT",
+         "Tue, 19 Jan 2038 03:14:08 GMT"},
         {-1, -1, 4294967295LL, "Wed, 31 Dec 1969 23:59:59 GMT", "Sun, 07 Feb 2106 06:28:15 GMT"},
     };
     kutest::LogCapture log;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.platform);
-        EXPECT_EQ(wide ? c.wideText : c.narrowText, rfc1123At(c.platform));
+        EXPECT_EQ(wide && c.wideText ? c.wideText : c.narrowText, rfc1123At(c.platform));
         // milliseconds read the seconds unsigned on every host
         kuuint64 ms;
         kuTime_GetLocalTimeMS(&ms);
