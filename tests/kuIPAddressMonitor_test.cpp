@@ -48,8 +48,9 @@ TEST(IPAddressMonitor, ReportsEachChangeOnceIncludingAReordering)
     for (auto &step : steps) {
         host.set(step.list, step.fail);
         EXPECT_EQ(step.changed, kuIPAddressMonitor_IPAddressChanged(monitor)) << (&step - steps);
-        if (step.changed && !step.fail)
+        if (step.changed && !step.fail) {
             EXPECT_EQ(step.list, cloned(monitor));
+        }
     }
     EXPECT_EQ(std::vector<uint32_t>(), cloned(monitor));
     kuIPAddressMonitor_Delete(monitor);
