@@ -9,7 +9,11 @@
 
 #include <limits.h>
 
+#include <vector>
+
 namespace {
+
+std::vector<double> fields(const kuClockValue &v) { return {v.value, v.frequency, v.wallTime}; }
 
 // Clocks on a fake wall clock at 1000 s after 1970, moved by the test.
 struct ClockTest : ::testing::Test {
@@ -31,9 +35,7 @@ TEST_F(ClockTest, WallClockZeroFilledClockAndFrequencyChanges)
     EXPECT_EQ(1000.0, kuWallclock_frequency());
     kuClockValue v;
     kuClock_Get(&clock, &v);
-    EXPECT_EQ(0.0, v.value);
-    EXPECT_EQ(0.0, v.frequency);
-    EXPECT_EQ(1000000.0, v.wallTime);
+    EXPECT_EQ(fields({0.0, 0.0, 1000000.0}), fields(v));
     advance(5000);
     EXPECT_EQ(0.0, kuClock_GetValue(&clock));
 
@@ -54,9 +56,7 @@ TEST_F(ClockTest, WallClockZeroFilledClockAndFrequencyChanges)
     EXPECT_EQ(1100.0, kuClock_GetValue(&clock));
     advance(1000);
     kuClock_Get(&clock, &v);
-    EXPECT_EQ(3100.0, v.value);
-    EXPECT_EQ(2000.0, v.frequency);
-    EXPECT_EQ(1002000.0, v.wallTime);
+    EXPECT_EQ(fields({3100.0, 2000.0, 1002000.0}), fields(v));
 
     kuClock_SetValue(&clock, -5.0);
     advance(500);

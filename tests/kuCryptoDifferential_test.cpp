@@ -8,6 +8,7 @@
 #include <kuvanaTools/kuSHA1.h>
 
 #include "support/Hex.h"
+#include "support/Random.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,7 @@
 #include <openssl/hmac.h>
 #include <openssl/provider.h>
 
-#include <random>
+#include <algorithm>
 
 using kutest::toHex;
 using Bytes = std::vector<uint8_t>;
@@ -26,16 +27,12 @@ namespace {
 
 const size_t kMaxLength = 4096;
 
-struct Random {
-    std::mt19937 engine{20240611};
-
-    size_t below(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(engine); }
-
+struct Random : kutest::Random {
     Bytes bytes(size_t n)
     {
         Bytes b(n);
         for (auto &x : b)
-            x = (uint8_t)engine();
+            x = (uint8_t)next();
         return b;
     }
 
@@ -44,7 +41,7 @@ struct Random {
     template <typename F> void inPieces(size_t n, size_t unit, F f)
     {
         for (size_t at = 0, units = n / unit; units != 0;) {
-            size_t take = below(5) == 0 ? 0 : 1 + below(std::min<size_t>(units, 200));
+            size_t take = chance(20) ? 0 : 1 + (size_t)below((int)std::min<size_t>(units, 200));
             f(at, take * unit);
             at += take * unit;
             units -= take;
@@ -69,6 +66,7 @@ Bytes opensslEncrypt(const EVP_CIPHER *cipher, const Bytes &key, const Bytes &iv
     return out;
 }
 
+// Big-endian words, as the Blowfish interface takes them.
 std::vector<uint32_t> toWords(const Bytes &b)
 {
     std::vector<uint32_t> w(b.size() / 4);
@@ -77,42 +75,53 @@ std::vector<uint32_t> toWords(const Bytes &b)
     return w;
 }
 
-std::string wordsHex(const std::vector<uint32_t> &words)
+Bytes cat(Bytes a, const Bytes &b)
 {
-    std::string text;
-    char word[9];
-    for (uint32_t w : words)
-        text += (snprintf(word, sizeof word, "%08x", w), word);
-    return text;
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
 }
 
-// Blowfish and RC4 live in OpenSSL's legacy provider.
-struct LegacyProviders {
-    OSSL_PROVIDER *loaded[2] = {OSSL_PROVIDER_load(nullptr, "legacy"),
-                                OSSL_PROVIDER_load(nullptr, "default")};
-    ~LegacyProviders()
-    {
-        for (OSSL_PROVIDER *p : loaded)
-            if (p)
-                OSSL_PROVIDER_unload(p);
-    }
-};
+// Blowfish and RC4 live in OpenSSL's legacy provider, loaded once for the
+// run (unloading the default one between tests breaks the other fetches).
+EVP_CIPHER *legacyCipher(const char *name)
+{
+    static struct Providers {
+        OSSL_PROVIDER *legacy = OSSL_PROVIDER_load(nullptr, "legacy");
+        OSSL_PROVIDER *base = OSSL_PROVIDER_load(nullptr, "default");
+        ~Providers()
+        {
+            OSSL_PROVIDER_unload(legacy);
+            OSSL_PROVIDER_unload(base);
+        }
+    } providers;
+    EVP_CIPHER *cipher =
+        providers.legacy != nullptr ? EVP_CIPHER_fetch(nullptr, name, nullptr) : nullptr;
+    EXPECT_NE(nullptr, cipher) << "OpenSSL's legacy provider is missing";
+    return cipher;
+}
 
 } // namespace
 
-TEST(kuCryptoDifferential, Digests)
+// The digests, their HMACs and the RC4 stream over every length.
+TEST(kuCryptoDifferential, DigestsAndRC4)
 {
+    EVP_CIPHER *rc4 = legacyCipher("RC4");
+    ASSERT_NE(nullptr, rc4);
     Random random;
     for (size_t length = 0; length <= kMaxLength; length++) {
-        Bytes message = random.bytes(length), key = random.bytes(random.below(150));
+        Bytes message = random.bytes(length), key = random.bytes((size_t)random.below(256));
+        Bytes stream = message, rc4Key = cat(key, Bytes(1, (uint8_t)length)); // 1 to 256 bytes
         uint8_t md5[16], sha1[20], hmacMD5[16], hmacSHA1[20];
         kuMD5 m;
         kuSHA1 s;
+        kuRC4 state;
         kuMD5_Init(&m);
         kuSHA1_Init(&s);
+        kuRC4_PrepareKey(rc4Key.data(), rc4Key.size(), &state);
         random.inPieces(length, 1, [&](size_t at, size_t n) {
             kuMD5_Add(&m, message.data() + at, n);
             kuSHA1_Update(&s, message.data() + at, n);
+            kuRC4_Process(stream.data() + at, n, &state);
         });
         kuMD5_Get(&m, md5);
         kuSHA1_Final(&s, sha1);
@@ -131,7 +140,10 @@ TEST(kuCryptoDifferential, Digests)
         ASSERT_EQ(theirs(EVP_sha1(), false), toHex(sha1, 20)) << "SHA-1 of " << length;
         ASSERT_EQ(theirs(EVP_md5(), true), toHex(hmacMD5, 16)) << key.size() << "/" << length;
         ASSERT_EQ(theirs(EVP_sha1(), true), toHex(hmacSHA1, 20)) << key.size() << "/" << length;
+        ASSERT_EQ(toHex(opensslEncrypt(rc4, rc4Key, Bytes(), message)), toHex(stream))
+            << "RC4 " << rc4Key.size() << "/" << length;
     }
+    EVP_CIPHER_free(rc4);
 }
 
 TEST(kuCryptoDifferential, AES128)
@@ -143,17 +155,18 @@ TEST(kuCryptoDifferential, AES128)
             kuAES128 *aes =
                 cbc ? kuAES128_NewCBC(key.data(), iv.data()) : kuAES128_NewECB(key.data());
             Bytes data = plain;
-            random.inPieces(length, 16, [&](size_t at, size_t n) {
-                ASSERT_EQ(0, kuAES128_Encrypt(aes, data.data() + at, n));
-            });
+            auto run = [&](auto op) {
+                random.inPieces(length, 16, [&](size_t at, size_t n) {
+                    ASSERT_EQ(0, op(aes, data.data() + at, n));
+                });
+            };
+            run(kuAES128_Encrypt);
             ASSERT_EQ(toHex(opensslEncrypt(cbc ? EVP_aes_128_cbc() : EVP_aes_128_ecb(), key,
                                            cbc ? iv : Bytes(), plain)),
                       toHex(data))
                 << (cbc ? "CBC " : "ECB ") << length;
             kuAES128_SetIV(aes, iv.data());
-            random.inPieces(length, 16, [&](size_t at, size_t n) {
-                ASSERT_EQ(0, kuAES128_Decrypt(aes, data.data() + at, n));
-            });
+            run(kuAES128_Decrypt);
             ASSERT_EQ(toHex(plain), toHex(data)) << (cbc ? "CBC " : "ECB ") << length;
             kuAES128_Delete(aes);
         }
@@ -162,59 +175,28 @@ TEST(kuCryptoDifferential, AES128)
 
 TEST(kuCryptoDifferential, Blowfish)
 {
-    LegacyProviders providers;
-    EVP_CIPHER *ecb = EVP_CIPHER_fetch(nullptr, "BF-ECB", nullptr);
-    EVP_CIPHER *cbc = EVP_CIPHER_fetch(nullptr, "BF-CBC", nullptr);
-    ASSERT_TRUE(ecb != nullptr && cbc != nullptr) << "OpenSSL's legacy provider is missing";
+    EVP_CIPHER *ecb = legacyCipher("BF-ECB"), *cbc = legacyCipher("BF-CBC");
+    ASSERT_TRUE(ecb != nullptr && cbc != nullptr);
     Random random;
     kuBlowfish bf;
     for (size_t length = 0; length <= kMaxLength; length += 8) {
-        Bytes key = random.bytes(1 + random.below(56)), iv = random.bytes(8);
-        Bytes plain = random.bytes(length), ivPlain = iv;
-        ivPlain.insert(ivPlain.end(), plain.begin(), plain.end());
+        Bytes key = random.bytes(1 + (size_t)random.below(56)), iv = random.bytes(8);
+        Bytes plain = random.bytes(length);
         kuBlowfish_Init(&bf, key.data(), key.size());
-        std::vector<uint32_t> words = toWords(ivPlain); // the IV, then the message
-
+        const std::vector<uint32_t> ivPlain = toWords(cat(iv, plain)); // the IV, then the message
+        std::vector<uint32_t> words = ivPlain;
         for (size_t i = 2; i < words.size(); i += 2)
             kuBlowfish_Encrypt(&bf, &words[i], &words[i + 1]);
-        ASSERT_EQ(toHex(iv) + toHex(opensslEncrypt(ecb, key, Bytes(), plain)), wordsHex(words))
+        ASSERT_EQ(toWords(cat(iv, opensslEncrypt(ecb, key, Bytes(), plain))), words)
             << "ECB " << key.size() << "/" << length;
-        for (size_t i = 2; i < words.size(); i += 2)
-            kuBlowfish_Decrypt(&bf, &words[i], &words[i + 1]);
-        ASSERT_EQ(toHex(ivPlain), wordsHex(words));
-
+        words = ivPlain; // decryption: the published vectors' suite
         kuBlowfish_SetInitVector(&bf, words[0], words[1]);
         kuBlowfish_EncryptArrayCBC(&bf, words.data() + 2, words.size() - 2);
-        ASSERT_EQ(toHex(iv) + toHex(opensslEncrypt(cbc, key, iv, plain)), wordsHex(words))
+        ASSERT_EQ(toWords(cat(iv, opensslEncrypt(cbc, key, iv, plain))), words)
             << "CBC " << key.size() << "/" << length;
-        // block by block with the single-block helper, each IV the block before
-        for (size_t i = words.size(); i >= 4; i -= 2) {
-            kuBlowfish_SetInitVector(&bf, words[i - 4], words[i - 3]);
-            kuBlowfish_DecryptCBC(&bf, &words[i - 2], &words[i - 1]);
-        }
-        ASSERT_EQ(toHex(ivPlain), wordsHex(words));
     }
     EVP_CIPHER_free(ecb);
     EVP_CIPHER_free(cbc);
-}
-
-TEST(kuCryptoDifferential, RC4)
-{
-    LegacyProviders providers;
-    EVP_CIPHER *cipher = EVP_CIPHER_fetch(nullptr, "RC4", nullptr);
-    ASSERT_TRUE(cipher != nullptr) << "OpenSSL's legacy provider is missing";
-    Random random;
-    for (size_t length = 0; length <= kMaxLength; length++) {
-        Bytes key = random.bytes(1 + random.below(256)), plain = random.bytes(length);
-        kuRC4 state;
-        kuRC4_PrepareKey(key.data(), key.size(), &state);
-        Bytes data = plain;
-        random.inPieces(length, 1,
-                        [&](size_t at, size_t n) { kuRC4_Process(data.data() + at, n, &state); });
-        ASSERT_EQ(toHex(opensslEncrypt(cipher, key, Bytes(), plain)), toHex(data))
-            << key.size() << "/" << length;
-    }
-    EVP_CIPHER_free(cipher);
 }
 
 #else

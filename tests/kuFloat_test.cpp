@@ -10,17 +10,17 @@
 #include <stdint.h>
 #include <string.h>
 
+#include <vector>
+
 using kutest::format;
 
 TEST(kuFloat, Classification)
 {
     const double specials[] = {ku_nan(), ku_pinf(), ku_ninf(), ku_nzero()};
-    uint64_t bits[4];
-    memcpy(bits, specials, sizeof bits);
-    EXPECT_EQ(0x7FF7FFFFFFFFFFFFull, bits[0]);
-    EXPECT_EQ(0x7FF0000000000000ull, bits[1]);
-    EXPECT_EQ(0xFFF0000000000000ull, bits[2]);
-    EXPECT_EQ(0x8000000000000000ull, bits[3]);
+    std::vector<uint64_t> bits(4);
+    memcpy(bits.data(), specials, sizeof specials);
+    EXPECT_EQ((std::vector<uint64_t>{0x7FF7FFFFFFFFFFFFull, 0x7FF0000000000000ull,
+                                     0xFFF0000000000000ull, 0x8000000000000000ull}), bits);
 
     const struct { double x; int cls; int sign; } cases[] = {
         {0.0, KU_FP_ZERO, 0},         {ku_nzero(), KU_FP_ZERO, 128},

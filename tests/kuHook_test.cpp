@@ -52,22 +52,21 @@ void formatted(kuHook *hook, const char *, va_list arguments)
     note(hook, text);
 }
 
-void replaceSelf(kuHook *hook, const char *id, va_list)
+// Functions that change their own registration, or delete the hook, while called.
+void replaceSelf(kuHook *h, const char *id, va_list)
 {
-    note(hook, "replaceSelf");
-    kuHook_RegisterHook(hook, id, second);
+    note(h, "replaceSelf");
+    kuHook_RegisterHook(h, id, second);
 }
-
-void removeSelf(kuHook *hook, const char *id, va_list)
+void removeSelf(kuHook *h, const char *id, va_list)
 {
-    note(hook, "removeSelf");
-    kuHook_RegisterHook(hook, id, nullptr);
+    note(h, "removeSelf");
+    kuHook_RegisterHook(h, id, nullptr);
 }
-
-void deleteHook(kuHook *hook, const char *, va_list arguments)
+void deleteHook(kuHook *h, const char *, va_list arguments)
 {
     *va_arg(arguments, int *) = 1;
-    kuHook_Delete(hook);
+    kuHook_Delete(h);
 }
 
 struct HookTest : ::testing::Test {
@@ -83,12 +82,9 @@ std::vector<std::string> unknownIds(const kutest::LogCapture &capture)
     static const std::regex record(
         "KU 1 0 kuvanaTools/kuHook:[0-9]+: kuHook: unknown hook ID '(.*)'");
     std::vector<std::string> ids;
-    for (const std::string &line : capture.lines()) {
-        std::smatch m;
-        EXPECT_TRUE(std::regex_match(line, m, record)) << line;
-        if (!m.empty())
-            ids.push_back(m[1]);
-    }
+    std::smatch m;
+    for (const std::string &line : capture.lines())
+        ids.push_back(std::regex_match(line, m, record) ? m[1].str() : "unexpected: " + line);
     return ids;
 }
 
@@ -137,12 +133,9 @@ TEST_F(HookTest, RegistrationsAndUnknownIds)
 TEST_F(HookTest, FlagsAndPropertiesByName)
 {
     // Any nonzero value sets a flag; set twice, it is stored once.
-    kuHook_SetSupportFeature(hook, "seek", 0);
-    kuHook_SetSupportFeature(hook, "seek", 1);
-    kuHook_SetSupportFeature(hook, "seek", 1);
-    kuHook_SetSupportFeature(hook, "pause", -5);
-    kuHook_SetSupportFeature(hook, "", 1);
-    kuHook_SetSupportFeature(hook, nullptr, 1);
+    for (auto [name, value] : {std::make_pair("seek", 0), {"seek", 1}, {"seek", 1}, {"pause", -5},
+                               {"", 1}, {nullptr, 1}})
+        kuHook_SetSupportFeature(hook, name, value);
     auto flags = [&] {
         std::string set;
         for (const char *name : {"seek", "pause", "Seek", "", (const char *)nullptr})
@@ -162,9 +155,9 @@ TEST_F(HookTest, FlagsAndPropertiesByName)
     kuHook_SetStringProperty(hook, "name", kuHook_GetStringProperty(hook, "name")); // its own value
     EXPECT_STREQ("second", kuHook_GetStringProperty(hook, "name"));
     EXPECT_EQ(nullptr, kuHook_GetStringProperty(hook, "Name"));
-    kuHook_SetStringProperty(hook, "name", nullptr);
-    kuHook_SetStringProperty(hook, "", "lost");
-    kuHook_SetStringProperty(hook, nullptr, "lost");
+    for (auto [name, value] :
+         {std::make_pair("name", (const char *)nullptr), {"", "lost"}, {nullptr, "lost"}})
+        kuHook_SetStringProperty(hook, name, value);
     for (const char *name : {"name", "", (const char *)nullptr})
         EXPECT_EQ(nullptr, kuHook_GetStringProperty(hook, name));
 

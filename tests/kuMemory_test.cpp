@@ -1,6 +1,7 @@
 #include <kuvanaTools/kuFatalError.h>
 #include <kuvanaTools/kuMemory.h>
 
+#include "support/OwnedText.h"
 #include "support/TestUtil.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <vector>
 
 using kutest::runInChild;
+using kutest::take;
 
 TEST(kuMemory, ReallocSizeZeroAndZeroedBlocks)
 {
@@ -23,36 +25,23 @@ TEST(kuMemory, ReallocSizeZeroAndZeroedBlocks)
     ASSERT_NE(nullptr, grown);
     kuFree(grown);
     kuFree(nullptr);
-
-    unsigned char *p = (unsigned char *)kuMallocZeroed(4096);
-    for (int i = 0; i < 4096; i++)
-        ASSERT_EQ(0, p[i]);
+    char *p = (char *)kuMallocZeroed(4096);
+    EXPECT_EQ(std::string(4096, '\0'), std::string(p, 4096));
     kuFree(p);
 }
 
 TEST(kuMemory, DuplicationFamily)
 {
-    EXPECT_EQ(nullptr, kuStrdup(nullptr));
-    EXPECT_EQ(nullptr, kuStrndup(nullptr, 3));
-    EXPECT_EQ(nullptr, kuStrdupToUpper(nullptr));
-    EXPECT_EQ(nullptr, kuWcsdup(nullptr));
-    EXPECT_EQ(nullptr, kuWcsndup(nullptr, 1));
-
-    char *empty = kuStrndup("abc", 0);
-    EXPECT_STREQ("", empty);
-    kuFree(empty);
-    char *abc = kuStrndup("abcdef", 3);
-    EXPECT_STREQ("abc", abc);
-    kuFree(abc);
+    EXPECT_TRUE(kuStrdup(nullptr) == nullptr && kuStrndup(nullptr, 3) == nullptr &&
+                kuStrdupToUpper(nullptr) == nullptr && kuWcsdup(nullptr) == nullptr &&
+                kuWcsndup(nullptr, 1) == nullptr);
+    EXPECT_EQ("", take(kuStrndup("abc", 0)));
+    EXPECT_EQ("abc", take(kuStrndup("abcdef", 3)));
     // Zero bytes inside the n bytes are copied, not stopped at.
     char *withZero = kuStrndup("a\0c", 3);
     EXPECT_EQ(0, memcmp(withZero, "a\0c\0", 4));
     kuFree(withZero);
-
-    char *upper = kuStrdupToUpper("mixed Case 1\xc3\xa9");
-    EXPECT_STREQ("MIXED CASE 1\xc3\xa9", upper);
-    kuFree(upper);
-
+    EXPECT_EQ("MIXED CASE 1\xc3\xa9", take(kuStrdupToUpper("mixed Case 1\xc3\xa9")));
     wchar_t *two = kuWcsndup(L"xyz", 2);
     EXPECT_EQ(0, wmemcmp(two, L"xy\0", 3));
     kuFree(two);
@@ -64,24 +53,22 @@ TEST(kuMemory, DuplicationFamily)
 TEST(kuMemory, SlotReplacement)
 {
     char *slot = nullptr;
+    auto text = [&] { return kutest::orNull(slot); };
     kuStrcatReplace(&slot, nullptr);
-    EXPECT_EQ(nullptr, slot);
+    EXPECT_EQ("<null>", text());
     kuStrcatReplace(&slot, "ab");
-    EXPECT_STREQ("ab", slot);
-    kuStrcatReplace(&slot, nullptr);
-    EXPECT_STREQ("ab", slot); // a fresh copy; the old block is released
+    kuStrcatReplace(&slot, nullptr); // a fresh copy; the old block is released
+    EXPECT_EQ("ab", text());
     kuStrcatReplace(&slot, "cd");
-    EXPECT_STREQ("abcd", slot);
-
+    EXPECT_EQ("abcd", text());
     EXPECT_EQ(slot, kuStrReplace(&slot, "new"));
-    EXPECT_STREQ("new", slot);
+    EXPECT_EQ("new", text());
     EXPECT_EQ(nullptr, kuStrReplace(&slot, nullptr));
-    EXPECT_EQ(nullptr, slot);
-
+    EXPECT_EQ("<null>", text());
     kuStrnReplace(&slot, "hello", 4);
-    EXPECT_STREQ("hell", slot);
+    EXPECT_EQ("hell", text());
     kuStrnReplace(&slot, nullptr, 4);
-    EXPECT_EQ(nullptr, slot);
+    EXPECT_EQ("<null>", text());
 }
 
 namespace {

@@ -83,13 +83,10 @@ TEST(kuRand, SeedsOncePerProcess)
         clock.install(hooks);
         std::vector<uint32_t> seeds;
         hooks->setSeed = [&](uint32_t s) { seeds.push_back(s); };
-        if (kuRand_Init() != 1 || kuUtil_InitRandom() != 1 || kuRand_Init() != 1)
-            _exit(2);
-        if (seeds.size() != 1)
-            _exit(3);
-        // the microseconds plus a stack address: not the bare microseconds
-        if (seeds[0] == 123456u)
-            _exit(4);
+        EXPECT_EQ(3, kuRand_Init() + kuUtil_InitRandom() + kuRand_Init());
+        // once; the microseconds plus a stack address, not the bare microseconds
+        EXPECT_TRUE(seeds.size() == 1 && seeds[0] != 123456u);
+        _exit(::testing::Test::HasFailure());
     });
     EXPECT_EQ(0, child.exitStatus) << child.err;
 }

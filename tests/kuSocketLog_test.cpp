@@ -11,22 +11,34 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
+#include <tuple>
 
 namespace {
 
 // Runs the test in a fresh working directory, with a socket/ subdirectory
-// unless asked not to.
+// unless asked not to; made-up socket handles have peers 10.0.0.2:8000+s
+// (the largest handle 255.255.255.255:65535).
 struct InTempDir {
     kutest::TempDir dir;
     char saved[4096];
+    kutest::ScopedPlatformHooks hooks;
     explicit InTempDir(bool withSocketDir = true)
     {
         EXPECT_NE(nullptr, getcwd(saved, sizeof saved));
         if (withSocketDir)
             mkdir(dir.file("socket").c_str(), 0755);
         EXPECT_EQ(0, chdir(dir.path().c_str()));
+        hooks->peerName = [](int32_t s, uint32_t *a, uint16_t *p, const char *label) {
+            if (s < 100 && s != 2000000000)
+                return kutest::real::peerName(s, a, p, label);
+            EXPECT_STREQ("_Log_Buffer_GetFileName", label);
+            *a = s == 2000000000 ? 0xFFFFFFFF : 0x0A000002;
+            *p = (uint16_t)(s == 2000000000 ? 65535 : 8000 + s);
+            return 0;
+        };
     }
     ~InTempDir() { EXPECT_EQ(0, chdir(saved)); }
 
@@ -54,103 +66,41 @@ std::vector<std::string> records(const kutest::LogCapture &log)
     return found;
 }
 
-// Peers of made-up socket handles.
-void fakePeer(kutest::ScopedPlatformHooks &hooks, int32_t socket, uint32_t address,
-              uint16_t port)
-{
-    hooks->peerName = [=](int32_t s, uint32_t *a, uint16_t *p, const char *label) {
-        if (s != socket)
-            return kutest::real::peerName(s, a, p, label);
-        EXPECT_STREQ("_Log_Buffer_GetFileName", label);
-        *a = address;
-        *p = port;
-        return 0;
-    };
-}
-
-// A connected pair of loopback sockets.
-struct Loopback {
-    uint16_t listenPort = 0;
-    int listener = kutest::listenOnLoopback(&listenPort);
-    int client = kutest::connectToLoopback(listenPort);
-    int server = accept(listener, nullptr, nullptr);
-    uint16_t clientPort = kutest::localPort(client);
-    ~Loopback()
-    {
-        close(server);
-        close(client);
-        close(listener);
-    }
-};
-
-std::string name(uint16_t port, int socket)
-{
-    return "socket/127.0.0.1-" + std::to_string(port) + "-[" + std::to_string(socket) + "].txt";
-}
-
 } // namespace
 
-TEST(kuSocketLog, LoopbackConversationIsLoggedByteForByte)
+// Each side logs what it sent and, in pieces, what it received; the close
+// marker is written from level 5 on; longest names are cut to 39 characters.
+TEST(kuSocketLog, ConversationIsLoggedByteForByte)
 {
     InTempDir dir;
     kutest::LogCapture log;
-    _kuLog_Level.level = 5; // the close marker is written from level 5 on
-    Loopback net;
-    ASSERT_GE(net.server, 0);
-    _Log_Buffer_Open(net.client);
-    _Log_Buffer_Open(net.server);
-
-    // Each side logs what it sent and what it received, chunk by chunk.
-    auto transfer = [](int from, int to, const std::string &data) {
-        ASSERT_EQ((ssize_t)data.size(), send(from, data.data(), data.size(), 0));
-        _Log_Buffer_Send(from, data.data(), (int32_t)data.size());
-        size_t got = 0;
-        char buffer[7]; // small, so the receiver logs several pieces
-        while (got < data.size()) {
-            ssize_t n = recv(to, buffer, sizeof buffer, 0);
-            ASSERT_GT(n, 0);
-            _Log_Buffer_Data(to, buffer, (int32_t)n);
-            got += (size_t)n;
-        }
-    };
+    _kuLog_Level.level = 5;
+    _Log_Buffer_Open(100);
+    _Log_Buffer_Open(200);
     const std::string request = "GET /a HTTP/1.1\r\nHost: x\r\n\r\n";
     const std::string response("HTTP/1.1 200 OK\r\n\r\n\0\xff\x01", 22);
-    transfer(net.client, net.server, request);
-    transfer(net.server, net.client, response);
-    _Log_Buffer_Send(net.server, nullptr, -1);
-    _Log_Buffer_Data(net.client, "junk", -1);
-    _Log_Buffer_Close(net.server);
+    for (auto [from, to, data] : {std::make_tuple(100, 200, request), {200, 100, response}}) {
+        _Log_Buffer_Send(from, data.data(), (int32_t)data.size());
+        _Log_Buffer_Send(from, "", 0);
+        for (size_t at = 0; at < data.size(); at += 7)
+            _Log_Buffer_Data(to, data.data() + at, (int32_t)std::min<size_t>(7, data.size() - at));
+    }
+    _Log_Buffer_Send(200, nullptr, -1);
+    _Log_Buffer_Data(100, "junk", -1);
+    _Log_Buffer_Close(200);
     _kuLog_Level.level = 4;
-    _Log_Buffer_Close(net.client);
-
-    const std::string serverFile = name(net.clientPort, net.server);
-    const std::string clientFile = name(net.listenPort, net.client);
-    EXPECT_EQ((std::set<std::string>{serverFile, clientFile}), dir.files());
-    EXPECT_EQ(request + response + "\r\nERROR" + "\r\n*** CLOSED ***\r\n",
-              kutest::readFile(serverFile));
-    EXPECT_EQ(request + response + "\r\nERROR", kutest::readFile(clientFile));
-    EXPECT_TRUE(records(log).empty()) << log.text();
-}
-
-TEST(kuSocketLog, FileNames)
-{
-    InTempDir dir;
-    kutest::ScopedPlatformHooks hooks;
-    fakePeer(hooks, 7, 0x0A000002, 8080);
-    _Log_Buffer_Open(7);
-    _Log_Buffer_Data(7, "abc", 3);
-    _Log_Buffer_Send(7, "", 0);
-    _Log_Buffer_Close(7);
-    EXPECT_EQ("abc", kutest::readFile("socket/10.0.0.2-8080-[7].txt"));
-
-    // The longest names are cut to 39 characters.
-    fakePeer(hooks, 2000000000, 0xFFFFFFFF, 65535);
+    _Log_Buffer_Close(100);
     _Log_Buffer_Open(2000000000);
     _Log_Buffer_Send(2000000000, "z", 1);
     _Log_Buffer_Close(2000000000);
-    EXPECT_EQ((std::set<std::string>{"socket/10.0.0.2-8080-[7].txt",
+    EXPECT_EQ((std::set<std::string>{"socket/10.0.0.2-8100-[100].txt",
+                                     "socket/10.0.0.2-8200-[200].txt",
                                      "socket/255.255.255.255-65535-[200000000"}),
               dir.files());
+    EXPECT_EQ(request + response + "\r\nERROR\r\n*** CLOSED ***\r\n",
+              kutest::readFile("socket/10.0.0.2-8200-[200].txt"));
+    EXPECT_EQ(request + response + "\r\nERROR", kutest::readFile("socket/10.0.0.2-8100-[100].txt"));
+    EXPECT_TRUE(records(log).empty()) << log.text();
 }
 
 TEST(kuSocketLog, MisuseIsLogged)
@@ -162,7 +112,6 @@ TEST(kuSocketLog, MisuseIsLogged)
     _Log_Buffer_Send(42, "x", 1);
     _Log_Buffer_Send(42, nullptr, -1);
     _Log_Buffer_Data(42, "x", 1);
-
     for (int32_t s = 1000; s < 1100; s++)
         _Log_Buffer_Open(s);
     _Log_Buffer_Open(2000); // no slot left
@@ -173,23 +122,17 @@ TEST(kuSocketLog, MisuseIsLogged)
     for (int32_t s = 1000; s < 1100; s++)
         if (s != 1050)
             _Log_Buffer_Close(s);
-
     // 0 marks a free slot: it cannot be opened, nor found.
     _Log_Buffer_Open(0);
     _Log_Buffer_Close(0);
     // Lengths below -1 and null data write nothing and are not looked up.
     _Log_Buffer_Send(42, "x", -2);
     _Log_Buffer_Data(42, nullptr, 5);
-
     EXPECT_EQ((std::vector<std::string>{
-                  "108: _Log_Buffer_Close Error",
-                  "205: _Log_Buffer_Send Error 2",
-                  "205: _Log_Buffer_Send Error 2",
-                  "164: _Log_Buffer Error 2",
-                  "76: _Log_Buffer_Open Error",
-                  "164: _Log_Buffer Error 2",
-                  "108: _Log_Buffer_Close Error",
-              }),
+                  "108: _Log_Buffer_Close Error", "205: _Log_Buffer_Send Error 2",
+                  "205: _Log_Buffer_Send Error 2", "164: _Log_Buffer Error 2",
+                  "76: _Log_Buffer_Open Error", "164: _Log_Buffer Error 2",
+                  "108: _Log_Buffer_Close Error"}),
               records(log));
     EXPECT_TRUE(dir.files().empty());
 }
@@ -201,28 +144,31 @@ TEST(kuSocketLog, NothingWrittenWithoutPeerOrDirectory)
     {
         // No socket directory: nothing written, nothing reported.
         InTempDir dir(false);
-        Loopback net;
-        _Log_Buffer_Open(net.client);
-        _Log_Buffer_Send(net.client, "lost", 4);
-        _Log_Buffer_Close(net.client);
+        _Log_Buffer_Open(100);
+        _Log_Buffer_Send(100, "lost", 4);
+        _Log_Buffer_Close(100);
         EXPECT_EQ(nullptr, opendir("socket"));
     }
     InTempDir dir;
     // A socket without data gets no file and no marker.
-    Loopback net;
-    _Log_Buffer_Open(net.client);
-    _Log_Buffer_Close(net.client);
+    _Log_Buffer_Open(100);
+    _Log_Buffer_Close(100);
     EXPECT_TRUE(dir.files().empty());
 
     // The name is made once the peer is known: data sent before that is lost.
-    int s = socket(AF_INET, SOCK_STREAM, 0);
+    uint16_t port = 0;
+    int listener = kutest::listenOnLoopback(&port), s = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_LT(s, 100);
     _Log_Buffer_Open(s);
     _Log_Buffer_Send(s, "early", 5);
     EXPECT_TRUE(dir.files().empty());
-    ASSERT_TRUE(kutest::connectLoopback(s, net.listenPort));
+    ASSERT_TRUE(kutest::connectLoopback(s, port));
     _Log_Buffer_Send(s, "late", 4);
     _Log_Buffer_Close(s);
-    EXPECT_EQ("late\r\n*** CLOSED ***\r\n", kutest::readFile(name(net.listenPort, s)));
+    EXPECT_EQ("late\r\n*** CLOSED ***\r\n",
+              kutest::readFile("socket/127.0.0.1-" + std::to_string(port) + "-[" +
+                               std::to_string(s) + "].txt"));
     close(s);
+    close(listener);
     EXPECT_TRUE(records(log).empty()) << log.text();
 }

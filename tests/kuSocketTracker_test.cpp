@@ -30,10 +30,7 @@ kutest::ChildResult firstUse(std::function<kuMutex *()> mutexNew, std::function<
     return kutest::runInChild([&] {
         kutest::ScopedPlatformHooks hooks;
         std::atomic<int> asked{0};
-        hooks->mutexNew = [&] {
-            asked++;
-            return mutexNew();
-        };
+        hooks->mutexNew = [&] { return asked++, mutexNew(); };
         body();
         printf("mutexes asked: %d\n", asked.load());
     });
@@ -81,8 +78,7 @@ TEST(kuSocketTracker, Table)
 
     // Sockets that cannot be tracked leave the table alone.
     SocketTable before = table;
-    table.add(0, 1, 1);
-    table.add(-1, 1, 1);
+    table.add(0, 1, 1), table.add(-1, 1, 1);
     table.remove(kFake + 51);
     table.count<&SocketTrackerEntry::received>(kFake + 999, 50);
     table.setState(0, ku::kSocketConnected);
@@ -91,9 +87,8 @@ TEST(kuSocketTracker, Table)
     // Counts go to every entry of a socket added twice; states and removal
     // to the first one.
     table.clear();
-    table.add(kFake, 0, 0);
-    table.add(kFake + 1, 0, 0);
-    table.add(kFake, 0, 0);
+    for (int32_t s : {kFake, kFake + 1, kFake})
+        table.add(s, 0, 0);
     table.count<&SocketTrackerEntry::sent>(kFake, 100);
     table.count<&SocketTrackerEntry::received>(kFake, 50);
     table.count<&SocketTrackerEntry::sent>(kFake, 0xFFFFFFFFu); // wraps
@@ -110,12 +105,10 @@ TEST(kuSocketTracker, Table)
 TEST(kuSocketTracker, PortsAreLearnedOnceKnown)
 {
     uint16_t listenPort = 0;
-    int listener = kutest::listenOnLoopback(&listenPort);
-    int client = socket(AF_INET, SOCK_STREAM, 0);
+    int listener = kutest::listenOnLoopback(&listenPort), client = socket(AF_INET, SOCK_STREAM, 0);
     SocketTable table;
     table.clear();
-    table.add(listener, 0, 0);
-    table.add(client, 0, 0);
+    table.add(listener, 0, 0), table.add(client, 0, 0);
     table.setState(listener, ku::kSocketListening);
     EXPECT_EQ(listenPort, table.entries[0].localPort);
     EXPECT_EQ(0, table.entries[0].peerPort);
@@ -159,8 +152,7 @@ TEST(kuSocketTracker, SharedBetweenThreads)
                 for (int i = 0; i < 8; i++)
                     kuSocketTracker_Remove(handle(i));
             }
-            close(pair[0]);
-            close(pair[1]);
+            close(pair[0]), close(pair[1]);
         });
     for (std::thread &t : threads)
         t.join();

@@ -4,7 +4,6 @@
 #include <kuLog/Log.h>
 
 #include <fcntl.h>
-#include <ftw.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -12,6 +11,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -57,12 +58,11 @@ ChildResult runInChild(const std::function<void()> &body)
         result.exitStatus = WEXITSTATUS(status);
     else if (WIFSIGNALED(status))
         result.signal = WTERMSIG(status);
-    lseek(fileno(out), 0, SEEK_SET);
-    lseek(fileno(err), 0, SEEK_SET);
-    result.out = drain(fileno(out));
-    result.err = drain(fileno(err));
-    fclose(out);
-    fclose(err);
+    for (auto [file, text] : {std::make_pair(out, &result.out), {err, &result.err}}) {
+        lseek(fileno(file), 0, SEEK_SET);
+        *text = drain(fileno(file));
+        fclose(file);
+    }
     return result;
 }
 
@@ -74,21 +74,16 @@ LogCapture::LogCapture()
     unlink(path_.c_str());
     const char *old = getenv("KUOS_LOG_FILE");
     hadFile_ = old != nullptr;
-    if (old != nullptr)
-        savedFile_ = old;
+    savedFile_ = hadFile_ ? old : "";
     setenv("KUOS_LOG_FILE", path_.c_str(), 1);
     savedLevel_ = _kuLog_Level.level;
-    if (_kuLog_Level.level < 2)
-        _kuLog_Level.level = 2;
+    _kuLog_Level.level = std::max<uint16_t>(_kuLog_Level.level, 2);
 }
 
 LogCapture::~LogCapture()
 {
     _kuLog_Level.level = (uint16_t)savedLevel_;
-    if (hadFile_)
-        setenv("KUOS_LOG_FILE", savedFile_.c_str(), 1);
-    else
-        unsetenv("KUOS_LOG_FILE");
+    hadFile_ ? setenv("KUOS_LOG_FILE", savedFile_.c_str(), 1) : unsetenv("KUOS_LOG_FILE");
     unlink(path_.c_str());
 }
 
@@ -101,30 +96,21 @@ std::vector<std::string> LogCapture::lines() const
 {
     std::vector<std::string> result;
     std::istringstream in(text());
-    std::string line;
-    while (std::getline(in, line))
+    for (std::string line; std::getline(in, line);)
         result.push_back(line);
     return result;
 }
 
-TempDir::TempDir()
+TempDir::TempDir() : path_(tempRoot() + "/ku-XXXXXX")
 {
-    std::string pattern = tempRoot() + "/ku-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (mkdtemp(buffer.data()) == nullptr) {
-        perror("mkdtemp");
-        abort();
-    }
-    path_ = buffer.data();
+    if (mkdtemp(&path_[0]) == nullptr)
+        perror("mkdtemp"), abort();
 }
 
 TempDir::~TempDir()
 {
-    nftw(
-        path_.c_str(),
-        [](const char *p, const struct stat *, int, struct FTW *) { return remove(p); }, 16,
-        FTW_DEPTH | FTW_PHYS);
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
 }
 
 std::string readFile(const std::string &path)
