@@ -25,11 +25,7 @@ std::vector<kuDLNAProtocolInfo *> entries(kuDLNAProtocolInfoList *list)
     for (const kuPtrListNode *n = walk->head; n != nullptr; n = n->next)
         out.push_back((kuDLNAProtocolInfo *)n->data);
     kuDLNAProtocolInfoList_Unlock(list);
-    int32_t count = (int32_t)kuDLNAProtocolInfoList_GetCount(list);
-    KU_FUZZ_CHECK((size_t)count == out.size());
-    for (int32_t i = -1; i <= count; i++)
-        KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetProtocolInfoAt(list, i) ==
-                      (i >= 0 && i < count ? out[(size_t)i] : nullptr));
+    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetCount(list) == out.size());
     return out;
 }
 
@@ -41,8 +37,7 @@ void checkRoundTrip(kuDLNAProtocolInfoList *list)
 {
     std::vector<kuDLNAProtocolInfo *> all = entries(list);
     std::string once = take(kuDLNAProtocolInfoList_GetStrForContext(list, 5));
-    std::string plain = take(kuDLNAProtocolInfoList_GetStr(list));
-    KU_FUZZ_CHECK(all.empty() == once.empty() && all.empty() == plain.empty());
+    KU_FUZZ_CHECK(all.empty() == once.empty());
     for (size_t i = 0; i < all.size(); i++) {
         KU_FUZZ_CHECK(all[i]->valid == 1);
         if (!composesBack(all[i]))
@@ -54,9 +49,6 @@ void checkRoundTrip(kuDLNAProtocolInfoList *list)
     kuDLNAProtocolInfoList *again = kuDLNAProtocolInfoList_New(Text(once).c_str());
     KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetCount(again) == all.size());
     KU_FUZZ_CHECK(take(kuDLNAProtocolInfoList_GetStrForContext(again, 5)) == once);
-    std::vector<kuDLNAProtocolInfo *> back = entries(again);
-    for (size_t i = 0; i < all.size(); i++)
-        KU_FUZZ_CHECK(kufuzz::fields(all[i]) == kufuzz::fields(back[i]));
     kuDLNAProtocolInfoList_Delete(again);
 }
 
@@ -118,10 +110,6 @@ int32_t bestIndex(kuDLNAProtocolInfoList *list, const std::string &schemes,
     return best >= 0 ? best : firstAcceptable;
 }
 
-} // namespace
-
-namespace {
-
 // Every profile name of the source ends up in the target, which gains at
 // most the source's entries; the source is emptied.
 void merge(const Text &a, const Text &b)
@@ -141,9 +129,6 @@ void merge(const Text &a, const Text &b)
     for (const std::string &name : names)
         KU_FUZZ_CHECK(kuDLNAProtocolInfoList_MatchPN(target, Text(name).c_str()) == 1);
     checkRoundTrip(target);
-    kuDLNAProtocolInfoList_Merge(target, target);
-    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetCount(target) == count);
-    kuDLNAProtocolInfoList_MergeStr(target, a.c_str());
     kuDLNAProtocolInfoList_Delete(source);
     kuDLNAProtocolInfoList_Delete(target);
 }
@@ -188,12 +173,7 @@ void profiles(const Text &names, const Text &profileInfo, const Text &wanted)
             KU_FUZZ_CHECK(kuDLNAProfileList_HasProfile(
                               list, Text(name.substr(first, last - first + 1)).c_str()) == 1);
     }
-    std::string matching = take(kuDLNAProfileList_GetMatchingProfileListStr(list, wanted.c_str()));
-    checkSorted(matching);
-    if (!matching.empty())
-        for (const std::string &name : split(matching, ','))
-            KU_FUZZ_CHECK(kuDLNAProfileList_HasProfile(list, Text(name).c_str()) == 1);
-
+    checkSorted(take(kuDLNAProfileList_GetMatchingProfileListStr(list, wanted.c_str())));
     kuDLNAProfileList_MergeDLNAProtocolInfoList(list, profileInfo.c_str());
     kuDLNAProtocolInfoList *table = kuDLNAProtocolInfoList_NewFromProfileInfo(profileInfo.c_str());
     for (kuDLNAProtocolInfo *e : entries(table)) {
@@ -202,11 +182,9 @@ void profiles(const Text &names, const Text &profileInfo, const Text &wanted)
             KU_FUZZ_CHECK(kuDLNAProfileList_HasProfile(list, e->profileName) == 1);
     }
     kuDLNAProtocolInfoList_Delete(table);
-    if (!joined.empty()) {
-        std::string first = split(joined, ',')[0];
-        kuDLNAProfileList_Remove(list, Text(first).c_str());
-        KU_FUZZ_CHECK(kuDLNAProfileList_HasProfile(list, Text(first).c_str()) == 0);
-    }
+    Text first(split(joined, ',')[0]);
+    kuDLNAProfileList_Remove(list, first.c_str());
+    KU_FUZZ_CHECK(first.length() == 0 || kuDLNAProfileList_HasProfile(list, first.c_str()) == 0);
     kuDLNAProfileList_Delete(list);
 }
 
@@ -224,12 +202,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     checkRoundTrip(list);
     kuDLNAProtocolInfo *info = kuDLNAProtocolInfo_New(second.c_str(), second.length());
     checkLookups(list, info, second);
-    std::vector<kuDLNAProtocolInfo *> all = entries(list);
-    if (!all.empty()) {
-        kuDLNAProtocolInfo *entry = all[fdp.ConsumeIntegralInRange<size_t>(0, all.size() - 1)];
-        checkLookups(list, entry, Text(kufuzz::orNull(entry->profileName)));
+    for (kuDLNAProtocolInfo *entry : entries(list))
         KU_FUZZ_CHECK(kuDLNAProtocolInfoList_Match(list, entry) == 1);
-    }
     kuDLNAProtocolInfo_Delete(info);
     KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetBestIndexForScheme(list, Text(schemes).c_str(),
                                                                Text(protocols).c_str()) ==
