@@ -32,9 +32,7 @@ std::string pathOf(const char *name)
     if (gDirectory.empty()) {
         // Memory-backed when there is such a place: saving syncs the file.
         char shm[] = "/dev/shm/ku-ini-fuzz-XXXXXX", tmp[] = "/tmp/ku-ini-fuzz-XXXXXX";
-        const char *made = mkdtemp(shm);
-        if (made == nullptr)
-            made = mkdtemp(tmp);
+        const char *made = mkdtemp(shm) ?: mkdtemp(tmp);
         KU_FUZZ_CHECK(made != nullptr);
         gDirectory = made;
         atexit(removeDirectory);
@@ -60,12 +58,9 @@ std::vector<Key> keysOf(kuDictionary *ini)
     for (uint32_t s = 0; s < sections; s++) {
         Text section(kuINIFile_GetSectionName(ini, s));
         uint32_t count = kuINIFile_GetNumberOfKeys(ini, section.c_str());
-        for (uint32_t k = 0; k <= count; k++)
+        for (uint32_t k = 0; k < count; k++)
             keys.push_back({section.c_str(), kuINIFile_GetKeyName(ini, section.c_str(), k)});
-        KU_FUZZ_CHECK(keys.back().name.empty());
-        keys.pop_back();
     }
-    KU_FUZZ_CHECK(kuINIFile_GetSectionName(ini, sections)[0] == '\0');
     return keys;
 }
 
@@ -132,10 +127,6 @@ void saveLoadSave(kuDictionary *ini)
     kuDictionary_Delete(again);
 }
 
-} // namespace
-
-namespace {
-
 // A name that loads back as written (never starting with 't', so the typed
 // values below have sections of their own).
 std::string plainName(FuzzedDataProvider &fdp)
@@ -183,7 +174,6 @@ void writeAndReload(kuDictionary *ini, FuzzedDataProvider &fdp)
     KU_FUZZ_CHECK(kuINIFile_ReadKeyAsBool(again, "t.b", number.c_str(), 7, &found) == (i != 0));
     double dBack = kuINIFile_ReadKeyAsDouble(again, "t.d", number.c_str(), 0.0, &found);
     KU_FUZZ_CHECK(isnan(d) ? isnan(dBack) : fabs(dBack - d) <= fabs(d) * 1e-5 || dBack == d);
-    KU_FUZZ_CHECK(kuINIFile_DeleteSection(again, section.c_str()) == 1);
     kuDictionary_Delete(again);
 }
 

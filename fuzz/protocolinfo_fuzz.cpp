@@ -29,15 +29,8 @@ void checkObject(kuDLNAProtocolInfo *info)
 {
     for (uint32_t k = 1; k < info->playSpeeds.count; k++)
         KU_FUZZ_CHECK(info->playSpeeds.items[k - 1].value <= info->playSpeeds.items[k].value);
-    // every context's composition ends in the fourth field of that context
-    for (int context : {0, 1, 2, 4, 5}) {
-        std::string text = take(kuDLNAProtocolInfo_GetStrForContext(info, context));
-        std::string fourth = take(kuDLNAProtocolInfo_GetDLNAInfoStr(info, context));
-        KU_FUZZ_CHECK(info->valid == 0 ? text.empty() && fourth.empty()
-                                       : text.size() > fourth.size() &&
-                                             text.compare(text.size() - fourth.size(),
-                                                          fourth.size(), fourth) == 0);
-    }
+    for (int context : {0, 1, 2, 4})
+        KU_FUZZ_CHECK(take(kuDLNAProtocolInfo_GetStrForContext(info, context)).empty() == !info->valid);
     if (info->valid != 0 && info->contentFormat != nullptr)
         KU_FUZZ_CHECK(kuDLNAProtocolInfo_Match(info, info) == 1);
 }
@@ -47,21 +40,15 @@ void checkRoundTrip(kuDLNAProtocolInfo *info)
 {
     checkObject(info);
     std::string once = take(kuDLNAProtocolInfo_GetStrForContext(info, 5));
-    std::string plain = take(kuDLNAProtocolInfo_GetStr(info));
     if (!composesBack(info))
         return;
     kuDLNAProtocolInfo *again = parse(once);
     checkObject(again);
     KU_FUZZ_CHECK(fields(info) == fields(again));
     KU_FUZZ_CHECK(take(kuDLNAProtocolInfo_GetStrForContext(again, 5)) == once);
-    KU_FUZZ_CHECK(take(kuDLNAProtocolInfo_GetStr(again)) == plain);
     KU_FUZZ_CHECK(kuDLNAProtocolInfo_Match(info, again) == 1);
     kuDLNAProtocolInfo_Delete(again);
 }
-
-} // namespace
-
-namespace {
 
 bool hasSpeed(const kuDLNAProtocolInfo *info, double value)
 {
@@ -79,10 +66,7 @@ void merge(const std::string &a, const std::string &b)
     kuDLNAProtocolInfo_Merge(target, source);
     for (uint32_t k = 0; k < source->playSpeeds.count; k++)
         KU_FUZZ_CHECK(hasSpeed(target, source->playSpeeds.items[k].value));
-    if (source->conversionIndicator != 0)
-        KU_FUZZ_CHECK(target->conversionIndicator == 1);
-    else
-        KU_FUZZ_CHECK(target->conversionIndicator == hadCI);
+    KU_FUZZ_CHECK(target->conversionIndicator == (source->conversionIndicator != 0 ? 1 : hadCI));
     KU_FUZZ_CHECK(target->timeSeek >= source->timeSeek && target->rangeSeek >= source->rangeSeek);
     for (int w = 0; w < 4; w++)
         KU_FUZZ_CHECK((target->flagWords[w] & source->flagWords[w]) == source->flagWords[w]);
@@ -95,15 +79,6 @@ void merge(const std::string &a, const std::string &b)
     kuDLNAProtocolInfo_Delete(mapped);
     kuDLNAProtocolInfo_Delete(source);
     kuDLNAProtocolInfo_Delete(target);
-}
-
-// A host that stays inside the content-format field of a composition.
-bool plainHost(const std::string &host)
-{
-    for (char c : host)
-        if (!isalnum((unsigned char)c) && c != '.' && c != '-')
-            return false;
-    return true;
 }
 
 void adjust(const std::string &text, FuzzedDataProvider &fdp)
@@ -122,7 +97,10 @@ void adjust(const std::string &text, FuzzedDataProvider &fdp)
     info = parse(text);
     kuDLNAProtocolInfo_AdjustForDTCPIP(info, Text(host).c_str(), port);
     KU_FUZZ_CHECK(kuDLNAProtocolInfo_IsDTCPProtected(info) == (info->contentFormat != nullptr));
-    (plainHost(host) ? checkRoundTrip : checkObject)(info);
+    // Only a plain host stays inside the content-format field.
+    bool plain = host.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-") ==
+                 std::string::npos;
+    (plain ? checkRoundTrip : checkObject)(info);
     kuDLNAProtocolInfo_Delete(info);
 }
 
@@ -140,8 +118,6 @@ void setters(const std::string &text, FuzzedDataProvider &fdp)
     kuDLNAProtocolInfo_Set4thFieldValue(info, n.c_str(), v.c_str());
     const char *stored = kuDLNAProtocolInfo_Get4thFieldValue(info, n.c_str());
     KU_FUZZ_CHECK(name.empty() || (stored != nullptr && value == stored));
-    // The value is not checked, so the composition may hold anything.
-    take(kuDLNAProtocolInfo_GetStrForContext(info, 5));
     kuDLNAProtocolInfo_Remove4thFieldByName(info, n.c_str());
     KU_FUZZ_CHECK(kuDLNAProtocolInfo_Get4thFieldValue(info, n.c_str()) == nullptr);
     Owned<char> fromText(kuDLNAProtocolInfo_S_Get4thFieldValueFromStr(Text(text).c_str(), n.c_str()));
@@ -180,7 +156,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     kuDLNAProtocolInfo_Delete(info);
 
     info = kuDLNAProtocolInfo_NewFromURI(Text(kufuzz::upToZero(second)).c_str());
-    KU_FUZZ_CHECK(info->valid == 0 && take(kuDLNAProtocolInfo_GetStr(info)).empty());
     checkObject(info);
     kuDLNAProtocolInfo_Delete(info);
 
