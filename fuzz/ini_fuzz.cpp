@@ -46,10 +46,7 @@ std::string readWhole(const std::string &path)
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-struct Key {
-    std::string section;
-    std::string name;
-};
+using Key = std::pair<std::string, std::string>; // section, name
 
 std::vector<Key> keysOf(kuDictionary *ini)
 {
@@ -69,9 +66,9 @@ std::vector<Key> keysOf(kuDictionary *ini)
 // given to the readers keeps; it cannot be read by name.
 void readKey(kuDictionary *ini, const Key &key)
 {
-    if (key.name.size() > 127)
+    if (key.second.size() > 127)
         return;
-    Text section(key.section), name(key.name);
+    Text section(key.first), name(key.second);
     int found = 7;
     const char *stored = kuINIFile_ReadKeyAsString(ini, section.c_str(), name.c_str(), "-", &found);
     KU_FUZZ_CHECK(found == 1 && stored != nullptr);
@@ -80,8 +77,6 @@ void readKey(kuDictionary *ini, const Key &key)
     kuINIFile_ReadKeyAsDouble(ini, section.c_str(), name.c_str(), 1.5, &found);
     kuINIFile_ReadKeyAsBool(ini, section.c_str(), name.c_str(), 5, &found);
     KU_FUZZ_CHECK(found == 1);
-    kuFree(kuINIFile_ReadKeyAsStringWithSubstitution(ini, section.c_str(), name.c_str(), "-",
-                                                     &found, nullptr));
 }
 
 // A section named with a '/' ("[a/ b]") makes an entry that reads as a key
@@ -92,7 +87,7 @@ void readKey(kuDictionary *ini, const Key &key)
 bool keysFitLines(kuDictionary *ini)
 {
     for (const Key &key : keysOf(ini)) {
-        const std::string &k = key.name;
+        const std::string &k = key.second;
         if (k.empty() || k.size() > 127 || isspace((unsigned char)k[0]) ||
             isspace((unsigned char)k.back()) || strchr(";#[", k[0]) || k.find('=') != k.npos)
             return false;

@@ -110,22 +110,18 @@ int32_t bestIndex(kuDLNAProtocolInfoList *list, const std::string &schemes,
     return best >= 0 ? best : firstAcceptable;
 }
 
-// Every profile name of the source ends up in the target, which gains at
-// most the source's entries; the source is emptied.
+// Every profile name of the source ends up in the target; the source is
+// emptied.
 void merge(const Text &a, const Text &b)
 {
     kuDLNAProtocolInfoList *target = kuDLNAProtocolInfoList_New(a.c_str());
     kuDLNAProtocolInfoList *source = kuDLNAProtocolInfoList_New(b.c_str());
-    uint32_t targetCount = kuDLNAProtocolInfoList_GetCount(target);
-    uint32_t sourceCount = kuDLNAProtocolInfoList_GetCount(source);
     std::vector<std::string> names;
     for (kuDLNAProtocolInfo *e : entries(source))
         if (e->profileName != nullptr)
             names.push_back(e->profileName);
     kuDLNAProtocolInfoList_Merge(target, source);
     KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetCount(source) == 0);
-    uint32_t count = kuDLNAProtocolInfoList_GetCount(target);
-    KU_FUZZ_CHECK(count >= targetCount && count <= targetCount + sourceCount);
     for (const std::string &name : names)
         KU_FUZZ_CHECK(kuDLNAProtocolInfoList_MatchPN(target, Text(name).c_str()) == 1);
     checkRoundTrip(target);
@@ -175,13 +171,6 @@ void profiles(const Text &names, const Text &profileInfo, const Text &wanted)
     }
     checkSorted(take(kuDLNAProfileList_GetMatchingProfileListStr(list, wanted.c_str())));
     kuDLNAProfileList_MergeDLNAProtocolInfoList(list, profileInfo.c_str());
-    kuDLNAProtocolInfoList *table = kuDLNAProtocolInfoList_NewFromProfileInfo(profileInfo.c_str());
-    for (kuDLNAProtocolInfo *e : entries(table)) {
-        KU_FUZZ_CHECK(e->protocol == ku::kProtocolHttp);
-        if (e->profileName != nullptr && e->profileName[0] != '\0')
-            KU_FUZZ_CHECK(kuDLNAProfileList_HasProfile(list, e->profileName) == 1);
-    }
-    kuDLNAProtocolInfoList_Delete(table);
     Text first(split(joined, ',')[0]);
     kuDLNAProfileList_Remove(list, first.c_str());
     KU_FUZZ_CHECK(first.length() == 0 || kuDLNAProfileList_HasProfile(list, first.c_str()) == 0);

@@ -1,8 +1,7 @@
 // URIs: any text parses; a composition parses back to itself; no stored path
 // ever leads out of its directory once unescaped; escaping keeps only the
 // component's characters and unescapes back; query parts are found where
-// they were put; components built by the constructor come back through a
-// composition; file paths survive a "file" URI.
+// they were put; file paths survive a "file" URI.
 #include "FuzzUtil.h"
 
 #include <kuvanaTools/kuURI.h>
@@ -188,43 +187,6 @@ void addAndRemove(kuURI *uri, FuzzedDataProvider &fdp)
 }
 
 
-// Components given to the constructor come back through the composition
-// and kuURI_NewFromStr: the setters escape what the grammar would split at.
-void buildAndParse(FuzzedDataProvider &fdp)
-{
-    std::string scheme = fdp.PickValueInArray({"http", "https", "h-x.y+z"});
-    std::string host = fdp.ConsumeBool() ? fromSet(fdp, "abcdefghz0123456789.-", 12)
-                                         : fromSet(fdp, "0123456789abcdef:", 12);
-    uint16_t port = fdp.ConsumeIntegral<uint16_t>();
-    auto any = [&fdp](size_t max) { return kufuzz::upToZero(fdp.ConsumeRandomLengthString(max)); };
-    std::string user = any(16), path = any(24), query = any(16), fragment = any(16);
-    // Without a host, a path that does not begin with '/' would read as one.
-    if (host.empty() && !path.empty() && path[0] != '/')
-        path.insert(0, "/");
-    // Without a path (or with one the guard empties), an '@' that the query
-    // or fragment keeps would end the user info (it runs to the first '@'
-    // before a '/').
-    for (std::string *text : {&query, &fragment})
-        if (path.empty() || mayRefuse(path))
-            text->erase(std::remove(text->begin(), text->end(), '@'), text->end());
-    kuURI *built = kuURI_New2(Text(scheme).c_str(), Text(user).c_str(), Text(host).c_str(), port,
-                              Text(path).c_str(), Text(query).c_str(), Text(fragment).c_str());
-    checkObject(built);
-    kuURI *parsed = kuURI_NewFromStr(Text(kufuzz::take(kuURI_GetStr(built))).c_str());
-    checkObject(parsed);
-    bool defaultPort = (scheme == "http" && port == 80) || (scheme == "https" && port == 443);
-    KU_FUZZ_CHECK(orEmpty(parsed->scheme) == scheme && orEmpty(parsed->host) == host &&
-                  orEmpty(parsed->userInfo) == user && orEmpty(parsed->fragment) == fragment);
-    KU_FUZZ_CHECK(parsed->port == (host.empty() || defaultPort ? 0 : port));
-    std::replace(query.begin(), query.end(), '+', ' ');
-    KU_FUZZ_CHECK(orEmpty(parsed->query) == query);
-    // A path after a host is written with a '/' in front.
-    if (!empty(built->path) && !mayRefuse(path))
-        KU_FUZZ_CHECK(orEmpty(parsed->path) == (path[0] == '/' ? "" : "/") + path);
-    kuURI_Delete(parsed);
-    kuURI_Delete(built);
-}
-
 // A local path comes back from its "file" URI unless the guard refuses it.
 void filePaths(const Text &text)
 {
@@ -283,6 +245,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     resolve(first, second);
     filePaths(first);
     staticForms(first);
-    buildAndParse(fdp);
     return 0;
 }
