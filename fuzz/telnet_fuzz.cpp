@@ -27,6 +27,19 @@ struct Peer {
 
 Peer gPeer;
 
+// One byte from the peer: 1, or 0 at the end, or -1 once at failAt.
+int pull(Peer &peer, uint8_t *byte)
+{
+    if (peer.position == peer.failAt) {
+        peer.failAt = SIZE_MAX;
+        return -1;
+    }
+    if (peer.position >= peer.size)
+        return 0;
+    *byte = peer.bytes[peer.position++];
+    return 1;
+}
+
 } // namespace
 
 extern "C" {
@@ -45,14 +58,7 @@ int32_t kuSocketAccept_Debug(int32_t socket, void *, uint32_t *, const char *)
 int32_t kuSocketRecv_Debug(int32_t socket, void *buffer, uint32_t length, int, const char *)
 {
     KU_FUZZ_CHECK(socket == kConnection && length == 1);
-    if (gPeer.position == gPeer.failAt) {
-        gPeer.failAt = SIZE_MAX;
-        return -1;
-    }
-    if (gPeer.position >= gPeer.size)
-        return 0;
-    *(uint8_t *)buffer = gPeer.bytes[gPeer.position++];
-    return 1;
+    return pull(gPeer, (uint8_t *)buffer);
 }
 
 int32_t kuSocketSend_Debug(int32_t socket, const void *buffer, uint32_t length, int, const char *)
@@ -75,38 +81,26 @@ namespace {
 // The command table, read the other way round: the model walks the same
 // bytes and says what each receive gives.
 struct Model {
-    explicit Model(const Peer &peer) : bytes_(peer.bytes), size_(peer.size), failAt_(peer.failAt) {}
-    const uint8_t *bytes_;
-    size_t size_;
-    size_t failAt_;
-    size_t position_ = 0;
+    explicit Model(const Peer &start) : peer(start) {}
+    Peer peer; // a copy of the peer as it starts
     bool command_ = false;
     int option_ = 0;
-    bool interrupted_ = false;
-    bool interruptSeen_ = false;
+    bool interrupted_ = false; // the socket is closed
     std::string replies_;
 
     // kuTelnet_RecvChar: the result, with *byte the data byte for 1.
     int recvChar(uint8_t *byte)
     {
-        if (interrupted_) {
-            if (interruptSeen_)
-                return -1; // the socket is closed
-            interruptSeen_ = true;
-            return 0;
-        }
+        if (interrupted_)
+            return -1;
         for (;;) {
-            if (position_ == failAt_) {
-                failAt_ = SIZE_MAX;
-                return -1;
-            }
-            if (position_ >= size_)
-                return 0;
-            uint8_t c = bytes_[position_++];
+            uint8_t c;
+            int got = pull(peer, &c);
+            if (got <= 0)
+                return got;
             if (option_ != 0) {
-                replies_ += "\xff";
-                replies_ += option_ == 251 || option_ == 252 ? '\xfe' : '\xfc';
-                replies_ += (char)c;
+                // WILL and WONT (251, 252) get DONT, DO and DONT get WONT
+                replies_ += std::string{'\xff', option_ <= 252 ? '\xfe' : '\xfc', (char)c};
                 option_ = 0;
             } else if (command_) {
                 command_ = false;
@@ -115,7 +109,7 @@ struct Model {
                     return 1;
                 }
                 if (c == 244) {
-                    interrupted_ = interruptSeen_ = true;
+                    interrupted_ = true;
                     return 0;
                 }
                 if (c == 246)
@@ -178,7 +172,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         char buffer[20];
         memset(buffer, 0x5A, sizeof buffer);
         std::string line;
-        if (model.interruptSeen_ || (model.position_ >= model.size_ && model.failAt_ == SIZE_MAX))
+        if (model.interrupted_ || (model.peer.position >= model.peer.size && model.peer.failAt == SIZE_MAX))
             after++;
         if (call & 1) {
             uint8_t byte = 0, expectedByte = 0;
