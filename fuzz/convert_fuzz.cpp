@@ -166,7 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzedDataProvider fdp(data, size);
     Bytes bytes(data, size);
-    Text text(kufuzz::upToZero(kufuzz::asString(data, size)));
+    Text text(kufuzz::upToZero(std::string((const char *)data, size)));
     integers32(text, bytes, fdp);
     integers64(text, bytes);
     floating(text);

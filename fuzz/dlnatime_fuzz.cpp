@@ -121,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzedDataProvider fdp(data, size);
     Bytes bytes(data, size);
-    anyText(Text(kufuzz::upToZero(kufuzz::asString(data, size))), bytes);
+    anyText(Text(kufuzz::upToZero(std::string((const char *)data, size))), bytes);
     printedTimes(fdp);
     printedDate(fdp);
     fractions(fdp);

@@ -145,10 +145,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     checkRoundTrip(info);
     kuDLNAProtocolInfo_Delete(info);
 
-    info = kuDLNAProtocolInfo_NewFromURI(Text(kufuzz::upToZero(second)).c_str());
-    checkObject(info);
-    kuDLNAProtocolInfo_Delete(info);
-
     int base = fdp.ConsumeIntegralInRange<int>(-1, 40);
     kuDLNAProtocolInfo_S_StrToUInt32(base, profile.data(), profile.size());
 
