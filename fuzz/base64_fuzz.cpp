@@ -6,9 +6,7 @@
 
 #include <algorithm>
 
-using kufuzz::Bytes;
-using kufuzz::Owned;
-using kufuzz::Text;
+using namespace kufuzz;
 
 namespace {
 

@@ -9,9 +9,7 @@
 #include <inttypes.h>
 #include <math.h>
 
-using kufuzz::Bytes;
-using kufuzz::Owned;
-using kufuzz::Text;
+using namespace kufuzz;
 
 namespace {
 

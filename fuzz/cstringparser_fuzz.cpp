@@ -7,13 +7,9 @@
 
 #include <algorithm>
 
-using kufuzz::Bytes;
-using kufuzz::Owned;
-using kufuzz::Text;
+using namespace kufuzz;
 
 namespace {
-
-using kufuzz::isBlank;
 
 // The tokens lie inside [start, end) in order; joined by the delimiter they
 // give the range back when no byte was dropped. Deletes the list.

@@ -7,13 +7,9 @@
 
 #include <math.h>
 
-using kufuzz::Bytes;
-using kufuzz::Owned;
-using kufuzz::Text;
+using namespace kufuzz;
 
 namespace {
-
-using kufuzz::format;
 
 // Any text: a defined status and, on failure, the documented zero values.
 void anyText(const Text &text, const Bytes &bytes)
@@ -64,16 +60,10 @@ void printedTimes(FuzzedDataProvider &fdp)
 
 void printedDate(FuzzedDataProvider &fdp)
 {
-    kuDLNADate in;
-    in.year = fdp.ConsumeIntegralInRange<int32_t>(0, 9999);
-    in.month = fdp.ConsumeIntegralInRange<int32_t>(1, 12);
-    in.day = fdp.ConsumeIntegralInRange<int32_t>(1, 31);
-    in.hour = fdp.ConsumeIntegralInRange<int32_t>(0, 23);
-    in.minute = fdp.ConsumeIntegralInRange<int32_t>(0, 59);
-    in.second = fdp.ConsumeIntegralInRange<int32_t>(0, 59);
-    in.fraction = fdp.ConsumeIntegralInRange<int32_t>(0, 999);
-    in.zoneHour = fdp.ConsumeIntegralInRange<int32_t>(-23, 23);
-    in.zoneMinute = fdp.ConsumeIntegralInRange<int32_t>(0, 59);
+    auto pick = [&fdp](int32_t low, int32_t high) { return fdp.ConsumeIntegralInRange<int32_t>(low, high); };
+    // every field in its range, in the order of the struct
+    kuDLNADate in = {pick(0, 9999), pick(1, 12),  pick(1, 31),   pick(0, 23), pick(0, 59),
+                     pick(0, 59),   pick(0, 999), pick(-23, 23), pick(0, 59)};
     int form = fdp.ConsumeIntegralInRange<int>(0, 3);
     std::string text = format("%04d-%02d-%02d", in.year, in.month, in.day);
     // a date alone, then a time in UTC ("Z"), with a zone, or without one

@@ -6,9 +6,7 @@
 #include <kuvanaTools/kuStringEscaper.h>
 #include <kuvanaTools/kuStringSubstitution.h>
 
-using kufuzz::Bytes;
-using kufuzz::Owned;
-using kufuzz::Text;
+using namespace kufuzz;
 
 namespace {
 
@@ -104,9 +102,6 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzedDataProvider fdp(data, size);
-    if (fdp.ConsumeBool())
-        escaping(fdp);
-    else
-        substitution(fdp);
+    (fdp.ConsumeBool() ? escaping : substitution)(fdp);
     return 0;
 }

@@ -160,11 +160,7 @@ void builtBlock(const uint8_t *input, size_t size)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    if (size == 0)
-        return 0;
-    if (data[0] & 1)
-        foreignBlock(data + 1, size - 1);
-    else
-        builtBlock(data + 1, size - 1);
+    if (size > 0)
+        (data[0] & 1 ? foreignBlock : builtBlock)(data + 1, size - 1);
     return 0;
 }

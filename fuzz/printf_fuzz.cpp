@@ -274,10 +274,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
     std::string format = kufuzz::upToZero(fdp.ConsumeRandomLengthString(256));
-    if (mode == 0)
-        numberArguments(fdp);
-    else
-        blockArguments(fdp);
+    (mode == 0 ? numberArguments : blockArguments)(fdp);
     doubleArguments(fdp);
     anyFormat(format, mode == 1);
     return 0;

@@ -11,10 +11,7 @@
 
 #include <limits.h>
 
-using kufuzz::composesBack;
-using kufuzz::split;
-using kufuzz::take;
-using kufuzz::Text;
+using namespace kufuzz;
 
 namespace {
 
@@ -59,7 +56,6 @@ void checkLookups(kuDLNAProtocolInfoList *list, kuDLNAProtocolInfo *info, const 
     int matches = 0, pn = 0;
     kuDLNAProtocolInfo *byMime = nullptr, *byProfile = nullptr;
     std::string protocols;
-    std::vector<std::string> seen;
     for (kuDLNAProtocolInfo *e : all) {
         const char *p = kuDLNAProtocolInfo_S_GetProtocolStr(e);
         bool named = e->profileName != nullptr, given = name.length() > 0;
@@ -69,11 +65,10 @@ void checkLookups(kuDLNAProtocolInfoList *list, kuDLNAProtocolInfo *info, const 
             byMime = e;
         if (!byProfile && given && named && strcmp(e->profileName, name.c_str()) == 0)
             byProfile = e;
+        // each protocol once, in the order of the entries
         if (p != nullptr && strcmp(p, "*") != 0 &&
-            std::find(seen.begin(), seen.end(), p) == seen.end()) {
-            seen.push_back(p);
+            (";" + protocols + ";").find(";" + std::string(p) + ";") == std::string::npos)
             protocols += (protocols.empty() ? "" : ";") + std::string(p);
-        }
     }
     KU_FUZZ_CHECK(kuDLNAProtocolInfoList_Match(list, info) == matches &&
                   kuDLNAProtocolInfoList_MatchPN(list, name.c_str()) == pn);

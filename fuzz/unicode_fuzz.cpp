@@ -12,8 +12,7 @@
 
 #include <map>
 
-using kufuzz::Bytes;
-using kufuzz::Owned;
+using namespace kufuzz;
 
 namespace {
 
@@ -46,7 +45,6 @@ void readCharacters(const Bytes &in)
         char out[7];
         int used = kuUnicode_ReadUTF8Char(in.data() + pos, in.size() - pos, &cp);
         KU_FUZZ_CHECK(used == -1 || used == -2 || (used >= 1 && used <= 7));
-        KU_FUZZ_CHECK(used < 0 || kuUnicode_UTF8CharLength(cp) == used);
         if (used > 0 && used <= 6)
             KU_FUZZ_CHECK(kuUnicode_WriteUTF8Char(out, sizeof out, cp) == used &&
                           memcmp(out, in.data() + pos, (size_t)used) == 0);

@@ -8,12 +8,9 @@
 
 #include <algorithm>
 
-using kufuzz::Owned;
-using kufuzz::Text;
+using namespace kufuzz;
 
 namespace {
-
-using kufuzz::orEmpty;
 
 // "%hh" in either case is that byte; any other '%' stays.
 std::string unescape(const std::string &text)
