@@ -83,13 +83,6 @@ private:
     T *p_;
 };
 
-// The input as one string with the zero bytes kept (the library must stop at
-// the first one where it reads terminated text).
-inline std::string asString(const uint8_t *data, size_t size)
-{
-    return std::string((const char *)data, size);
-}
-
 // The input up to its first zero byte.
 inline std::string upToZero(const std::string &text)
 {

