@@ -89,7 +89,8 @@ TEST_F(ChronoTest, PauseFreezesAndResumeContinues)
     advance(1);
     EXPECT_EQ(2001u, elapsed(c));
     kuChrono_Delete(c);
-    kuChrono_Delete(nullptr), kuChrono_Pause(nullptr);
+    kuChrono_Delete(nullptr);
+    kuChrono_Pause(nullptr);
     EXPECT_EQ(0u, kuChrono_GetTime_S(nullptr));
 }
 

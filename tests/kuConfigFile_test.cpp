@@ -641,8 +641,10 @@ TEST(ConfigFileCrash, KilledSaverAndConcurrentReader)
     auto start = std::chrono::steady_clock::now();
     {
         Config c("", f.p);
-        for (int g = 1; g <= 3; g++)
-            ASSERT_EQ(1, (generation(c, g), kuConfigFile_Save(c)));
+        for (int g = 1; g <= 3; g++) {
+            generation(c, g);
+            ASSERT_EQ(1, kuConfigFile_Save(c));
+        }
     }
     std::chrono::duration<double, std::micro> took = std::chrono::steady_clock::now() - start;
     unsigned maxDelayMicroseconds = 1000 + (unsigned)(took.count() * 2 / 3);
@@ -669,9 +671,11 @@ TEST(ConfigFileCrash, KilledSaverAndConcurrentReader)
             prctl(PR_SET_PDEATHSIG, SIGKILL);
             kuConfigFile *c = kuConfigFile_New(nullptr, f.p.c_str());
             shared->ready = 1; // the kill is timed from here, not from the fork
-            for (int g = generation(c) + 1;; g++)
-                if (generation(c, g), kuConfigFile_Save(c) == 1)
+            for (int g = generation(c) + 1;; g++) {
+                generation(c, g);
+                if (kuConfigFile_Save(c) == 1)
                     shared->lastSaved = g;
+            }
         }
         while (!shared->ready)
             std::this_thread::yield();

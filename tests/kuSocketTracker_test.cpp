@@ -152,7 +152,8 @@ TEST(kuSocketTracker, SharedBetweenThreads)
                 for (int i = 0; i < 8; i++)
                     kuSocketTracker_Remove(handle(i));
             }
-            close(pair[0]), close(pair[1]);
+            close(pair[0]);
+            close(pair[1]);
         });
     for (std::thread &t : threads)
         t.join();

@@ -103,8 +103,10 @@ std::vector<std::string> LogCapture::lines() const
 
 TempDir::TempDir() : path_(tempRoot() + "/ku-XXXXXX")
 {
-    if (mkdtemp(&path_[0]) == nullptr)
-        perror("mkdtemp"), abort();
+    if (mkdtemp(&path_[0]) == nullptr) {
+        perror("mkdtemp");
+        abort();
+    }
 }
 
 TempDir::~TempDir()
