@@ -37,6 +37,23 @@ bool iconvert(const char *to, const char *from, const std::string &in, std::stri
     return ok;
 }
 
+// Well-formed UTF-8 of Unicode scalar values: iconv reads it, and no value is
+// a surrogate or above U+10FFFF (glibc's iconv reads 4-byte forms up to
+// U+1FFFFF as well).
+bool scalarValuesOnly(const std::string &text)
+{
+    std::string wide;
+    if (!iconvert("WCHAR_T", "UTF-8", text, &wide))
+        return false;
+    for (size_t i = 0; i + sizeof(wchar_t) <= wide.size(); i += sizeof(wchar_t)) {
+        wchar_t c;
+        memcpy(&c, wide.data() + i, sizeof c);
+        if ((uint32_t)c > 0x10FFFF || ((uint32_t)c >= 0xD800 && (uint32_t)c <= 0xDFFF))
+            return false;
+    }
+    return true;
+}
+
 // Every character read is written back to the same bytes.
 void readCharacters(const Bytes &in)
 {
@@ -77,6 +94,7 @@ bool wholeStrings(const std::string &text, FuzzedDataProvider &fdp)
         only31Bits = only31Bits && (uint32_t)plain.get()[i] <= 0x7FFFFFFF;
     }
     KU_FUZZ_CHECK(strict || beyond);
+    strict = strict && !beyond;
 
     // 7-byte forms hold values the writer cuts to 31 bits
     Owned<char> back(kuWString_S_ToUTF8(plain.get()));
@@ -169,9 +187,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     readCharacters(in);
     std::string text = std::string((const char *)data, size);
     bool wellFormed = wholeStrings(kufuzz::upToZero(text), fdp);
-    std::string scratch;
     if (text.find('\0') != std::string::npos)
-        wellFormed = iconvert("WCHAR_T", "UTF-8", text, &scratch);
+        wellFormed = scalarValuesOnly(text);
     modifiedUTF8(in, wellFormed, fdp);
     latin1(in);
     utf16(in);
