@@ -11,6 +11,8 @@
 
 #include <limits.h>
 
+#include <set>
+
 using namespace kufuzz;
 
 namespace {
@@ -56,6 +58,7 @@ void checkLookups(kuDLNAProtocolInfoList *list, kuDLNAProtocolInfo *info, const 
     int matches = 0, pn = 0;
     kuDLNAProtocolInfo *byMime = nullptr, *byProfile = nullptr;
     std::string protocols;
+    std::set<std::string> seen;
     for (kuDLNAProtocolInfo *e : all) {
         const char *p = kuDLNAProtocolInfo_S_GetProtocolStr(e);
         bool named = e->profileName != nullptr, given = name.length() > 0;
@@ -65,9 +68,9 @@ void checkLookups(kuDLNAProtocolInfoList *list, kuDLNAProtocolInfo *info, const 
             byMime = e;
         if (!byProfile && given && named && strcmp(e->profileName, name.c_str()) == 0)
             byProfile = e;
-        // each protocol once, in the order of the entries
-        if (p != nullptr && strcmp(p, "*") != 0 &&
-            (";" + protocols + ";").find(";" + std::string(p) + ";") == std::string::npos)
+        // each protocol once, in the order of the entries (a protocol text
+        // may hold ';' itself)
+        if (p != nullptr && strcmp(p, "*") != 0 && seen.insert(p).second)
             protocols += (protocols.empty() ? "" : ";") + std::string(p);
     }
     KU_FUZZ_CHECK(kuDLNAProtocolInfoList_Match(list, info) == matches &&
