@@ -241,8 +241,8 @@ TEST(kuTelnet, CloseFromAnotherThreadEndsBlockedCallsQuietly)
 }
 
 // A console serving connections one after the other survives every command
-// with every option and sequences cut short by the end of the connection, each connection ending with a FIN or, every other time, a
-// reset; then it still answers.
+// with every option and sequences cut short by the end of the connection,
+// each ending with a FIN or, every other time, a reset; then it still answers.
 TEST(kuTelnet, SurvivesHostilePeers)
 {
     Listening l;
