@@ -99,7 +99,7 @@ bool logged(const kutest::LogCapture &log, const char *format, const void *point
 
 } // namespace
 
-TEST(kuTelnet, ListenAndAcceptFailures)
+TEST(kuTelnet, ListenAcceptAndCloseFailures)
 {
     kutest::LogCapture log;
     {
@@ -139,6 +139,28 @@ TEST(kuTelnet, ListenAndAcceptFailures)
     EXPECT_EQ(records, log.lines().size());
     kuTelnet_Delete(server);
     EXPECT_EQ(1, kuTelnet_Listen(nullptr, nullptr, 0));
+
+    // A close from another thread ends a blocked accept or receive quietly.
+    Listening l;
+    ASSERT_NE(0, l.port);
+    kuTelnetConnection *accepted = reinterpret_cast<kuTelnetConnection *>(1);
+    std::thread acceptor([&] { accepted = kuTelnet_AcceptConnection(l.server); });
+    // Whether the accept is already blocked or not yet called, it must fail.
+    usleep(50000);
+    EXPECT_EQ(-1, kuTelnet_Close(l.server));
+    acceptor.join();
+    EXPECT_EQ(nullptr, accepted);
+
+    Session s;
+    ASSERT_NE(nullptr, s.connection);
+    int result = 99;
+    std::thread reader([&] { result = s.recvChar(); });
+    usleep(50000);
+    EXPECT_EQ(-1, kuTelnet_ConnectionClose(s.connection));
+    reader.join();
+    EXPECT_EQ(-100, result);
+    EXPECT_EQ("", recvUpTo(s.client, 1));
+    EXPECT_EQ(records, log.lines().size());
 }
 
 TEST(kuTelnet, OutputCommandsAndRefusedOptions)
@@ -213,31 +235,6 @@ TEST(kuTelnet, LinesEndAtLineFeedOrNul)
     EXPECT_EQ("-1:part", recvLine(sizeof line));
     EXPECT_EQ(nullptr, kuTelnet_Gets(s.connection, line, sizeof line));
     EXPECT_EQ(-100, s.recvChar());
-}
-
-TEST(kuTelnet, CloseFromAnotherThreadEndsBlockedCallsQuietly)
-{
-    kutest::LogCapture log;
-    Listening l;
-    ASSERT_NE(0, l.port);
-    kuTelnetConnection *accepted = reinterpret_cast<kuTelnetConnection *>(1);
-    std::thread acceptor([&] { accepted = kuTelnet_AcceptConnection(l.server); });
-    // Whether the accept is already blocked or not yet called, it must fail.
-    usleep(50000);
-    EXPECT_EQ(-1, kuTelnet_Close(l.server));
-    acceptor.join();
-    EXPECT_EQ(nullptr, accepted);
-
-    Session s;
-    ASSERT_NE(nullptr, s.connection);
-    int result = 99;
-    std::thread reader([&] { result = s.recvChar(); });
-    usleep(50000);
-    EXPECT_EQ(-1, kuTelnet_ConnectionClose(s.connection));
-    reader.join();
-    EXPECT_EQ(-100, result);
-    EXPECT_EQ("", recvUpTo(s.client, 1));
-    EXPECT_EQ("", log.text());
 }
 
 // A console serving connections one after the other survives every command
