@@ -62,7 +62,8 @@ TEST(kuOSLog, LineFormatLevelsNewlinesAndLongTexts)
     EXPECT_EQ(nullptr, kuLog_Begin(2, 23));
     kuLogRecord *r = kuLog_Begin(1, 23);
     ASSERT_NE(nullptr, r);
-    r->source = "src", r->line = 77;
+    r->source = "src";
+    r->line = 77;
     kuLog_Append_F("value %d", 5);
     kuLog_Append_F(" and %s\n", "more");
     kuLog_End(r);
@@ -70,7 +71,8 @@ TEST(kuOSLog, LineFormatLevelsNewlinesAndLongTexts)
     kuLog_End(nullptr);
     // A long text is cut, not overrun; the line still ends.
     r = kuLog_Begin(1, 99);
-    r->source = "s", r->line = 1;
+    r->source = "s";
+    r->line = 1;
     std::string big(10000, 'x');
     kuLog_Append_F("%s%s", big.c_str(), big.c_str());
     kuLog_End(r);
