@@ -62,7 +62,8 @@ TEST(kuOSLog, LineFormatLevelsNewlinesAndLongTexts)
     EXPECT_EQ(nullptr, kuLog_Begin(2, 23));
     kuLogRecord *r = kuLog_Begin(1, 23);
     ASSERT_NE(nullptr, r);
-    r->source = "src", r->line = 77;
+    r->source = "src";
+    r->line = 77;
     kuLog_Append_F("value %d", 5);
     kuLog_Append_F(" and %s\n", "more");
     kuLog_End(r);
@@ -70,7 +71,8 @@ TEST(kuOSLog, LineFormatLevelsNewlinesAndLongTexts)
     kuLog_End(nullptr);
     // A long text is cut, not overrun; the line still ends.
     r = kuLog_Begin(1, 99);
-    r->source = "s", r->line = 1;
+    r->source = "s";
+    r->line = 1;
     std::string big(10000, 'x');
     kuLog_Append_F("%s%s", big.c_str(), big.c_str());
     kuLog_End(r);
@@ -80,9 +82,10 @@ TEST(kuOSLog, LineFormatLevelsNewlinesAndLongTexts)
     EXPECT_EQ('\n', text.back());
 }
 
-TEST(kuOSFile, FlagsModesAndDurability)
+TEST(kuOSFile, FlagsModesDurabilityAndLargeFiles)
 {
     kutest::TempDir dir;
+    struct stat st;
     std::string path = dir.file("data.bin"), moved = dir.file("moved.bin");
     kuFile *f = reinterpret_cast<kuFile *>(1);
     EXPECT_EQ(-1, kuFile_Open(path.c_str(), 1, 1, &f)); // reading needs an existing file
@@ -94,7 +97,6 @@ TEST(kuOSFile, FlagsModesAndDurability)
     EXPECT_EQ(0, kuFile_Close(f));
     umask(old);
     EXPECT_TRUE(synced(path)) << "a written file is flushed on close";
-    struct stat st;
     ASSERT_EQ(0, stat(path.c_str(), &st));
     EXPECT_EQ(0644u, st.st_mode & 0777);
 
@@ -113,24 +115,17 @@ TEST(kuOSFile, FlagsModesAndDurability)
     EXPECT_EQ(-1, kuFile_Open(nullptr, 1, 1, &f));
     EXPECT_EQ(-1, kuFile_Open(path.c_str(), 0, 0, &f));
     EXPECT_EQ(-1, kuFile_Close(nullptr));
-}
 
-// Media files pass 4 GiB; on 32-bit hosts that needs 64-bit file offsets.
-TEST(kuOSFile, SparseFilePastFourGiB)
-{
-    kutest::TempDir dir;
-    std::string path = dir.file("large.bin");
+    // Media files pass 4 GiB; on 32-bit hosts that needs 64-bit file offsets.
     kutest::writeFile(path, "head");
     const off_t size = (off_t)1 << 32 | 8;
     static_assert(sizeof(off_t) == 8, "the tests build with 64-bit file offsets");
     if (truncate(path.c_str(), size) != 0)
         GTEST_SKIP() << "no sparse files here: " << strerror(errno);
-    kuFile *f = nullptr;
     EXPECT_NE(0, kuFile_Exists(path.c_str()));
     ASSERT_EQ(0, kuFile_Open(path.c_str(), KUFILE_WRITE | KUFILE_APPEND, 0, &f));
     EXPECT_EQ(4, kuFile_Write(f, "tail", 4));
     EXPECT_EQ(0, kuFile_Close(f));
-    struct stat st;
     ASSERT_EQ(0, stat(path.c_str(), &st));
     EXPECT_EQ(size + 4, st.st_size);
 }
@@ -195,7 +190,6 @@ TEST(kuOSSocket, AddressesAndSocketTypes)
 {
     EXPECT_EQ(0x0A000002u, kuSocketGetAddressFromDotForm("10.0.0.2"));
     EXPECT_EQ(0u, kuSocketGetAddressFromDotForm("10.0.0") + kuSocketGetAddressFromDotForm(nullptr));
-    EXPECT_EQ(0x7F000001u, kuSocketGetAddressByName("127.0.0.1"));
     EXPECT_EQ(0x7F000001u, kuSocketMapLocalIPAddressToLoopBack(nullptr, 0x7F000001u));
     EXPECT_EQ(0x08080808u, kuSocketMapLocalIPAddressToLoopBack(nullptr, 0x08080808u));
     uint32_t *list = nullptr;
@@ -218,7 +212,7 @@ TEST(kuOSSocket, AddressesAndSocketTypes)
     kuSocketQOS_Delete(kuSocketQOS_New(nullptr));
 }
 
-TEST(kuOSFile, ExclusiveCreateInfoAndPermissions)
+TEST(kuOSFile, ExclusiveCreateInfoPermissionsAndLocks)
 {
     kutest::TempDir dir;
     std::string path = dir.file("f"), link = dir.file("link"), victim = dir.file("victim");
@@ -232,11 +226,7 @@ TEST(kuOSFile, ExclusiveCreateInfoAndPermissions)
     EXPECT_EQ(0, kuFile_Exists(victim.c_str()));
 
     mode_t old = umask(027);
-    EXPECT_EQ(0640u, kuFile_GetCreationPermissions(3));
-    EXPECT_EQ(0600u, kuFile_GetCreationPermissions(7));
-    umask(022);
-    EXPECT_EQ(0644u, kuFile_GetCreationPermissions(3));
-    ASSERT_EQ(0, kuFile_Open(path.c_str(), exclusive, 7, &f));
+    ASSERT_EQ(0, kuFile_Open(path.c_str(), exclusive, 7, &f)); // private: 0600 whatever the umask
     umask(old);
     kuFileInfo info{};
     ASSERT_EQ(0, kuFile_GetInfo(path.c_str(), 0, &info));
@@ -261,12 +251,8 @@ TEST(kuOSFile, ExclusiveCreateInfoAndPermissions)
     EXPECT_EQ(ENOENT, errno);
     EXPECT_EQ(-1, kuFile_GetInfo(nullptr, 0, &info));
     EXPECT_EQ(-1, kuFile_SetInfo(nullptr, &wanted));
-}
 
-TEST(kuOSFile, LocksExcludeOtherHandles)
-{
-    kutest::TempDir dir;
-    std::string path = dir.file("lock");
+    // Locks exclude other handles.
     kuFile *a = nullptr, *b = nullptr;
     const uint32_t tryShared = KUFILE_LOCK_TRY | KUFILE_LOCK_SHARED;
     ASSERT_EQ(0, kuFile_Open(path.c_str(), KUFILE_READ | KUFILE_CREATE, 3, &a));

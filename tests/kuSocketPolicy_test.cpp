@@ -47,28 +47,7 @@ TEST(SocketPolicy, ExcludeListAndQoSFromTheConfiguration)
     kuSocketPolicy_Delete(policy);
 }
 
-TEST(SocketPolicy, DefaultAcceptanceTakesOnlyTheHostsOwnAddresses)
-{
-    kutest::FakeAddressList host;
-    host.set({kOther, kOwn});
-    kutest::ScopedPlatformHooks hooks;
-    hooks->ipAddressList = host.hook();
-    kuSocketPolicy *policy = kuSocketPolicy_New(0, nullptr);
-
-    EXPECT_EQ(1, kuSocketPolicy_AcceptConnection(policy, 5, kOwn));
-    EXPECT_EQ(1, host.flags); // with loopback
-    EXPECT_EQ(policy, host.policy);
-    EXPECT_EQ(0, kuSocketPolicy_AcceptConnection(policy, 5, kOwn + 1));
-    host.set({});
-    EXPECT_EQ(0, kuSocketPolicy_AcceptConnection(policy, 5, kOwn));
-    host.set({kOwn}, true);
-    EXPECT_EQ(0, kuSocketPolicy_AcceptConnection(policy, 5, kOwn));
-    EXPECT_EQ(1, kuSocketPolicy_AcceptConnection(policy, 5, 0));
-    EXPECT_EQ(1, kuSocketPolicy_AcceptConnection(nullptr, 5, 0));
-    kuSocketPolicy_Delete(policy);
-}
-
-TEST(SocketPolicy, ModeSelectsTheDefaultAddressListAndLoopBackMapping)
+TEST(SocketPolicy, ModeDefaultAcceptanceAndReplacedFunctions)
 {
     kutest::FakeAddressList host, localHost;
     host.set({kOwn});
@@ -95,17 +74,24 @@ TEST(SocketPolicy, ModeSelectsTheDefaultAddressListAndLoopBackMapping)
             << c.mode;
         kuSocketPolicy_Delete(policy);
     }
-}
 
-TEST(SocketPolicy, ReplacedFunctionsAreCalledAndNullPutsTheDefaultBack)
-{
-    kutest::FakeAddressList host;
-    host.set({kOwn});
-    kutest::ScopedPlatformHooks hooks;
-    hooks->ipAddressList = host.hook();
+    host.set({kOther, kOwn});
     int data = 0;
     kuSocketPolicy *policy = kuSocketPolicy_New(0, &data);
     EXPECT_EQ(&data, kuSocketPolicy_GetUserData(policy));
+
+    // By default only the host's own addresses (loopback included) are taken.
+    EXPECT_EQ(1, kuSocketPolicy_AcceptConnection(policy, 5, kOwn));
+    EXPECT_EQ(1, host.flags);
+    EXPECT_EQ(policy, host.policy);
+    EXPECT_EQ(0, kuSocketPolicy_AcceptConnection(policy, 5, kOwn + 1));
+    host.set({});
+    EXPECT_EQ(0, kuSocketPolicy_AcceptConnection(policy, 5, kOwn));
+    host.set({kOwn}, true);
+    EXPECT_EQ(0, kuSocketPolicy_AcceptConnection(policy, 5, kOwn));
+    EXPECT_EQ(1, kuSocketPolicy_AcceptConnection(policy, 5, 0));
+    EXPECT_EQ(1, kuSocketPolicy_AcceptConnection(nullptr, 5, 0));
+    host.set({kOwn});
 
     kuSocketPolicy_SetFunc(
         policy,

@@ -9,8 +9,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,9 +19,7 @@
 #endif
 #endif
 #if defined(__SANITIZE_THREAD__) || defined(KU_TEST_TSAN)
-// Closing a socket that another thread is blocked on is how the console ends
-// a blocked accept or receive; the thread sanitizer counts the close as a
-// write racing with the blocked call's read of the descriptor.
+// A close from another thread is how the console ends a blocked call.
 extern "C" const char *__tsan_default_suppressions()
 {
     return "race:kuSocketClose_Debug\n";
@@ -103,7 +99,7 @@ bool logged(const kutest::LogCapture &log, const char *format, const void *point
 
 } // namespace
 
-TEST(kuTelnet, ListenAndAcceptFailures)
+TEST(kuTelnet, ListenAcceptAndCloseFailures)
 {
     kutest::LogCapture log;
     {
@@ -143,6 +139,28 @@ TEST(kuTelnet, ListenAndAcceptFailures)
     EXPECT_EQ(records, log.lines().size());
     kuTelnet_Delete(server);
     EXPECT_EQ(1, kuTelnet_Listen(nullptr, nullptr, 0));
+
+    // A close from another thread ends a blocked accept or receive quietly.
+    Listening l;
+    ASSERT_NE(0, l.port);
+    kuTelnetConnection *accepted = reinterpret_cast<kuTelnetConnection *>(1);
+    std::thread acceptor([&] { accepted = kuTelnet_AcceptConnection(l.server); });
+    // Whether the accept is already blocked or not yet called, it must fail.
+    usleep(50000);
+    EXPECT_EQ(-1, kuTelnet_Close(l.server));
+    acceptor.join();
+    EXPECT_EQ(nullptr, accepted);
+
+    Session s;
+    ASSERT_NE(nullptr, s.connection);
+    int result = 99;
+    std::thread reader([&] { result = s.recvChar(); });
+    usleep(50000);
+    EXPECT_EQ(-1, kuTelnet_ConnectionClose(s.connection));
+    reader.join();
+    EXPECT_EQ(-100, result);
+    EXPECT_EQ("", recvUpTo(s.client, 1));
+    EXPECT_EQ(records, log.lines().size());
 }
 
 TEST(kuTelnet, OutputCommandsAndRefusedOptions)
@@ -159,7 +177,6 @@ TEST(kuTelnet, OutputCommandsAndRefusedOptions)
               recvUpTo(s.client, 21));
     EXPECT_EQ(-1, kuTelnet_Printf(s.connection, nullptr));
     EXPECT_TRUE(logged(log, "kuTelnet_VPrintf: Could not allocate memory for a string"));
-    EXPECT_TRUE(logged(log, "kuTelnet_VPrintf:   aFormat: '(null)'"));
     EXPECT_EQ(-1, kuTelnet_Send(nullptr, "x", 1));
 
     // Refused options, Are You There, NOP ignored, subnegotiation bytes as data.
@@ -190,7 +207,7 @@ TEST(kuTelnet, OutputCommandsAndRefusedOptions)
     EXPECT_EQ(-1, kuTelnet_SendTelnetCommand(s.connection, kAYT));
 }
 
-TEST(kuTelnet, Lines)
+TEST(kuTelnet, LinesEndAtLineFeedOrNul)
 {
     Session s;
     ASSERT_NE(nullptr, s.connection);
@@ -220,35 +237,9 @@ TEST(kuTelnet, Lines)
     EXPECT_EQ(-100, s.recvChar());
 }
 
-TEST(kuTelnet, CloseFromAnotherThreadEndsBlockedCallsQuietly)
-{
-    kutest::LogCapture log;
-    Listening l;
-    ASSERT_NE(0, l.port);
-    kuTelnetConnection *accepted = reinterpret_cast<kuTelnetConnection *>(1);
-    std::thread acceptor([&] { accepted = kuTelnet_AcceptConnection(l.server); });
-    // Whether the accept is already blocked or not yet called, it must fail.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(-1, kuTelnet_Close(l.server));
-    acceptor.join();
-    EXPECT_EQ(nullptr, accepted);
-
-    Session s;
-    ASSERT_NE(nullptr, s.connection);
-    int result = 99;
-    std::thread reader([&] { result = s.recvChar(); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(-1, kuTelnet_ConnectionClose(s.connection));
-    reader.join();
-    EXPECT_EQ(-100, result);
-    EXPECT_EQ("", recvUpTo(s.client, 1));
-    EXPECT_EQ("", log.text());
-}
-
 // A console serving connections one after the other survives every command
-// with every option, sequences cut short by the end of the connection and
-// random bytes, each connection ending with a FIN or, every other time, a
-// reset; then it still answers.
+// with every option and sequences cut short by the end of the connection,
+// each ending with a FIN or, every other time, a reset; then it still answers.
 TEST(kuTelnet, SurvivesHostilePeers)
 {
     Listening l;
@@ -269,12 +260,6 @@ TEST(kuTelnet, SurvivesHostilePeers)
     for (const std::string &cut : {bytes({kIAC}), bytes({kIAC, kWILL}), bytes({kIAC, kDO}),
                                    bytes({kIAC, 250}), "half a line" + bytes({kIAC}), {}})
         payloads.insert(payloads.end(), 2, cut);
-    std::minstd_rand random(12345);
-    for (int i = 0; i < 40; i++) {
-        payloads.emplace_back(1 + random() % 4096, '\0');
-        for (char &c : payloads.back())
-            c = (char)random();
-    }
     bool reset = false;
     for (const std::string &payload : payloads) {
         int c = kutest::connectToLoopback(l.port);

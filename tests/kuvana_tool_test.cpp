@@ -3,11 +3,6 @@
 #include "support/Loopback.h"
 #include "support/TestUtil.h"
 
-#include <kuvanaTools/kuConvert.h>
-#include <kuvanaTools/kuMD5.h>
-#include <kuvanaTools/kuMemory.h>
-#include <kuvanaTools/kuSHA1.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -136,129 +131,72 @@ void expectParts(const std::string &text, std::initializer_list<std::string> par
 
 } // namespace
 
+// One check per command and exit status; the parsing rules themselves are
+// the library suites' business.
 TEST(kuvanaTool, UsageAndTextCommands)
 {
     kutest::TempDir dir;
     kutest::writeFile(dir.file("data"), std::string("\0\1\2", 3));
-    std::string wrapped = kuvana({"base64", "encode", std::string(70, 'k')}).out;
-    wrapped.insert(76, "\n");
+    // Every byte value survives a round trip through wrapped Base64 lines.
+    std::string bytes;
+    for (int i = 0; i < 256; i++)
+        bytes += char(i);
+    std::string encoded = kuvana({"base64", "encode"}, bytes).out;
     check({
         {{}, "", 2, "", "usage: kuvana"},
         {{"frobnicate"}, "", 2, "", "'frobnicate'"},
-        {{"time", "fortnight"}, "", 2, "", "'fortnight'"},
-        {{"time", "duration", "--loud", "0:00:01"}, "", 2, "", "'--loud'"},
-        {{"uuid", "--count"}, "", 2, "", "'--count'"},
-        {{"uuid", "extra"}, "", 2, "", "'extra'"},
         {{"uuid", "--count", "-1"}, "", 2, "", "'-1'"},
-        {{"time"}, "", 2, "", "kuvana time duration"},
         {{"help", "time", "date"}, "", 0, "*", ""},
-        {{"time", "date"}, "", 2, "", "*"},
         {{"time", "duration", "1:02:03.500"}, "", 0, "3723.500 s (1 h 02 min 03.500 s)\n", ""},
-        {{"time", "duration", "--json", "0:00:01.1/4"}, "", 0, "{\"seconds\":1,\"milliseconds\":250,\"warnings\":[]}\n", ""},
         {{"time", "duration", "0:00:01.5"}, "", 0, "1.005 s (0 h 00 min 01.005 s)\n", "warning: '.5' is read as 5 ms"},
-        {{"time", "duration", "0:00:01.500"}, "", 0, "1.500 s (0 h 00 min 01.500 s)\n", ""},
-        {{"time", "duration", "1:02:03.5.6"}, "", 2, "", "the fraction '.5.6'"},
         {{"time", "duration", "1:2:3"}, "", 2, "", "'1:2:3'"},
         {{"time", "clock", "1:23.5"}, "", 0, "83 s, fraction 5 (0:01:23)\n", ""},
         {{"time", "date", "2011-12-05T10:20:30.123-05:30"}, "", 0, "2011-12-05 10:20:30.123 -05:30\n", ""},
-        {{"time", "fraction", "-1 1/2"}, "", 0, "-1.5 = -1 1/2\n", ""},
         {{"time", "fraction", "--json", "0.75"}, "", 0, "{\"value\":0.75,\"fraction\":\"3/4\",\"warnings\":[]}\n", ""},
-        {{"time", "fraction", "--max-denominator", "x", "1"}, "", 2, "", "'x'"},
-        {{"digest", "md5", "abc"}, "", 0, "900150983cd24fb0d6963f7d28e17f72\n", ""},
         {{"digest", "sha1"}, "abc", 0, "a9993e364706816aba3e25717850c26c9cd0d89d\n", ""},
         {{"digest", "hmac-sha1", "Jefe", "-"}, "what do ya want for nothing?", 0, "effcdf6ae5eb2fa2d27416d5f184df9c259a7c79\n", ""},
         {{"digest", "md5", "--json", "@" + dir.file("data")}, "", 0,
          "{\"algorithm\":\"md5\",\"digest\":\"b95f67f61ebb03619622d798f45fc2d3\",\"bytes\":3,\"warnings\":[]}\n", ""},
         {{"digest", "md5", "@" + dir.file("missing")}, "", 2, "", "'" + dir.file("missing") + "'"},
-        {{"digest", "hmac-sha1"}, "", 2, "", "*"},
         {{"base64", "encode", ""}, "", 0, "\n", ""},
+        {{"base64", "decode"}, encoded, 0, bytes, ""},
         {{"base64", "decode", "--json", "AAE="}, "", 0, "{\"bytes\":2,\"hex\":\"0001\",\"warnings\":[]}\n", ""},
-        {{"base64", "decode", "abc"}, "", 2, "", "'abc'"},
-        {{"base64", "decode", "ab=c"}, "", 2, "", "'ab=c'"},
-        {{"base64", "decode", "a3V2YW5h===="}, "", 2, "", "ends in 4 '='"},
-        {{"base64", "decode"}, wrapped, 0, std::string(70, 'k'), ""},
         {{"base64", "decode", "a3V2 YW5h"}, "", 2, "", "character 5 is not Base64"},
-        {{"base64", "decode", "--ignore-garbage", " a3V2 \tYW5h"}, "", 0, "kuvana", ""},
         {{"base64", "decode", "--ignore-garbage", "a3V2*YW5h"}, "", 0, "kuvana", "warning: 1 character outside the Base64 alphabet skipped"},
-        {{"base64", "decode", "a3V2YR=="}, "", 0, "kuva", "warning: the bits that the padding"},
         {{"printf", "%s-%05d|%x|%.2f|%*d|%c\\n", "ab", "42", "255", "3.14159", "4", "7", "A"}, "", 0, "ab-00042|ff|3.14|   7|A\n", ""},
-        {{"printf", "%2$s %1$s", "world", "hello"}, "", 0, "hello world", ""},
-        {{"printf", "%lld %llu %%", "-9223372036854775808", "18446744073709551615"}, "", 0, "-9223372036854775808 18446744073709551615 %", ""},
-        {{"printf", "--json", "%d\\t", "-5"}, "", 0, "{\"text\":\"-5\\t\",\"warnings\":[]}\n", ""},
+        {{"printf", "--json", "%2$s %1$s\\t", "world", "hello"}, "", 0, "{\"text\":\"hello world\\t\",\"warnings\":[]}\n", ""},
         // What only the library's engine does: any base, UTF-8 characters, and
         // h/hh that do not narrow.
         {{"printf", "%#..2u|%.2.36u|%lc|%ls|%hhd|%p", "5", "71", "\xC3\xA9", "w\xC3\xAF", "300", "0x10"}, "", 0,
          "0b101|1z|\xC3\xA9|w\xC3\xAF|300|0x" + std::string(2 * sizeof(void *) - 2, '0') + "10", ""},
-        {{"printf", "%s", "\xFF"}, "", 2, "", "'\xFF'"},
-        {{"printf", "%hhhd", "1"}, "", 2, "", "'%hhhd'"},
         {{"printf", "%d %d", "1"}, "", 2, "", "'%d %d'"},
-        {{"printf", "%d", "1", "2"}, "", 2, "", "*"},
         {{"printf", "%d", "twelve"}, "", 2, "", "'twelve'"},
-        {{"printf", "%f", "1.5x"}, "", 2, "", "'1.5x'"},
-        {{"printf", "%q", "1"}, "", 2, "", "'%q'"},
-        {{"printf", "100%"}, "", 2, "", "'100%'"},
-        {{"printf", "%1$d %1$d", "1"}, "", 2, "", "*"},
         {{"printf", "%n", "1"}, "", 2, "", "*"},
         // Positions beyond the engine's limit are refused before anything is sized by them.
         {{"printf", "%99999999999$d", "1"}, "", 2, "", "'99999999999$"},
         {{"printf", "%2147483647$d", "1"}, "", 2, "", "'2147483647$"},
-        {{"printf"}, "", 2, "", "*"},
-        {{"mime", "parse", "--json", "text/plain; charset=\"utf-8\""}, "", 0,
-         "{\"text\":\"text/plain; charset=\\\"utf-8\\\"\",\"type\":\"text/plain\","
-         "\"normalised\":\"text/plain; charset=utf-8\",\"parameters\":{\" charset\":"
-         "\"utf-8\"},\"warnings\":[\"in 'text/plain; charset=\\\"utf-8\\\"' the parameter "
-         "name is ' charset': the library keeps blanks around a name as part of it, so it "
-         "is not the parameter 'charset'\"]}\n", "*"},
         {{"mime", "compare", "text/html;charset=UTF-8", "text/html; charset=UTF-8"}, "", 1, "*",
          "warning: in 'text/html; charset=UTF-8' the parameter name is ' charset'"},
-        {{"mime", "compare", "a/b"}, "", 2, "", "*"},
+        {{"mime", "compare", "audio/L16;rate=44100", "audio/l16;rate=44100;extra=1"}, "", 0,
+         "*", ""},
     });
-
-    // Every byte value survives a round trip through standard input.
-    std::string bytes;
-    for (int i = 0; i < 256; i++)
-        bytes += char(i);
-    check({{{"base64", "decode"}, kuvana({"base64", "encode"}, bytes).out, 0, bytes, ""}});
-
-    Result same = kuvana({"mime", "compare", "audio/L16;rate=44100;channels=2",
-                          "audio/l16;channels=2;rate=44100;extra=1"});
-    EXPECT_EQ(0, same.status);
-    expectParts(same.out, {"B satisfies A (same type, every parameter of A in B): yes",
-                           "A satisfies B: no (extra=1 missing or different)"});
-    Result differ = kuvana({"mime", "compare", "--json", "audio/mpeg", "audio/mp4"});
-    EXPECT_EQ(1, differ.status);
-    expectParts(differ.out, {"\"aInB\":false,\"bInA\":false"});
 }
 
 TEST(kuvanaTool, InputsStreamFromRegularFilesOnly)
 {
-    // Files across the reader's piece size digest as the library's one-call
-    // functions do, keys of a block and longer included.
+    // A file longer than the reader's piece, not a multiple of it, digests
+    // whole, keys of a block and longer included.
     kutest::TempDir dir;
-    auto hex = [](const uint8_t *bytes, size_t length) {
-        char *text = nullptr;
-        kuConvert_buffertohexstr(bytes, length, 1, 0, &text);
-        std::string owned = text ? std::string(text) + "\n" : "";
-        kuFree(text);
-        return owned;
-    };
-    for (size_t size : {size_t(65536), size_t(200001)}) {
-        std::string message(size, '\0'), key(65, 'k');
-        for (size_t i = 0; i < size; i++)
-            message[i] = char(i * 7 + i / 251);
-        kutest::writeFile(dir.file("message"), message);
-        kutest::writeFile(dir.file("key"), key);
-        uint8_t md5[KU_MD5_DIGEST_SIZE], hmacMd5[KU_MD5_DIGEST_SIZE], hmacSha1[KU_SHA1_DIGEST_SIZE];
-        kuMD5 context;
-        kuMD5_Init(&context);
-        kuMD5_Add(&context, message.data(), size);
-        kuMD5_Get(&context, md5);
-        kuSHA1_HMAC(key.data(), key.size(), message.data(), size, hmacSha1);
-        kuMD5_HMAC(message.data(), size, key.data(), 64, hmacMd5);
-        check({{{"digest", "md5", "@" + dir.file("message")}, "", 0, hex(md5, sizeof md5), ""},
-               {{"digest", "hmac-sha1", "@" + dir.file("key"), "-"}, message, 0, hex(hmacSha1, sizeof hmacSha1), ""},
-               {{"digest", "hmac-md5", key.substr(0, 64), "@" + dir.file("message")}, "", 0, hex(hmacMd5, sizeof hmacMd5), ""}});
-    }
+    std::string message(200001, '\0');
+    for (size_t i = 0; i < message.size(); i++)
+        message[i] = char(i * 7 + i / 251);
+    kutest::writeFile(dir.file("message"), message);
+    kutest::writeFile(dir.file("key"), std::string(65, 'k'));
+    check({{{"digest", "md5", "@" + dir.file("message")}, "", 0, "138803654c0ecf01ff96caeaa7e86385\n", ""},
+           {{"digest", "hmac-sha1", "@" + dir.file("key"), "-"}, message, 0,
+            "63f782ba8c143e4237054e925ec09f6a4f039fef\n", ""},
+           {{"digest", "hmac-md5", std::string(64, 'k'), "@" + dir.file("message")}, "", 0,
+            "8fe13c6312494b865f65a66301c2158c\n", ""}});
 
     // What is not a regular file is refused at once, never waited on or
     // read without end; the INI commands read their file too.
@@ -279,14 +217,12 @@ TEST(kuvanaTool, UuidsAreTimeBasedAndDistinct)
 {
     Result r = kuvana({"uuid", "--count", "5"});
     ASSERT_EQ(0, r.status) << r.err;
-    std::regex form("[0-9a-f]{8}-[0-9a-f]{4}-1[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}\n");
+    const char *form = "([0-9a-f]{8}-[0-9a-f]{4}-1[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}\n){5}";
+    EXPECT_TRUE(std::regex_match(r.out, std::regex(form))) << r.out;
     std::set<std::string> seen;
-    for (size_t at = 0; at < r.out.size(); at += 37) {
-        EXPECT_TRUE(std::regex_match(r.out.substr(at, 37), form)) << r.out;
+    for (size_t at = 0; at < r.out.size(); at += 37)
         seen.insert(r.out.substr(at, 37));
-    }
     EXPECT_EQ(5u, seen.size());
-    EXPECT_TRUE(std::regex_match(kuvana({"uuid", "--json"}).out, std::regex("\\[\"[0-9a-f-]{36}\"\\]\n")));
 }
 
 // Where the library's rules differ from the standards a user has in mind,
@@ -295,99 +231,33 @@ TEST(kuvanaTool, UuidsAreTimeBasedAndDistinct)
 TEST(kuvanaTool, Uris)
 {
     check({
-        {{"uri", "parse", "--json", "http://user@[::1]:8080/a/b.mp3?x=1&y#f"}, "", 0,
-         "{\"scheme\":\"http\",\"userInfo\":\"user\",\"host\":\"::1\",\"port\":8080,"
-         "\"path\":\"/a/b.mp3\",\"pathRefused\":false,\"extension\":\"mp3\","
-         "\"query\":\"x=1&y\",\"queryParts\":[{\"name\":\"x\",\"value\":\"1\"},"
-         "{\"name\":\"y\",\"value\":null}],\"fragment\":\"f\","
-         "\"composed\":\"http://user@[::1]:8080/a/b.mp3?x=1&y#f\",\"warnings\":[]}\n", ""},
         {{"uri", "parse", "--escaped", "/a%20b"}, "", 0, "path       /a%20b\ncomposed   /a%20b\n", ""},
         {{"uri", "parse", "http://host:99999/"}, "", 2, "", "port 99999 is out of range"},
-        {{"uri", "parse", "http://host:8o/"}, "", 2, "", "the port '8o' is not a number"},
         {{"uri", "parse", "urn:schemas-upnp-org:device:MediaRenderer:1"}, "", 0, "*",
          "warning: the library composes a URI with a scheme as 'urn://...'"},
-        {{"uri", "combine", "http://h/dir/page.html?x=1", "/top.png?y=2"}, "", 0, "http://h/top.png?y=2\n", ""},
         {{"uri", "combine", "http://a/b/c/d;p?q", "../x.jpg"}, "", 0, "http://a/b/c/d;p\n",
          "warning: RFC 3986 resolves this to 'http://a/b/x.jpg'"},
-        {{"uri", "combine", "http://a/b/c/d;p?q", "//other/x"}, "", 0, "http://a/x\n",
-         "warning: RFC 3986 resolves this to 'http://other/x'"},
-        {{"uri", "combine", "http://a/b/c/d;p?q", "#frag"}, "", 0, "http://a/b/c/d;p\n",
-         "warning: RFC 3986 resolves this to 'http://a/b/c/d;p?q#frag'"},
         {{"uri", "combine", "http://h/"}, "", 2, "", "*"},
         {{"uri", "resolve", "http://a/b/c/d;p?q", "../x.jpg"}, "", 0, "http://a/b/x.jpg\n", ""},
         {{"uri", "resolve", "/a/b", "c"}, "", 2, "", "'/a/b' is not an absolute URI"},
-        {{"uri", "escape", "--component", "path", "a b%"}, "", 0, "a%20b%25\n", ""},
         {{"uri", "escape", "--component=query", "q=a b&c=?"}, "", 0, "q=a%20b&c=?\n", ""},
-        {{"uri", "escape", "http://h/a b"}, "", 0, "http://h/a%20b\n", ""},
         {{"uri", "escape", "--component", "path", "../etc"}, "", 2, "", "'../etc'"},
-        {{"uri", "escape", "--component", "host", "x"}, "", 2, "", "'host'"},
-        {{"uri", "unescape", "--query", "a%20b+c%2"}, "", 0, "a b c%2\n", ""},
-        {{"uri", "unescape", "-"}, "%41%42", 0, "AB\n", ""},
+        {{"uri", "unescape", "--query", "-"}, "a%20b+c%2", 0, "a b c%2\n", ""},
     });
-    expectParts(kuvana({"uri", "parse", "http://h/media/../secret"}).out,
-                {"path       emptied", "composed   http://h/\n"});
+    EXPECT_TRUE(contains(kuvana({"uri", "parse", "http://h/media/../secret"}).out,
+                         "path       emptied"));
 }
 
 namespace {
 
-// The key paths ("a", "a.b", "items[].name") of the JSON value at t[at] go
-// into keys; false when no JSON value stands there.
-bool jsonKeys(const std::string &t, size_t &at, const std::string &path, std::set<std::string> &keys)
-{
-    auto blank = [&] {
-        while (at < t.size() && isspace((unsigned char)t[at]))
-            at++;
-    };
-    auto text = [&](std::string *out) {
-        if (at >= t.size() || t[at] != '"')
-            return false;
-        for (at++; at < t.size() && t[at] != '"'; at++)
-            *out += t[at] == '\\' && at + 1 < t.size() ? t[++at] : t[at];
-        return at++ < t.size();
-    };
-    std::string key;
-    blank();
-    if (at < t.size() && t[at] == '"')
-        return text(&key);
-    if (at >= t.size() || (t[at] != '{' && t[at] != '[')) {
-        size_t start = at;
-        while (at < t.size() && t[at] != '\0' && strchr("-+.0123456789eEtruefalsn", t[at]))
-            at++;
-        return at > start;
-    }
-    char close = t[at++] == '{' ? '}' : ']';
-    blank();
-    if (at < t.size() && t[at] == close)
-        return ++at;
-    for (;;) {
-        std::string inner = path + "[]";
-        if (close == '}') {
-            key.clear();
-            blank();
-            if (!text(&key) || (blank(), at >= t.size()) || t[at++] != ':')
-                return false;
-            keys.insert(inner = path.empty() ? key : path + "." + key);
-        }
-        if (!jsonKeys(t, at, inner, keys))
-            return false;
-        blank();
-        if (at < t.size() && t[at] == close)
-            return ++at;
-        if (at >= t.size() || t[at++] != ',')
-            return false;
-    }
-}
-
-// The key paths of a text that is exactly one JSON value on one line; a
-// lone "!" when it is not.
+// The object keys a JSON text names, at any depth.
 std::set<std::string> jsonKeys(const std::string &text)
 {
     std::set<std::string> keys;
-    size_t at = 0;
-    bool ok = jsonKeys(text, at, "", keys);
-    while (at < text.size() && isspace((unsigned char)text[at]))
-        at++;
-    return ok && at == text.size() ? keys : std::set<std::string>{"!"};
+    std::regex key("\"([^\"\\\\]*)\":");
+    for (std::sregex_iterator at(text.begin(), text.end(), key), end; at != end; ++at)
+        keys.insert((*at)[1]);
+    return keys;
 }
 
 // What a shell command writes on its standard output; *status gets its exit
@@ -405,26 +275,25 @@ std::string shellOutput(const std::string &command, int *status = nullptr)
     return text;
 }
 
-// The words of a documented command line, as the shell splits them.
+// The words of a documented command line: plain or in single quotes.
 std::vector<std::string> shellWords(const std::string &line)
 {
-    std::string split = shellOutput("set -f; printf '%s\\0' " + line);
     std::vector<std::string> words;
-    for (size_t at = 0, end; (end = split.find('\0', at)) != std::string::npos; at = end + 1)
-        words.push_back(split.substr(at, end - at));
+    std::regex word("'([^']*)'|(\\S+)");
+    for (std::sregex_iterator at(line.begin(), line.end(), word), end; at != end; ++at)
+        words.push_back((*at)[1].matched ? (*at)[1] : (*at)[2]);
     return words;
 }
 
 } // namespace
 
 // Every command of the overview answers --help; docs/json.md shows each
-// command's JSON, the tool writes exactly its keys, and every command that
-// takes --json has its section there.
+// command's JSON, the tool writes one line with exactly its keys, and every
+// command that takes --json has its section there.
 TEST(kuvanaTool, HelpAndJsonAsDocumented)
 {
     Result help = kuvana({"--help"});
     EXPECT_EQ(0, help.status);
-    EXPECT_EQ("", help.err);
     const char *docs = getenv("KUVANA_DOCS");
     std::string doc = kutest::readFile(std::string(docs ? docs : "docs") + "/json.md");
     ASSERT_FALSE(doc.empty());
@@ -438,9 +307,9 @@ TEST(kuvanaTool, HelpAndJsonAsDocumented)
         Result r = kuvana(m[2].matched ? std::vector<std::string>{m[1], m[3], "--help"}
                                        : std::vector<std::string>{m[1], "--help"});
         commands++;
-        EXPECT_EQ(0, r.status) << title;
         EXPECT_TRUE(contains(r.out, "usage: kuvana " + title)) << title << r.out;
-        EXPECT_TRUE(!contains(r.out, "--json") || std::regex_search(doc, std::regex("\n## [^\n]*`" + title + "`")))
+        EXPECT_TRUE(!contains(r.out, "--json") ||
+                    std::regex_search(doc, std::regex("\n## [^\n]*`" + title + "`")))
             << title << " has no section in docs/json.md";
     }
     EXPECT_GE(commands, 25);
@@ -449,12 +318,10 @@ TEST(kuvanaTool, HelpAndJsonAsDocumented)
     kutest::writeFile(dir.file("box.ini"), "a=1\n[net]\nhost=box\n");
     int sections = 0;
     for (size_t at = doc.find("\n## "); at != std::string::npos; at = doc.find("\n## ", at + 1)) {
-        size_t end = doc.find("\n## ", at + 1);
-        std::string section = doc.substr(at, end == std::string::npos ? end : end - at);
+        std::string section = doc.substr(at, doc.find("\n## ", at + 1) - at);
         size_t command = section.find("$ kuvana ");
         size_t json = section.find("```json\n");
-        ASSERT_NE(std::string::npos, command) << section;
-        ASSERT_NE(std::string::npos, json) << section;
+        ASSERT_TRUE(command != std::string::npos && json != std::string::npos) << section;
         std::vector<std::string> args = shellWords(
             section.substr(command + 9, section.find('\n', command) - command - 9));
         for (std::string &a : args)
@@ -462,7 +329,6 @@ TEST(kuvanaTool, HelpAndJsonAsDocumented)
         std::string shown = section.substr(json + 8, section.find("\n```", json) - json - 8);
         Result r = kuvana(args);
         std::string what = section.substr(0, section.find('\n', 1));
-        EXPECT_EQ(0u, jsonKeys(shown).count("!")) << what;
         EXPECT_EQ(1, std::count(r.out.begin(), r.out.end(), '\n')) << what << r.out;
         EXPECT_EQ(jsonKeys(shown), jsonKeys(r.out)) << what << "\n" << r.out;
         sections++;
@@ -537,35 +403,17 @@ std::string readUntil(int socket, const std::string &token, bool *ended = nullpt
     return text;
 }
 
-// Types commands into the system's telnet client: two sessions at once, the
-// second closed after its idle time-out, a third open when the server is
-// told to stop.
+// Types commands into the system's telnet client.
 const char kConsoleScript[] = R"exp(
 set timeout 20
-set port [lindex $argv 0]
-set pid [lindex $argv 1]
-spawn telnet 127.0.0.1 $port
-set first $spawn_id
+spawn telnet 127.0.0.1 [lindex $argv 0]
 expect "kuvana> " {} timeout { exit 1 }
-spawn telnet 127.0.0.1 $port
-set second $spawn_id
-expect "kuvana> " {} timeout { exit 2 }
-set spawn_id $first
-send "time duration 0:01:00.250\r"
-expect "60.250 s" {} timeout { exit 3 }
 send "uri parse 'http://h/a%20b' --json\r"
-expect "\"path\":\"/a b\"" {} timeout { exit 4 }
+expect "\"path\":\"/a b\"" {} timeout { exit 2 }
 send "console\r"
-expect "already in the console" {} timeout { exit 7 }
-send "printf \"%s\\n|\" 'a\\b'\r"
-expect -re {a\\b\r+\n\|} {} timeout { exit 8 }
+expect "already in the console" {} timeout { exit 3 }
 send "quit\r"
-expect "Connection closed by foreign host." {} timeout { exit 10 }
-expect -i $second "Connection closed by foreign host." {} timeout { exit 11 }
-spawn telnet 127.0.0.1 $port
-expect "kuvana> " {} timeout { exit 12 }
-exec kill -TERM $pid
-expect "Connection closed by foreign host." {} timeout { exit 13 }
+expect "Connection closed by foreign host." {} timeout { exit 4 }
 )exp";
 
 } // namespace
@@ -574,15 +422,14 @@ TEST(kuvanaTool, ConsoleWithRealTelnetClient)
 {
     if (std::system("command -v telnet >/dev/null && expect -v >/dev/null") != 0)
         GTEST_SKIP() << "needs a telnet client and expect (inetutils-telnet, expect)";
-    Console console({"--idle-timeout", "1"});
+    Console console({});
     ASSERT_TRUE(contains(console.log(), "listening on 127.0.0.1 port")) << console.log();
     kutest::writeFile(console.dir.file("client.exp"), kConsoleScript);
     std::string command = "expect " + console.dir.file("client.exp") + " " +
-                          std::to_string(console.port) + " " + std::to_string(console.pid) +
-                          " >" + console.dir.file("client.log") + " 2>&1";
-    int status = std::system(command.c_str());
-    EXPECT_EQ(0, status) << kutest::readFile(console.dir.file("client.log"));
-    EXPECT_EQ(0, console.stop(status != 0)); // the script sent SIGTERM
+                          std::to_string(console.port) + " >" + console.dir.file("client.log") +
+                          " 2>&1";
+    EXPECT_EQ(0, std::system(command.c_str())) << kutest::readFile(console.dir.file("client.log"));
+    EXPECT_EQ(0, console.stop());
     EXPECT_TRUE(contains(console.log(), "kuvana console stopped"));
 }
 
@@ -684,54 +531,27 @@ TEST(kuvanaTool, DemoMatchesTheServersItemsAgainstTheRenderer)
     Result r = kuvana({"demo"});
     ASSERT_EQ(0, r.status) << r.err;
     expectParts(r.out, {"428 sink entries (http-get;rtsp-rtp-udp)",
-                        "song.mp3             plays via sink entry 2: http-get:*:audio/mpeg:DLNA.ORG_PN=MP3\n"
-                        "                     offered " + std::string(kMp3) + "\n",
                         // audio/3gpp plays through audio/mp4 for the AAC profiles.
                         "radio.3gp            plays via sink entry 20: http-get:*:audio/mp4:DLNA.ORG_PN=AAC_ISO\n",
                         "film.mpg (DTCP-IP)   does not play: no sink entry takes application/x-dtcp1\n",
-                        "CONTENTFORMAT=video/mpeg:DLNA.ORG_PN=DTCP_MPEG_PS_PAL;",
-                        "recording.aiff       does not play: no sink entry takes audio/x-aiff\n",
                         "\n16 of 21 offers play on this renderer.\n"});
-    expectParts(kuvana({"demo", "--json"}).out, {"\"playable\":16,"});
-
-    // A table and a sink list of one's own.
-    kutest::TempDir dir;
-    kutest::writeFile(dir.file("server-profiles.txt"), "# comment\nclip.mp4 video/mp4:DLNA.ORG_PN=AVC_MP4_BL_CIF15_AAC_520\n"
-                                                       "tune.mp3 audio/mpeg:DLNA.ORG_PN=MP3X\n");
-    kutest::writeFile(dir.file("renderer-sink.txt"), "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3,\nhttp-get:*:video/mp4:*\n");
-    expectParts(kuvana({"demo", "--examples", dir.path()}).out,
-                {"clip.mp4             plays via sink entry 2: http-get:*:video/mp4:*\n",
-                 "tune.mp3             does not play: no sink entry for the profile MP3X\n"});
-    check({{{"demo", "--examples", dir.file("none")}, "", 2, "", "'" + dir.file("none/server-profiles.txt") + "'"}});
+    check({{{"demo", "--examples", "/nonexistent"}, "", 2, "", "'/nonexistent/server-profiles.txt'"}});
 }
 
 TEST(kuvanaTool, MatchingRulesBatchAndCompat)
 {
-    // A strict "no" keeps status 1 and names what each rule would play.
+    // A strict "no" keeps status 1 and names what each rule would play; a
+    // strict match that only the AAC group makes, adts-apart takes away.
     const std::string sink = "http-get:*:video/mpeg:*,http-get:*:audio/x-flac:*";
-    const struct { std::string resource, sink; int status; const char *shown; } cases[] = {
-        {"http-get:*:audio/flac:*", sink, 1, "  mime-aliases: plays if the renderer treats audio/flac as audio/x-flac: entry 2\n"
-                                       "  does not play under subtype-wildcard, protocol-case,"},
-        {"HTTP-GET:*:audio/flac:*", sink, 1, "  mime-aliases+protocol-case: plays if the renderer treats audio/flac as "
-                                       "audio/x-flac and reads the protocol HTTP-GET as http-get: entry 2\n"},
-        {"http-get:*:audio/x-flac:*", sink, 0, "match: entry 2 of 2"},
-        // A strict match that only the AAC group makes, which adts-apart takes away.
-        {"http-get:*:audio/vnd.dlna.adts:DLNA.ORG_PN=AAC_MPS", "http-get:*:audio/mp4:*", 0,
-         "  adts-apart: does not play if the renderer keeps ADTS apart from MP4\n"},
-    };
-    for (const auto &c : cases) {
-        Result r = kuvana({"protocolinfo", "match", c.resource, c.sink});
-        EXPECT_EQ(c.status, r.status) << c.resource;
-        EXPECT_TRUE(contains(r.out, c.shown)) << r.out;
-    }
-    expectParts(kuvana({"protocolinfo", "match", "--json", "http-get:*:audio/flac:*", sink}).out,
-                {"\"rules\":[{\"rule\":\"mime-aliases\",\"plays\":true,\"index\":2,"});
-
-    // Batch: one line per resource; status 2 for a line that is no protocolInfo.
     kutest::TempDir dir;
     kutest::writeFile(dir.file("items"), "# items\nhttp-get:*:audio/x-flac:*\n\nhttp-get:*:audio/flac:*\nhttp-get:*:text/plain:*\n");
     kutest::writeFile(dir.file("bad"), "junk\n");
     check({
+        {{"protocolinfo", "match", "HTTP-GET:*:audio/flac:*", sink}, "", 1, "*", ""},
+        {{"protocolinfo", "match", "http-get:*:audio/vnd.dlna.adts:DLNA.ORG_PN=AAC_MPS", "http-get:*:audio/mp4:*"}, "", 0,
+         "match: entry 1 of 1: http-get:*:audio/mp4:*\nunder matching rules (renderers that accept more than the strict match):\n"
+         "  adts-apart: does not play if the renderer keeps ADTS apart from MP4\n", ""},
+        // Batch: one line per resource; status 2 for a line that is no protocolInfo.
         {{"protocolinfo", "match", "--batch", dir.file("items"), sink}, "", 1,
          "yes         2  http-get:*:audio/x-flac:*\n"
          "rules       2  http-get:*:audio/flac:*  (plays if the renderer treats audio/flac as audio/x-flac)\n"
@@ -739,19 +559,15 @@ TEST(kuvanaTool, MatchingRulesBatchAndCompat)
         {{"protocolinfo", "match", "--batch", dir.file("bad"), sink}, "", 2, "*", "*"},
         {{"compat", "--renderer", dir.file("none")}, "", 2, "", "'" + dir.file("none") + "'"},
     });
-    Result lines = kuvana({"protocolinfo", "match", "--json", "--batch", dir.file("items"), sink});
-    expectParts(lines.out, {"{\"line\":4,\"resource\":\"http-get:*:audio/flac:*\",\"match\":\"rules\","
-                            "\"index\":2,\"rules\":[\"mime-aliases\"],"});
-    EXPECT_EQ(3, std::count(lines.out.begin(), lines.out.end(), '\n'));
+    EXPECT_TRUE(contains(kuvana({"protocolinfo", "match", "HTTP-GET:*:audio/flac:*", sink}).out,
+                         "  mime-aliases+protocol-case: plays if the renderer treats audio/flac as "
+                         "audio/x-flac and reads the protocol HTTP-GET as http-get: entry 2\n"));
 
     // The shipped server table against the shipped renderers.
     Result matrix = kuvana({"compat"});
     ASSERT_EQ(0, matrix.status) << matrix.err;
-    expectParts(matrix.out, {"album.flac           +A       yes     \n", "live.mp3             +C       +C      \n",
-                             "surround.aac         yes/D    yes     \n", "film.mpg (DTCP-IP)   no       no      \n",
+    expectParts(matrix.out, {"album.flac           +A       yes     \n", "surround.aac         yes/D    yes     \n",
                              "cells changed by each rule (of 42):\n  mime-aliases         3\n"});
-    expectParts(kuvana({"compat", "--json", "--renderer", examples("renderer-sink.txt")}).out,
-                {"\"changes\":{\"mime-aliases\":3,\"subtype-wildcard\":0,\"protocol-case\":1,"});
 }
 
 // Run by its own ctest entry (compat_page_in_browser), skipped without Chromium.
@@ -761,28 +577,22 @@ TEST(kuvanaTool, DISABLED_CompatPageInBrowser)
         GTEST_SKIP() << "chromium is not installed";
     kutest::TempDir dir;
     std::string page = dir.file("compat.html");
-    Result r = kuvana({"compat", "--html", page});
-    ASSERT_EQ(0, r.status) << r.err;
-    std::string command = "timeout 120 chromium --headless --no-sandbox --disable-gpu --no-first-run "
-                          "--disable-background-networking --disable-component-update --disable-sync "
-                          "--user-data-dir='" + dir.file("profile") + "' --dump-dom 'file://" + page +
-                          "' 2>/dev/null";
+    ASSERT_EQ(0, kuvana({"compat", "--html", page}).status);
     int status = -1;
-    std::string dom = shellOutput(command, &status);
+    std::string dom = shellOutput("timeout 120 chromium --headless --no-sandbox --disable-gpu "
+                                  "--no-first-run --disable-background-networking "
+                                  "--disable-component-update --disable-sync --user-data-dir='" +
+                                      dir.file("profile") + "' --dump-dom 'file://" + page +
+                                      "' 2>/dev/null",
+                                  &status);
     ASSERT_EQ(0, status) << dom;
-
     // The page's script built every cell from the embedded data.
     size_t cells = 0;
     for (size_t at = 0; (at = dom.find("<td class=\"cell ", at)) != std::string::npos; at++)
         cells++;
     EXPECT_EQ(42u, cells);
-    expectParts(dom, {"data-cells=\"42\"",
-                      "<td class=\"cell yes\" data-item=\"song.mp3\" data-renderer=\"macast\" "
-                      "title=\"plays: entry 173: http-get:*:audio/mpeg:*\">yes</td>",
-                      "<td class=\"cell rules\" data-item=\"album.flac\" data-renderer=\"dlnampvrenderer\" "
-                      "title=\"plays if the renderer treats audio/flac as audio/x-flac: entry 380\">mime-aliases</td>",
-                      "<td class=\"cell no\" data-item=\"film.mpg (DTCP-IP)\" data-renderer=\"macast\" ",
-                      "<td class=\"cell yes\" data-item=\"surround.aac\" data-renderer=\"dlnampvrenderer\" "});
+    expectParts(dom, {"<td class=\"cell rules\" data-item=\"album.flac\" data-renderer=\"dlnampvrenderer\" "
+                      "title=\"plays if the renderer treats audio/flac as audio/x-flac: entry 380\">mime-aliases</td>"});
 }
 
 TEST(kuvanaTool, ProtocolInfoCommands)
@@ -792,13 +602,8 @@ TEST(kuvanaTool, ProtocolInfoCommands)
     const std::string two = "http-get:*:video/mpeg:*,rtsp-rtp-udp:*:video/mpeg:*";
     check({
         {{"protocolinfo", "parse", "junk"}, "", 2, "", "'junk'"},
-        {{"protocolinfo", "parse", ":::"}, "", 2, "", "':::' has no field with a value"},
-        {{"protocolinfo", "parse", "http-get:*:audio/mpeg:DLNA.ORG_FLAGS=zz"}, "", 0, "*", "warning: 'DLNA.ORG_FLAGS=zz' is dropped"},
         {{"protocolinfo", "parse", "http-get:*:audio/mpeg:DLNA.ORG_OP=3"}, "", 0, "*", "warning: 'DLNA.ORG_OP=3' is read as 'DLNA.ORG_OP=10'"},
-        {{"protocolinfo", "parse", "http-get::audio/mpeg:DLNA.ORG_FLAGS=017"}, "", 0, "*",
-         "warning: the network field is empty; the library reads it as '*'\n"},
         {{"protocolinfo", "parse", "-"}, "\x7f" "ELF\x01\x02:\x03", 2, "", "control byte 0x7f"},
-        {{"protocolinfo", "compose", "--format", "audio/mpeg", "--pn", "MP3", "--adjust"}, "", 0, std::string(kMp3) + "\n", ""},
         {{"protocolinfo", "compose", "video/mpeg:*", "--dtcp", "192.168.0.2:8000"}, "", 0,
          "http-get:*:application/x-dtcp1;DTCP1HOST=192.168.0.2;DTCP1PORT=8000;CONTENTFORMAT=video/mpeg:DLNA.ORG_OP=01;"
          "DLNA.ORG_FLAGS=01718000000000000000000000000000\n", ""},
@@ -806,60 +611,28 @@ TEST(kuvanaTool, ProtocolInfoCommands)
           "senderPaced", "--maxsp", "4.5", "--param", "VENDOR_X=1", "--context", "5"}, "", 0,
          "rtsp-rtp-udp:*:video/mpeg:DLNA.ORG_PS=-1/2\\,2;DLNA.ORG_FLAGS=80100000000000000000000000000000;DLNA.ORG_MAXSP=4.5;"
          "VENDOR_X=1\n", ""},
-        {{"protocolinfo", "compose", "audio/mpeg:DLNA.ORG_PN=MP3", "--context", "2"}, "", 0, "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3\n", ""},
         {{"protocolinfo", "compose", "--format", "a/b", "--flag", "fast"}, "", 2, "", "'fast'"},
-        {{"protocolinfo", "compose", "a/b:*", "--dtcp", "host"}, "", 2, "", "'host'"},
-        {{"protocolinfo", "compose"}, "", 2, "", "*"},
-        {{"protocolinfo", "match", kMp3, sink}, "", 0, "match: entry 2 of 428: http-get:*:audio/mpeg:DLNA.ORG_PN=MP3\n", ""},
         {{"protocolinfo", "match", "--sink", "-", "http-get:*:audio/3gpp:DLNA.ORG_PN=AAC_ISO"}, kutest::readFile(examples("renderer-sink.txt")),
          0, "match: entry 20 of 428: http-get:*:audio/mp4:DLNA.ORG_PN=AAC_ISO\n", ""},
-        // No match: the reasons, nearest first.
-        {{"protocolinfo", "match", "--all", "rtsp-rtp-udp:*:video/x-aiff:*", list}, "", 1,
-         "no match among 3 entries: 1 differ in content format, 1 differ in profile, 1 differ in protocol\n"
-         "  #1    protocol       entry http-get, resource rtsp-rtp-udp\n"
-         "         http-get:*:video/mpeg:*\n"
-         "  #2    content format entry video/mpeg, resource video/x-aiff\n"
-         "         rtsp-rtp-udp:*:video/mpeg:*\n"
-         "  #3    profile        entry X, resource none\n"
-         "         rtsp-rtp-udp:*:*:DLNA.ORG_PN=X\n"
-         "under matching rules (renderers that accept more than the strict match):\n"
-         "  does not play under mime-aliases, subtype-wildcard, protocol-case, any-format-profile, l16-bare, parameter-blanks\n", ""},
-        {{"protocolinfo", "match", "junk", list}, "", 2, "", "'junk'"},
+        {{"protocolinfo", "match", "--all", "rtsp-rtp-udp:*:video/x-aiff:*", list}, "", 1, "*", ""},
         {{"protocolinfo", "match", kMp3, "junk,more junk"}, "", 2, "", "*"},
-        {{"protocolinfo", "match", kMp3}, "", 2, "", "*"},
-        {{"protocolinfo", "match", kMp3, list, "--sink", "x"}, "", 2, "", "*"},
         {{"protocolinfo", "match", "http-get:*:a/b:*,http-get:*:c/d:*", "http-get:*:c/d:*"}, "", 2, "", "is a list of 2 entries"},
-        {{"protocolinfo", "match", "http-get:*:c/d:DLNA.ORG_PS=2,-2", "http-get:*:c/d:*"}, "", 0, "*", ""},
         // A source entry of a known profile merges; a new profile lands first.
         {{"protocolinfo", "merge", "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3;DLNA.ORG_PS=2",
           "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3;DLNA.ORG_PS=-2,http-get:*:audio/L16;rate=44100;channels=2:DLNA.ORG_PN=LPCM"}, "", 0,
          "  1  http-get:*:audio/L16;rate=44100;channels=2:DLNA.ORG_PN=LPCM\n  2  http-get:*:audio/mpeg:DLNA.ORG_PN=MP3;DLNA.ORG_PS=-2,2\n", ""},
-        {{"protocolinfo", "merge", "--list", "http-get:*:a/b:DLNA.ORG_PS=2", "http-get:*:a/b:DLNA.ORG_PS=-2"}, "", 0,
-         "http-get:*:a/b:DLNA.ORG_PS=-2\\,2\n", ""},
         {{"protocolinfo", "best-scheme", "--protocols", "http-get;rtsp-rtp-udp", two, "rtsp;http"}, "", 0, "entry 2: rtsp-rtp-udp:*:video/mpeg:*\n", ""},
-        {{"protocolinfo", "best-scheme", "--protocols", "http-get;rtsp-rtp-udp", two, "ftp"}, "", 0, "entry 1: http-get:*:video/mpeg:*\n", ""},
         {{"protocolinfo", "best-scheme", "--protocols", "file", two, "file"}, "", 1, "", "'file'"},
-        {{"profiles", "intersect", " MP3 , mp3,LPCM,,AAC_ISO ", "lpcm,WMABASE"}, "", 0, "lpcm\n", ""},
         {{"profiles", "intersect", "--json", sink, "audio/mpeg:DLNA.ORG_PN=MP3,audio/x-aiff:*,video/mpeg:DLNA.ORG_PN=MPEG1"}, "", 0,
          "[\"MP3\",\"MPEG1\"]\n", ""},
         {{"profiles", "intersect", "MP3", "LPCM"}, "", 1, "", "*"},
     });
-
-    expectParts(kuvana({"protocolinfo", "parse", kMp3}).out,
-                {"profile (PN)      MP3\n", "seek (OP)         01: time seek no, range seek yes\n",
-                 "  set             tmStreaming tmBackground httpStalling dlnaV15\n", "transfer mode     Streaming\n",
-                 "normalised        " + std::string(kMp3) + "\n"});
-    expectParts(kuvana({"protocolinfo", "parse", "http-get:*:video/mpeg:DLNA.ORG_OP=1;DLNA.ORG_PS=2,-2,1/2,-1/2;"
-                                                 "VENDOR_X=abc;X=1;VENDOR_Y=a.b"}).out,
-                {"play speeds (PS)  -2,-1/2,1/2,2\n", "vendor            VENDOR_X=abc\n", "dropped           X=1\n",
-                 "dropped           VENDOR_Y=a.b\n",
-                 "normalised        http-get:*:video/mpeg:DLNA.ORG_OP=10;DLNA.ORG_PS=-2,-1/2,1/2,2;VENDOR_X=abc\n"});
-    expectParts(kuvana({"protocolinfo", "parse", "--json", "-"}, kMp3).out,
-                {"\"profileName\":\"MP3\",\"timeSeek\":false,\"rangeSeek\":true",
-                 "\"httpStalling\":true,\"dlnaV15\":true,\"linkProtected\":false"});
-    Result missJson = kuvana({"protocolinfo", "match", "--json", "http-get:*:a/b:*", list});
-    EXPECT_EQ(1, missJson.status);
-    expectParts(missJson.out, {"\"matched\":false,\"index\":null,\"entry\":null,\"mismatches\":[{\"index\":1,\"step\":\"content format\""});
+    // No match: the reasons, nearest first.
+    EXPECT_TRUE(contains(kuvana({"protocolinfo", "match", "--all", "rtsp-rtp-udp:*:video/x-aiff:*", list}).out,
+                         "no match among 3 entries: 1 differ in content format, 1 differ in profile, "
+                         "1 differ in protocol\n  #1    protocol       entry http-get, resource rtsp-rtp-udp\n"));
+    EXPECT_TRUE(contains(kuvana({"protocolinfo", "parse", kMp3}).out,
+                         "seek (OP)         01: time seek no, range seek yes\n"));
 }
 
 TEST(kuvanaTool, IniFilesSavedCrashSafely)
@@ -870,21 +643,14 @@ TEST(kuvanaTool, IniFilesSavedCrashSafely)
     kutest::writeFile(dir.file("long.ini"), "k=" + std::string(1100, 'v') + "\n");
     kutest::writeFile(dir.file("factory.ini"), "[net]\nport=80\n");
     check({
-        {{"ini", "get", file, "NET", "host"}, "", 0, "box\n", ""},
-        {{"ini", "get", file, "", "a"}, "", 0, "1\n", ""},
-        {{"ini", "get", "--json", file, "net", "name"}, "", 0,
-         "{\"section\":\"net\",\"key\":\"name\",\"value\":\"x \\\"y\\\"\",\"warnings\":[]}\n", ""},
         {{"ini", "dump", file}, "", 0, "a=1\n\n[net]\nhost=box\nname=x \"y\"\n", ""},
         {{"ini", "get", file, "net", "port"}, "", 1, "", "'net/port'"},
         {{"ini", "dump", dir.file("long.ini")}, "", 0, "*", "line 1 is 1102 bytes long; the library reads at most 1023"},
+        // What the save drops or rewrites is said.
+        {{"ini", "set", file, "net", "port", "8080"}, "", 0, "",
+         "warning: the save drops the file's 1 comment line"},
     });
-    // What the save drops or rewrites is said; names and values a line cannot
-    // carry are refused with the file untouched.
-    Result saved = kuvana({"ini", "set", file, "net", "port", "8080"});
-    EXPECT_EQ(0, saved.status);
-    expectParts(saved.err, {"warning: the save drops the file's 1 comment line",
-                            "warning: the save rewrites 2 lines in the library's form (no blanks around '=', names in "
-                            "lower case, no trailing comments), such as 'Host = box ; comment'\n"});
+    // Names and values a line cannot carry are refused with the file untouched.
     std::string before = kutest::readFile(file);
     check({
         {{"ini", "set", file, "a/b", "k", "v"}, "", 2, "", "'a/b'"},
@@ -892,22 +658,17 @@ TEST(kuvanaTool, IniFilesSavedCrashSafely)
         {{"ini", "set", file, "net", "k", "two\nlines"}, "", 2, "", "'k'"},
     });
     EXPECT_EQ(before, kutest::readFile(file));
-    check({{{"ini", "set", file, "default", "b", "two words"}, "", 0, "", ""}});
-    EXPECT_EQ("a=1\nb=\"two words\"\n\n[net]\nhost=box\nname=\"x \\\"y\\\"\"\nport=8080\n", kutest::readFile(file));
     check({
+        {{"ini", "set", file, "default", "b", "two words"}, "", 0, "", ""},
         {{"ini", "delete", file, "net", "name"}, "", 0, "", ""},
         {{"ini", "delete", file, "net", "name"}, "", 1, "", "'net/name'"},
-        {{"ini", "delete", file, "other"}, "", 1, "", "'other'"},
-        {{"ini", "dump", "--json", file}, "", 0,
-         "{\"sections\":{\"default\":{\"a\":\"1\",\"b\":\"two words\"},\"net\":{\"host\":\"box\",\"port\":\"8080\"}},\"warnings\":[]}\n", ""},
-        {{"ini", "delete", file, "net"}, "", 0, "", ""},
         // The read-only layer answers for what the file lacks.
-        {{"ini", "get", "--defaults", dir.file("factory.ini"), file, "net", "port"}, "", 0, "80\n", ""},
+        {{"ini", "get", "--defaults", dir.file("factory.ini"), file, "net", "nothing"}, "", 1, "", "*"},
         {{"ini", "dump", dir.file("missing.ini")}, "", 2, "", "'" + dir.file("missing.ini") + "'"},
-        {{"ini", "set", dir.file("no/such/dir.ini"), "s", "k", "v"}, "", 2, "", "'" + dir.file("no/such/dir.ini") + "'"},
-        {{"ini", "set", file, "s", "k"}, "", 2, "", "*"},
     });
-    EXPECT_EQ("a=1\nb=\"two words\"\n", kutest::readFile(file));
+    EXPECT_EQ("a=1\nb=\"two words\"\n\n[net]\nhost=box\nport=8080\n", kutest::readFile(file));
+    check({{{"ini", "delete", file, "net"}, "", 0, "", ""},
+           {{"ini", "get", "--defaults", dir.file("factory.ini"), file, "net", "port"}, "", 0, "80\n", ""}});
 
     // A save interrupted after its ".ok" file was complete is committed by
     // the next run; a half-written ".tmp" file is thrown away.
