@@ -260,6 +260,25 @@ TEST(kuPackedData, CorruptedBlocksAreReportedNotFollowed)
     for (const std::string &line : lines)
         EXPECT_EQ(0u, line.find("KU 1 99 kuvanaTools/kuPackedData:")) << line;
     EXPECT_NE(std::string::npos, lines[0].find(": kuPackedData corrupted !"));
+
+    // Found by fuzzing: a block whose word 0 is below the header size made
+    // Duplicate copy fewer bytes than it then wrote.
+    for (uint8_t word0 : {0, 1, 7}) {
+        const uint8_t bytes[8] = {word0, 0, 0, 0, 0, 0, 0, 0xFF};
+        void *block = kuMalloc(sizeof bytes);
+        memcpy(block, bytes, sizeof bytes);
+        kuPackedData *data = kuPackedData_NewData(block);
+        EXPECT_EQ(8u, kuPackedData_GetMemoryUsage(data));
+        kuPackedData *copy = kuPackedData_Duplicate(data);
+        ASSERT_NE(nullptr, copy);
+        EXPECT_EQ(8u, le32(copy->block));
+        EXPECT_EQ(0xFF000000u, kuPackedData_GetEntryCount(copy));
+        uint8_t *taken = (uint8_t *)kuPackedData_TakeData(copy);
+        EXPECT_EQ(0, memcmp(taken + 4, bytes + 4, 4));
+        kuFree(taken);
+        kuPackedData_Free(copy);
+        kuPackedData_Free(data);
+    }
 }
 
 // Random building operations, with the block handed out and taken back in,
@@ -378,26 +397,4 @@ TEST(kuPackedData, DamagedBlocksStayInBounds)
         kuPackedData_Free(data);
     }
     kuPackedData_Free(source);
-}
-
-// Found by fuzzing: a block whose word 0 is below the header size made
-// Duplicate copy fewer bytes than it then wrote.
-TEST(kuPackedData, WordZeroBelowTheHeaderKeepsTheHeader)
-{
-    for (uint8_t word0 : {0, 1, 7}) {
-        const uint8_t bytes[8] = {word0, 0, 0, 0, 0, 0, 0, 0xFF};
-        void *block = kuMalloc(sizeof bytes);
-        memcpy(block, bytes, sizeof bytes);
-        kuPackedData *data = kuPackedData_NewData(block);
-        EXPECT_EQ(8u, kuPackedData_GetMemoryUsage(data));
-        kuPackedData *copy = kuPackedData_Duplicate(data);
-        ASSERT_NE(nullptr, copy);
-        EXPECT_EQ(8u, le32(copy->block));
-        EXPECT_EQ(0xFF000000u, kuPackedData_GetEntryCount(copy));
-        uint8_t *taken = (uint8_t *)kuPackedData_TakeData(copy);
-        EXPECT_EQ(0, memcmp(taken + 4, bytes + 4, 4));
-        kuFree(taken);
-        kuPackedData_Free(copy);
-        kuPackedData_Free(data);
-    }
 }
