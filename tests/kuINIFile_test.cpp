@@ -26,7 +26,6 @@ struct Ini {
     explicit Ini(const std::string &text) { load(text); }
     ~Ini() { kuDictionary_Delete(d); }
     Ini(const Ini &) = delete;
-    Ini &operator=(const Ini &) = delete;
     operator kuDictionary *() const { return d; }
 
     // From a block of exactly the text's size, so that reading past it shows.
@@ -294,14 +293,11 @@ TEST(INIFileAccess, Substitution)
     setenv("KU_INI_TEST_VAR", "fromenv", 1);
     int found = 1;
     auto read = [&](const char *key, const char *dflt) {
-        char *text = kuINIFile_ReadKeyAsStringWithSubstitution(
+        return kutest::take(kuINIFile_ReadKeyAsStringWithSubstitution(
             ini, "s", key, dflt, &found, [](const char *name, void *context) -> char * {
                 EXPECT_EQ(nullptr, context);
                 return strcmp(name, "root") == 0 ? kuStrdup("/data") : nullptr;
-            });
-        std::string out = orNull(text);
-        kuFree(text);
-        return out;
+            }));
     };
     EXPECT_EQ("/data/x/fromenv/", read("path", nullptr));
     EXPECT_EQ("/data!", read("none", "%root%!"));
