@@ -442,7 +442,8 @@ TEST(INIFileFuzzFound, SavedFilesLoadBackUnchanged)
     const std::string k(126, 'k'), s(126, 's');
     const struct { std::string text, entries; } cases[] = {
         {";a\n\n\n\n\n\n\n\n\n\xef\xbb\xbf", "default=|default/\xef\xbb\xbf=|"},
-        {k + " x=1\n[" + s + " t]\nk=2\n", "default=|default/" + k + "=1|" + s + "=|" + s + "/k=2|"},
+        {k + " x=1\n[" + s + " t]\nk=2\n",
+         "default=|default/" + k + "=1|" + s + "=|" + s + "/k=2|"},
     };
     for (const auto &c : cases) {
         Ini ini(c.text);

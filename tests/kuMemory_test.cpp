@@ -51,7 +51,8 @@ TEST(kuMemory, SlotReplacement)
     char *slot = nullptr;
     const struct { char f; const char *text, *after; } steps[] = {
         {'c', nullptr, "<null>"}, {'c', "ab", "ab"}, {'c', nullptr, "ab"}, {'c', "cd", "abcd"},
-        {'r', "new", "new"}, {'r', nullptr, "<null>"}, {'n', "hello", "hell"}, {'n', nullptr, "<null>"},
+        {'r', "new", "new"}, {'r', nullptr, "<null>"},
+        {'n', "hello", "hell"}, {'n', nullptr, "<null>"},
     };
     for (auto &s : steps) {
         if (s.f == 'c')
@@ -103,7 +104,8 @@ TEST(kuFatalError, ReasonsPrintLogCallBackAndExit255)
                       "\n",
                   r.out);
         EXPECT_NE(std::string::npos, r.err.find(c.err)) << r.err;
-        std::vector<std::string> records = {log + "Fatal Error '" + c.reason + "'", log + c.details};
+        std::vector<std::string> records = {log + "Fatal Error '" + c.reason + "'",
+                                            log + c.details};
         if (!c.err.empty()) // an assertion first logs where it failed
             records.insert(records.begin(), assertion);
         EXPECT_EQ(records, capture.lines());
