@@ -196,7 +196,7 @@ TEST(ConfigFile, SavingWritesReadSectionsAndResetEmpties)
 // 0666 less the umask; the temporary file is a fresh one, the owner's alone
 // while written: a link planted at P.tmp, to a file or to nothing, is never
 // written through.
-TEST(ConfigFileSafety, SaveKeepsPermissionsAndNoLinkAtTheTemporaryFile)
+TEST(ConfigFileSafety, SaveKeepsPermissionsAndIgnoresLinksAtTheTemporaryFile)
 {
     const struct {
         mode_t existing, umask, expected; // existing 0: no file yet

@@ -86,7 +86,7 @@ struct FakePlatform {
     }
 };
 
-TEST(kuUUID, FieldsOfTheFirstUUIDs)
+TEST(kuUUID, FieldsOfTheFirstUUIDsAndTenPerMicrosecond)
 {
     inFreshProcess([] {
         FakePlatform p;
@@ -100,6 +100,21 @@ TEST(kuUUID, FieldsOfTheFirstUUIDs)
         EXPECT_EQ(hex(first).substr(16), hex(second).substr(16));
         EXPECT_EQ(8u, p.randCalls);
         kuUUID_Generate(nullptr);
+
+        // Ten per microsecond, then the next waits for the clock.
+        p.now = kuTimeVal{1000, 999999};
+        p.reads = 0;
+        p.stepAt = 15; // four reads into the eleventh UUID
+        std::vector<Uuid> all;
+        for (int i = 0; i < 12; ++i)
+            all.push_back(generate());
+        for (uint32_t i = 0; i < 10; ++i)
+            EXPECT_EQ(expectedTime(kuTimeVal{1000, 999999}, i), timestamp(all[i])) << i;
+        EXPECT_EQ(16, p.reads); // the eleventh read the clock five times
+        EXPECT_EQ(expectedTime(kuTimeVal{1001, 0}, 0), timestamp(all[10]));
+        EXPECT_EQ(expectedTime(kuTimeVal{1001, 0}, 1), timestamp(all[11]));
+        for (const Uuid &u : all)
+            EXPECT_EQ(sequence(all[0]), sequence(u));
     });
     inFreshProcess([] {
         FakePlatform p;
@@ -108,25 +123,6 @@ TEST(kuUUID, FieldsOfTheFirstUUIDs)
         EXPECT_EQ("9c20" "05080c101418", hex(u).substr(16));
         p.macResult = 0;
         EXPECT_EQ("05080c101418", hex(generate()).substr(20));
-    });
-}
-
-TEST(kuUUID, TenPerMicrosecondThenTheNextWaits)
-{
-    inFreshProcess([] {
-        FakePlatform p;
-        p.stepAt = 15; // four reads into the eleventh UUID
-        kuTimeVal start = p.now;
-        std::vector<Uuid> all;
-        for (int i = 0; i < 12; ++i)
-            all.push_back(generate());
-        for (uint32_t i = 0; i < 10; ++i)
-            EXPECT_EQ(expectedTime(start, i), timestamp(all[i])) << i;
-        EXPECT_EQ(16, p.reads); // the eleventh read the clock five times
-        EXPECT_EQ(expectedTime(kuTimeVal{1001, 0}, 0), timestamp(all[10]));
-        EXPECT_EQ(expectedTime(kuTimeVal{1001, 0}, 1), timestamp(all[11]));
-        for (const Uuid &u : all)
-            EXPECT_EQ(sequence(all[0]), sequence(u));
     });
 }
 
