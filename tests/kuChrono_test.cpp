@@ -4,11 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <limits.h>
-
 namespace {
-
-kuuint64 u64(uint64_t x) { return kuuint64{(uint32_t)x, (uint32_t)(x >> 32)}; }
 
 // A chronometer on a fake clock that the test moves forward by milliseconds.
 struct ChronoTest : ::testing::Test {
@@ -45,10 +41,6 @@ TEST_F(ChronoTest, StartsFromAnOffset)
     EXPECT_EQ(10u, kuChrono_GetTime_S(&chrono));
     advance(1234);
     EXPECT_EQ(11234u, elapsed(&chrono));
-    kuChrono_Start(&chrono, nullptr);
-    advance(7);
-    EXPECT_EQ(7u, elapsed(&chrono));
-
     // an offset beyond the wall time wraps the start, not the elapsed time;
     // seconds past 32 bits keep their low 32 bits
     const struct { uint64_t offset; uint32_t s, ms; } offsets[] = {
@@ -56,7 +48,7 @@ TEST_F(ChronoTest, StartsFromAnOffset)
         {((1ULL << 33) - 1) * 1000 + 295, UINT32_MAX, 300},
     };
     for (auto &o : offsets) {
-        kuuint64 offset = u64(o.offset);
+        kuuint64 offset = {(uint32_t)o.offset, (uint32_t)(o.offset >> 32)};
         kuChrono_Start(&chrono, &offset);
         advance(5);
         uint32_t s = 0, ms = 0;
@@ -67,23 +59,24 @@ TEST_F(ChronoTest, StartsFromAnOffset)
     EXPECT_EQ(UINT32_MAX, kuChrono_GetTime_S_MS(&chrono, nullptr, nullptr));
 }
 
+// Paused and resumed across the 2038 wrap of the platform's seconds.
 TEST_F(ChronoTest, PauseFreezesAndResumeContinues)
 {
+    clock.now = kuTimeVal{INT32_MAX, 900000};
     kuChrono *c = kuChrono_New();
     kuChrono_Start(c, nullptr);
-    advance(500);
+    advance(200);
     kuChrono_Pause(c);
-    advance(3000);
+    advance(86400000);
     kuChrono_Pause(c); // a second pause keeps the first value
     advance(100);
-    EXPECT_EQ(500u, elapsed(c));
+    EXPECT_EQ(200u, elapsed(c));
     kuChrono_Resume(c);
     advance(250);
-    EXPECT_EQ(750u, elapsed(c));
+    EXPECT_EQ(450u, elapsed(c));
     kuChrono_Resume(c); // running: nothing changes
-    advance(250);
-    EXPECT_EQ(1000u, elapsed(c));
-
+    advance(800);
+    EXPECT_EQ(1u, kuChrono_GetTime_S(c));
     kuChrono_Pause(c); // starting while paused restarts it running
     kuChrono_Start_S(c, 2);
     advance(1);
@@ -92,20 +85,6 @@ TEST_F(ChronoTest, PauseFreezesAndResumeContinues)
     kuChrono_Delete(nullptr);
     kuChrono_Pause(nullptr);
     EXPECT_EQ(0u, kuChrono_GetTime_S(nullptr));
-}
-
-TEST_F(ChronoTest, KeepsCountingAcrossThe2038Wrap)
-{
-    clock.now = kuTimeVal{INT32_MAX, 900000};
-    kuChrono_Start(&chrono, nullptr);
-    advance(200);
-    EXPECT_EQ(INT32_MIN, clock.now.tv_sec);
-    EXPECT_EQ(200u, elapsed(&chrono));
-    kuChrono_Pause(&chrono);
-    advance(86400000);
-    kuChrono_Resume(&chrono);
-    advance(800);
-    EXPECT_EQ(1u, kuChrono_GetTime_S(&chrono));
 }
 
 } // namespace

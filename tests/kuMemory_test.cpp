@@ -12,15 +12,12 @@
 #include <string>
 #include <vector>
 
-using kutest::runInChild;
 using kutest::take;
 
-TEST(kuMemory, ReallocSizeZeroAndZeroedBlocks)
+TEST(kuMemory, AllocationAndDuplicationFamily)
 {
     EXPECT_EQ(nullptr, kuRealloc(nullptr, 0));
-    void *block = kuMalloc(16);
-    // Not fatal even though the allocator may answer null.
-    kuRealloc(block, 0);
+    kuRealloc(kuMalloc(16), 0); // not fatal even though the allocator may answer null
     void *grown = kuRealloc(nullptr, 8);
     ASSERT_NE(nullptr, grown);
     kuFree(grown);
@@ -28,10 +25,7 @@ TEST(kuMemory, ReallocSizeZeroAndZeroedBlocks)
     char *p = (char *)kuMallocZeroed(4096);
     EXPECT_EQ(std::string(4096, '\0'), std::string(p, 4096));
     kuFree(p);
-}
 
-TEST(kuMemory, DuplicationFamily)
-{
     EXPECT_TRUE(kuStrdup(nullptr) == nullptr && kuStrndup(nullptr, 3) == nullptr &&
                 kuStrdupToUpper(nullptr) == nullptr && kuWcsdup(nullptr) == nullptr &&
                 kuWcsndup(nullptr, 1) == nullptr);
@@ -50,25 +44,25 @@ TEST(kuMemory, DuplicationFamily)
     kuFree(whole);
 }
 
+// A null text empties the slot, except that kuStrcatReplace keeps a fresh
+// copy of what it holds.
 TEST(kuMemory, SlotReplacement)
 {
     char *slot = nullptr;
-    auto text = [&] { return kutest::orNull(slot); };
-    kuStrcatReplace(&slot, nullptr);
-    EXPECT_EQ("<null>", text());
-    kuStrcatReplace(&slot, "ab");
-    kuStrcatReplace(&slot, nullptr); // a fresh copy; the old block is released
-    EXPECT_EQ("ab", text());
-    kuStrcatReplace(&slot, "cd");
-    EXPECT_EQ("abcd", text());
-    EXPECT_EQ(slot, kuStrReplace(&slot, "new"));
-    EXPECT_EQ("new", text());
-    EXPECT_EQ(nullptr, kuStrReplace(&slot, nullptr));
-    EXPECT_EQ("<null>", text());
-    kuStrnReplace(&slot, "hello", 4);
-    EXPECT_EQ("hell", text());
-    kuStrnReplace(&slot, nullptr, 4);
-    EXPECT_EQ("<null>", text());
+    const struct { char f; const char *text, *after; } steps[] = {
+        {'c', nullptr, "<null>"}, {'c', "ab", "ab"}, {'c', nullptr, "ab"}, {'c', "cd", "abcd"},
+        {'r', "new", "new"}, {'r', nullptr, "<null>"},
+        {'n', "hello", "hell"}, {'n', nullptr, "<null>"},
+    };
+    for (auto &s : steps) {
+        if (s.f == 'c')
+            kuStrcatReplace(&slot, s.text);
+        else if (s.f == 'n')
+            kuStrnReplace(&slot, s.text, 4);
+        else
+            EXPECT_EQ(s.after, kutest::orNull(kuStrReplace(&slot, s.text)));
+        EXPECT_EQ(s.after, kutest::orNull(slot)) << s.f << kutest::orNull(s.text);
+    }
 }
 
 namespace {
@@ -84,37 +78,36 @@ volatile size_t gHuge = SIZE_MAX / 2 + 1; // no allocator can satisfy it
 // bare), logs them, calls the callback and exits with 255.
 TEST(kuFatalError, ReasonsPrintLogCallBackAndExit255)
 {
-    const std::string huge = std::to_string((unsigned long)gHuge), log = "KU 1 0 kuLog/Log:449: ";
+    const std::string huge = " (size=" + std::to_string((unsigned long)gHuge) + ")";
+    const std::string log = "KU 1 0 kuLog/Log:449: ";
+    const std::string assertion = log + "ASSERTION FAILED: 'x > 0' in file 'file.c' at line '12'";
     const struct {
         void (*body)();
-        std::string out, err;
-        std::vector<std::string> records;
+        std::string reason, called, details, err; // err: also on the standard error
     } cases[] = {
-        {[] { kuFatalError("os:mutex"); }, "kuFatalError: os:mutex\ncallback:os:mutex\n", "",
-         {log + "Fatal Error 'os:mutex'", log}},
-        {[] { kuFatalError(nullptr); }, "kuFatalError: unknown reason\ncallback:(null)\n", "",
-         {log + "Fatal Error 'unknown reason'", log}},
-        {[] { kuMalloc(gHuge); },
-         "kuFatalError: memory:malloc (size=" + huge + ")\ncallback:memory:malloc\n", "",
-         {log + "Fatal Error 'memory:malloc'", log + " (size=" + huge + ")"}},
-        {[] { kuRealloc(kuMalloc(16), gHuge); },
-         "kuFatalError: memory:realloc (size=" + huge + ")\ncallback:memory:realloc\n", "",
-         {log + "Fatal Error 'memory:realloc'", log + " (size=" + huge + ")"}},
-        {[] { _kuAssert("x > 0", "file.c", 12); },
-         "kuFatalError: assert (reason='x > 0')\ncallback:assert\n", "Assertion failed",
-         {log + "ASSERTION FAILED: 'x > 0' in file 'file.c' at line '12'",
-          log + "Fatal Error 'assert'", log + " (reason='x > 0')"}},
+        {[] { kuFatalError("os:mutex"); }, "os:mutex", "os:mutex", "", ""},
+        {[] { kuFatalError(nullptr); }, "unknown reason", "(null)", "", ""},
+        {[] { kuMalloc(gHuge); }, "memory:malloc", "memory:malloc", huge, ""},
+        {[] { kuRealloc(kuMalloc(16), gHuge); }, "memory:realloc", "memory:realloc", huge, ""},
+        {[] { _kuAssert("x > 0", "file.c", 12); }, "assert", "assert", " (reason='x > 0')",
+         "Assertion failed"},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.out);
+        SCOPED_TRACE(c.reason);
         kutest::LogCapture capture;
-        auto r = runInChild([&] {
+        auto r = kutest::runInChild([&] {
             kuFatalError_SetCallBack(reportReason);
             c.body();
         });
         EXPECT_EQ(255, r.exitStatus);
-        EXPECT_EQ("kuFatalError\n" + c.out, r.out);
+        EXPECT_EQ("kuFatalError\nkuFatalError: " + c.reason + c.details + "\ncallback:" + c.called +
+                      "\n",
+                  r.out);
         EXPECT_NE(std::string::npos, r.err.find(c.err)) << r.err;
-        EXPECT_EQ(c.records, capture.lines());
+        std::vector<std::string> records = {log + "Fatal Error '" + c.reason + "'",
+                                            log + c.details};
+        if (!c.err.empty()) // an assertion first logs where it failed
+            records.insert(records.begin(), assertion);
+        EXPECT_EQ(records, capture.lines());
     }
 }

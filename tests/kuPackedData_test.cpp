@@ -114,6 +114,7 @@ TEST(kuPackedData, BlockLayoutOfOneTag)
     EXPECT_EQ(nullptr, kuPackedData_New(0xFFFFFFFF));
     EXPECT_EQ(nullptr, kuPackedData_NewData(nullptr));
     EXPECT_EQ(nullptr, kuPackedData_Duplicate(nullptr));
+    EXPECT_EQ(nullptr, kuPackedData_NewDataDuplicate(nullptr));
 }
 
 TEST(kuPackedData, GrowthAllowsForTheEntriesToCome)
@@ -259,6 +260,25 @@ TEST(kuPackedData, CorruptedBlocksAreReportedNotFollowed)
     for (const std::string &line : lines)
         EXPECT_EQ(0u, line.find("KU 1 99 kuvanaTools/kuPackedData:")) << line;
     EXPECT_NE(std::string::npos, lines[0].find(": kuPackedData corrupted !"));
+
+    // Found by fuzzing: a block whose word 0 is below the header size made
+    // Duplicate copy fewer bytes than it then wrote.
+    for (uint8_t word0 : {0, 1, 7}) {
+        const uint8_t bytes[8] = {word0, 0, 0, 0, 0, 0, 0, 0xFF};
+        void *block = kuMalloc(sizeof bytes);
+        memcpy(block, bytes, sizeof bytes);
+        kuPackedData *data = kuPackedData_NewData(block);
+        EXPECT_EQ(8u, kuPackedData_GetMemoryUsage(data));
+        kuPackedData *copy = kuPackedData_Duplicate(data);
+        ASSERT_NE(nullptr, copy);
+        EXPECT_EQ(8u, le32(copy->block));
+        EXPECT_EQ(0xFF000000u, kuPackedData_GetEntryCount(copy));
+        uint8_t *taken = (uint8_t *)kuPackedData_TakeData(copy);
+        EXPECT_EQ(0, memcmp(taken + 4, bytes + 4, 4));
+        kuFree(taken);
+        kuPackedData_Free(copy);
+        kuPackedData_Free(data);
+    }
 }
 
 // Random building operations, with the block handed out and taken back in,
@@ -276,7 +296,7 @@ TEST(kuPackedData, RandomBuildsMatchModel)
             std::string value = randomValue(rng);
             uint32_t n = (uint32_t)value.size();
             uint32_t entry = model.empty() ? 0 : rng() % model.size();
-            switch (rng() % 7) {
+            switch (rng() % 8) {
             case 0:
                 ASSERT_NE(0u, kuPackedData_AddNewEntry(data));
                 model.emplace_back();
@@ -319,6 +339,13 @@ TEST(kuPackedData, RandomBuildsMatchModel)
                 data = copy;
                 break;
             }
+            case 6: { // the block copied out and back in
+                void *block = kuPackedData_PeekData(data, nullptr);
+                kuPackedData *copy = kuPackedData_NewDataDuplicate(block);
+                kuPackedData_PutDataDuplicate(data, kuPackedData_PeekData(copy, nullptr));
+                kuPackedData_Free(copy);
+                break;
+            }
             default:
                 break;
             }
@@ -350,7 +377,7 @@ TEST(kuPackedData, DamagedBlocksStayInBounds)
         for (int flips = 1 + rng() % 3; flips > 0; flips--)
             block[4 + rng() % (size - 4)] = rng() % 3 == 0 ? 0xFF : (uint8_t)rng();
         kuPackedData *data = kuPackedData_NewData(block);
-        for (uint32_t entry = 0; entry < 5; entry++) {
+        for (uint32_t entry = 0; entry < 5; entry++)
             for (uint16_t tag = 0; tag < 5; tag++) {
                 uint32_t length = 0;
                 const uint8_t *bytes =
@@ -362,7 +389,6 @@ TEST(kuPackedData, DamagedBlocksStayInBounds)
                 kuArray_SetFreeFunc(array, kuStringArray_FreeFunc);
                 kuArray_Delete(array);
             }
-        }
         kuPackedData_Dump(data);
         uint32_t entry = rng() % 4;
         kuPackedData_SetData(data, entry, (uint16_t)(rng() % 5), "value", rng() % 6, 1);
@@ -371,26 +397,4 @@ TEST(kuPackedData, DamagedBlocksStayInBounds)
         kuPackedData_Free(data);
     }
     kuPackedData_Free(source);
-}
-
-// Found by fuzzing: a block whose word 0 is below the header size made
-// Duplicate copy fewer bytes than it then wrote.
-TEST(kuPackedData, WordZeroBelowTheHeaderKeepsTheHeader)
-{
-    for (uint8_t word0 : {0, 1, 7}) {
-        const uint8_t bytes[8] = {word0, 0, 0, 0, 0, 0, 0, 0xFF};
-        void *block = kuMalloc(sizeof bytes);
-        memcpy(block, bytes, sizeof bytes);
-        kuPackedData *data = kuPackedData_NewData(block);
-        EXPECT_EQ(8u, kuPackedData_GetMemoryUsage(data));
-        kuPackedData *copy = kuPackedData_Duplicate(data);
-        ASSERT_NE(nullptr, copy);
-        EXPECT_EQ(8u, le32(copy->block));
-        EXPECT_EQ(0xFF000000u, kuPackedData_GetEntryCount(copy));
-        uint8_t *taken = (uint8_t *)kuPackedData_TakeData(copy);
-        EXPECT_EQ(0, memcmp(taken + 4, bytes + 4, 4));
-        kuFree(taken);
-        kuPackedData_Free(copy);
-        kuPackedData_Free(data);
-    }
 }

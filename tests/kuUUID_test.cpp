@@ -86,7 +86,7 @@ struct FakePlatform {
     }
 };
 
-TEST(kuUUID, FieldsOfTheFirstUUIDs)
+TEST(kuUUID, FieldsOfTheFirstUUIDsAndTenPerMicrosecond)
 {
     inFreshProcess([] {
         FakePlatform p;
@@ -100,6 +100,21 @@ TEST(kuUUID, FieldsOfTheFirstUUIDs)
         EXPECT_EQ(hex(first).substr(16), hex(second).substr(16));
         EXPECT_EQ(8u, p.randCalls);
         kuUUID_Generate(nullptr);
+
+        // Ten per microsecond, then the next waits for the clock.
+        p.now = kuTimeVal{1000, 999999};
+        p.reads = 0;
+        p.stepAt = 15; // four reads into the eleventh UUID
+        std::vector<Uuid> all;
+        for (int i = 0; i < 12; ++i)
+            all.push_back(generate());
+        for (uint32_t i = 0; i < 10; ++i)
+            EXPECT_EQ(expectedTime(kuTimeVal{1000, 999999}, i), timestamp(all[i])) << i;
+        EXPECT_EQ(16, p.reads); // the eleventh read the clock five times
+        EXPECT_EQ(expectedTime(kuTimeVal{1001, 0}, 0), timestamp(all[10]));
+        EXPECT_EQ(expectedTime(kuTimeVal{1001, 0}, 1), timestamp(all[11]));
+        for (const Uuid &u : all)
+            EXPECT_EQ(sequence(all[0]), sequence(u));
     });
     inFreshProcess([] {
         FakePlatform p;
@@ -111,26 +126,7 @@ TEST(kuUUID, FieldsOfTheFirstUUIDs)
     });
 }
 
-TEST(kuUUID, TenPerMicrosecondThenTheNextWaits)
-{
-    inFreshProcess([] {
-        FakePlatform p;
-        p.stepAt = 15; // four reads into the eleventh UUID
-        kuTimeVal start = p.now;
-        std::vector<Uuid> all;
-        for (int i = 0; i < 12; ++i)
-            all.push_back(generate());
-        for (uint32_t i = 0; i < 10; ++i)
-            EXPECT_EQ(expectedTime(start, i), timestamp(all[i])) << i;
-        EXPECT_EQ(16, p.reads); // the eleventh read the clock five times
-        EXPECT_EQ(expectedTime(kuTimeVal{1001, 0}, 0), timestamp(all[10]));
-        EXPECT_EQ(expectedTime(kuTimeVal{1001, 0}, 1), timestamp(all[11]));
-        for (const Uuid &u : all)
-            EXPECT_EQ(sequence(all[0]), sequence(u));
-    });
-}
-
-TEST(kuUUID, ClockGoingBackAdvancesTheSequence)
+TEST(kuUUID, SequenceAdvancesWhenTheClockGoesBackOrStandsAndThe2038Wrap)
 {
     inFreshProcess([] {
         FakePlatform p;
@@ -148,13 +144,8 @@ TEST(kuUUID, ClockGoingBackAdvancesTheSequence)
         EXPECT_EQ(std::make_pair(timestamp(a), 0u), std::make_pair(timestamp(d), sequence(d)));
         p.now = kuTimeVal{5000, 499}; // back by one microsecond
         EXPECT_EQ(1u, sequence(generate()));
-    });
-}
 
-TEST(kuUUID, StoppedClockAndThe2038Wrap)
-{
-    inFreshProcess([] {
-        FakePlatform p; // never moves: every ten, the sequence goes up
+        p.now = kuTimeVal{6000, 0}; // never moves: every ten, the sequence goes up
         uint32_t first = sequence(generate());
         for (uint32_t i = 1; i < 25; ++i) {
             Uuid u = generate();
