@@ -261,10 +261,9 @@ TEST(kuDLNAProtocolInfoList, LongListsAndWalksByIndex)
             model.insert(model.begin() + at % model.size(), format);
             kuDLNAProtocolInfoList_Unlock(list.get());
         }
-        for (int32_t i : {at - 1, at, at + 1, (int32_t)model.size() - 1}) {
-            if (i >= 0 && (size_t)i < model.size())
-                ASSERT_EQ(model[i], list.at(i)->contentFormat) << round << " " << i;
-        }
+        int32_t last = (int32_t)model.size() - 1;
+        for (int32_t i : {std::max(at - 1, 0), std::min(at, last), std::min(at + 1, last), last})
+            ASSERT_EQ(model[i], list.at(i)->contentFormat) << round << " " << i;
     }
     EXPECT_EQ(nullptr, list.at((int32_t)model.size()));
     kuDLNAProtocolInfoList_Update(list.get(), "http-get:*:c/0:*");
