@@ -284,29 +284,23 @@ TEST(kuDLNAProtocolInfoList, SharedBetweenThreads)
         take(kuDLNAProtocolInfoList_GetStrForContext(list.get(), 5));
         kuDLNAProtocolInfoList_Unlock(list.get());
     };
-    std::vector<std::thread> threads;
-    threads.emplace_back([&] {
+    std::thread adder([&] {
         for (int i = 0; i < 400; i++) {
             kuDLNAProtocolInfoList_Match(list.get(), Info(probes[(size_t)i % probes.size()]).get());
             kuDLNAProtocolInfoList_Add(list.get(), Info(probes[(size_t)i % probes.size()]).release(),
                                        i % 3 == 0 ? 0 : i % 50);
         }
     });
-    threads.emplace_back([&] {
-        for (int i = 0; i < 400; i++) {
-            int32_t count = (int32_t)kuDLNAProtocolInfoList_GetCount(list.get());
-            kuDLNAProtocolInfoList_Remove(list.get(), i % 2 == 0 ? 0 : count - 1);
-        }
-    });
-    threads.emplace_back([&] {
-        for (int i = 0; i < 60; i++) {
+    for (int i = 0; i < 400; i++) {
+        int32_t count = (int32_t)kuDLNAProtocolInfoList_GetCount(list.get());
+        kuDLNAProtocolInfoList_Remove(list.get(), i % 2 == 0 ? 0 : count - 1);
+        if (i % 8 == 0) {
             take(kuDLNAProtocolInfoList_GetSupportedProtocolList(list.get()));
             kuDLNAProtocolInfoList_MergeStr(list.get(), server.c_str());
             walk();
         }
-    });
-    for (std::thread &t : threads)
-        t.join();
+    }
+    adder.join();
     walk();
 }
 
