@@ -383,11 +383,10 @@ TEST(kuDLNAProtocolInfo, Merging)
 
 // Real-world shaped strings: a composition parses back to the same object and
 // composes the same again; every entry matches itself. (The entries of real
-// sink lists are checked so with the lists.) Device input: every prefix and
-// random damage of them, each in a block of its exact size. Nothing may read
-// past the length, crash or leak (checked under the sanitizers), and a
-// composition, once made, is stable.
-TEST(kuDLNAProtocolInfo, CorpusAndDamagedInput)
+// sink lists are checked so with the lists.) Every prefix, each in a block of
+// its exact size, is read without reading past it (checked under the
+// sanitizers); random damage is the fuzz target's part.
+TEST(kuDLNAProtocolInfo, CorpusRoundTripsAndPrefixes)
 {
     std::vector<std::string> lines = kutest::dataLines("dlna-protocolinfo.txt");
     ASSERT_GT(lines.size(), 80u);
@@ -400,37 +399,6 @@ TEST(kuDLNAProtocolInfo, CorpusAndDamagedInput)
         EXPECT_EQ(first->valid, (uint32_t)kuDLNAProtocolInfo_Match(first.get(), first.get())) << line;
         for (size_t n = 0; n <= line.size(); n++)
             Info(line.substr(0, n)).str(5);
-    }
-
-    static const char kBytes[] = ":;=,\\\"_./*-+ \t0123456789aAfFxX\0\x80\xff";
-    std::mt19937 random(12345);
-    auto pick = [&](size_t n) { return (size_t)(random() % n); };
-    for (int round = 0; round < 4000; round++) {
-        std::string text = lines[pick(lines.size())];
-        for (int edits = 1 + (int)pick(6); edits > 0; edits--) {
-            size_t at = pick(text.size() + 1), what = pick(3);
-            if (what == 0)
-                text.insert(at, 1, kBytes[pick(sizeof kBytes - 1)]);
-            else if (what == 1)
-                text.erase(at, pick(8));
-            else
-                text.insert(at, text.substr(pick(text.size() + 1), pick(40)));
-        }
-        Info damaged(text);
-        std::string once = damaged.str(5);
-        for (int context : {0, 1, 2, 4})
-            damaged.str(context);
-        kuDLNAProtocolInfo_Match(damaged.get(), Info(lines[pick(lines.size())]).get());
-        kuDLNAProtocolInfo_Adjust(damaged.get());
-        // Two readings do not survive a composition, by design: an empty
-        // protocol reads as "*" text but parses back as the "*" protocol,
-        // whose flags differ; and a DLNA name with several '=' is kept as a
-        // vendor parameter, then read as the DLNA parameter.
-        std::string vendor = take(kuDLNAProtocolInfo_GetStrFor4thField(damaged.get()));
-        if ((damaged->protocol == ku::kProtocolOther && strcmp(damaged->protocolString, "*") == 0) ||
-            strcasestr(vendor.c_str(), "dlna.org_") != nullptr)
-            continue;
-        EXPECT_EQ(once, Info(once).str(5)) << text;
     }
 }
 
