@@ -186,9 +186,9 @@ TEST(kuDLNAProtocolInfoList, Merging)
 }
 
 // Real sink lists: every entry parses back from its composition to the same
-// object and matches itself; merged into one list, the entries collapse to
-// one per profile, protocol and format, named ones first, merging the same
-// text again changes nothing, and every entry still finds a place.
+// object; merged into one list, the entries collapse to one per profile,
+// protocol and format, named ones first, merging the same text again changes
+// nothing, and every entry still finds a place.
 TEST(kuDLNAProtocolInfoList, RealLists)
 {
     const uint32_t expected[] = {392, 428, 59, 21, 15};
@@ -197,7 +197,6 @@ TEST(kuDLNAProtocolInfoList, RealLists)
         std::string text = kutest::listText(file);
         List list(text), merged(""), again(list.str(5));
         EXPECT_EQ(expected[f], list.count()) << file;
-        ASSERT_EQ(list.count(), again.count()) << file;
         EXPECT_EQ(list.str(5), again.str(5)) << file;
         kuDLNAProtocolInfoList_MergeStr(merged.get(), text.c_str());
         uint32_t count = merged.count();
@@ -205,9 +204,9 @@ TEST(kuDLNAProtocolInfoList, RealLists)
         EXPECT_EQ(count, merged.count()) << file;
         for (int32_t i = 1; i < (int32_t)count; i++)
             EXPECT_FALSE(merged.at(i - 1)->profileName == nullptr && merged.at(i)->profileName != nullptr);
+        ASSERT_EQ(list.count(), again.count()) << file;
         for (int32_t i = 0; i < (int32_t)list.count(); i++) {
             EXPECT_EQ(kutest::fields(list.at(i)), kutest::fields(again.at(i))) << file << " " << i;
-            EXPECT_EQ(1, kuDLNAProtocolInfo_Match(list.at(i), again.at(i))) << file << " " << i;
             EXPECT_EQ(1, kuDLNAProtocolInfoList_Match(merged.get(), list.at(i))) << file << " " << i;
         }
     }
