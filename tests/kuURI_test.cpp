@@ -69,7 +69,7 @@ template <typename Edit> std::string withQuery(const char *query, Edit edit)
 
 } // namespace
 
-TEST(kuURI, ParsesComponents)
+TEST(kuURI, ParsesAndComposes)
 {
     const char *cases[][2] = {
         {"http://user@[::1]:8080/a/b?x=1#f", "http|user|::1|8080|/a/b|x=1|f"},
@@ -91,19 +91,16 @@ TEST(kuURI, ParsesComponents)
     for (const auto &c : cases)
         EXPECT_EQ(c[1], parsed(c[0])) << c[0];
     EXPECT_EQ("<null>|<null>|<null>|0|<null>|<null>|<null>", parsed(nullptr));
-}
 
-TEST(kuURI, ComposesComponents)
-{
     // A null second column: the text comes back as it was.
-    const char *cases[][2] = {
+    const char *composed[][2] = {
         {"http://user@[::1]:8080/a/b?x=1#f", nullptr}, {"http://h:8080?only=query#frag", nullptr},
         {"http://[fe80::1%25eth0]:49152/desc.xml", nullptr}, {"http://@h/?#", nullptr},
         {"HTTP://host:80/x", nullptr}, {"D:/media/a.mp3", nullptr}, {"http://host:443/", nullptr},
         {"http://host:80/x", "http://host/x"}, {"https://host:443/", "https://host/"},
         {"mailto:a", "mailto://a"}, {"urn:?x#y", nullptr}, {"//h/p", "h/p"}, {":x", "://x"},
     };
-    for (const auto &c : cases)
+    for (const auto &c : composed)
         EXPECT_EQ(c[1] != nullptr ? c[1] : c[0], recomposed(c[0])) << c[0];
 
     // Built from parts: a path without '/' gains one after a host; without
@@ -114,7 +111,7 @@ TEST(kuURI, ComposesComponents)
     EXPECT_EQ("http://x", take(kuURI_GetStr(uri.get())));
 }
 
-TEST(kuURI, UnescapesWhenAsked)
+TEST(kuURI, UnescapesAndEscapes)
 {
     EXPECT_EQ("<null>|<null>|<null>|0|/a b|q=x y|<null>", parsed("/a%20b?q=x+y", true));
     EXPECT_EQ("<null>|<null>|<null>|0|/a%20b|q=x+y|<null>", parsed("/a%20b?q=x+y"));
@@ -131,10 +128,7 @@ TEST(kuURI, UnescapesWhenAsked)
     EXPECT_EQ("http://h/a%20b?x=y%20z#f%20g%25", take(kuURI_S_Encode("http://h/a b?x=y z#f g%")));
     EXPECT_EQ("http://h/a%2520b", take(kuURI_S_Encode("http://h/a%20b")));
     EXPECT_EQ("http://u@h:81/a b", take(kuURI_S_RemoveQueryAndFragment("http://u@h:81/a%20b?x#y")));
-}
 
-TEST(kuURI, EscapesEachComponentWithItsClass)
-{
     // Kept in every class; added by the path ('/', '@') and query/fragment
     // ('?') classes. Everything else is escaped.
     const std::string base = "-._~!$&'()*+,;=:\\";
@@ -248,13 +242,10 @@ TEST(kuURI, QueryParts)
     URI target = parse("?x=1&a=0");
     kuURI_S_CopyQueryPart(target.get(), target.get()); // same names: nothing changes
     EXPECT_STREQ("x=1&a=0", target->query);
-}
 
-// Sorting adds the parts one by one in a stable order by name, copying adds
-// the source's parts to the target's one by one: a part replaces the first
-// of its name.
-TEST(kuURI, SortAndCopyQueryParts)
-{
+    // Sorting adds the parts one by one in a stable order by name, copying adds
+    // the source's parts to the target's one by one: a part replaces the first
+    // of its name.
     const char *sorts[][2] = {{"b=2&a=1&b=1&a", "a&b=1"}, {"", ""}, {"&&", ""}, {"x", "x"},
                               {"b&a=&", "a=&b"}, {"ab&a&b=&=x&a=2", "=x&a=2&ab&b="}};
     for (const auto &s : sorts)
@@ -267,37 +258,8 @@ TEST(kuURI, SortAndCopyQueryParts)
         EXPECT_EQ(c[2], withQuery(c[0], [&](kuURI *u) { kuURI_S_CopyQueryPart(u, source.get()); }))
             << orNull(c[0]) << " + " << c[1];
     }
-}
 
-// 60,000 query parts walked by index (also from two threads at once) and
-// long escaped paths: linear, as a quadratic pass would take minutes.
-TEST(kuURI, LongInputs)
-{
-    const uint32_t n = 60000;
-    std::string text = "?";
-    for (uint32_t i = 0; i < n; i++)
-        text += (i > 0 ? "&k" : "k") + std::to_string(i) + "=%20";
-    URI uri = parse(text.c_str(), true);
-    EXPECT_TRUE(kutest::walkIsLinear(n, [&](uint32_t i) { partAt(uri.get(), i); }));
-    std::vector<std::thread> readers;
-    for (int t = 0; t < 2; t++)
-        readers.emplace_back([&uri] {
-            for (uint32_t i = 0; i < n; i++)
-                if (partAt(uri.get(), i) != "k" + std::to_string(i) + "= ")
-                    ADD_FAILURE() << i;
-        });
-    for (std::thread &reader : readers)
-        reader.join();
-    std::string dots(100000, '.'), escapes;
-    EXPECT_EQ(dots, storedPath(dots.c_str(), true));
-    for (int i = 0; i < 30000; i++)
-        escapes += "%2";
-    EXPECT_EQ(escapes, storedPath(escapes.c_str(), true));
-}
-
-// The index of the parts follows every change of the query.
-TEST(kuURI, QueryIndexFollowsChanges)
-{
+    // The index of the parts follows every change of the query.
     URI small = parse("?a=1&b=2&c");
     using Edit = std::function<void(kuURI *)>;
     const std::pair<Edit, const char *> edits[] = {
@@ -358,7 +320,7 @@ TEST(kuURI, Combines)
     EXPECT_EQ("<null>", take(kuURI_S_GetFullPathFromFileURI("file:x")));
 }
 
-TEST(kuURI, HostAddressesPathsAndExtensions)
+TEST(kuURI, HostAddressesPathsExtensionsAndLifetime)
 {
     URI uri(kuURI_New(), kuURI_Delete);
     EXPECT_EQ(0xFFFFFFFFu, kuURI_GetHostIP(uri.get()));
@@ -387,10 +349,7 @@ TEST(kuURI, HostAddressesPathsAndExtensions)
         kuURI_AppendToPath(uri.get(), a[1]);
         EXPECT_EQ(a[2], orNull(uri->path)) << orNull(a[0]) << " + " << orNull(a[1]);
     }
-}
 
-TEST(kuURI, LifetimeAndEmptiness)
-{
     // Emptiness ignores the port and empty strings.
     URI empty(kuURI_New2("", "", "", 8080, "", "", ""), kuURI_Delete);
     empty->query = kuStrdup("");
@@ -398,9 +357,9 @@ TEST(kuURI, LifetimeAndEmptiness)
     kuURI_SetFragment(empty.get(), "f");
     EXPECT_EQ(0, kuURI_IsEmpty(empty.get()));
 
-    kuURI *uri = kuURI_New2("http", "u", "h", 8080, "/p", "q=1", "f");
-    URI copy(kuURI_Clone(uri), kuURI_Delete);
-    kuURI_Delete(uri);
+    kuURI *original = kuURI_New2("http", "u", "h", 8080, "/p", "q=1", "f");
+    URI copy(kuURI_Clone(original), kuURI_Delete);
+    kuURI_Delete(original);
     kuURI_SetPath(copy.get(), copy->path); // a field set from itself
     EXPECT_EQ("http|u|h|8080|/p|q=1|f", describe(copy.get()));
 }
@@ -429,4 +388,30 @@ TEST(kuURI, ResolvesAsRFC3986)
     EXPECT_EQ("urn:x:y", take(kuURI_ResolveRFC3986("urn:x:y#f", "")));
     EXPECT_EQ("<null>", take(kuURI_ResolveRFC3986("/relative", "g")));
     EXPECT_EQ("<null>", take(kuURI_ResolveRFC3986(nullptr, "g")));
+}
+
+// 60,000 query parts walked by index (also from two threads at once) and
+// long escaped paths: linear, as a quadratic pass would take minutes.
+TEST(kuURI, LongInputs)
+{
+    const uint32_t n = 60000;
+    std::string text = "?";
+    for (uint32_t i = 0; i < n; i++)
+        text += (i > 0 ? "&k" : "k") + std::to_string(i) + "=%20";
+    URI uri = parse(text.c_str(), true);
+    EXPECT_TRUE(kutest::walkIsLinear(n, [&](uint32_t i) { partAt(uri.get(), i); }));
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 2; t++)
+        readers.emplace_back([&uri] {
+            for (uint32_t i = 0; i < n; i++)
+                if (partAt(uri.get(), i) != "k" + std::to_string(i) + "= ")
+                    ADD_FAILURE() << i;
+        });
+    for (std::thread &reader : readers)
+        reader.join();
+    std::string dots(100000, '.'), escapes;
+    EXPECT_EQ(dots, storedPath(dots.c_str(), true));
+    for (int i = 0; i < 30000; i++)
+        escapes += "%2";
+    EXPECT_EQ(escapes, storedPath(escapes.c_str(), true));
 }
