@@ -34,7 +34,7 @@ int matches(const List &list, const char *text)
 
 } // namespace
 
-TEST(kuDLNAProtocolInfoList, ParsingAndComposition)
+TEST(kuDLNAProtocolInfoList, ParsingCompositionAndPositions)
 {
     const char *two = "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3,"
                       "http-get:*:audio/L16;rate=44100;channels=2:DLNA.ORG_PN=LPCM";
@@ -62,10 +62,7 @@ TEST(kuDLNAProtocolInfoList, ParsingAndComposition)
     EXPECT_EQ("http-get:*:a/b:*", table.str());
     kuDLNAProtocolInfoList_Update(table.get(), nullptr);
     EXPECT_EQ(0u, table.count());
-}
 
-TEST(kuDLNAProtocolInfoList, EntriesByPosition)
-{
     List list("http-get:*:a/1:*,http-get:*:a/2:*");
     const std::pair<const char *, int32_t> adds[] = {{"0", 0}, {"9", 3}, {"8", -1}, {"3", 3}};
     for (const auto &add : adds)
@@ -124,10 +121,7 @@ TEST(kuDLNAProtocolInfoList, Queries)
                    "playsingle-http-get:*:a/b:*,x-:*:a/b:*,:*:a/b:*,rtsp-rtp-udp:*:a/c:*");
     EXPECT_EQ("http-get;rtsp-rtp-udp;playsingle-http-get;x-",
               take(kuDLNAProtocolInfoList_GetSupportedProtocolList(protocols.get())));
-}
 
-TEST(kuDLNAProtocolInfoList, BestEntryForScheme)
-{
     // A later entry needs a strictly better rank; the scheme may name the
     // protocol text itself; without a scheme match the first acceptable
     // entry wins.

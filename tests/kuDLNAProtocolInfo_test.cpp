@@ -37,7 +37,7 @@ std::string speeds(const std::string &fourth)
 
 } // namespace
 
-TEST(kuDLNAProtocolInfo, ReadsAndComposes)
+TEST(kuDLNAProtocolInfo, ReadsAndComposesInEachContext)
 {
     const std::string mp3 = "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3;DLNA.ORG_OP=01;" + flags("017");
     EXPECT_EQ(mp3, composed(mp3));
@@ -108,10 +108,7 @@ TEST(kuDLNAProtocolInfo, ReadsAndComposes)
     EXPECT_EQ(1u, Info("http-get:*:image/jpeg:DLNA.ORG_PN=JPEG_TN")->isThumbnail);
     for (const char *pn : {"_TN", "X_tn", "A_TN;DLNA.ORG_PN=B"})
         EXPECT_EQ(0u, Info(std::string("http-get:*:a/b:DLNA.ORG_PN=") + pn)->isThumbnail) << pn;
-}
 
-TEST(kuDLNAProtocolInfo, PlaySpeedsAndContexts)
-{
     Info ps("http-get:*:video/mpeg:DLNA.ORG_PS=2,-2,1/2,-1/2");
     EXPECT_EQ("http-get:*:video/mpeg:DLNA.ORG_PS=-2,-1/2,1/2,2", ps.str());
     EXPECT_EQ("http-get:*:video/mpeg:DLNA.ORG_PS=-2\\,-1/2\\,1/2\\,2", ps.str(4));
@@ -398,7 +395,7 @@ TEST(kuDLNAProtocolInfo, Merging)
 // sink lists are checked so with the lists.) Every prefix, each in a block of
 // its exact size, is read without reading past it (checked under the
 // sanitizers); random damage is the fuzz target's part.
-TEST(kuDLNAProtocolInfo, CorpusRoundTripsAndPrefixes)
+TEST(kuDLNAProtocolInfo, CorpusPrefixesAndLongFields)
 {
     std::vector<std::string> lines = kutest::dataLines("dlna-protocolinfo.txt");
     ASSERT_GT(lines.size(), 80u);
@@ -412,12 +409,9 @@ TEST(kuDLNAProtocolInfo, CorpusRoundTripsAndPrefixes)
         for (size_t n = 0; n <= line.size(); n++)
             Info(line.substr(0, n)).str(5);
     }
-}
 
-// Long fields from a misbehaving device stay linear: thousands of speeds,
-// vendor parameters and flag digits.
-TEST(kuDLNAProtocolInfo, LongFields)
-{
+    // Long fields from a misbehaving device stay linear: thousands of speeds,
+    // vendor parameters and flag digits.
     std::string text = "http-get:*:video/mpeg:DLNA.ORG_PS=";
     for (int i = 20000; i > 0; i--)
         text += std::to_string(i % 7 == 0 ? -i : i) + "/" + std::to_string(1 + i % 3) + ",";
@@ -432,7 +426,7 @@ TEST(kuDLNAProtocolInfo, LongFields)
     EXPECT_EQ(fields(info.get()), fields(again.get()));
 }
 
-TEST(kuDLNAProtocolInfo, MatchingWithRules)
+TEST(kuDLNAProtocolInfo, MatchingWithRulesAndNames)
 {
     enum : uint32_t {
         Alias = KU_DLNA_MATCH_MIME_ALIASES, Wild = KU_DLNA_MATCH_SUBTYPE_WILDCARD,
@@ -485,12 +479,9 @@ TEST(kuDLNAProtocolInfo, MatchingWithRules)
     EXPECT_STREQ("mime-aliases", kuDLNAProtocolInfo_GetMatchRuleName(Alias));
     EXPECT_EQ(nullptr, kuDLNAProtocolInfo_GetMatchRuleName(Alias | Wild));
     EXPECT_EQ(nullptr, kuDLNAProtocolInfo_GetMatchRuleName(0x80));
-}
 
-// The reason for a "no" comes from Match's own path, so each row also checks
-// that Match agrees with it.
-TEST(kuDLNAProtocolInfo, MismatchNamesAndFieldGetters)
-{
+    // The reason for a "no" comes from Match's own path, so each row also checks
+    // that Match agrees with it.
     EXPECT_EQ(uint32_t(KU_DLNA_MISMATCH_OBJECT), kuDLNAProtocolInfo_GetMismatch(nullptr, Info("*:*:*:*").get()));
     EXPECT_STREQ("content format", kuDLNAProtocolInfo_GetMismatchName(KU_DLNA_MISMATCH_CONTENT_FORMAT));
     EXPECT_STREQ("object", kuDLNAProtocolInfo_GetMismatchName(KU_DLNA_MISMATCH_OBJECT));

@@ -16,7 +16,7 @@ static std::tuple<int32_t, uint32_t, uint32_t> run(Parser parse, const char *tex
     return std::make_tuple(status, seconds, sub);
 }
 
-TEST(kuDLNATime, ClockNotations)
+TEST(kuDLNATime, ClockNotationsAndDates)
 {
     const Parser duration = kuConvert_dlnadurationstrtouint32, position = kuConvert_dlnatimestrtouint32;
     const Parser count = kuConvert_dlnaseconddurationstrtouint32;
@@ -50,15 +50,12 @@ TEST(kuDLNATime, ClockNotations)
     uint32_t s = 5;
     EXPECT_EQ(0, kuConvert_dlnadurationstrtouint32("0:00:07.250", &s, nullptr));
     EXPECT_EQ(7u, s);
-}
 
-// A failure keeps the fields read before the error.
-TEST(kuDLNATime, Dates)
-{
+    // A failure keeps the fields read before the error.
     // fields: year month day hour minute second fraction zone-hour zone-minute
     const char *none = "0 0 0 0 0 0 0 0 0", *y = "2011 0 0 0 0 0 0 0 0", *ym = "2011 12 0 0 0 0 0 0 0";
     const char *time = "2011 12 2 10 20 30 0 0 0", *zone = "2011 12 2 10 20 30 0 1 0";
-    const struct { const char *text; int32_t status; const char *fields; } cases[] = {
+    const struct { const char *text; int32_t status; const char *fields; } dates[] = {
         {"2011-12-02", 0, "2011 12 2 0 0 0 0 0 0"}, {"2011-12", 0, ym},
         {"2011-12-02T10:20:30.250Z", 0, "2011 12 2 10 20 30 250 0 0"}, {"2011-12-02T10:20:30Z", 0, time},
         {"2011-12-02T10:20:30-05:30", 0, "2011 12 2 10 20 30 0 -5 30"},
@@ -78,7 +75,7 @@ TEST(kuDLNATime, Dates)
         {"1-1-1T1:1:1.1+1:1:1", -3, none}, // ten fields
         {"", -3, none}, {nullptr, -3, none},
     };
-    for (const auto &c : cases) {
+    for (const auto &c : dates) {
         kuDLNADate d;
         memset(&d, 0x55, sizeof d);
         EXPECT_EQ(c.status, kuConvert_dlnadatestrtodate(c.text, &d)) << c.text;

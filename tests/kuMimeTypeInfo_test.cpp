@@ -83,7 +83,7 @@ TEST(kuMimeTypeInfo, ParsingCompositionAndLookups)
     EXPECT_EQ(0u, kuMimeTypeInfo_GetPartCount(nullptr));
 }
 
-TEST(kuMimeTypeInfo, ComparisonIsOneSidedAndCaseInsensitive)
+TEST(kuMimeTypeInfo, ComparisonIsOneSidedCaseInsensitiveAndLinear)
 {
     const struct { int expected; const char *a, *b; } pairs[] = {
         {1, "VIDEO/MPEG;Profile=A", "video/mpeg;profile=a;level=2"},
@@ -105,10 +105,7 @@ TEST(kuMimeTypeInfo, ComparisonIsOneSidedAndCaseInsensitive)
     EXPECT_EQ(0, kuMimeTypeInfo_SameAs(info.get(), "a/b;flag=1"));
     EXPECT_EQ(0, kuMimeTypeInfo_SameAs(info.get(), "a/b;flag"));
     EXPECT_EQ(0, kuMimeTypeInfo_SameAs(nullptr, "a/b"));
-}
 
-TEST(kuMimeTypeInfo, ManyParametersFromTheNetwork)
-{
     // Both sides carry the same parameters in opposite orders.
     std::string forward = "video/mpeg", backward = "video/mpeg";
     for (int i = 0; i < 20000; i++) {

@@ -17,7 +17,7 @@ static std::string bytes(char *data, size_t length)
     return copy;
 }
 
-TEST(kuStringEscaper, EscapeAndUnescape)
+TEST(kuStringEscaper, EscapeAndUnescapeInStringsAndBuffers)
 {
     EXPECT_EQ("a%20b%2Dc", take(kuStringEscaper_Escape("a b-c")));
     EXPECT_EQ("\xc3\xa9%2F", take(kuStringEscaper_EscapeMinimal("\xc3\xa9/")));
@@ -30,10 +30,7 @@ TEST(kuStringEscaper, EscapeAndUnescape)
     EXPECT_EQ("\xc3\xa9", take(kuStringEscaper_Unescape("%c3%A9")));
     EXPECT_EQ("yz", take(kuStringEscaper_Unescape("y%g1z%"))); // one digit is not enough
     EXPECT_EQ("q", take(kuStringEscaper_UnescapeAdvanced("!71!", '!')));
-}
 
-TEST(kuStringEscaper, BufferFormsCountBytesAndStayInTheirLength)
-{
     size_t n = 99;
     char *out = kuStringEscaper_EscapeBuffer("a\0b", 3, 0, kkuDefaultConvTable, '%', 1, &n);
     EXPECT_EQ("a%00b", bytes(out, n));

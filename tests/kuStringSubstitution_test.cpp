@@ -52,7 +52,7 @@ std::string substitute(const char *text, Table values, int reexpand = 0,
 
 } // namespace
 
-TEST(kuStringSubstitution, DelimitedReferences)
+TEST(kuStringSubstitution, ReferencesAndReexpansion)
 {
     kutest::ScopedPlatformHooks hooks;
     hooks->getenv = [](const char *name) -> char * {
@@ -78,10 +78,7 @@ TEST(kuStringSubstitution, DelimitedReferences)
     // Empty or null delimiters mean there are no references.
     EXPECT_EQ("a%%b", substitute("a%%b", {{"", "E"}}, 1, "", "%"));
     EXPECT_EQ("a%%b", substitute("a%%b", {{"", "E"}}, 1, "%", nullptr));
-}
 
-TEST(kuStringSubstitution, ReexpansionAndItsBound)
-{
     EXPECT_EQ("B", substitute("%a%", {{"a", "%b%"}, {"b", "B"}}, 1));
     EXPECT_EQ("%b%", substitute("%a%", {{"a", "%b%"}, {"b", "B"}}, 0));
     // A reference may straddle the end of a value; "%%" gives a '%' that is
