@@ -1,4 +1,3 @@
-#include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuMimeTypeInfo.h>
 
 #include "support/OwnedText.h"

@@ -7,10 +7,8 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <memory>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
