@@ -1,4 +1,3 @@
-#include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuMimeTypeInfo.h>
 
 #include "support/OwnedText.h"
@@ -8,20 +7,18 @@
 #include <memory>
 #include <string>
 
-namespace {
-
 using kutest::orNull;
 using kutest::take;
 
 using Mime = std::unique_ptr<kuMimeTypeInfo, void (*)(kuMimeTypeInfo *)>;
 
-Mime mime(const char *text)
+static Mime mime(const char *text)
 {
     return Mime(kuMimeTypeInfo_New(text), kuMimeTypeInfo_Delete);
 }
 
 // "type|name=value|name=<null>|..."
-std::string parsed(const char *text)
+static std::string parsed(const char *text)
 {
     Mime info = mime(text);
     std::string d = kuMimeTypeInfo_GetMimeType(info.get());
@@ -31,14 +28,12 @@ std::string parsed(const char *text)
     return d;
 }
 
-std::string roundTrip(const char *text)
+static std::string roundTrip(const char *text)
 {
     return take(kuMimeTypeInfo_Get(mime(text).get()));
 }
 
-} // namespace
-
-TEST(kuMimeTypeInfo, ParsingAndComposition)
+TEST(kuMimeTypeInfo, ParsingCompositionAndLookups)
 {
     const char *cases[][2] = {
         {" Video/MPEG ;", " Video/MPEG "}, {"video/mpeg;;x;=v;n=;n=\"\";", "video/mpeg"},
@@ -68,11 +63,8 @@ TEST(kuMimeTypeInfo, ParsingAndComposition)
     kuMimeTypeInfo_AddPart(info.get(), "A", "again");
     EXPECT_EQ("application/x-dtcp1;A=1;flag;empty;A=again", take(kuMimeTypeInfo_Get(info.get())));
     kuMimeTypeInfo_Delete(nullptr);
-}
 
-TEST(kuMimeTypeInfo, Lookups)
-{
-    Mime info = mime("a/b;Rate=44100; blank=1;Rate=2");
+    info = mime("a/b;Rate=44100; blank=1;Rate=2");
     EXPECT_EQ(1, kuMimeTypeInfo_HasPart(info.get(), "rate"));
     EXPECT_EQ(0, kuMimeTypeInfo_HasPart(info.get(), "blank"));
     EXPECT_EQ(1, kuMimeTypeInfo_HasPart(info.get(), " BLANK"));
@@ -90,7 +82,7 @@ TEST(kuMimeTypeInfo, Lookups)
     EXPECT_EQ(0u, kuMimeTypeInfo_GetPartCount(nullptr));
 }
 
-TEST(kuMimeTypeInfo, ComparisonIsOneSidedAndCaseInsensitive)
+TEST(kuMimeTypeInfo, ComparisonIsOneSidedCaseInsensitiveAndLinear)
 {
     const struct { int expected; const char *a, *b; } pairs[] = {
         {1, "VIDEO/MPEG;Profile=A", "video/mpeg;profile=a;level=2"},
@@ -112,16 +104,12 @@ TEST(kuMimeTypeInfo, ComparisonIsOneSidedAndCaseInsensitive)
     EXPECT_EQ(0, kuMimeTypeInfo_SameAs(info.get(), "a/b;flag=1"));
     EXPECT_EQ(0, kuMimeTypeInfo_SameAs(info.get(), "a/b;flag"));
     EXPECT_EQ(0, kuMimeTypeInfo_SameAs(nullptr, "a/b"));
-}
 
-TEST(kuMimeTypeInfo, ManyParametersFromTheNetwork)
-{
     // Both sides carry the same parameters in opposite orders.
-    const int n = 20000;
     std::string forward = "video/mpeg", backward = "video/mpeg";
-    for (int i = 0; i < n; i++) {
+    for (int i = 0; i < 20000; i++) {
         forward += ";p" + std::to_string(i) + "=v" + std::to_string(i);
-        backward += ";P" + std::to_string(n - 1 - i) + "=V" + std::to_string(n - 1 - i);
+        backward += ";P" + std::to_string(19999 - i) + "=V" + std::to_string(19999 - i);
     }
     EXPECT_EQ(1, kuMimeTypeInfo_S_Same(forward.c_str(), backward.c_str()));
     EXPECT_EQ(0, kuMimeTypeInfo_S_Same((backward + ";extra=1").c_str(), forward.c_str()));
