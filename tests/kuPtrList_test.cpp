@@ -20,15 +20,11 @@ void expectItems(const kuPtrList *list, const std::vector<void *> &items)
     ASSERT_EQ(items.size(), kuPtrList_GetCount(list));
     kuPtrListNode *node = list->head, *prev = nullptr;
     for (void *item : items) {
-        ASSERT_NE(nullptr, node);
-        ASSERT_EQ(item, node->data);
-        ASSERT_EQ(prev, node->prev);
-        ASSERT_EQ(list, node->list);
+        ASSERT_TRUE(node && node->data == item && node->prev == prev && node->list == list);
         prev = node;
         node = node->next;
     }
-    ASSERT_EQ(nullptr, node);
-    ASSERT_EQ(prev, list->tail);
+    ASSERT_TRUE(node == nullptr && prev == list->tail);
 }
 
 int freedCount;
@@ -45,7 +41,7 @@ int stopAtTwo(kuPtrListNode *node, void *seen)
 
 } // namespace
 
-TEST(kuPtrList, ForeignAndDetachedNodes)
+TEST(kuPtrList, ForeignAndDetachedNodesWalksAndRelease)
 {
     kuPtrList *list = kuPtrList_NewCount(1); // one null item
     kuPtrList_SetFreeFunc(list, countingFree);
@@ -74,21 +70,9 @@ TEST(kuPtrList, ForeignAndDetachedNodes)
     EXPECT_EQ(ptr(1), kuPtrList_PopData(list));
     EXPECT_EQ(0, freedCount); // none of these release data
 
-    kuPtrList_Append(list, ptr(7));
-    kuPtrList_Append(list, ptr(8));
-    kuPtrList_Clear(list);
-    EXPECT_EQ(2, freedCount);
-    EXPECT_EQ((kuPtrListFreeFunc)countingFree, list->freeFunc); // survives a clear
-    kuPtrList_SetFreeFunc(list, kuPtrList_DefaultFreeFunc);
-    kuPtrList_Append(list, kuStrdup("owned"));
-    kuPtrList_Append(list, nullptr);
-    kuPtrList_Delete(list); // the sanitizer build checks the string went
-    kuPtrList_Delete(nullptr);
-}
+    EXPECT_EQ(nullptr, kuPtrList_PopData(list)); // empty
 
-TEST(kuPtrList, WalksStopAtFirstNonzero)
-{
-    kuPtrList *list = kuPtrList_New();
+    // walks stop at the first nonzero answer
     std::vector<void *> seen;
     EXPECT_EQ(nullptr, kuPtrList_ForEach(list, stopAtTwo, &seen));
     for (uintptr_t v : {1, 2, 3})
@@ -98,7 +82,14 @@ TEST(kuPtrList, WalksStopAtFirstNonzero)
     kuPtrList_DeleteItem(list, ptr(2));
     EXPECT_EQ(nullptr, kuPtrList_ForEachReverse(list, stopAtTwo, &seen));
     EXPECT_EQ((std::vector<void *>{ptr(1), ptr(2), ptr(3), ptr(2), ptr(3), ptr(1)}), seen);
-    kuPtrList_Delete(list);
+    kuPtrList_Clear(list);
+    EXPECT_EQ(3, freedCount);
+    EXPECT_EQ((kuPtrListFreeFunc)countingFree, list->freeFunc); // survives a clear
+    kuPtrList_SetFreeFunc(list, kuPtrList_DefaultFreeFunc);
+    kuPtrList_Append(list, kuStrdup("owned"));
+    kuPtrList_Append(list, nullptr);
+    kuPtrList_Delete(list); // the sanitizer build checks the string went
+    kuPtrList_Delete(nullptr);
 }
 
 // Random operations against a vector model; values repeat, so lookups must
@@ -111,44 +102,29 @@ TEST(kuPtrList, RandomOperationsMatchModel)
         std::vector<void *> model;
         for (int step = 0; step < 200; step++) {
             void *value = ptr(rng() % 16);
-            size_t size = model.size();
-            size_t at = rng() % (size + 1);
+            size_t size = model.size(), at = rng() % (size + 1);
             auto first = std::find(model.begin(), model.end(), value);
-            switch (rng() % 6) {
-            case 0:
+            unsigned op = rng() % 4;
+            if (op == 0) {
                 kuPtrList_Append(list, value);
                 model.push_back(value);
-                break;
-            case 1: // before the node at `at`, or at the head when there is none
+            } else if (op == 1) { // before the node at `at`, or at the head when there is none
                 kuPtrList_Insert(list, kuPtrList_GetAt(list, (uint32_t)at), value);
                 model.insert(at < size ? model.begin() + at : model.begin(), value);
-                break;
-            case 2:
-                if (at < size) {
-                    ASSERT_EQ(1, kuPtrList_DeleteNode(list, kuPtrList_GetAt(list, (uint32_t)at)));
-                    model.erase(model.begin() + at);
-                }
-                break;
-            case 3:
+            } else if (op == 2 && at < size) {
+                ASSERT_EQ(1, kuPtrList_DeleteNode(list, kuPtrList_GetAt(list, (uint32_t)at)));
+                model.erase(model.begin() + at);
+            } else if (op == 3) {
                 ASSERT_EQ(first != model.end(), kuPtrList_DeleteItem(list, value));
                 if (first != model.end())
                     model.erase(first);
-                break;
-            case 4:
-                ASSERT_EQ(size > 0 ? model.front() : nullptr, kuPtrList_PopData(list));
-                if (size > 0)
-                    model.erase(model.begin());
-                break;
-            default:
-                ASSERT_EQ(first != model.end() ? (int32_t)(first - model.begin()) : -1,
-                          kuPtrList_IndexOf(list, value));
-                ASSERT_EQ(first != model.end()
-                              ? kuPtrList_GetAt(list, (uint32_t)(first - model.begin()))
-                              : nullptr,
-                          kuPtrList_Find(list, value));
-                break;
             }
             expectItems(list, model);
+            first = std::find(model.begin(), model.end(), value);
+            int32_t index = first != model.end() ? (int32_t)(first - model.begin()) : -1;
+            ASSERT_EQ(index, kuPtrList_IndexOf(list, value));
+            ASSERT_EQ(index >= 0 ? kuPtrList_GetAt(list, (uint32_t)index) : nullptr,
+                      kuPtrList_Find(list, value));
         }
         kuPtrList_Delete(list);
     }
