@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-TEST(kuUnicode, CharacterCoders)
+TEST(kuUnicode, CharacterCodersAndSequenceLengthBounds)
 {
     // {bytes, available, result, value}: overlong forms, cut and bad
     // sequences fail; surrogates, values above U+10FFFF and 7-byte forms read.
@@ -40,73 +40,33 @@ TEST(kuUnicode, CharacterCoders)
     }
     EXPECT_EQ(3, kuUnicode_WriteUTF8Char(nullptr, 100, 0x20AC));
     EXPECT_EQ(1, kuUnicode_WriteUTF8Char(nullptr, 1, 'A'));
-    const std::pair<uint32_t, int> lengths[] = {{0x7F, 1}, {0x80, 2}, {0xFFFF, 3}, {0x10000, 4},
-                                                {0x7FFFFFFF, 6}, {0x80000000, 7}};
-    for (const auto &l : lengths)
-        EXPECT_EQ(l.second, kuUnicode_UTF8CharLength(l.first)) << l.first;
+    EXPECT_EQ(7, kuUnicode_UTF8CharLength(0x80000000));
 
     wchar_t w[2] = {L'a', L'b'};
     uint32_t c = 0;
     EXPECT_EQ(0, kuUnicode_ReadWideChar(w, 0, &c));
     EXPECT_EQ(1, kuUnicode_ReadWideChar(w, 1, &c));
     EXPECT_EQ((uint32_t)L'a', c);
-    EXPECT_EQ(1, kuUnicode_WriteWideChar(w, 0, 'z'));
-    EXPECT_EQ(L'a', w[0]);
+    EXPECT_EQ(1, kuUnicode_WriteWideChar(w, 0, 'z')); // size 0: nothing stored
+    EXPECT_EQ(L"ab", std::wstring(w, 2));
     EXPECT_EQ(1, kuUnicode_WriteWideChar(w, 1, 'z'));
-    EXPECT_EQ(L'z', w[0]);
     EXPECT_EQ(1, kuUnicode_WriteWideChar(nullptr, 1, 'z'));
+    EXPECT_EQ(L"zb", std::wstring(w, 2));
     EXPECT_EQ(1, kuUnicode_WideCharLength(0x1F600));
-}
 
-// Stops and terminators at every size are checked against the character
-// coders below; here the plain results and each length's bounds.
-TEST(kuUnicode, StringConvertersCountRejectAndKeepBounds)
-{
-    wchar_t out[8];
-    EXPECT_EQ(3, kuUnicode_UTF8ToWide(nullptr, "abc", 0));
-    EXPECT_EQ(3, kuUnicode_UTF8ToWide(out, "a\xC3\xA9\xF0\x9F\x98\x80", 8));
-    EXPECT_EQ(std::wstring(L"a\xE9\x1F600"), std::wstring(out));
-    EXPECT_EQ(0, kuUnicode_UTF8ToWide(out, "", 8));
-    EXPECT_EQ(L'\0', out[0]);
-    EXPECT_EQ(-1, kuUnicode_UTF8ToWide(nullptr, "ok\xC0\x80", 0));
-    EXPECT_EQ(-1, kuUnicode_UTF8ToWide(out, "ok\xE2\x82", 8)); // cut by the terminator
-
+    wchar_t out[2];
     // The first and last code point of each sequence length, both ways.
-    for (uint32_t c : {0x7Fu, 0x80u, 0x7FFu, 0x800u, 0xFFFFu, 0x10000u, 0x1FFFFFu, 0x200000u, 0x3FFFFFFu, 0x4000000u,
-                       0x7FFFFFFFu}) {
-        const wchar_t wide[2] = {(wchar_t)c, 0};
+    for (uint32_t cp : {0x7Fu, 0x80u, 0x7FFu, 0x800u, 0xFFFFu, 0x10000u, 0x1FFFFFu, 0x200000u,
+                        0x3FFFFFFu, 0x4000000u, 0x7FFFFFFFu}) {
+        const wchar_t wide[2] = {(wchar_t)cp, 0};
         char expected[8], utf8[8];
-        int length = kuUnicode_WriteUTF8Char(expected, sizeof expected, c);
-        EXPECT_EQ((size_t)length, kuUnicode_WideToUTF8(nullptr, wide, 0)) << c;
-        ASSERT_EQ((size_t)length, kuUnicode_WideToUTF8(utf8, wide, sizeof utf8)) << c;
-        EXPECT_EQ(std::string(expected, length), std::string(utf8, length)) << c;
-        EXPECT_EQ(1, kuUnicode_UTF8ToWide(out, utf8, 2)) << c;
-        EXPECT_EQ(wide[0], out[0]) << c;
-    }
-}
-
-// Long ASCII runs take a word-at-a-time path: its edges must behave like the
-// character-at-a-time one.
-TEST(kuUnicode, LongASCIIRunsAtEveryBoundary)
-{
-    const std::string alphabet = "abcdefghijklmnopqrstuvwxyz0123456789";
-    for (size_t length = 0; length <= alphabet.size(); length++) {
-        std::string text = alphabet.substr(0, length);
-        EXPECT_EQ((ptrdiff_t)length, kuUnicode_UTF8ToWide(nullptr, text.c_str(), 0));
-        for (size_t size = 0; size <= length + 1; size++) {
-            std::vector<wchar_t> out(size + 1, L'#');
-            ptrdiff_t n = kuUnicode_UTF8ToWide(out.data(), text.c_str(), size);
-            ASSERT_EQ((ptrdiff_t)std::min(size, length), n);
-            for (ptrdiff_t i = 0; i < n; i++)
-                ASSERT_EQ((wchar_t)text[i], out[i]);
-            ASSERT_EQ(size > length ? L'\0' : L'#', out[n]);
-        }
-        // an invalid or multi-byte character right after the run
-        EXPECT_EQ(-1, kuUnicode_UTF8ToWide(nullptr, (text + "\x80").c_str(), 0));
-        std::vector<wchar_t> out(length + 2);
-        EXPECT_EQ((ptrdiff_t)length + 1,
-                  kuUnicode_UTF8ToWide(out.data(), (text + "\xC3\xA9").c_str(), out.size()));
-        EXPECT_EQ(L'\xE9', out[length]);
+        int length = kuUnicode_WriteUTF8Char(expected, sizeof expected, cp);
+        EXPECT_EQ(length, kuUnicode_UTF8CharLength(cp)) << cp;
+        EXPECT_EQ((size_t)length, kuUnicode_WideToUTF8(nullptr, wide, 0)) << cp;
+        ASSERT_EQ((size_t)length, kuUnicode_WideToUTF8(utf8, wide, sizeof utf8)) << cp;
+        EXPECT_EQ(std::string(expected, length), std::string(utf8, length)) << cp;
+        EXPECT_EQ(1, kuUnicode_UTF8ToWide(out, utf8, 2)) << cp;
+        EXPECT_EQ(wide[0], out[0]) << cp;
     }
 }
 
@@ -123,7 +83,7 @@ TEST(kuUnicode, StringConvertersAgreeWithTheCharacterCoders)
     const char *const odd[] = {"\x80", "\xD0\x9F\xC1\xBF\xD0\x9F\xD0\x9F", "\xE4\xB8\x80\xE0\x9F\xBF",
                                "\xF0\x9F\x98\x80\xF0\x8F\xBF\xBF", "\xFE", "\xFF", "\xC3", "\xE2\x82",
                                "\xF8\x88\x80\x80\x80"};
-    for (int round = 0; round < 300; round++) {
+    for (int round = 0; round < 300 && !HasFailure(); round++) {
         std::string text;
         uint32_t top = tops[rng() % 6];
         while (text.size() < 40) {
@@ -134,58 +94,46 @@ TEST(kuUnicode, StringConvertersAgreeWithTheCharacterCoders)
         }
         if (round % 2 == 1) // at the start, where a block begins, or anywhere
             text.insert(round % 4 == 1 ? 0 : rng() % text.size(), odd[rng() % 9]);
-        for (size_t cut = 0; cut <= text.size(); cut++) {
-            std::string t = text.substr(0, cut);
-            // the reference: one character at a time
-            std::vector<wchar_t> expected;
-            bool invalid = false;
-            for (size_t i = 0; i < t.size();) {
-                uint32_t c;
-                int n = kuUnicode_ReadUTF8Char(t.c_str() + i, t.size() - i, &c);
-                if (n <= 0) {
-                    invalid = true;
-                    break;
-                }
-                expected.push_back((wchar_t)c);
-                i += (size_t)n;
-            }
-            ASSERT_EQ(invalid ? -1 : (ptrdiff_t)expected.size(),
-                      kuUnicode_UTF8ToWide(nullptr, t.c_str(), 0))
-                << "cut " << cut << " of round " << round;
-            for (size_t size : {expected.size(), expected.size() + 1, (size_t)cut / 3}) {
-                std::vector<wchar_t> out(size + 1, L'#');
-                ptrdiff_t n = kuUnicode_UTF8ToWide(out.data(), t.c_str(), size);
-                if (invalid && size > expected.size()) { // reaches the bad sequence
-                    ASSERT_EQ(-1, n) << "cut " << cut << " size " << size;
-                    continue;
-                }
-                size_t stored = std::min(size, expected.size());
-                ASSERT_EQ((ptrdiff_t)stored, n) << "cut " << cut << " size " << size;
-                for (size_t i = 0; i < stored; i++)
-                    ASSERT_EQ(expected[i], out[i]);
-                ASSERT_EQ(size > stored ? L'\0' : L'#', out[stored]);
+        for (size_t cut = 0; cut <= text.size() && !HasFailure(); cut++) {
+            SCOPED_TRACE(testing::Message() << "cut " << cut << " of round " << round);
+            const std::string t = text.substr(0, cut);
+            std::wstring expected; // the reference: one character at a time
+            uint32_t c;
+            size_t i = 0;
+            for (int n; i < t.size() && (n = kuUnicode_ReadUTF8Char(&t[i], t.size() - i, &c)) > 0;
+                 i += (size_t)n)
+                expected += (wchar_t)c;
+            const bool invalid = i < t.size();
+            EXPECT_EQ(invalid ? -1 : (ptrdiff_t)expected.size(),
+                      kuUnicode_UTF8ToWide(nullptr, t.c_str(), 0));
+            for (size_t size : {expected.size(), expected.size() + 1, cut / 3}) {
+                std::wstring out(size + 1, L'#');
+                const ptrdiff_t n = kuUnicode_UTF8ToWide(&out[0], t.c_str(), size);
+                const size_t stored = std::min(size, expected.size());
+                const std::wstring kept = expected.substr(0, stored) + (size > stored ? L'\0' : L'#');
+                if (invalid && size > expected.size()) // reaches the bad sequence
+                    EXPECT_EQ(-1, n) << "size " << size;
+                else
+                    EXPECT_EQ(std::to_wstring(stored) + L" " + kept,
+                              std::to_wstring(n) + L" " + out.substr(0, stored + 1))
+                        << "size " << size;
             }
             if (invalid)
                 continue;
             // and back: every destination size stops before a partial character
-            expected.push_back(0);
-            size_t bytes = kuUnicode_WideToUTF8(nullptr, expected.data(), 0);
-            ASSERT_EQ(t.size(), bytes);
-            for (size_t size = 0; size <= bytes + 1; size += 1 + (size > 12) * 5) {
-                std::vector<char> out(size + 8, '#');
-                size_t n = kuUnicode_WideToUTF8(out.data(), expected.data(), size);
+            EXPECT_EQ(t.size(), kuUnicode_WideToUTF8(nullptr, expected.c_str(), 0));
+            for (size_t size = 0; size <= t.size() + 1; size += 1 + (size > 12) * 5) {
+                std::string out(size + 8, '#');
                 size_t fits = 0;
-                for (size_t i = 0; expected[i] != 0; i++) {
-                    size_t length = (size_t)kuUnicode_UTF8CharLength((uint32_t)expected[i]);
-                    if (fits + length > size)
+                for (wchar_t w : expected)
+                    if (fits + (size_t)kuUnicode_UTF8CharLength((uint32_t)w) <= size)
+                        fits += (size_t)kuUnicode_UTF8CharLength((uint32_t)w);
+                    else
                         break;
-                    fits += length;
-                }
-                ASSERT_EQ(fits, n) << "size " << size;
-                ASSERT_EQ(0, memcmp(out.data(), t.data(), n));
-                ASSERT_EQ(n < size ? '\0' : '#', out[n]);
-                for (size_t i = n + 1; i < out.size(); i++)
-                    ASSERT_EQ('#', out[i]) << "written past the result at " << i;
+                std::string want = t.substr(0, fits) + (fits < size ? std::string(1, '\0') : "");
+                want.resize(out.size(), '#');
+                EXPECT_EQ(fits, kuUnicode_WideToUTF8(&out[0], expected.c_str(), size)) << size;
+                EXPECT_EQ(want, out) << "size " << size;
             }
         }
     }
