@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -71,69 +70,47 @@ TEST(kuUnicode, CharacterCodersAndSequenceLengthBounds)
 }
 
 // The string converters take shortcuts (eight ASCII bytes at a time, the
-// common forms inline): at every cut of texts of mixed sequence lengths, with
-// invalid, overlong and 5- and 6-byte forms among them, and for destination
-// sizes around the result, they must agree with the one-character coders and
-// write nothing past their result.
-TEST(kuUnicode, StringConvertersAgreeWithTheCharacterCoders)
+// common forms inline): around each block edge, a stop at the destination
+// size or at a bad sequence must behave as the one-character path, and
+// nothing is written past the result.
+TEST(kuUnicode, StringConvertersAtBlockEdges)
 {
-    std::mt19937 rng(7);
-    const uint32_t tops[] = {0x7F, 0x7FF, 0xFFFF, 0x1FFFFF, 0x3FFFFFF, 0x7FFFFFFF};
-    // overlong forms inside runs of their length too
-    const char *const odd[] = {"\x80", "\xD0\x9F\xC1\xBF\xD0\x9F\xD0\x9F", "\xE4\xB8\x80\xE0\x9F\xBF",
-                               "\xF0\x9F\x98\x80\xF0\x8F\xBF\xBF", "\xFE", "\xFF", "\xC3", "\xE2\x82",
-                               "\xF8\x88\x80\x80\x80"};
-    for (int round = 0; round < 300 && !HasFailure(); round++) {
-        std::string text;
-        uint32_t top = tops[rng() % 6];
-        while (text.size() < 40) {
-            if (rng() % 4 == 0)
-                top = tops[rng() % 6]; // runs of one length, then another
-            char b[8];
-            text.append(b, (size_t)kuUnicode_WriteUTF8Char(b, sizeof b, 1 + rng() % top));
-        }
-        if (round % 2 == 1) // at the start, where a block begins, or anywhere
-            text.insert(round % 4 == 1 ? 0 : rng() % text.size(), odd[rng() % 9]);
-        for (size_t cut = 0; cut <= text.size() && !HasFailure(); cut++) {
-            SCOPED_TRACE(testing::Message() << "cut " << cut << " of round " << round);
-            const std::string t = text.substr(0, cut);
-            std::wstring expected; // the reference: one character at a time
-            uint32_t c;
-            size_t i = 0;
-            for (int n; i < t.size() && (n = kuUnicode_ReadUTF8Char(&t[i], t.size() - i, &c)) > 0;
-                 i += (size_t)n)
-                expected += (wchar_t)c;
-            const bool invalid = i < t.size();
-            EXPECT_EQ(invalid ? -1 : (ptrdiff_t)expected.size(),
-                      kuUnicode_UTF8ToWide(nullptr, t.c_str(), 0));
-            for (size_t size : {expected.size(), expected.size() + 1, cut / 3}) {
-                std::wstring out(size + 1, L'#');
-                const ptrdiff_t n = kuUnicode_UTF8ToWide(&out[0], t.c_str(), size);
-                const size_t stored = std::min(size, expected.size());
-                const std::wstring kept = expected.substr(0, stored) + (size > stored ? L'\0' : L'#');
-                if (invalid && size > expected.size()) // reaches the bad sequence
-                    EXPECT_EQ(-1, n) << "size " << size;
-                else
-                    EXPECT_EQ(std::to_wstring(stored) + L" " + kept,
-                              std::to_wstring(n) + L" " + out.substr(0, stored + 1))
-                        << "size " << size;
+    // after the run: nothing, a character, or a bad (stray, overlong, cut) sequence
+    const struct { const char *bytes; const wchar_t *wide; } tails[] = {
+        {"", L""}, {"\xC3\xA9", L"\xE9"}, {"\xF0\x9F\x98\x80", L"\x1F600"}, {"\x80", nullptr},
+        {"\xC1\xBF", nullptr}, {"\xE2\x82", nullptr}};
+    const std::string alphabet = "abcdefghijklmnopqrstuvwxyz0123456789";
+    for (size_t length = 0; length <= 17; length++) {
+        const std::string run = alphabet.substr(0, length);
+        for (const auto &tail : tails) {
+            SCOPED_TRACE(testing::Message() << length << " " << tail.bytes);
+            const std::string text = run + tail.bytes;
+            const bool bad = tail.wide == nullptr;
+            const std::wstring want = std::wstring(run.begin(), run.end()) + (bad ? L"" : tail.wide);
+            EXPECT_EQ(bad ? -1 : (ptrdiff_t)want.size(),
+                      kuUnicode_UTF8ToWide(nullptr, text.c_str(), 0));
+            for (size_t size = length; size <= want.size() + 1; size++) {
+                std::wstring out(size + 2, L'#');
+                const ptrdiff_t n = kuUnicode_UTF8ToWide(&out[0], text.c_str(), size);
+                const size_t stored = std::min(size, want.size());
+                if (bad && size > length) {
+                    EXPECT_EQ(-1, n) << size;
+                    continue;
+                }
+                EXPECT_EQ((ptrdiff_t)stored, n) << size;
+                EXPECT_EQ(want.substr(0, stored) + (size > stored ? L'\0' : L'#') + L'#',
+                          out.substr(0, stored + 2))
+                    << size;
             }
-            if (invalid)
-                continue;
-            // and back: every destination size stops before a partial character
-            EXPECT_EQ(t.size(), kuUnicode_WideToUTF8(nullptr, expected.c_str(), 0));
-            for (size_t size = 0; size <= t.size() + 1; size += 1 + (size > 12) * 5) {
-                std::string out(size + 8, '#');
-                size_t fits = 0;
-                for (wchar_t w : expected)
-                    if (fits + (size_t)kuUnicode_UTF8CharLength((uint32_t)w) <= size)
-                        fits += (size_t)kuUnicode_UTF8CharLength((uint32_t)w);
-                    else
-                        break;
-                std::string want = t.substr(0, fits) + (fits < size ? std::string(1, '\0') : "");
-                want.resize(out.size(), '#');
-                EXPECT_EQ(fits, kuUnicode_WideToUTF8(&out[0], expected.c_str(), size)) << size;
-                EXPECT_EQ(want, out) << "size " << size;
+            // and back: a destination too small stops before a partial character
+            for (size_t size = std::max(length, (size_t)2) - 2; !bad && size <= text.size() + 1;
+                 size++) {
+                std::string out(size + 2, '#');
+                const size_t fits = size >= text.size() ? text.size() : std::min(size, length);
+                std::string kept = text.substr(0, fits) + std::string(fits < size, '\0');
+                kept.resize(out.size(), '#');
+                EXPECT_EQ(fits, kuUnicode_WideToUTF8(&out[0], want.c_str(), size)) << size;
+                EXPECT_EQ(kept, out) << size;
             }
         }
     }
