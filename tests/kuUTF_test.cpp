@@ -8,7 +8,6 @@
 #include <string.h>
 
 #include <algorithm>
-#include <random>
 #include <string>
 
 using kutest::take;
@@ -95,24 +94,4 @@ TEST(kuUTF, ToAndFromLatin1AndUTF16)
         all.push_back((char)b);
     std::string utf8 = take(kuUTF_ISO88591ToUTF8(all.data(), all.size()));
     EXPECT_EQ(all, take(kuUTF_UTF8ToISO88591(utf8.data(), utf8.size())));
-}
-
-// Random bytes never make a converter read or write out of bounds (the
-// sanitizer build checks the accesses).
-TEST(kuUTF, SurvivesRandomBytes)
-{
-    std::mt19937 rng(7);
-    for (int round = 0; round < 2000; round++) {
-        std::string bytes(rng() % 24, '\0');
-        for (char &b : bytes)
-            b = (char)(rng() % 4 == 0 ? 0x80 | (rng() & 0x7F) : rng());
-        const int n = (int)bytes.size();
-        const size_t size = rng() % 16;
-        kuUTF_ModifiedUTF8LengthOfUTF8(bytes.data(), n);
-        convert(true, bytes.data(), n, size);
-        convert(false, bytes.data(), n, size);
-        convert(false, (bytes + std::string(8, '\0')).c_str(), -1, size);
-        for (auto *to : {toLatin1, kuUTF_UTF16LEToUTF8, kuUTF_UTF16BOMToUTF8})
-            take(to(bytes.data(), bytes.size()));
-    }
 }
