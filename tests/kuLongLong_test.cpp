@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <limits.h>
 #include <math.h>
 #include <stdint.h>
 
@@ -57,6 +56,25 @@ template <typename T> std::pair<T, int32_t> native(char kind, T a, T b)
 template <typename T> std::pair<T, int32_t> shifted(T a, uint32_t count)
 {
     return {(T)((uint64_t)a << count), count != 0 && ((uint64_t)a >> (64 - count)) != 0};
+}
+
+// The value an offset conversion writes, widened, and whether it fitted.
+template <typename T, int32_t (*F)(kuFileOffset, T *)> std::pair<int64_t, int32_t> from(int64_t o)
+{
+    T out;
+    int32_t fitted = F(o, &out);
+    if constexpr (std::is_arithmetic_v<T>)
+        return {(int64_t)out, fitted};
+    else
+        return {(int64_t)get(out), fitted};
+}
+
+// The offset a conversion to one writes and whether the value fitted.
+template <typename T> std::pair<int64_t, int32_t> to(int32_t (*f)(T, kuFileOffset *), T value)
+{
+    kuFileOffset out;
+    int32_t fitted = f(value, &out);
+    return {out, fitted};
 }
 
 } // namespace
@@ -138,29 +156,6 @@ TEST(kuLongLong, CornerOperandsMatchNativeArithmetic)
     }
 }
 
-namespace {
-
-// The value an offset conversion writes, widened, and whether it fitted.
-template <typename T, int32_t (*F)(kuFileOffset, T *)> std::pair<int64_t, int32_t> from(int64_t o)
-{
-    T out;
-    int32_t fitted = F(o, &out);
-    if constexpr (std::is_arithmetic_v<T>)
-        return {(int64_t)out, fitted};
-    else
-        return {(int64_t)get(out), fitted};
-}
-
-// The offset a conversion to one writes and whether the value fitted.
-template <typename T> std::pair<int64_t, int32_t> to(int32_t (*f)(T, kuFileOffset *), T value)
-{
-    kuFileOffset out;
-    int32_t fitted = f(value, &out);
-    return {out, fitted};
-}
-
-} // namespace
-
 TEST(kuFileOffset, SaturatingConversions)
 {
     const bool narrow = sizeof(size_t) == 4;
@@ -178,7 +173,8 @@ TEST(kuFileOffset, SaturatingConversions)
         {sz, p32 - 1, p32 - 1, 1}, {sz, p32, narrow ? p32 - 1 : p32, !narrow}, {ssz, -p31, -p31, 1},
         {ssz, -p31 - 1, narrow ? -p31 : -p31 - 1, !narrow},
         {ssz, INT64_MAX, narrow ? p31 - 1 : INT64_MAX, !narrow}, {uu, -1, 0, 0},
-        {uu, INT64_MAX, INT64_MAX, 1}, {ss, INT64_MIN, INT64_MIN, 1}, };
+        {uu, INT64_MAX, INT64_MAX, 1}, {ss, INT64_MIN, INT64_MIN, 1},
+    };
     for (const auto &c : cases)
         EXPECT_EQ(std::make_pair(c.out, c.fitted), c.convert(c.in)) << c.in;
     EXPECT_EQ(std::make_pair(p32 - 1, 1), to(uint32_to_kuFileOffset, 0xFFFFFFFFu));
