@@ -104,7 +104,7 @@ std::string toHex(size_t length, int unit, int order)
 
 } // namespace
 
-TEST(kuConvert, CharacterClassesAreAsciiOnly)
+TEST(kuConvert, CharacterClassesAreAsciiOnlyAndStrCompareTakesNullAsEmpty)
 {
     for (int c = -1; c < 300; c++) {
         bool ascii = c >= 0 && c < 128;
@@ -112,6 +112,15 @@ TEST(kuConvert, CharacterClassesAreAsciiOnly)
         EXPECT_EQ(ascii && isdigit(c) != 0, kuConvert_isnum(c) != 0) << c;
         EXPECT_EQ(ascii && isalnum(c) != 0, kuConvert_isalnum(c) != 0) << c;
         EXPECT_EQ(ascii && isxdigit(c) != 0, kuConvert_isxdigit(c) != 0) << c;
+    }
+
+    const struct { const char *a, *b; int sign; } cases[] = {
+        {nullptr, nullptr, 0}, {nullptr, "", 0}, {nullptr, "a", -1}, {"a", nullptr, 1},
+        {"a", "b", -1}, {"\xff", "a", 1},
+    };
+    for (const auto &c : cases) {
+        const int r = kuUtil_StrCompare(c.a, c.b);
+        EXPECT_EQ(c.sign, (r > 0) - (r < 0)) << kutest::orNull(c.a) << kutest::orNull(c.b);
     }
 }
 
@@ -228,18 +237,6 @@ TEST(kuConvert, HexadecimalBuffersBothWays)
     };
     for (const auto &c : out)
         EXPECT_EQ(c.text, toHex(c.length, c.unit, c.order)) << c.length << " " << c.unit;
-}
-
-TEST(kuConvert, StrCompareTakesNullAsEmpty)
-{
-    const struct { const char *a, *b; int sign; } cases[] = {
-        {nullptr, nullptr, 0}, {nullptr, "", 0}, {nullptr, "a", -1}, {"a", nullptr, 1},
-        {"a", "b", -1}, {"\xff", "a", 1},
-    };
-    for (const auto &c : cases) {
-        const int r = kuUtil_StrCompare(c.a, c.b);
-        EXPECT_EQ(c.sign, (r > 0) - (r < 0)) << kutest::orNull(c.a) << kutest::orNull(c.b);
-    }
 }
 
 TEST(kuConvert, DoubleToFraction)

@@ -79,7 +79,7 @@ template <typename T> std::pair<int64_t, int32_t> to(int32_t (*f)(T, kuFileOffse
 
 } // namespace
 
-TEST(kuLongLong, ConstantsAndSetters)
+TEST(kuLongLong, ConstantsSettersAndCornerOperandsMatchNativeArithmetic)
 {
     EXPECT_EQ(INT64_MAX, get(kuLongLong_Max));
     EXPECT_EQ(INT64_MIN, get(kuLongLong_Min));
@@ -97,13 +97,10 @@ TEST(kuLongLong, ConstantsAndSetters)
         kuLongLong_SetDouble(&v, c.d);
         EXPECT_EQ(c.v, get(v)) << c.d;
     }
-}
 
-// Both families against native arithmetic on pairs of corner values, where
-// carries and borrows cross the 32-bit halves and shift counts cross them;
-// division truncates toward zero.
-TEST(kuLongLong, CornerOperandsMatchNativeArithmetic)
-{
+    // Both families against native arithmetic on pairs of corner values, where
+    // carries and borrows cross the 32-bit halves and shift counts cross them;
+    // division truncates toward zero.
     const uint64_t corners[] = {0, 1, 2, 3, 4, 7, 31, 32, 33, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF,
                                 0x100000000, 1ULL << 62, (uint64_t)INT64_MAX, (uint64_t)INT64_MIN,
                                 (uint64_t)INT64_MIN + 1, 0x123456789ABCDEF0, 0xFEDCBA9876543210,

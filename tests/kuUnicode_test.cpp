@@ -86,7 +86,8 @@ TEST(kuUnicode, StringConvertersAtBlockEdges)
             SCOPED_TRACE(testing::Message() << length << " " << tail.bytes);
             const std::string text = run + tail.bytes;
             const bool bad = tail.wide == nullptr;
-            const std::wstring want = std::wstring(run.begin(), run.end()) + (bad ? L"" : tail.wide);
+            const std::wstring want =
+                std::wstring(run.begin(), run.end()) + (bad ? L"" : tail.wide);
             EXPECT_EQ(bad ? -1 : (ptrdiff_t)want.size(),
                       kuUnicode_UTF8ToWide(nullptr, text.c_str(), 0));
             for (size_t size = length; size <= want.size() + 1; size++) {

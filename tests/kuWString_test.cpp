@@ -21,7 +21,7 @@ std::wstring state(kuWString s)
 
 // Appending grows exactly, truncating keeps the capacity; a truncated string
 // is not empty.
-TEST(kuWString, AllocAppendTruncateAndConversions)
+TEST(kuWString, AllocAppendTruncateConvertAndCompare)
 {
     kuWString s = kuWString_New(L"abc");
     EXPECT_EQ(L"3/3:abc", state(s));
@@ -58,10 +58,7 @@ TEST(kuWString, AllocAppendTruncateAndConversions)
     EXPECT_EQ("h\xC3\xA9", take(kuWString_S_ToUTF8(plain)));
     kuFree(plain);
     EXPECT_EQ(nullptr, kuWString_S_FromUTF8("\xFF"));
-}
 
-TEST(kuWString, CompareAndBeforeFirstIs)
-{
     EXPECT_EQ(0, kuWString_Compare(L"ab", L"ab"));
     EXPECT_GT(0, kuWString_Compare(L"ab", L"ac"));
     EXPECT_EQ(0, kuWString_CompareN(L"abX", L"abY", 2));
@@ -80,3 +77,4 @@ TEST(kuWString, CompareAndBeforeFirstIs)
         kuWString_Free(s);
     }
 }
+
