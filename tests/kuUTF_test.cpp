@@ -30,7 +30,7 @@ char *fromLatin1(const void *data, size_t n) { return kuUTF_ISO88591ToUTF8((cons
 // With a length, C0 80 is a zero byte; with -1 it ends the text. A lone high
 // half is copied as it is; a cut sequence is dropped. A destination too small
 // for the whole text fails, and so does one with no room for the terminator.
-TEST(kuUTF, ModifiedUTF8BothWays)
+TEST(kuUTF, ModifiedUTF8Latin1AndUTF16BothWays)
 {
     const char *pair = "\xED\xA0\xBD\xED\xB8\x80", *emoji = "\xF0\x9F\x98\x80";
     const struct { bool toModified; const char *text; int length; size_t size; std::string out; }
@@ -56,17 +56,14 @@ TEST(kuUTF, ModifiedUTF8BothWays)
     };
     for (const auto &c : sizes)
         EXPECT_EQ(c.size, kuUTF_ModifiedUTF8LengthOfUTF8(c.text, c.length)) << c.text << c.length;
-}
 
-// A stray byte is copied; a cut sequence is not read past. UTF-16: the byte
-// order mark is skipped even when it is none; big-endian units: pairs at the
-// surrogate bounds; an odd byte, a high unit at the end, lone halves.
-TEST(kuUTF, ToAndFromLatin1AndUTF16)
-{
+    // A stray byte is copied; a cut sequence is not read past. UTF-16: the byte
+    // order mark is skipped even when it is none; big-endian units: pairs at the
+    // surrogate bounds; an odd byte, a high unit at the end, lone halves.
     auto *const be = kuUTF_UTF16BEToUTF8, *const le = kuUTF_UTF16LEToUTF8;
     auto *const bom = kuUTF_UTF16BOMToUTF8;
     const struct { char *(*to)(const void *, size_t); const char *in; size_t n; const char *out; }
-        cases[] = {
+        others[] = {
         {toLatin1, "\xC3\xA9\xE2\x82\xAC" "a", 6, "\xE9?a"}, {toLatin1, "\xC4\x80", 2, "?"},
         {toLatin1, "\x80x", 2, "\x80x"}, {toLatin1, "\xF0\x9F\x98\x80", 4, "?"},
         {toLatin1, "\xF0\x9F", 2, "?"}, {toLatin1, "abc", 0, ""},
@@ -85,7 +82,7 @@ TEST(kuUTF, ToAndFromLatin1AndUTF16)
         {be, "\x00\x41\xD8\x3D", 4, "A"}, {be, "\xDE\x00\x00\x41", 4, "\xED\xB8\x80" "A"},
         {be, "\xD8\x3D\x00\x41", 4, "\xED\xA0\xBD" "A"},
     };
-    for (const auto &c : cases)
+    for (const auto &c : others)
         EXPECT_EQ(c.out, take(c.to(c.in, c.n))) << c.in << " " << c.n;
 
     // Every Latin-1 byte survives the trip through UTF-8.
@@ -95,3 +92,4 @@ TEST(kuUTF, ToAndFromLatin1AndUTF16)
     std::string utf8 = take(kuUTF_ISO88591ToUTF8(all.data(), all.size()));
     EXPECT_EQ(all, take(kuUTF_UTF8ToISO88591(utf8.data(), utf8.size())));
 }
+

@@ -5,9 +5,8 @@
 
 #include <algorithm>
 #include <string>
-#include <vector>
 
-TEST(kuUnicode, CharacterCodersAndSequenceLengthBounds)
+TEST(kuUnicode, CodersAndConvertersAtEveryBoundary)
 {
     // {bytes, available, result, value}: overlong forms, cut and bad
     // sequences fail; surrogates, values above U+10FFFF and 7-byte forms read.
@@ -67,14 +66,11 @@ TEST(kuUnicode, CharacterCodersAndSequenceLengthBounds)
         EXPECT_EQ(1, kuUnicode_UTF8ToWide(out, utf8, 2)) << cp;
         EXPECT_EQ(wide[0], out[0]) << cp;
     }
-}
 
-// The string converters take shortcuts (eight ASCII bytes at a time, the
-// common forms inline): around each block edge, a stop at the destination
-// size or at a bad sequence must behave as the one-character path, and
-// nothing is written past the result.
-TEST(kuUnicode, StringConvertersAtBlockEdges)
-{
+    // The string converters take shortcuts (eight ASCII bytes at a time, the
+    // common forms inline): around each block edge, a stop at the destination
+    // size or at a bad sequence must behave as the one-character path, and
+    // nothing is written past the result.
     // after the run: nothing, a character, or a bad (stray, overlong, cut) sequence
     const struct { const char *bytes; const wchar_t *wide; } tails[] = {
         {"", L""}, {"\xC3\xA9", L"\xE9"}, {"\xF0\x9F\x98\x80", L"\x1F600"}, {"\x80", nullptr},
@@ -116,3 +112,4 @@ TEST(kuUnicode, StringConvertersAtBlockEdges)
         }
     }
 }
+
