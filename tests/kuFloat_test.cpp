@@ -34,8 +34,8 @@ TEST(kuFloat, Classification)
         const int inf = c.cls == KU_FP_INFINITE ? (c.sign ? -1 : 1) : 0;
         EXPECT_EQ((std::vector<int>{c.cls, c.sign, c.cls, c.sign, c.cls >= KU_FP_NORMAL,
                                     c.cls == KU_FP_NAN, inf}),
-                  (std::vector<int>{cls, sign, ku_fpclassify(c.x), ku_signbit(c.x), ku_isfinite(c.x),
-                                    ku_isnan(c.x), ku_isinf(c.x)}))
+                  (std::vector<int>{cls, sign, ku_fpclassify(c.x), ku_signbit(c.x),
+                                    ku_isfinite(c.x), ku_isnan(c.x), ku_isinf(c.x)}))
             << c.x;
     }
     EXPECT_EQ(KU_FP_NORMAL, ku_fpclassify_and_signbit(2.0, nullptr));

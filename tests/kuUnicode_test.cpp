@@ -86,7 +86,7 @@ TEST(kuUnicode, CodersAndConvertersAtEveryBoundary)
                 std::wstring(run.begin(), run.end()) + (bad ? L"" : tail.wide);
             EXPECT_EQ(bad ? -1 : (ptrdiff_t)want.size(),
                       kuUnicode_UTF8ToWide(nullptr, text.c_str(), 0));
-            for (size_t size = length; size <= want.size() + 1; size++) {
+            for (size_t size = 0; size <= want.size() + 1; size++) {
                 std::wstring out(size + 2, L'#');
                 const ptrdiff_t n = kuUnicode_UTF8ToWide(&out[0], text.c_str(), size);
                 const size_t stored = std::min(size, want.size());
