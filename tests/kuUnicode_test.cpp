@@ -74,7 +74,7 @@ TEST(kuUnicode, CodersAndConvertersAtEveryBoundary)
     // after the run: nothing, a character, or a bad (stray, overlong, cut) sequence
     const struct { const char *bytes; const wchar_t *wide; } tails[] = {
         {"", L""}, {"\xC3\xA9", L"\xE9"}, {"\xF0\x9F\x98\x80", L"\x1F600"}, {"\x80", nullptr},
-        {"\xC1\xBF", nullptr}, {"\xE2\x82", nullptr}};
+        {"\xC1\xBF", nullptr}, {"\xE2\x82", nullptr}, {"\xE2\x82\xAC", L"\x20AC"}};
     const std::string alphabet = "abcdefghijklmnopqrstuvwxyz0123456789";
     for (size_t length = 0; length <= 17; length++) {
         const std::string run = alphabet.substr(0, length);
