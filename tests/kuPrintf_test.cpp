@@ -39,9 +39,9 @@ TEST(kuPrintf, IntegerDirectives)
     EXPECT_EQ("0||0|0|[   ]", format("%#o|%.0d|%#.0o|%#x|[%3.0d]", 0, 0, 0, 0, 0));
     // flags together as in C, but unsigned conversions keep the space flag
     EXPECT_EQ("     007|7    | 5|5", format("%08.3d|%-05d|% u|%+u", 7, 7, 5, 5));
-    EXPECT_EQ("+5|-5   |  -005|0x00ff|  0X1F| 0042   |+|     010|-123456",
-              format("%+ d|%-0 5d|%06.3d|%#06x|%#6X|%- 8.4i|%+.0d|%#8.3o|%0+7lld", 5, -5, -5, 255,
-                     31, 42, 0, 8, -123456LL));
+    EXPECT_EQ("+5|-5   |  -005|0x00ff|  0X1F| 0042   |+|     010|-123456|-0042",
+              format("%+ d|%-0 5d|%06.3d|%#06x|%#6X|%- 8.4i|%+.0d|%#8.3o|%0+7lld|%05d", 5, -5, -5,
+                     255, 31, 42, 0, 8, -123456LL, -42));
     // the octal "0" is the first precision zero when right-justified only
     EXPECT_EQ("00010|000010", format("%#.5o|%-#.5o", 8, 8));
     EXPECT_EQ("1   |   1|5|00005|[     -0005]",
