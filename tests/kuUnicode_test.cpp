@@ -52,7 +52,7 @@ TEST(kuUnicode, CodersAndConvertersAtEveryBoundary)
     EXPECT_EQ(L"zb", std::wstring(w, 2));
     EXPECT_EQ(1, kuUnicode_WideCharLength(0x1F600));
 
-    wchar_t out[2];
+    wchar_t back[2];
     // The first and last code point of each sequence length, both ways.
     for (uint32_t cp : {0x7Fu, 0x80u, 0x7FFu, 0x800u, 0xFFFFu, 0x10000u, 0x1FFFFFu, 0x200000u,
                         0x3FFFFFFu, 0x4000000u, 0x7FFFFFFFu}) {
@@ -63,15 +63,15 @@ TEST(kuUnicode, CodersAndConvertersAtEveryBoundary)
         EXPECT_EQ((size_t)length, kuUnicode_WideToUTF8(nullptr, wide, 0)) << cp;
         ASSERT_EQ((size_t)length, kuUnicode_WideToUTF8(utf8, wide, sizeof utf8)) << cp;
         EXPECT_EQ(std::string(expected, length), std::string(utf8, length)) << cp;
-        EXPECT_EQ(1, kuUnicode_UTF8ToWide(out, utf8, 2)) << cp;
-        EXPECT_EQ(wide[0], out[0]) << cp;
+        EXPECT_EQ(1, kuUnicode_UTF8ToWide(back, utf8, 2)) << cp;
+        EXPECT_EQ(wide[0], back[0]) << cp;
     }
 
     // The string converters take shortcuts (eight ASCII bytes at a time, the
     // common forms inline): around each block edge, a stop at the destination
     // size or at a bad sequence must behave as the one-character path, and
-    // nothing is written past the result.
-    // after the run: nothing, a character, or a bad (stray, overlong, cut) sequence
+    // nothing is written past the result. After the run: nothing, a character,
+    // or a bad (stray, overlong, cut) sequence.
     const struct { const char *bytes; const wchar_t *wide; } tails[] = {
         {"", L""}, {"\xC3\xA9", L"\xE9"}, {"\xF0\x9F\x98\x80", L"\x1F600"}, {"\x80", nullptr},
         {"\xC1\xBF", nullptr}, {"\xE2\x82", nullptr}, {"\xE2\x82\xAC", L"\x20AC"}};

@@ -72,9 +72,9 @@ TEST(kuWString, AllocAppendTruncateConvertAndCompare)
         {L"a\x13D" L"b", '=', L"a", 1},
     };
     for (const auto &c : cases) {
-        kuWString s = kuWString_New(c.s);
-        EXPECT_EQ(c.expected, kuWString_BeforeFirstIs(s, c.ch, c.start)) << c.ch;
-        kuWString_Free(s);
+        kuWString w = kuWString_New(c.s);
+        EXPECT_EQ(c.expected, kuWString_BeforeFirstIs(w, c.ch, c.start)) << c.ch;
+        kuWString_Free(w);
     }
 }
 
