@@ -129,7 +129,7 @@ TEST(kuCStringParser, MatchAndManyStarsStayCheap)
         {"*[^0-9]x", "5x", 1, 0, 0}, {"*[]]", "]", 1, 0, 1}, {"[a-z]*", "abc", 1, 0, 0},
         {"?[a-]", "x-", 1, 0, 1}, {"?[a-c-e]", "x-", 1, 0, 1}, {"?[A-Z]", "xa", 1, 0, 0},
         {"?[\x80-\xff]", "x\xc3", 1, 0, 1}, {"*[ab", "a", 1, 0, 0}, {"?[a-", "xa", 1, 0, 0},
-        {"*[]", "]", 1, 0, 0},
+        {"*[]", "]", 1, 0, 0}, {"ab?d", "ab/d", 1, '/', 0},
     };
     for (const auto &c : cases) {
         const int r = kuCStringParser_MatchEx(c.pattern, c.text, c.ignoreCase, c.stop);
