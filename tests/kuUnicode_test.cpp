@@ -4,11 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 #include <string>
-#include <vector>
 
-TEST(kuUnicode, CharacterCoders)
+TEST(kuUnicode, CodersAndConvertersAtEveryBoundary)
 {
     // {bytes, available, result, value}: overlong forms, cut and bad
     // sequences fail; surrogates, values above U+10FFFF and 7-byte forms read.
@@ -40,153 +38,78 @@ TEST(kuUnicode, CharacterCoders)
     }
     EXPECT_EQ(3, kuUnicode_WriteUTF8Char(nullptr, 100, 0x20AC));
     EXPECT_EQ(1, kuUnicode_WriteUTF8Char(nullptr, 1, 'A'));
-    const std::pair<uint32_t, int> lengths[] = {{0x7F, 1}, {0x80, 2}, {0xFFFF, 3}, {0x10000, 4},
-                                                {0x7FFFFFFF, 6}, {0x80000000, 7}};
-    for (const auto &l : lengths)
-        EXPECT_EQ(l.second, kuUnicode_UTF8CharLength(l.first)) << l.first;
+    EXPECT_EQ(7, kuUnicode_UTF8CharLength(0x80000000));
 
     wchar_t w[2] = {L'a', L'b'};
     uint32_t c = 0;
     EXPECT_EQ(0, kuUnicode_ReadWideChar(w, 0, &c));
     EXPECT_EQ(1, kuUnicode_ReadWideChar(w, 1, &c));
     EXPECT_EQ((uint32_t)L'a', c);
-    EXPECT_EQ(1, kuUnicode_WriteWideChar(w, 0, 'z'));
-    EXPECT_EQ(L'a', w[0]);
+    EXPECT_EQ(1, kuUnicode_WriteWideChar(w, 0, 'z')); // size 0: nothing stored
+    EXPECT_EQ(L"ab", std::wstring(w, 2));
     EXPECT_EQ(1, kuUnicode_WriteWideChar(w, 1, 'z'));
-    EXPECT_EQ(L'z', w[0]);
     EXPECT_EQ(1, kuUnicode_WriteWideChar(nullptr, 1, 'z'));
+    EXPECT_EQ(L"zb", std::wstring(w, 2));
     EXPECT_EQ(1, kuUnicode_WideCharLength(0x1F600));
-}
 
-// Stops and terminators at every size are checked against the character
-// coders below; here the plain results and each length's bounds.
-TEST(kuUnicode, StringConvertersCountRejectAndKeepBounds)
-{
-    wchar_t out[8];
-    EXPECT_EQ(3, kuUnicode_UTF8ToWide(nullptr, "abc", 0));
-    EXPECT_EQ(3, kuUnicode_UTF8ToWide(out, "a\xC3\xA9\xF0\x9F\x98\x80", 8));
-    EXPECT_EQ(std::wstring(L"a\xE9\x1F600"), std::wstring(out));
-    EXPECT_EQ(0, kuUnicode_UTF8ToWide(out, "", 8));
-    EXPECT_EQ(L'\0', out[0]);
-    EXPECT_EQ(-1, kuUnicode_UTF8ToWide(nullptr, "ok\xC0\x80", 0));
-    EXPECT_EQ(-1, kuUnicode_UTF8ToWide(out, "ok\xE2\x82", 8)); // cut by the terminator
-
+    wchar_t back[2];
     // The first and last code point of each sequence length, both ways.
-    for (uint32_t c : {0x7Fu, 0x80u, 0x7FFu, 0x800u, 0xFFFFu, 0x10000u, 0x1FFFFFu, 0x200000u, 0x3FFFFFFu, 0x4000000u,
-                       0x7FFFFFFFu}) {
-        const wchar_t wide[2] = {(wchar_t)c, 0};
+    for (uint32_t cp : {0x7Fu, 0x80u, 0x7FFu, 0x800u, 0xFFFFu, 0x10000u, 0x1FFFFFu, 0x200000u,
+                        0x3FFFFFFu, 0x4000000u, 0x7FFFFFFFu}) {
+        const wchar_t wide[2] = {(wchar_t)cp, 0};
         char expected[8], utf8[8];
-        int length = kuUnicode_WriteUTF8Char(expected, sizeof expected, c);
-        EXPECT_EQ((size_t)length, kuUnicode_WideToUTF8(nullptr, wide, 0)) << c;
-        ASSERT_EQ((size_t)length, kuUnicode_WideToUTF8(utf8, wide, sizeof utf8)) << c;
-        EXPECT_EQ(std::string(expected, length), std::string(utf8, length)) << c;
-        EXPECT_EQ(1, kuUnicode_UTF8ToWide(out, utf8, 2)) << c;
-        EXPECT_EQ(wide[0], out[0]) << c;
+        int length = kuUnicode_WriteUTF8Char(expected, sizeof expected, cp);
+        EXPECT_EQ(length, kuUnicode_UTF8CharLength(cp)) << cp;
+        EXPECT_EQ((size_t)length, kuUnicode_WideToUTF8(nullptr, wide, 0)) << cp;
+        ASSERT_EQ((size_t)length, kuUnicode_WideToUTF8(utf8, wide, sizeof utf8)) << cp;
+        EXPECT_EQ(std::string(expected, length), std::string(utf8, length)) << cp;
+        EXPECT_EQ(1, kuUnicode_UTF8ToWide(back, utf8, 2)) << cp;
+        EXPECT_EQ(wide[0], back[0]) << cp;
     }
-}
 
-// Long ASCII runs take a word-at-a-time path: its edges must behave like the
-// character-at-a-time one.
-TEST(kuUnicode, LongASCIIRunsAtEveryBoundary)
-{
+    // The string converters take shortcuts (eight ASCII bytes at a time, the
+    // common forms inline): around each block edge, a stop at the destination
+    // size or at a bad sequence must behave as the one-character path, and
+    // nothing is written past the result. After the run: nothing, a character,
+    // or a bad (stray, overlong, cut) sequence.
+    const struct { const char *bytes; const wchar_t *wide; } tails[] = {
+        {"", L""}, {"\xC3\xA9", L"\xE9"}, {"\xF0\x9F\x98\x80", L"\x1F600"}, {"\x80", nullptr},
+        {"\xC1\xBF", nullptr}, {"\xE2\x82", nullptr}, {"\xE2\x82\xAC", L"\x20AC"}};
     const std::string alphabet = "abcdefghijklmnopqrstuvwxyz0123456789";
-    for (size_t length = 0; length <= alphabet.size(); length++) {
-        std::string text = alphabet.substr(0, length);
-        EXPECT_EQ((ptrdiff_t)length, kuUnicode_UTF8ToWide(nullptr, text.c_str(), 0));
-        for (size_t size = 0; size <= length + 1; size++) {
-            std::vector<wchar_t> out(size + 1, L'#');
-            ptrdiff_t n = kuUnicode_UTF8ToWide(out.data(), text.c_str(), size);
-            ASSERT_EQ((ptrdiff_t)std::min(size, length), n);
-            for (ptrdiff_t i = 0; i < n; i++)
-                ASSERT_EQ((wchar_t)text[i], out[i]);
-            ASSERT_EQ(size > length ? L'\0' : L'#', out[n]);
-        }
-        // an invalid or multi-byte character right after the run
-        EXPECT_EQ(-1, kuUnicode_UTF8ToWide(nullptr, (text + "\x80").c_str(), 0));
-        std::vector<wchar_t> out(length + 2);
-        EXPECT_EQ((ptrdiff_t)length + 1,
-                  kuUnicode_UTF8ToWide(out.data(), (text + "\xC3\xA9").c_str(), out.size()));
-        EXPECT_EQ(L'\xE9', out[length]);
-    }
-}
-
-// The string converters take shortcuts (eight ASCII bytes at a time, the
-// common forms inline): at every cut of texts of mixed sequence lengths, with
-// invalid, overlong and 5- and 6-byte forms among them, and for destination
-// sizes around the result, they must agree with the one-character coders and
-// write nothing past their result.
-TEST(kuUnicode, StringConvertersAgreeWithTheCharacterCoders)
-{
-    std::mt19937 rng(7);
-    const uint32_t tops[] = {0x7F, 0x7FF, 0xFFFF, 0x1FFFFF, 0x3FFFFFF, 0x7FFFFFFF};
-    // overlong forms inside runs of their length too
-    const char *const odd[] = {"\x80", "\xD0\x9F\xC1\xBF\xD0\x9F\xD0\x9F", "\xE4\xB8\x80\xE0\x9F\xBF",
-                               "\xF0\x9F\x98\x80\xF0\x8F\xBF\xBF", "\xFE", "\xFF", "\xC3", "\xE2\x82",
-                               "\xF8\x88\x80\x80\x80"};
-    for (int round = 0; round < 300; round++) {
-        std::string text;
-        uint32_t top = tops[rng() % 6];
-        while (text.size() < 40) {
-            if (rng() % 4 == 0)
-                top = tops[rng() % 6]; // runs of one length, then another
-            char b[8];
-            text.append(b, (size_t)kuUnicode_WriteUTF8Char(b, sizeof b, 1 + rng() % top));
-        }
-        if (round % 2 == 1) // at the start, where a block begins, or anywhere
-            text.insert(round % 4 == 1 ? 0 : rng() % text.size(), odd[rng() % 9]);
-        for (size_t cut = 0; cut <= text.size(); cut++) {
-            std::string t = text.substr(0, cut);
-            // the reference: one character at a time
-            std::vector<wchar_t> expected;
-            bool invalid = false;
-            for (size_t i = 0; i < t.size();) {
-                uint32_t c;
-                int n = kuUnicode_ReadUTF8Char(t.c_str() + i, t.size() - i, &c);
-                if (n <= 0) {
-                    invalid = true;
-                    break;
-                }
-                expected.push_back((wchar_t)c);
-                i += (size_t)n;
-            }
-            ASSERT_EQ(invalid ? -1 : (ptrdiff_t)expected.size(),
-                      kuUnicode_UTF8ToWide(nullptr, t.c_str(), 0))
-                << "cut " << cut << " of round " << round;
-            for (size_t size : {expected.size(), expected.size() + 1, (size_t)cut / 3}) {
-                std::vector<wchar_t> out(size + 1, L'#');
-                ptrdiff_t n = kuUnicode_UTF8ToWide(out.data(), t.c_str(), size);
-                if (invalid && size > expected.size()) { // reaches the bad sequence
-                    ASSERT_EQ(-1, n) << "cut " << cut << " size " << size;
+    for (size_t length = 0; length <= 17; length++) {
+        const std::string run = alphabet.substr(0, length);
+        for (const auto &tail : tails) {
+            SCOPED_TRACE(testing::Message() << length << " " << tail.bytes);
+            const std::string text = run + tail.bytes;
+            const bool bad = tail.wide == nullptr;
+            const std::wstring want =
+                std::wstring(run.begin(), run.end()) + (bad ? L"" : tail.wide);
+            EXPECT_EQ(bad ? -1 : (ptrdiff_t)want.size(),
+                      kuUnicode_UTF8ToWide(nullptr, text.c_str(), 0));
+            for (size_t size = 0; size <= want.size() + 1; size++) {
+                std::wstring out(size + 2, L'#');
+                const ptrdiff_t n = kuUnicode_UTF8ToWide(&out[0], text.c_str(), size);
+                const size_t stored = std::min(size, want.size());
+                if (bad && size > length) {
+                    EXPECT_EQ(-1, n) << size;
                     continue;
                 }
-                size_t stored = std::min(size, expected.size());
-                ASSERT_EQ((ptrdiff_t)stored, n) << "cut " << cut << " size " << size;
-                for (size_t i = 0; i < stored; i++)
-                    ASSERT_EQ(expected[i], out[i]);
-                ASSERT_EQ(size > stored ? L'\0' : L'#', out[stored]);
+                EXPECT_EQ((ptrdiff_t)stored, n) << size;
+                EXPECT_EQ(want.substr(0, stored) + (size > stored ? L'\0' : L'#') + L'#',
+                          out.substr(0, stored + 2))
+                    << size;
             }
-            if (invalid)
-                continue;
-            // and back: every destination size stops before a partial character
-            expected.push_back(0);
-            size_t bytes = kuUnicode_WideToUTF8(nullptr, expected.data(), 0);
-            ASSERT_EQ(t.size(), bytes);
-            for (size_t size = 0; size <= bytes + 1; size += 1 + (size > 12) * 5) {
-                std::vector<char> out(size + 8, '#');
-                size_t n = kuUnicode_WideToUTF8(out.data(), expected.data(), size);
-                size_t fits = 0;
-                for (size_t i = 0; expected[i] != 0; i++) {
-                    size_t length = (size_t)kuUnicode_UTF8CharLength((uint32_t)expected[i]);
-                    if (fits + length > size)
-                        break;
-                    fits += length;
-                }
-                ASSERT_EQ(fits, n) << "size " << size;
-                ASSERT_EQ(0, memcmp(out.data(), t.data(), n));
-                ASSERT_EQ(n < size ? '\0' : '#', out[n]);
-                for (size_t i = n + 1; i < out.size(); i++)
-                    ASSERT_EQ('#', out[i]) << "written past the result at " << i;
+            // and back: a destination too small stops before a partial character
+            for (size_t size = std::max(length, (size_t)2) - 2; !bad && size <= text.size() + 1;
+                 size++) {
+                std::string out(size + 2, '#');
+                const size_t fits = size >= text.size() ? text.size() : std::min(size, length);
+                std::string kept = text.substr(0, fits) + std::string(fits < size, '\0');
+                kept.resize(out.size(), '#');
+                EXPECT_EQ(fits, kuUnicode_WideToUTF8(&out[0], want.c_str(), size)) << size;
+                EXPECT_EQ(kept, out) << size;
             }
         }
     }
 }
+
