@@ -108,6 +108,15 @@ TEST(kuArray, InsertModes)
     kuArray_SetFreeFunc(array, recordFree);
     EXPECT_EQ(3u, kuArray_Insert(array, ptr(5)));
     EXPECT_EQ((std::vector<void *>{nullptr}), released);
+    // SetAt releases the item it replaces and does nothing past the end.
+    kuArray_SetAt(array, 0, ptr(2));
+    kuArray_SetAt(array, kuArray_GetCount(array), ptr(8));
+    EXPECT_EQ((std::vector<void *>{nullptr, ptr(1)}), released);
+    // Sorting without a comparison leaves the order alone.
+    kuArray_SetSortFunc(array, nullptr, 0);
+    kuArray_Sort(array);
+    EXPECT_EQ((std::vector<void *>{ptr(2), ptr(1), ptr(3), ptr(5), ptr(7), ptr(9)}),
+              itemsOf(array));
     kuArray_Delete(array);
 }
 

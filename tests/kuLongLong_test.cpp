@@ -151,6 +151,14 @@ TEST(kuLongLong, ConstantsSettersAndCornerOperandsMatchNativeArithmetic)
         EXPECT_EQ(std::to_string(a), kutest::take(kuLongLong_ToString(&va)));
         EXPECT_EQ(std::to_string(ua), kutest::take(kuULongLong_ToString(&wa)));
     }
+    // Counts of 64 and more shift every bit out (the hardware would mask them).
+    for (uint32_t count : {64u, 65u, 1000u}) {
+        EXPECT_EQ(std::make_pair(int64_t{0}, 1), apply(s64(-5), kuLongLong_ShiftLeft, count));
+        EXPECT_EQ(-1, apply(s64(-5), kuLongLong_ShiftRight, count).first);
+        EXPECT_EQ(0, apply(s64(5), kuLongLong_ShiftRight, count).first);
+        EXPECT_EQ(std::make_pair(uint64_t{0}, 1), apply(u64(1), kuULongLong_ShiftLeft, count));
+        EXPECT_EQ(0u, apply(u64(UINT64_MAX), kuULongLong_ShiftRight, count).first);
+    }
 }
 
 TEST(kuFileOffset, SaturatingConversions)
