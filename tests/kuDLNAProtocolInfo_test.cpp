@@ -452,6 +452,7 @@ TEST(kuDLNAProtocolInfo, MatchingWithRulesAndNames)
         {"http-get:*:audio/L16;rate=48000:*", "http-get:*:audio/L16;rate=44100;channels=2:*", All, 0, 0},
         {"http-get:*:text/html; charset=UTF-8:*", "http-get:*:text/html;charset=utf-8:*", Blank, 1, Blank},
         {" http-get:*:audio/mpeg:*", "http-get:*:audio/mpeg:*", Blank, 1, Blank},
+        {"http-get :*:audio/L16;rate =44100:*", "http-get:*:audio/L16;rate=44100:*", Blank, 1, Blank},
         // Two rules at once, and a strict match that needs none.
         {"HTTP-GET:*:audio/flac:*", "http-get:*:audio/x-flac:*", All, 1, Alias | Case},
         {"http-get:*:audio/mpeg:*", "http-get:*:audio/mpeg:*", All, 1, 0},

@@ -195,6 +195,7 @@ TEST(kuPackedData, TypedAndArrayReads)
     std::string longest(65536, 'x');
     EXPECT_EQ(0u, kuPackedData_AddData(data, 9, longest.data(), 65536));
     EXPECT_EQ(0u, kuPackedData_AddData(data, 9, nullptr, 1));
+    EXPECT_EQ(0, kuPackedData_SetData(data, 0, 1, nullptr, 1, 0)); // over an existing tag
     EXPECT_EQ(used, data->usedSize);
     EXPECT_EQ(used + 4 + 65536, kuPackedData_AddData(data, 9, longest.data(), 65535)); // padded
     kuPackedData_Free(data);
