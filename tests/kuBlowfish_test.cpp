@@ -78,4 +78,8 @@ TEST(kuBlowfish, PublishedVectorsAndCBC)
     kuBlowfish_DecryptCBC(&bf, &left, &right);
     EXPECT_EQ(blockHex(plain[0], plain[1]), blockHex(left, right));
     EXPECT_EQ(blockHex(0xFEDCBA98, 0x76543210), blockHex(bf.ivLeft, bf.ivRight));
+    // A missing half leaves the other alone.
+    kuBlowfish_Encrypt(&bf, nullptr, &right);
+    kuBlowfish_Decrypt(&bf, &left, nullptr);
+    EXPECT_EQ(blockHex(plain[0], plain[1]), blockHex(left, right));
 }
