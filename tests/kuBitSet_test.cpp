@@ -51,6 +51,7 @@ TEST(kuBitSet, FullSetsEqualityAndClones)
     kuBitSet_Set(clone, 0); // a clone is independent
     EXPECT_EQ(0, kuBitSet_Equal(a, clone));
     EXPECT_EQ(nullptr, kuBitSet_Clone(nullptr));
+    EXPECT_EQ(kNone, kuBitSet_GetNextUnSet(nullptr, 0));
     for (kuBitSet *s : {a, longer, clone, (kuBitSet *)nullptr})
         kuBitSet_Delete(s);
 }

@@ -169,13 +169,14 @@ TEST(kuPackedData, TypedAndArrayReads)
     kuPackedData_GetData(data, 0, 8, &length);
     EXPECT_EQ(0u, length); // an empty array is an empty tag
     // a shorter value reads as what it holds
-    EXPECT_EQ((std::vector<uint32_t>{0x1234, 0x5678, 0x12345678, 0x1234, 0xAB, 0}),
+    EXPECT_EQ((std::vector<uint32_t>{0x1234, 0x5678, 0x12345678, 0x1234, 0xAB, 0, 9}),
               (std::vector<uint32_t>{kuPackedData_GetDataAsUInt16(data, 0, 2),
                                      kuPackedData_GetDataAsUInt16(data, 0, 3),
                                      kuPackedData_GetDataAsUInt32(data, 0, 3),
                                      kuPackedData_GetDataAsUInt32(data, 0, 2),
                                      kuPackedData_GetDataAsUInt32(data, 0, 4),
-                                     kuPackedData_GetDataAsUInt32(data, 1, 3)}));
+                                     kuPackedData_GetDataAsUInt32(data, 1, 3),
+                                     kuPackedData_GetDataAsUInt32(data, 0, 7)}));
     const std::vector<std::pair<uint16_t, std::vector<std::string>>> arrays = {
         {0, {}}, {6, {"alpha", "beta"}}, {7, {"hi", "yo"}}, {8, {}}};
     for (const auto &expected : arrays) {
@@ -199,6 +200,14 @@ TEST(kuPackedData, TypedAndArrayReads)
     EXPECT_EQ(used, data->usedSize);
     EXPECT_EQ(used + 4 + 65536, kuPackedData_AddData(data, 9, longest.data(), 65535)); // padded
     kuPackedData_Free(data);
+    // An entry holds at most 65535 tags.
+    data = kuPackedData_New(1);
+    kuPackedData_AddNewEntry(data);
+    for (int i = 0; i < 65535; i++)
+        ASSERT_NE(0u, kuPackedData_AddData(data, 1, nullptr, 0));
+    EXPECT_EQ(0u, kuPackedData_AddData(data, 1, nullptr, 0));
+    EXPECT_EQ(0, kuPackedData_AddDataToEntry(data, 0, 1, nullptr, 0));
+    kuPackedData_Free(data);
 }
 
 TEST(kuPackedData, MoveDataKeepsOffsetsTrue)
@@ -208,6 +217,8 @@ TEST(kuPackedData, MoveDataKeepsOffsetsTrue)
     kuPackedData_MoveData(data, entry1, 6);
     EXPECT_EQ(entry1 + 6, le32(data->block + 12));
     kuPackedData_MoveData(data, entry1 + 6, -6);
+    kuPackedData_MoveData(data, 16, 6); // the first entry moves and comes back to the slots' end
+    kuPackedData_MoveData(data, 22, -6);
     kuPackedData_MoveData(data, 16, -1);                // into the slot table: nothing
     kuPackedData_MoveData(data, data->usedSize + 1, 4); // from past the end: nothing
     expectBlock(data, {{{1, "ab"}}, {{2, "cd"}}}, 2);

@@ -22,9 +22,9 @@ TEST(kuStringEscaper, EscapeAndUnescapeInStringsAndBuffers)
     EXPECT_EQ("a%20b%2Dc", take(kuStringEscaper_Escape("a b-c")));
     EXPECT_EQ("\xc3\xa9%2F", take(kuStringEscaper_EscapeMinimal("\xc3\xa9/")));
     EXPECT_EQ("<null>", take(kuStringEscaper_Escape(nullptr)));
-    char onlyDash[128] = {};
+    char onlyDash[129] = {}; // a byte of 128 must not read past the 128 entries
     onlyDash['-'] = 1;
-    EXPECT_EQ("-!61!2E", take(kuStringEscaper_EscapeAdvanced("-a.", onlyDash, '!', 0)));
+    EXPECT_EQ("-!61!2E\x80", take(kuStringEscaper_EscapeAdvanced("-a.\x80", onlyDash, '!', 0)));
 
     EXPECT_EQ("aAb", take(kuStringEscaper_Unescape("a%41%zzb%4")));
     EXPECT_EQ("\xc3\xa9", take(kuStringEscaper_Unescape("%c3%A9")));

@@ -162,7 +162,7 @@ TEST(kuURI, PathGuardRefusesTraversal)
         "/media/%2E%2e/secret", "/media/.%2e/secret", "/media/%2e./secret", "/media/..%2Fsecret",
         "/media/..%5csecret", "/x%2f.y", "C:\\media\\..\\x",
         // Whole-path ".." and dots-only first segments, also behind ';' or NUL.
-        "..", "%2E%2e", "%2e.", "..;/etc/passwd", "%2e%2e;x", "..%00/x", "..%2500",
+        "..", "%2E%2e", "%2e.", "..;/etc/passwd", "%2e%2e;x", "..%00/x", "..%2500", "%252e%252e",
         // A NUL hides nothing from a reader that decodes once.
         "/a%00/../b", "/a%2500/%2e%2e",
         // Every level of escaping, case mixed.

@@ -38,7 +38,8 @@ TEST(kuUTF, ModifiedUTF8Latin1AndUTF16BothWays)
         {true, "a\0b", 3, 16, "1 a\xC0\x80" "b\0"s}, {true, emoji, 4, 16, "1 "s + pair + '\0'},
         {true, "\xC3\xA9\xE2\x82\xAC", 5, 16, "1 \xC3\xA9\xE2\x82\xAC\0"s},
         {true, "abc", 3, 3, "0 ab\0"s}, {true, "abc", 3, 4, "1 abc\0"s},
-        {true, emoji, 4, 6, "0 \0"s}, {true, "", 0, 0, "0 "}, {true, "a\x80z", 3, 16, "1 az\0"s},
+        {true, emoji, 4, 6, "0 \0"s}, {true, "", 0, 0, "0 "},
+        {true, "a\x80\xF8z", 4, 16, "1 az\0"s}, // stray bytes are dropped
         {false, pair, 6, 16, "1 "s + emoji + '\0'}, {false, pair, -1, 16, "1 "s + emoji + '\0'},
         {false, "a\xC0\x80" "b", 4, 16, "1 a\0b\0"s}, {false, "a\xC0\x80" "b", -1, 16, "1 a\0"s},
         {false, "\xED\xA0\xBDz", 4, 16, "1 \xED\xA0\xBDz\0"s},
