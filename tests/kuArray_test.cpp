@@ -115,6 +115,7 @@ TEST(kuArray, InsertModes)
     // Sorting without a comparison leaves the order alone.
     kuArray_SetSortFunc(array, nullptr, 0);
     kuArray_Sort(array);
+    EXPECT_EQ(0u, kuArray_IndexForInsert(nullptr, ptr(1)));
     EXPECT_EQ((std::vector<void *>{ptr(2), ptr(1), ptr(3), ptr(5), ptr(7), ptr(9)}),
               itemsOf(array));
     kuArray_Delete(array);

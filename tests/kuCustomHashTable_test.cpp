@@ -93,6 +93,7 @@ TEST_F(Counted, DuplicateKeysAndCopies)
     EXPECT_EQ(2u, kuCustomHashTable_GetTupleCount(copy));
     kuCustomHashTable_Delete(copy);
     EXPECT_EQ(nullptr, kuCustomHashTable_Duplicate(nullptr));
+    EXPECT_EQ(0, kuCustomHashTable_AddAllocated(nullptr, (void *)"k", nullptr));
 
     EXPECT_EQ(1, kuCustomHashTable_AllowDuplicates(t));
     // "l" hashes to 109 and "a" to 98: both bucket 10, interleaved

@@ -445,6 +445,7 @@ TEST(kuDLNAProtocolInfo, MatchingWithRulesAndNames)
         {"http-get:*:video/mp4:*", "http-get:*:*/*:*", Wild, 1, Wild},
         {"HTTP-GET:*:audio/mpeg:*", "http-get:*:audio/mpeg:*", Case, 1, Case},
         {"Internal:*:audio/mpeg:*", "internal:*:audio/mpeg:*", Case, 1, Case},
+        {"my-prot:*:audio/mpeg:*", "my-proto:*:audio/mpeg:*", All & ~Case, 0, 0}, // no prefix
         {"HTTP-GET:*:audio/mpeg:*", "http-get:*:audio/mpeg:*", All & ~Case, 0, 0},
         {"http-get:*:audio/mpeg:DLNA.ORG_PN=MP3", "http-get:*:*:*", AnyPN, 1, AnyPN},
         {"http-get:*:*:*", "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3", AnyPN, 1, AnyPN},

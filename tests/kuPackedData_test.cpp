@@ -130,6 +130,8 @@ TEST(kuPackedData, GrowthAllowsForTheEntriesToCome)
     EXPECT_EQ(626u, size);
     EXPECT_EQ(626u, le32(data->block));
     kuPackedData_Free(data);
+    EXPECT_EQ(nullptr, kuPackedData_PeekData(nullptr, &size));
+    EXPECT_EQ(0u, size);
 
     // Growth starts when the used size would reach the allocation.
     for (uint32_t length : {108u, 110u}) {

@@ -28,6 +28,9 @@ TEST(kuSHA1, PublishedDigestsCountCarryAndWipe)
         EXPECT_EQ(digest, toHex(out, 20)) << message.size();
     }
     EXPECT_EQ(std::string(2 * sizeof c, '0'), toHex(&c, sizeof c)); // nothing of the message left
+    kuSHA1_Init(&c);
+    kuSHA1_Update(&c, nullptr, 5); // no data: nothing counted
+    EXPECT_EQ(0u, c.count[0]);
     EXPECT_EQ("b617318655057264e28bc0b6fb378c8ef146be00",
               hmac(std::string(20, '\x0b'), "Hi There"));
     EXPECT_EQ("aa4ae5e15272d00e95705637ce8a3b55ed402112", // a key over one block is hashed first
