@@ -81,6 +81,7 @@ TEST(kuArray, GrowthSteps)
     kuArray_Grow(array, 0);
     EXPECT_EQ(11976u + 2048, array->capacity);
     kuArray_Grow(array, 100000);
+    kuArray_Grow(array, array->capacity - array->count); // exactly the free slots: nothing
     EXPECT_EQ(11976u + 2048 + 100000, array->capacity);
     kuArray_Delete(array);
 }

@@ -383,6 +383,7 @@ TEST(kuURI, ResolvesAsRFC3986)
     // never carries over; a base that is no absolute URI gives null.
     EXPECT_EQ("http://a/g", take(kuURI_ResolveRFC3986("http://a", "g")));
     EXPECT_EQ("urn:g", take(kuURI_ResolveRFC3986("urn:x", "g"))); // no '/' in the base path
+    EXPECT_EQ("x1+.-:g", take(kuURI_ResolveRFC3986("x1+.-:x", "g")));
     EXPECT_EQ("urn:x:y", take(kuURI_ResolveRFC3986("urn:x:y#f", "")));
     EXPECT_EQ("<null>", take(kuURI_ResolveRFC3986("/relative", "g")));
     EXPECT_EQ("<null>", take(kuURI_ResolveRFC3986(nullptr, "g")));
