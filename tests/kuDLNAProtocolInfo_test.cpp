@@ -266,6 +266,10 @@ TEST(kuDLNAProtocolInfo, OtherConstructorsAndFourthField)
     auto profile = [](kuDLNAProtocolInfo *p) { return Info(p).str(); };
     EXPECT_EQ("http-get:*:*:*", profile(kuDLNAProtocolInfo_NewFromProfileInfo(nullptr, 5)));
     EXPECT_EQ("http-get:*:*:*", profile(kuDLNAProtocolInfo_NewFromProfileInfo("audio/mpeg", 0)));
+    Info withData("http-get:*:*:*");
+    kuDLNAProtocolInfo_SetUserData(withData.get(), &withData);
+    EXPECT_EQ(&withData, kuDLNAProtocolInfo_GetUserData(withData.get()));
+    EXPECT_EQ(nullptr, kuDLNAProtocolInfo_GetUserData(nullptr));
     // Only the given bytes count.
     EXPECT_EQ("http-get:*:audio/L16;rate=44100:DLNA.ORG_PN=LPCM",
               profile(kuDLNAProtocolInfo_NewFromProfileInfo("audio/L16;rate=44100:DLNA.ORG_PN=LPCMxyz", 37)));
@@ -354,6 +358,7 @@ TEST(kuDLNAProtocolInfo, Merging)
     // The larger MAXSP wins, integer part first, compared signed.
     Info small("rtsp-rtp-udp:*:a/b:DLNA.ORG_MAXSP=3.1");
     kuDLNAProtocolInfo_Merge(small.get(), Info("rtsp-rtp-udp:*:a/b:DLNA.ORG_MAXSP=2.9").get());
+    kuDLNAProtocolInfo_Merge(small.get(), Info("rtsp-rtp-udp:*:a/b:DLNA.ORG_MAXSP=3.0").get());
     kuDLNAProtocolInfo_Merge(small.get(), Info("rtsp-rtp-udp:*:a/b:DLNA.ORG_MAXSP=3000000000").get());
     EXPECT_EQ("rtsp-rtp-udp:*:a/b:DLNA.ORG_MAXSP=3.1", small.str());
 
@@ -443,6 +448,7 @@ TEST(kuDLNAProtocolInfo, MatchingWithRulesAndNames)
         {"http-get:*:audio/*:*", "http-get:*:audio/flac:*", Wild, 1, Wild},
         {"http-get:*:video/mp4:*", "http-get:*:audio/*:*", All, 0, 0},
         {"http-get:*:video/mp4:*", "http-get:*:*/*:*", Wild, 1, Wild},
+        {"http-get:*:audio/mpe:*", "http-get:*:audio/mpeg:*", All, 0, 0}, // no prefix either
         {"HTTP-GET:*:audio/mpeg:*", "http-get:*:audio/mpeg:*", Case, 1, Case},
         {"Internal:*:audio/mpeg:*", "internal:*:audio/mpeg:*", Case, 1, Case},
         {"my-prot:*:audio/mpeg:*", "my-proto:*:audio/mpeg:*", All & ~Case, 0, 0}, // no prefix

@@ -69,8 +69,8 @@ TEST(kuPrintf, CharactersStringsAndInvalidUTF8)
     // null strings print "(nil)" without padding; the precision still applies
     EXPECT_EQ("(nil)|(n|(nil)", format("%10s|%.2s|%-8ls", (char *)nullptr, (char *)nullptr,
                                        (wchar_t *)nullptr));
-    EXPECT_EQ("x\xC3\xA9\xE2\x82\xAC|x\xC3\xA9|  x|",
-              format("%ls|%.4ls|%3ls|", L"x\u00E9\u20AC", L"x\u00E9\u20AC", L"x"));
+    EXPECT_EQ("x\xC3\xA9\xE2\x82\xAC|x\xC3\xA9|  x||",
+              format("%ls|%.4ls|%3ls|%.0ls|", L"x\u00E9\u20AC", L"x\u00E9\u20AC", L"x", L"x"));
     EXPECT_EQ("%|100%", format("%%|%d%%", 100));
 
     // an invalid argument: what was written before stays, terminated
