@@ -132,6 +132,15 @@ TEST(kuPackedData, GrowthAllowsForTheEntriesToCome)
     kuPackedData_Free(data);
     EXPECT_EQ(nullptr, kuPackedData_PeekData(nullptr, &size));
     EXPECT_EQ(0u, size);
+    // Entry N of N slots is not read from the first data bytes (which here
+    // would lead to a tag 7).
+    const uint8_t oneSlot[] = {24, 0, 0, 0, 1, 0, 0, 0, 12, 0, 0, 0,
+                               16, 0, 0, 0, 1, 0, 1, 0, 7, 0, 'z', 0};
+    void *block = kuMalloc(sizeof oneSlot);
+    memcpy(block, oneSlot, sizeof oneSlot);
+    data = kuPackedData_NewData(block);
+    EXPECT_EQ(nullptr, kuPackedData_GetData(data, 1, 7, &size));
+    kuPackedData_Free(data);
 
     // Growth starts when the used size would reach the allocation.
     for (uint32_t length : {108u, 110u}) {
