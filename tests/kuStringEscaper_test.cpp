@@ -36,6 +36,9 @@ TEST(kuStringEscaper, EscapeAndUnescapeInStringsAndBuffers)
     EXPECT_EQ("a%00b", bytes(out, n));
     // The block size 3 x length + 1 must not wrap around.
     EXPECT_EQ(nullptr, kuStringEscaper_EscapeBuffer("x", SIZE_MAX / 3, 1, nullptr, '%', 1, &n));
+    // One that fits is asked for, and its failure ends in the fatal path.
+    EXPECT_EXIT(kuStringEscaper_EscapeBuffer("x", (SIZE_MAX - 1) / 3, 1, nullptr, '%', 1, &n),
+                testing::ExitedWithCode(255), "");
     out = kuStringEscaper_UnescapeBuffer("%41%00z", 7, 1, '%', &n);
     EXPECT_EQ(std::string("A\0z\0", 4), bytes(out, n));
     // An escape cut by the given length ends the result.
