@@ -236,7 +236,8 @@ TEST(ConfigFileSafety, LinkAtThePathIsFollowed)
         EXPECT_EQ(!saved.empty(), saveValue(f.p, "new"));
         EXPECT_EQ(saved.empty() ? "" : "v=new\n", readFile(saved));
         EXPECT_TRUE(S_ISLNK(modeOf(f.p, false)));
-        EXPECT_EQ(saved.empty(), log.text().find("Too many levels of symbolic") != std::string::npos);
+        bool looped = log.text().find("Too many levels of symbolic links") != std::string::npos;
+        EXPECT_EQ(saved.empty(), looped);
     }
     // An interrupted save of the target is repaired through the link.
     ASSERT_EQ(0, unlink(f.p.c_str()));
