@@ -27,24 +27,17 @@ struct Result {
     std::string err;
 };
 
-// The tool's path comes from the test's environment (KUVANA_TOOL), with the
+// Starts the tool with its standard streams on files (err may be out). The
+// tool's path comes from the test's environment (KUVANA_TOOL), with the
 // emulator that runs target binaries when cross-compiled (KUVANA_EMULATOR).
-std::vector<std::string> toolCommand()
-{
-    std::vector<std::string> command;
-    std::istringstream emulator(getenv("KUVANA_EMULATOR") ? getenv("KUVANA_EMULATOR") : "");
-    for (std::string word; emulator >> word;)
-        command.push_back(word);
-    const char *tool = getenv("KUVANA_TOOL");
-    command.push_back(tool ? tool : "kuvana");
-    return command;
-}
-
-// Starts the tool with its standard streams on files (err may be out).
 pid_t start(const std::vector<std::string> &args, const std::string &in, const std::string &out,
             const std::string &err)
 {
-    std::vector<std::string> words = toolCommand();
+    std::vector<std::string> words;
+    std::istringstream emulator(getenv("KUVANA_EMULATOR") ? getenv("KUVANA_EMULATOR") : "");
+    for (std::string word; emulator >> word;)
+        words.push_back(word);
+    words.push_back(getenv("KUVANA_TOOL") ? getenv("KUVANA_TOOL") : "kuvana");
     words.insert(words.end(), args.begin(), args.end());
     pid_t child = fork();
     if (child == 0) {
@@ -67,14 +60,13 @@ pid_t start(const std::vector<std::string> &args, const std::string &in, const s
 int waitFor(pid_t child, int seconds)
 {
     int status = 0;
-    useconds_t pause = 100;
-    for (long waited = 0; waited < seconds * 1000000L && waitpid(child, &status, WNOHANG) == 0;
-         waited += pause, pause = std::min<useconds_t>(pause * 2, 20000))
-        usleep(pause);
-    if (waitpid(child, &status, WNOHANG) == 0) {
-        kill(child, SIGKILL);
-        waitpid(child, nullptr, 0);
-        return -1;
+    for (int waited = 0; waitpid(child, &status, WNOHANG) == 0; waited++) {
+        if (waited == seconds * 200) {
+            kill(child, SIGKILL);
+            waitpid(child, nullptr, 0);
+            return -1;
+        }
+        usleep(5000);
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
@@ -129,6 +121,105 @@ void expectParts(const std::string &text, std::initializer_list<std::string> par
         EXPECT_TRUE(contains(text, part)) << part << "\n" << text;
 }
 
+// What each match of pattern in text captured (its groups joined).
+std::vector<std::string> found(const std::string &text, const char *pattern)
+{
+    std::vector<std::string> all;
+    std::regex re(pattern);
+    for (std::sregex_iterator at(text.begin(), text.end(), re), end; at != end; ++at)
+        all.push_back((*at)[1].str() + ((*at).size() > 2 ? (*at)[2].str() : ""));
+    return all;
+}
+
+// The object keys a JSON text names, at any depth.
+std::set<std::string> jsonKeys(const std::string &text)
+{
+    std::vector<std::string> keys = found(text, "\"([^\"\\\\]*)\":");
+    return std::set<std::string>(keys.begin(), keys.end());
+}
+
+// A port that was free a moment ago.
+int freePort()
+{
+    uint16_t port = 0;
+    close(kutest::listenOnLoopback(&port));
+    return port;
+}
+
+// What a connection receives until its text holds token, the peer ends it
+// (*ended), or nothing comes for 3 s.
+std::string readUntil(int socket, const std::string &token, bool *ended = nullptr)
+{
+    std::string text;
+    char buffer[4096];
+    ssize_t got = 1;
+    pollfd p{socket, POLLIN, 0};
+    while ((token.empty() || !contains(text, token)) && poll(&p, 1, 3000) > 0 &&
+           (got = recv(socket, buffer, sizeof buffer, 0)) > 0)
+        text.append(buffer, size_t(got));
+    if (ended)
+        *ended = got <= 0;
+    return text;
+}
+
+// A console started on a free port, killed if a test leaves it running.
+struct Console {
+    explicit Console(std::vector<std::string> options)
+    {
+        options.insert(options.begin(), {"console", "--port", std::to_string(port)});
+        pid = start(options, "/dev/null", dir.file("out"), dir.file("out"));
+        for (int i = 0; i < 400 && !contains(log(), "listening on"); i++)
+            usleep(25000);
+    }
+    ~Console()
+    {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    std::string log() const { return kutest::readFile(dir.file("out")); }
+    // A connection that got its prompt.
+    int session() const
+    {
+        int c = kutest::connectToLoopback(uint16_t(port));
+        EXPECT_TRUE(contains(readUntil(c, "kuvana> "), "kuvana> "));
+        return c;
+    }
+    // The exit status after SIGTERM, or -1 when the console did not stop
+    // within 3 s.
+    int stop()
+    {
+        kill(pid, SIGTERM);
+        int status = waitFor(pid, 3);
+        pid = -1;
+        return status;
+    }
+
+    kutest::TempDir dir;
+    int port = freePort();
+    pid_t pid = -1;
+};
+
+// Types commands into the system's telnet client.
+const char kConsoleScript[] = R"exp(
+set timeout 20
+spawn telnet 127.0.0.1 [lindex $argv 0]
+expect "kuvana> " {} timeout { exit 1 }
+send "uri parse 'http://h/a%20b' --json\r"
+expect "\"path\":\"/a b\"" {} timeout { exit 2 }
+send "console\r"
+expect "already in the console" {} timeout { exit 3 }
+send "quit\r"
+expect "Connection closed by foreign host." {} timeout { exit 4 }
+)exp";
+
+std::string examples(const std::string &file)
+{
+    const char *dir = getenv("KUVANA_EXAMPLES");
+    return std::string(dir ? dir : "examples") + "/" + file;
+}
+
 } // namespace
 
 // One check per command and exit status; the parsing rules themselves are
@@ -137,11 +228,6 @@ TEST(kuvanaTool, UsageAndTextCommands)
 {
     kutest::TempDir dir;
     kutest::writeFile(dir.file("data"), std::string("\0\1\2", 3));
-    // Every byte value survives a round trip through wrapped Base64 lines.
-    std::string bytes;
-    for (int i = 0; i < 256; i++)
-        bytes += char(i);
-    std::string encoded = kuvana({"base64", "encode"}, bytes).out;
     check({
         {{}, "", 2, "", "usage: kuvana"},
         {{"frobnicate"}, "", 2, "", "'frobnicate'"},
@@ -155,20 +241,13 @@ TEST(kuvanaTool, UsageAndTextCommands)
         {{"time", "fraction", "--json", "0.75"}, "", 0, "{\"value\":0.75,\"fraction\":\"3/4\",\"warnings\":[]}\n", ""},
         {{"digest", "sha1"}, "abc", 0, "a9993e364706816aba3e25717850c26c9cd0d89d\n", ""},
         {{"digest", "hmac-sha1", "Jefe", "-"}, "what do ya want for nothing?", 0, "effcdf6ae5eb2fa2d27416d5f184df9c259a7c79\n", ""},
-        {{"digest", "md5", "--json", "@" + dir.file("data")}, "", 0,
-         "{\"algorithm\":\"md5\",\"digest\":\"b95f67f61ebb03619622d798f45fc2d3\",\"bytes\":3,\"warnings\":[]}\n", ""},
+        {{"digest", "md5", "@" + dir.file("data")}, "", 0, "b95f67f61ebb03619622d798f45fc2d3\n", ""},
         {{"digest", "md5", "@" + dir.file("missing")}, "", 2, "", "'" + dir.file("missing") + "'"},
         {{"base64", "encode", ""}, "", 0, "\n", ""},
-        {{"base64", "decode"}, encoded, 0, bytes, ""},
-        {{"base64", "decode", "--json", "AAE="}, "", 0, "{\"bytes\":2,\"hex\":\"0001\",\"warnings\":[]}\n", ""},
+        {{"base64", "encode"}, std::string("\0kuvana\xff", 8), 0, "AGt1dmFuYf8=\n", ""},
         {{"base64", "decode", "a3V2 YW5h"}, "", 2, "", "character 5 is not Base64"},
         {{"base64", "decode", "--ignore-garbage", "a3V2*YW5h"}, "", 0, "kuvana", "warning: 1 character outside the Base64 alphabet skipped"},
         {{"printf", "%s-%05d|%x|%.2f|%*d|%c\\n", "ab", "42", "255", "3.14159", "4", "7", "A"}, "", 0, "ab-00042|ff|3.14|   7|A\n", ""},
-        {{"printf", "--json", "%2$s %1$s\\t", "world", "hello"}, "", 0, "{\"text\":\"hello world\\t\",\"warnings\":[]}\n", ""},
-        // What only the library's engine does: any base, UTF-8 characters, and
-        // h/hh that do not narrow.
-        {{"printf", "%#..2u|%.2.36u|%lc|%ls|%hhd|%p", "5", "71", "\xC3\xA9", "w\xC3\xAF", "300", "0x10"}, "", 0,
-         "0b101|1z|\xC3\xA9|w\xC3\xAF|300|0x" + std::string(2 * sizeof(void *) - 2, '0') + "10", ""},
         {{"printf", "%d %d", "1"}, "", 2, "", "'%d %d'"},
         {{"printf", "%d", "twelve"}, "", 2, "", "'twelve'"},
         {{"printf", "%n", "1"}, "", 2, "", "*"},
@@ -177,26 +256,16 @@ TEST(kuvanaTool, UsageAndTextCommands)
         {{"printf", "%2147483647$d", "1"}, "", 2, "", "'2147483647$"},
         {{"mime", "compare", "text/html;charset=UTF-8", "text/html; charset=UTF-8"}, "", 1, "*",
          "warning: in 'text/html; charset=UTF-8' the parameter name is ' charset'"},
-        {{"mime", "compare", "audio/L16;rate=44100", "audio/l16;rate=44100;extra=1"}, "", 0,
-         "*", ""},
+        {{"mime", "compare", "audio/L16;rate=44100", "audio/l16;rate=44100;extra=1"}, "", 0, "*", ""},
     });
 }
 
 TEST(kuvanaTool, InputsStreamFromRegularFilesOnly)
 {
-    // A file longer than the reader's piece, not a multiple of it, digests
-    // whole, keys of a block and longer included.
+    // A file longer than the reader's piece, not a multiple of it, digests whole.
     kutest::TempDir dir;
-    std::string message(200001, '\0');
-    for (size_t i = 0; i < message.size(); i++)
-        message[i] = char(i * 7 + i / 251);
-    kutest::writeFile(dir.file("message"), message);
-    kutest::writeFile(dir.file("key"), std::string(65, 'k'));
-    check({{{"digest", "md5", "@" + dir.file("message")}, "", 0, "138803654c0ecf01ff96caeaa7e86385\n", ""},
-           {{"digest", "hmac-sha1", "@" + dir.file("key"), "-"}, message, 0,
-            "63f782ba8c143e4237054e925ec09f6a4f039fef\n", ""},
-           {{"digest", "hmac-md5", std::string(64, 'k'), "@" + dir.file("message")}, "", 0,
-            "8fe13c6312494b865f65a66301c2158c\n", ""}});
+    kutest::writeFile(dir.file("message"), std::string(200001, 'm'));
+    check({{{"digest", "md5", "@" + dir.file("message")}, "", 0, "f37411e610ecfedeff3250e528bc651f\n", ""}});
 
     // What is not a regular file is refused at once, never waited on or
     // read without end; the INI commands read their file too.
@@ -213,16 +282,11 @@ TEST(kuvanaTool, InputsStreamFromRegularFilesOnly)
     EXPECT_LT(big.err.size(), 300u);
 }
 
-TEST(kuvanaTool, UuidsAreTimeBasedAndDistinct)
+TEST(kuvanaTool, UuidsAreTimeBased)
 {
-    Result r = kuvana({"uuid", "--count", "5"});
-    ASSERT_EQ(0, r.status) << r.err;
+    std::string out = kuvana({"uuid", "--count", "5"}).out;
     const char *form = "([0-9a-f]{8}-[0-9a-f]{4}-1[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}\n){5}";
-    EXPECT_TRUE(std::regex_match(r.out, std::regex(form))) << r.out;
-    std::set<std::string> seen;
-    for (size_t at = 0; at < r.out.size(); at += 37)
-        seen.insert(r.out.substr(at, 37));
-    EXPECT_EQ(5u, seen.size());
+    EXPECT_TRUE(std::regex_match(out, std::regex(form))) << out;
 }
 
 // Where the library's rules differ from the standards a user has in mind,
@@ -233,10 +297,8 @@ TEST(kuvanaTool, Uris)
     check({
         {{"uri", "parse", "--escaped", "/a%20b"}, "", 0, "path       /a%20b\ncomposed   /a%20b\n", ""},
         {{"uri", "parse", "http://host:99999/"}, "", 2, "", "port 99999 is out of range"},
-        {{"uri", "parse", "urn:schemas-upnp-org:device:MediaRenderer:1"}, "", 0, "*",
-         "warning: the library composes a URI with a scheme as 'urn://...'"},
-        {{"uri", "combine", "http://a/b/c/d;p?q", "../x.jpg"}, "", 0, "http://a/b/c/d;p\n",
-         "warning: RFC 3986 resolves this to 'http://a/b/x.jpg'"},
+        {{"uri", "parse", "urn:a:b"}, "", 0, "*", "warning: the library composes a URI with a scheme as 'urn://...'"},
+        {{"uri", "combine", "http://a/b/c/d;p?q", "../x.jpg"}, "", 0, "http://a/b/c/d;p\n", "warning: RFC 3986 resolves this to 'http://a/b/x.jpg'"},
         {{"uri", "combine", "http://h/"}, "", 2, "", "*"},
         {{"uri", "resolve", "http://a/b/c/d;p?q", "../x.jpg"}, "", 0, "http://a/b/x.jpg\n", ""},
         {{"uri", "resolve", "/a/b", "c"}, "", 2, "", "'/a/b' is not an absolute URI"},
@@ -244,88 +306,25 @@ TEST(kuvanaTool, Uris)
         {{"uri", "escape", "--component", "path", "../etc"}, "", 2, "", "'../etc'"},
         {{"uri", "unescape", "--query", "-"}, "a%20b+c%2", 0, "a b c%2\n", ""},
     });
-    EXPECT_TRUE(contains(kuvana({"uri", "parse", "http://h/media/../secret"}).out,
-                         "path       emptied"));
 }
 
-namespace {
-
-// The object keys a JSON text names, at any depth.
-std::set<std::string> jsonKeys(const std::string &text)
+// docs/json.md shows each command's JSON; the tool writes one line with
+// exactly its keys.
+TEST(kuvanaTool, JsonAsDocumented)
 {
-    std::set<std::string> keys;
-    std::regex key("\"([^\"\\\\]*)\":");
-    for (std::sregex_iterator at(text.begin(), text.end(), key), end; at != end; ++at)
-        keys.insert((*at)[1]);
-    return keys;
-}
-
-// What a shell command writes on its standard output; *status gets its exit
-// status.
-std::string shellOutput(const std::string &command, int *status = nullptr)
-{
-    FILE *shell = popen(command.c_str(), "r");
-    std::string text;
-    char piece[4096];
-    for (size_t n; shell != nullptr && (n = fread(piece, 1, sizeof piece, shell)) > 0;)
-        text.append(piece, n);
-    int ended = shell != nullptr ? pclose(shell) : -1;
-    if (status != nullptr)
-        *status = ended;
-    return text;
-}
-
-// The words of a documented command line: plain or in single quotes.
-std::vector<std::string> shellWords(const std::string &line)
-{
-    std::vector<std::string> words;
-    std::regex word("'([^']*)'|(\\S+)");
-    for (std::sregex_iterator at(line.begin(), line.end(), word), end; at != end; ++at)
-        words.push_back((*at)[1].matched ? (*at)[1] : (*at)[2]);
-    return words;
-}
-
-} // namespace
-
-// Every command of the overview answers --help; docs/json.md shows each
-// command's JSON, the tool writes one line with exactly its keys, and every
-// command that takes --json has its section there.
-TEST(kuvanaTool, HelpAndJsonAsDocumented)
-{
-    Result help = kuvana({"--help"});
-    EXPECT_EQ(0, help.status);
     const char *docs = getenv("KUVANA_DOCS");
     std::string doc = kutest::readFile(std::string(docs ? docs : "docs") + "/json.md");
     ASSERT_FALSE(doc.empty());
-    std::istringstream lines(help.out);
-    int commands = 0;
-    for (std::string l; std::getline(lines, l);) {
-        std::smatch m;
-        if (!std::regex_search(l, m, std::regex("^  ([a-z0-9-]+)( ([a-z0-9-]+))? +")))
-            continue;
-        std::string title = m[1].str() + m[2].str();
-        Result r = kuvana(m[2].matched ? std::vector<std::string>{m[1], m[3], "--help"}
-                                       : std::vector<std::string>{m[1], "--help"});
-        commands++;
-        EXPECT_TRUE(contains(r.out, "usage: kuvana " + title)) << title << r.out;
-        EXPECT_TRUE(!contains(r.out, "--json") ||
-                    std::regex_search(doc, std::regex("\n## [^\n]*`" + title + "`")))
-            << title << " has no section in docs/json.md";
-    }
-    EXPECT_GE(commands, 25);
-
     kutest::TempDir dir;
     kutest::writeFile(dir.file("box.ini"), "a=1\n[net]\nhost=box\n");
     int sections = 0;
     for (size_t at = doc.find("\n## "); at != std::string::npos; at = doc.find("\n## ", at + 1)) {
         std::string section = doc.substr(at, doc.find("\n## ", at + 1) - at);
-        size_t command = section.find("$ kuvana ");
-        size_t json = section.find("```json\n");
+        size_t command = section.find("$ kuvana "), json = section.find("```json\n");
         ASSERT_TRUE(command != std::string::npos && json != std::string::npos) << section;
-        std::vector<std::string> args = shellWords(
-            section.substr(command + 9, section.find('\n', command) - command - 9));
-        for (std::string &a : args)
-            a = a == "box.ini" ? dir.file("box.ini") : a;
+        std::string line = section.substr(command + 9, section.find('\n', command) - command - 9);
+        std::vector<std::string> args = found(line, "'([^']*)'|(\\S+)");
+        std::replace(args.begin(), args.end(), std::string("box.ini"), dir.file("box.ini"));
         std::string shown = section.substr(json + 8, section.find("\n```", json) - json - 8);
         Result r = kuvana(args);
         std::string what = section.substr(0, section.find('\n', 1));
@@ -335,88 +334,6 @@ TEST(kuvanaTool, HelpAndJsonAsDocumented)
     }
     EXPECT_GE(sections, 25);
 }
-
-namespace {
-
-// A port that was free a moment ago.
-int freePort()
-{
-    uint16_t port = 0;
-    close(kutest::listenOnLoopback(&port));
-    return port;
-}
-
-// A console started on a free port, killed if a test leaves it running.
-struct Console {
-    explicit Console(std::vector<std::string> options)
-    {
-        options.insert(options.begin(), {"console", "--port", std::to_string(port)});
-        pid = start(options, "/dev/null", dir.file("out"), dir.file("out"));
-        for (int i = 0; i < 400 && !contains(log(), "listening"); i++)
-            usleep(25000);
-    }
-    ~Console()
-    {
-        if (pid > 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-    std::string log() const { return kutest::readFile(dir.file("out")); }
-    bool up() const { return contains(log(), "listening on"); }
-    // Sends SIGTERM unless told not to: the exit status, or -1 when the
-    // console did not stop within 3 s.
-    int stop(bool signal = true)
-    {
-        if (signal)
-            kill(pid, SIGTERM);
-        int status = waitFor(pid, 3);
-        pid = -1;
-        return status;
-    }
-
-    kutest::TempDir dir;
-    int port = freePort();
-    pid_t pid = -1;
-};
-
-// What a connection receives until its text holds token, the peer ends it
-// (*ended), or nothing comes for 3 s.
-std::string readUntil(int socket, const std::string &token, bool *ended = nullptr)
-{
-    std::string text;
-    char buffer[4096];
-    if (ended)
-        *ended = false;
-    while (token.empty() || !contains(text, token)) {
-        pollfd p{socket, POLLIN, 0};
-        if (poll(&p, 1, 3000) <= 0)
-            break;
-        ssize_t got = recv(socket, buffer, sizeof buffer, 0);
-        if (got <= 0) {
-            if (ended)
-                *ended = true;
-            break;
-        }
-        text.append(buffer, size_t(got));
-    }
-    return text;
-}
-
-// Types commands into the system's telnet client.
-const char kConsoleScript[] = R"exp(
-set timeout 20
-spawn telnet 127.0.0.1 [lindex $argv 0]
-expect "kuvana> " {} timeout { exit 1 }
-send "uri parse 'http://h/a%20b' --json\r"
-expect "\"path\":\"/a b\"" {} timeout { exit 2 }
-send "console\r"
-expect "already in the console" {} timeout { exit 3 }
-send "quit\r"
-expect "Connection closed by foreign host." {} timeout { exit 4 }
-)exp";
-
-} // namespace
 
 TEST(kuvanaTool, ConsoleWithRealTelnetClient)
 {
@@ -436,15 +353,12 @@ TEST(kuvanaTool, ConsoleWithRealTelnetClient)
 TEST(kuvanaTool, ConsoleServesHostilePeersSafely)
 {
     Console console({"--idle-timeout", "1", "--max-clients", "3"});
-    ASSERT_TRUE(console.up()) << console.log();
+    ASSERT_TRUE(contains(console.log(), "listening on")) << console.log();
     // A peer that stops in the middle of a line holds one place, no more.
-    int idle = kutest::connectToLoopback(uint16_t(console.port));
-    EXPECT_TRUE(contains(readUntil(idle, "kuvana> "), "kuvana> "));
+    int idle = console.session();
     kutest::sendAll(idle, "dig");
-    int c = kutest::connectToLoopback(uint16_t(console.port));
-    ASSERT_TRUE(contains(readUntil(c, "kuvana> "), "kuvana> "));
-    int third = kutest::connectToLoopback(uint16_t(console.port));
-    EXPECT_TRUE(contains(readUntil(third, "kuvana> "), "kuvana> "));
+    int c = console.session();
+    int third = console.session();
     int extra = kutest::connectToLoopback(uint16_t(console.port));
     bool ended = false;
     EXPECT_TRUE(contains(readUntil(extra, "", &ended), "busy"));
@@ -452,8 +366,6 @@ TEST(kuvanaTool, ConsoleServesHostilePeersSafely)
     close(extra);
     close(third);
 
-    kutest::TempDir dir;
-    ASSERT_EQ(0, mkfifo(dir.file("fifo").c_str(), 0600));
     const struct {
         std::string line, reply, absent;
     } cases[] = {
@@ -461,7 +373,6 @@ TEST(kuvanaTool, ConsoleServesHostilePeersSafely)
         {std::string(8191, 'x') + "digest md5 abc", "line longer than 8191 bytes, not run",
          "900150983cd24fb0d6963f7d28e17f72"},
         {"printf '%99999999999$d' 1", "limit of 64 arguments", ""},
-        {"digest md5 @" + dir.file("fifo"), "not a regular file", ""},
         {"frobnicate" + std::string(5000, 'y'), "yy...(5010 bytes)' (try 'help')\r\n", "yyy'"},
         {"printf \"%s\\n|%s\" 'a\\b' \"\\\"\\\\\"", "a\\b\r\n|\"\\kuvana> ", ""},
         {"help", "'quit' ends the session", "'-' reads standard input"},
@@ -488,43 +399,25 @@ TEST(kuvanaTool, ConsoleBeyondLoopbackAndListenFailures)
 {
     uint16_t taken = 0;
     int holder = kutest::listenOnLoopback(&taken);
-    check({{{"console", "--listen", "any", "--port", std::to_string(freePort())}, "", 2, "", "'any'"},
-           {{"console", "--port", std::to_string(taken)}, "", 2, "*", "port " + std::to_string(taken) + ": Address already in use"}});
+    std::string port = std::to_string(taken);
+    check({{{"console", "--listen", "any", "--port", port}, "", 2, "", "'any'"},
+           {{"console", "--port", port}, "", 2, "*", "port " + port + ": Address already in use"}});
     close(holder);
 
     // Sessions of a console that serves other hosts touch files only when
     // --allow-files says so.
     for (bool files : {false, true}) {
         Console remote({"--listen", "any", "--allow-remote", files ? "--allow-files" : "--"});
-        ASSERT_TRUE(remote.up()) << remote.log();
         EXPECT_TRUE(contains(remote.log(), "warning: every host")) << remote.log();
-        kutest::writeFile(remote.dir.file("box.ini"), "[s]\nk=v\n");
-        int c = kutest::connectToLoopback(uint16_t(remote.port));
-        readUntil(c, "kuvana> ");
-        for (const std::string &line : {"digest md5 @" + remote.dir.file("box.ini"),
-                                        "ini get " + remote.dir.file("box.ini") + " s k"}) {
-            kutest::sendAll(c, line + "\r\n");
-            std::string reply = readUntil(c, "kuvana> ");
-            EXPECT_EQ(!files, contains(reply, "does not read")) << reply;
-            EXPECT_EQ(!files, contains(reply, "exit status")) << reply;
-        }
+        int c = remote.session();
+        kutest::sendAll(c, "digest md5 @" + remote.dir.file("out") + "\r\n");
+        std::string reply = readUntil(c, "kuvana> ");
+        EXPECT_EQ(!files, contains(reply, "does not read")) << reply;
+        EXPECT_EQ(!files, contains(reply, "exit status")) << reply;
         close(c);
         EXPECT_EQ(0, remote.stop());
     }
 }
-
-namespace {
-
-const char kMp3[] = "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3;DLNA.ORG_OP=01;"
-                    "DLNA.ORG_FLAGS=01700000000000000000000000000000";
-
-std::string examples(const std::string &file)
-{
-    const char *dir = getenv("KUVANA_EXAMPLES");
-    return std::string(dir ? dir : "examples") + "/" + file;
-}
-
-} // namespace
 
 TEST(kuvanaTool, DemoMatchesTheServersItemsAgainstTheRenderer)
 {
@@ -540,17 +433,13 @@ TEST(kuvanaTool, DemoMatchesTheServersItemsAgainstTheRenderer)
 
 TEST(kuvanaTool, MatchingRulesBatchAndCompat)
 {
-    // A strict "no" keeps status 1 and names what each rule would play; a
-    // strict match that only the AAC group makes, adts-apart takes away.
     const std::string sink = "http-get:*:video/mpeg:*,http-get:*:audio/x-flac:*";
     kutest::TempDir dir;
     kutest::writeFile(dir.file("items"), "# items\nhttp-get:*:audio/x-flac:*\n\nhttp-get:*:audio/flac:*\nhttp-get:*:text/plain:*\n");
     kutest::writeFile(dir.file("bad"), "junk\n");
     check({
+        // A strict "no" keeps status 1 while a rule would play it.
         {{"protocolinfo", "match", "HTTP-GET:*:audio/flac:*", sink}, "", 1, "*", ""},
-        {{"protocolinfo", "match", "http-get:*:audio/vnd.dlna.adts:DLNA.ORG_PN=AAC_MPS", "http-get:*:audio/mp4:*"}, "", 0,
-         "match: entry 1 of 1: http-get:*:audio/mp4:*\nunder matching rules (renderers that accept more than the strict match):\n"
-         "  adts-apart: does not play if the renderer keeps ADTS apart from MP4\n", ""},
         // Batch: one line per resource; status 2 for a line that is no protocolInfo.
         {{"protocolinfo", "match", "--batch", dir.file("items"), sink}, "", 1,
          "yes         2  http-get:*:audio/x-flac:*\n"
@@ -559,9 +448,6 @@ TEST(kuvanaTool, MatchingRulesBatchAndCompat)
         {{"protocolinfo", "match", "--batch", dir.file("bad"), sink}, "", 2, "*", "*"},
         {{"compat", "--renderer", dir.file("none")}, "", 2, "", "'" + dir.file("none") + "'"},
     });
-    EXPECT_TRUE(contains(kuvana({"protocolinfo", "match", "HTTP-GET:*:audio/flac:*", sink}).out,
-                         "  mime-aliases+protocol-case: plays if the renderer treats audio/flac as "
-                         "audio/x-flac and reads the protocol HTTP-GET as http-get: entry 2\n"));
 
     // The shipped server table against the shipped renderers.
     Result matrix = kuvana({"compat"});
@@ -578,19 +464,16 @@ TEST(kuvanaTool, DISABLED_CompatPageInBrowser)
     kutest::TempDir dir;
     std::string page = dir.file("compat.html");
     ASSERT_EQ(0, kuvana({"compat", "--html", page}).status);
-    int status = -1;
-    std::string dom = shellOutput("timeout 120 chromium --headless --no-sandbox --disable-gpu "
-                                  "--no-first-run --disable-background-networking "
-                                  "--disable-component-update --disable-sync --user-data-dir='" +
-                                      dir.file("profile") + "' --dump-dom 'file://" + page +
-                                      "' 2>/dev/null",
-                                  &status);
+    std::string command = "timeout 120 chromium --headless --no-sandbox --disable-gpu "
+                          "--no-first-run --disable-background-networking "
+                          "--disable-component-update --disable-sync --user-data-dir='" +
+                          dir.file("profile") + "' --dump-dom 'file://" + page + "' >" +
+                          dir.file("dom") + " 2>/dev/null";
+    int status = std::system(command.c_str());
+    std::string dom = kutest::readFile(dir.file("dom"));
     ASSERT_EQ(0, status) << dom;
     // The page's script built every cell from the embedded data.
-    size_t cells = 0;
-    for (size_t at = 0; (at = dom.find("<td class=\"cell ", at)) != std::string::npos; at++)
-        cells++;
-    EXPECT_EQ(42u, cells);
+    EXPECT_EQ(42u, found(dom, "<td class=\"cell ").size());
     expectParts(dom, {"<td class=\"cell rules\" data-item=\"album.flac\" data-renderer=\"dlnampvrenderer\" "
                       "title=\"plays if the renderer treats audio/flac as audio/x-flac: entry 380\">mime-aliases</td>"});
 }
@@ -615,66 +498,51 @@ TEST(kuvanaTool, ProtocolInfoCommands)
         {{"protocolinfo", "match", "--sink", "-", "http-get:*:audio/3gpp:DLNA.ORG_PN=AAC_ISO"}, kutest::readFile(examples("renderer-sink.txt")),
          0, "match: entry 20 of 428: http-get:*:audio/mp4:DLNA.ORG_PN=AAC_ISO\n", ""},
         {{"protocolinfo", "match", "--all", "rtsp-rtp-udp:*:video/x-aiff:*", list}, "", 1, "*", ""},
-        {{"protocolinfo", "match", kMp3, "junk,more junk"}, "", 2, "", "*"},
+        {{"protocolinfo", "match", "http-get:*:a/b:*", "junk,more junk"}, "", 2, "", "*"},
         {{"protocolinfo", "match", "http-get:*:a/b:*,http-get:*:c/d:*", "http-get:*:c/d:*"}, "", 2, "", "is a list of 2 entries"},
         // A source entry of a known profile merges; a new profile lands first.
-        {{"protocolinfo", "merge", "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3;DLNA.ORG_PS=2",
-          "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3;DLNA.ORG_PS=-2,http-get:*:audio/L16;rate=44100;channels=2:DLNA.ORG_PN=LPCM"}, "", 0,
-         "  1  http-get:*:audio/L16;rate=44100;channels=2:DLNA.ORG_PN=LPCM\n  2  http-get:*:audio/mpeg:DLNA.ORG_PN=MP3;DLNA.ORG_PS=-2,2\n", ""},
+        {{"protocolinfo", "merge", "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3;DLNA.ORG_PS=2", "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3;DLNA.ORG_PS=-2"},
+         "", 0, "  1  http-get:*:audio/mpeg:DLNA.ORG_PN=MP3;DLNA.ORG_PS=-2,2\n", ""},
         {{"protocolinfo", "best-scheme", "--protocols", "http-get;rtsp-rtp-udp", two, "rtsp;http"}, "", 0, "entry 2: rtsp-rtp-udp:*:video/mpeg:*\n", ""},
         {{"protocolinfo", "best-scheme", "--protocols", "file", two, "file"}, "", 1, "", "'file'"},
         {{"profiles", "intersect", "--json", sink, "audio/mpeg:DLNA.ORG_PN=MP3,audio/x-aiff:*,video/mpeg:DLNA.ORG_PN=MPEG1"}, "", 0,
          "[\"MP3\",\"MPEG1\"]\n", ""},
         {{"profiles", "intersect", "MP3", "LPCM"}, "", 1, "", "*"},
     });
-    // No match: the reasons, nearest first.
-    EXPECT_TRUE(contains(kuvana({"protocolinfo", "match", "--all", "rtsp-rtp-udp:*:video/x-aiff:*", list}).out,
-                         "no match among 3 entries: 1 differ in content format, 1 differ in profile, "
-                         "1 differ in protocol\n  #1    protocol       entry http-get, resource rtsp-rtp-udp\n"));
-    EXPECT_TRUE(contains(kuvana({"protocolinfo", "parse", kMp3}).out,
-                         "seek (OP)         01: time seek no, range seek yes\n"));
+    Result parsed = kuvana({"protocolinfo", "parse", "http-get:*:audio/mpeg:DLNA.ORG_OP=01"});
+    EXPECT_TRUE(contains(parsed.out, "seek (OP)         01: time seek no, range seek yes\n"));
 }
 
-TEST(kuvanaTool, IniFilesSavedCrashSafely)
+// The INI commands edit a file through the library's writable layer.
+TEST(kuvanaTool, IniCommands)
 {
     kutest::TempDir dir;
     std::string file = dir.file("box.ini");
-    kutest::writeFile(file, "; by hand\na=1\n[Net]\nHost = box ; comment\nName=\"x \\\"y\\\"\"\n");
+    const std::string text = "; by hand\na=1\n[Net]\nHost = box ; comment\nName=\"x \\\"y\\\"\"\n";
+    kutest::writeFile(file, text);
     kutest::writeFile(dir.file("long.ini"), "k=" + std::string(1100, 'v') + "\n");
     kutest::writeFile(dir.file("factory.ini"), "[net]\nport=80\n");
     check({
         {{"ini", "dump", file}, "", 0, "a=1\n\n[net]\nhost=box\nname=x \"y\"\n", ""},
         {{"ini", "get", file, "net", "port"}, "", 1, "", "'net/port'"},
         {{"ini", "dump", dir.file("long.ini")}, "", 0, "*", "line 1 is 1102 bytes long; the library reads at most 1023"},
-        // What the save drops or rewrites is said.
-        {{"ini", "set", file, "net", "port", "8080"}, "", 0, "",
-         "warning: the save drops the file's 1 comment line"},
-    });
-    // Names and values a line cannot carry are refused with the file untouched.
-    std::string before = kutest::readFile(file);
-    check({
+        {{"ini", "dump", dir.file("missing.ini")}, "", 2, "", "'" + dir.file("missing.ini") + "'"},
+        // Names and values a line cannot carry are refused with the file untouched.
         {{"ini", "set", file, "a/b", "k", "v"}, "", 2, "", "'a/b'"},
         {{"ini", "set", file, "net", "k", std::string(1100, 'v')}, "", 2, "", "'k'"},
         {{"ini", "set", file, "net", "k", "two\nlines"}, "", 2, "", "'k'"},
     });
-    EXPECT_EQ(before, kutest::readFile(file));
+    EXPECT_EQ(text, kutest::readFile(file));
     check({
+        // What the save drops or rewrites is said.
+        {{"ini", "set", file, "net", "port", "8080"}, "", 0, "",
+         "warning: the save drops the file's 1 comment line"},
         {{"ini", "set", file, "default", "b", "two words"}, "", 0, "", ""},
         {{"ini", "delete", file, "net", "name"}, "", 0, "", ""},
         {{"ini", "delete", file, "net", "name"}, "", 1, "", "'net/name'"},
-        // The read-only layer answers for what the file lacks.
-        {{"ini", "get", "--defaults", dir.file("factory.ini"), file, "net", "nothing"}, "", 1, "", "*"},
-        {{"ini", "dump", dir.file("missing.ini")}, "", 2, "", "'" + dir.file("missing.ini") + "'"},
     });
     EXPECT_EQ("a=1\nb=\"two words\"\n\n[net]\nhost=box\nport=8080\n", kutest::readFile(file));
+    // The read-only layer answers for what the file lacks.
     check({{{"ini", "delete", file, "net"}, "", 0, "", ""},
            {{"ini", "get", "--defaults", dir.file("factory.ini"), file, "net", "port"}, "", 0, "80\n", ""}});
-
-    // A save interrupted after its ".ok" file was complete is committed by
-    // the next run; a half-written ".tmp" file is thrown away.
-    kutest::writeFile(file + ".ok", "a=new\n");
-    kutest::writeFile(file + ".tmp", "a=half");
-    check({{{"ini", "get", file, "", "a"}, "", 0, "new\n", ""}});
-    EXPECT_NE(0, access((file + ".ok").c_str(), F_OK));
-    EXPECT_NE(0, access((file + ".tmp").c_str(), F_OK));
 }
