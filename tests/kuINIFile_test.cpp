@@ -13,7 +13,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -80,9 +79,7 @@ TEST(INIFileParse, Lines)
         // line ends, comments, white space, byte order mark, zero bytes
         {"a=1\r\nb=2\rc=3\n\n\r\n  ; note\n\t# note\nd=4",
          "default/a=1|default/b=2|default/c=3|default/d=4|"},
-        {"\xEF\xBB\xBF"
-         "a=1",
-         "default/a=1|"},
+        {"\xEF\xBB\xBF" "a=1", "default/a=1|"},
         {"x=1\n\xEF\xBB\xBFy=2", "default/x=1|default/\xEF\xBB\xBFy=2|"},
         {"\n\xEF\xBB\xBFz=3", "default/\xEF\xBB\xBFz=3|"}, {"\xEF\xBB\xBF", ""},
         {std::string("a=1\0junk=9\nb=2\n\0\nc=3", 21), "default/a=1|default/b=2|default/c=3|"},
@@ -116,54 +113,6 @@ TEST(INIFileParse, CutsAtTheLimits)
     Ini exact("k=" + std::string(1021, 'x') + "\nn=2\n");
     EXPECT_EQ(std::string(1021, 'x'), exact.value("default/k"));
     EXPECT_EQ(3u, kuDictionary_GetEntryCount(exact));
-}
-
-TEST(INIFileParse, HostileInputStaysInBounds)
-{
-    std::mt19937 rng(7);
-    const std::string alphabet = std::string("[]=;#\"'\\ \t\r\n\0\xEF\xBB\xBF\xff\x80", 19) + "aZ/";
-    for (int round = 0; round < 300; round++) {
-        std::string text(rng() % 3000, '\0');
-        for (char &c : text)
-            c = rng() % 4 == 0 ? (char)(rng() & 0xff) : alphabet[rng() % alphabet.size()];
-        Ini ini(text);
-        if (round % 25 == 0) // saving syncs to disk: now and then is enough
-            ini.saved();
-    }
-    // A null text parses as empty; a null dictionary is refused.
-    Ini empty;
-    EXPECT_EQ(1, kuINIFile_LoadINIFileFromBuffer(nullptr, 10, empty));
-    EXPECT_EQ("default=|", empty.dump());
-    EXPECT_EQ(0, kuINIFile_LoadINIFileFromBuffer("a=1", 3, nullptr));
-}
-
-// Values holding every byte a line may hold, and keys the parser can
-// produce, survive a save and a load.
-TEST(INIFileSave, RandomFilesSurviveSaveAndLoad)
-{
-    std::mt19937 rng(11);
-    auto randomText = [&](const std::string &chars, size_t maxLength) {
-        std::string t(rng() % (maxLength + 1), 'x');
-        for (char &c : t)
-            c = chars[rng() % chars.size()];
-        return t;
-    };
-    for (int round = 0; round < 40; round++) {
-        Ini original;
-        kuINIFile_WriteKeyAsString(original, nullptr, nullptr, nullptr);
-        for (int s = 0, sections = 1 + rng() % 8; s < sections; s++) {
-            std::string section = s == 0 ? "" : "Sec" + randomText("a b", 3) + std::to_string(s);
-            for (int k = rng() % 6; k > 0; k--)
-                kuINIFile_WriteKeyAsString(
-                    original, section.c_str(),
-                    ("K" + randomText("abZ9_.-/\"'\\[ \xc3\xa9", 20) + "e").c_str(),
-                    randomText("ab Z9 \t\"'\\#;=[]/%\x01\x7f\xc3\xa9\xff", 120).c_str());
-        }
-        std::string text = original.saved();
-        Ini reloaded(text);
-        EXPECT_EQ(original.dump(), reloaded.dump());
-        EXPECT_EQ(text, reloaded.saved());
-    }
 }
 
 TEST(INIFileSave, Layout)
@@ -202,21 +151,6 @@ TEST(INIFileSave, Layout)
     Ini back(text);
     EXPECT_EQ(std::string(1020, 'w'), back.value("default/q"));
     EXPECT_EQ("1", back.value("default/after"));
-}
-
-// A name or value from outside must not be able to add sections or keys; a
-// line break inside a value is written as a space, so it makes the value
-// quoted as a space does (fuzzing found a file that changed on every save).
-TEST(INIFileSave, SavedLineBreaksCannotInjectLines)
-{
-    Ini ini;
-    kuINIFile_WriteKeyAsString(ini, "net", "name", "x\n[evil]\nroot=1");
-    kuINIFile_WriteKeyAsString(ini, "a\nb", "c\rd", "kept");
-    std::string saved = ini.saved();
-    EXPECT_EQ("[net]\nname=\"x [evil] root=1\"\n\n[a b]\nc d=kept\n", saved);
-    Ini back(saved);
-    EXPECT_EQ("default=|net=|net/name=x [evil] root=1|a b=|a b/c d=kept|", back.dump());
-    EXPECT_EQ(saved, back.saved());
 }
 
 TEST(INIFileAccess, ReadingAKeyCreatesItsSection)
@@ -354,6 +288,11 @@ TEST(INIFileAccess, DeletionAndEnumeration)
 
 TEST(INIFileAccess, NullHandlesLowerCaseAndLocale)
 {
+    // A null text parses as empty; a null dictionary is refused.
+    Ini empty;
+    EXPECT_EQ(1, kuINIFile_LoadINIFileFromBuffer(nullptr, 10, empty));
+    EXPECT_EQ("default=|", empty.dump());
+    EXPECT_EQ(0, kuINIFile_LoadINIFileFromBuffer("a=1", 3, nullptr));
     int found = 1;
     EXPECT_EQ(0, kuINIFile_WriteKeyAsString(nullptr, "a", "b", "c"));
     EXPECT_EQ(nullptr, kuINIFile_ReadKeyAsString(nullptr, "a", "b", "c", &found));
@@ -428,13 +367,21 @@ TEST(INIFileFiles, LoadReadsInHundredByteChunksAndSaveFailures)
     EXPECT_EQ(1, kuINIFile_SaveINIFile(dir.file("w.ini").c_str(), ini));
 }
 
-// Found by fuzzing: files that changed on every save and load. A key whose
-// name begins with the bytes of a byte order mark, saved as the file's first
-// line, lost them on loading; a name cut to 127 bytes could end in a blank.
-TEST(INIFileFuzzFound, SavedFilesLoadBackUnchanged)
+// Saved files load back unchanged. A line break in a name or value from
+// outside is written as a space (and quotes the value as a space does), so it
+// cannot add sections or keys. Found by fuzzing: a key whose name began with
+// the bytes of a byte order mark, saved as the file's first line, lost them on
+// loading; a name cut to 127 bytes could end in a blank.
+TEST(INIFileSave, SavedFilesLoadBackUnchanged)
 {
+    Ini injected;
+    kuINIFile_WriteKeyAsString(injected, "net", "name", "x\n[evil]\nroot=1");
+    kuINIFile_WriteKeyAsString(injected, "a\nb", "c\rd", "kept");
+    const std::string injectedText = "[net]\nname=\"x [evil] root=1\"\n\n[a b]\nc d=kept\n";
+    EXPECT_EQ(injectedText, injected.saved());
     const std::string k(126, 'k'), s(126, 's');
     const struct { std::string text, entries; } cases[] = {
+        {injectedText, "default=|net=|net/name=x [evil] root=1|a b=|a b/c d=kept|"},
         {";a\n\n\n\n\n\n\n\n\n\xef\xbb\xbf", "default=|default/\xef\xbb\xbf=|"},
         {k + " x=1\n[" + s + " t]\nk=2\n",
          "default=|default/" + k + "=1|" + s + "=|" + s + "/k=2|"},
