@@ -346,8 +346,7 @@ TEST(INIFileFiles, LoadReadsInHundredByteChunksAndSaveFailures)
 // Saved files load back unchanged. A line break in a name or value from
 // outside is written as a space (and quotes the value as a space does), so it
 // cannot add sections or keys. Found by fuzzing: a key whose name began with
-// the bytes of a byte order mark, saved as the file's first line, lost them on
-// loading; a name cut to 127 bytes could end in a blank.
+// the bytes of a byte order mark, saved as the file's first line, lost them.
 TEST(INIFileSave, SavedFilesLoadBackUnchanged)
 {
     Ini injected;
@@ -355,12 +354,9 @@ TEST(INIFileSave, SavedFilesLoadBackUnchanged)
     kuINIFile_WriteKeyAsString(injected, "a\nb", "c\rd", "kept");
     const std::string injectedText = "[net]\nname=\"x [evil] root=1\"\n\n[a b]\nc d=kept\n";
     EXPECT_EQ(injectedText, injected.saved());
-    const std::string k(126, 'k'), s(126, 's');
     const struct { std::string text, entries; } cases[] = {
         {injectedText, "default=|net=|net/name=x [evil] root=1|a b=|a b/c d=kept|"},
         {";a\n\n\n\n\n\n\n\n\n\xef\xbb\xbf", "default=|default/\xef\xbb\xbf=|"},
-        {k + " x=1\n[" + s + " t]\nk=2\n",
-         "default=|default/" + k + "=1|" + s + "=|" + s + "/k=2|"},
     };
     for (const auto &c : cases) {
         Ini ini(c.text);

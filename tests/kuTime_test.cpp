@@ -68,12 +68,11 @@ TEST(kuTimeVal, CompareSubtractAdd)
     a = tv(10, 100), b = tv(3, 200);
     EXPECT_EQ(0, kuTimeVal_Substract(&b, &a, &b)); // into an operand
     EXPECT_EQ(fields(tv(6, 999900)), fields(b));
-    for (int k = 0; k < 3; k++) { // any null argument: 0, nothing written
-        kuTimeVal x = tv(1, 0), y = tv(2, 0), r = tv(7, 7);
-        EXPECT_EQ(0, kuTimeVal_Substract(k == 0 ? nullptr : &r, k == 1 ? nullptr : &x,
-                                         k == 2 ? nullptr : &y));
-        EXPECT_EQ(fields(tv(7, 7)), fields(r));
-    }
+    kuTimeVal r = tv(7, 7); // any null argument: 0, nothing written
+    EXPECT_EQ(0, kuTimeVal_Substract(nullptr, &a, &b));
+    EXPECT_EQ(0, kuTimeVal_Substract(&r, nullptr, &b));
+    EXPECT_EQ(0, kuTimeVal_Substract(&r, &a, nullptr));
+    EXPECT_EQ(fields(tv(7, 7)), fields(r));
     a = tv(INT32_MIN, INT32_MIN), b = tv(INT32_MAX, INT32_MAX); // no overflow trap on extremes
     kuTimeVal_Substract(&c, &a, &b);
     kuTimeVal_Substract(&c, &b, &a);
@@ -117,13 +116,9 @@ TEST_F(ClockTest, TimeOutsCountDownAcrossThe2038Wrap)
 TEST_F(ClockTest, CurrentTimeAcross2038DependsOnTheWidthOfTimeT)
 {
     const bool wide = sizeof(time_t) > 4;
-    const struct {
-        int32_t platform;
-        int64_t narrow, wide;
-        const char *narrowText, *wideText;
-    } cases[] = {
+    const struct { int32_t platform; int64_t narrow, wide; const char *narrowText, *wideText; }
+        cases[] = {
         {0, 0, 0, "Thu, 01 Jan 1970 00:00:00 GMT", nullptr}, // null: as narrow
-        {784111777, 784111777, 784111777, "Sun, 06 Nov 1994 08:49:37 GMT", nullptr},
         {INT32_MAX, INT32_MAX, INT32_MAX, "Tue, 19 Jan 2038 03:14:07 GMT", nullptr},
         {kWrap, kWrap, 2147483648LL, "Fri, 13 Dec 1901 20:45:52 GMT",
          "Tue, 19 Jan 2038 03:14:08 GMT"},
