@@ -1,6 +1,5 @@
 #include <kuvanaTools/kuDictionary.h>
 #include <kuvanaTools/kuINIFile.h>
-#include <kuvanaTools/kuMemory.h>
 
 #include "support/OwnedText.h"
 #include "support/PlatformFake.h"
@@ -8,9 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <string.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -213,23 +209,6 @@ TEST(INIFileAccess, TypedValues)
     EXPECT_EQ("", written.value("n"));
 }
 
-TEST(INIFileAccess, Substitution)
-{
-    Ini ini("[s]\npath=%root%/x/%unknown%\n");
-    int found = 1;
-    auto read = [&](const char *key, const char *dflt) {
-        return kutest::take(kuINIFile_ReadKeyAsStringWithSubstitution(
-            ini, "s", key, dflt, &found, [](const char *name, void *context) -> char * {
-                EXPECT_EQ(nullptr, context);
-                return strcmp(name, "root") == 0 ? kuStrdup("/data") : nullptr;
-            }));
-    };
-    EXPECT_EQ("/data/x/", read("path", nullptr));
-    EXPECT_EQ("/data!", read("none", "%root%!"));
-    EXPECT_EQ(0, found);
-    EXPECT_EQ("<null>", read("none", nullptr));
-}
-
 TEST(INIFileAccess, DeletionAndEnumeration)
 {
     Ini ini("top=0\n[Net]\na=1\nb=2\n[network]\na=3\n[net2]\na=4\n[other]\nnet/a=5\n[net]\nc=6\n");
@@ -326,43 +305,24 @@ TEST(INIFileFiles, LoadReadsInHundredByteChunksAndSaveFailures)
     EXPECT_EQ(0, kuINIFile_SaveINIFile(dir.file("no/such/dir.ini").c_str(), ini));
     EXPECT_EQ(0, kuINIFile_SaveINIFile(dir.file("x.ini").c_str(), nullptr));
 
-    // The path is normalised, a relative one from the current directory.
-    char *here = getcwd(nullptr, 0);
-    ASSERT_EQ(0, chdir(dir.path().c_str()));
-    EXPECT_EQ(1, kuINIFile_SaveINIFile("./missing/../rel.ini", ini));
-    ASSERT_EQ(0, chdir(here));
-    free(here);
-    EXPECT_EQ("a=1\n", kutest::readFile(dir.file("rel.ini")));
-
     // Write and close failures are not reported by the plain save.
     hooks->fileWrite = [](kuFile *, const void *, size_t) -> ptrdiff_t { return -1; };
     hooks->fileClose = [](kuFile *f) { return kutest::real::fileClose(f), -1; };
     EXPECT_EQ(1, kuINIFile_SaveINIFile(dir.file("w.ini").c_str(), ini));
 }
 
-// Saved files load back unchanged. A line break in a name or value from
-// outside is written as a space (and quotes the value as a space does), so it
-// cannot add sections or keys. Found by fuzzing: a key whose name began with
-// the bytes of a byte order mark, saved as the file's first line, lost them.
-TEST(INIFileSave, SavedFilesLoadBackUnchanged)
+// A name or value from outside must not be able to add sections or keys: a
+// line break is written as a space, so it quotes the value as a space does.
+TEST(INIFileSave, SavedLineBreaksCannotInjectLines)
 {
-    Ini injected;
-    kuINIFile_WriteKeyAsString(injected, "net", "name", "x\n[evil]\nroot=1");
-    kuINIFile_WriteKeyAsString(injected, "a\nb", "c\rd", "kept");
-    const std::string injectedText = "[net]\nname=\"x [evil] root=1\"\n\n[a b]\nc d=kept\n";
-    EXPECT_EQ(injectedText, injected.saved());
-    const struct { std::string text, entries; } cases[] = {
-        {injectedText, "default=|net=|net/name=x [evil] root=1|a b=|a b/c d=kept|"},
-        {";a\n\n\n\n\n\n\n\n\n\xef\xbb\xbf", "default=|default/\xef\xbb\xbf=|"},
-    };
-    for (const auto &c : cases) {
-        Ini ini(c.text);
-        EXPECT_EQ(c.entries, ini.dump());
-        std::string saved = ini.saved();
-        Ini back(saved);
-        EXPECT_EQ(c.entries, back.dump());
-        EXPECT_EQ(saved, back.saved());
-    }
+    Ini ini;
+    kuINIFile_WriteKeyAsString(ini, "net", "name", "x\n[evil]\nroot=1");
+    kuINIFile_WriteKeyAsString(ini, "a\nb", "c\rd", "kept");
+    std::string saved = ini.saved();
+    EXPECT_EQ("[net]\nname=\"x [evil] root=1\"\n\n[a b]\nc d=kept\n", saved);
+    Ini back(saved);
+    EXPECT_EQ("default=|net=|net/name=x [evil] root=1|a b=|a b/c d=kept|", back.dump());
+    EXPECT_EQ(saved, back.saved());
 }
 
 } // namespace
