@@ -90,7 +90,7 @@ TEST(kuTimeVal, CompareSubtractAdd)
     }
 }
 
-TEST_F(ClockTest, TimeOutsCountDownAcrossThe2038Wrap)
+TEST_F(ClockTest, TimeOutsAndCurrentTimeAcrossThe2038Wrap)
 {
     struct { kuTimeVal start; uint32_t ms; kuTimeVal later; uint32_t left; } cases[] = {
         {tv(100, 250000), 1500, tv(100, 250000), 1500},
@@ -108,16 +108,13 @@ TEST_F(ClockTest, TimeOutsCountDownAcrossThe2038Wrap)
         clock.now = c.later;
         EXPECT_EQ(c.left, kuTimeVal_RemainingTimeOut(&deadline)) << c.later.tv_usec;
     }
-}
 
-// A 32-bit time_t keeps the platform's signed seconds (1901 after the 2038
-// wrap); a 64-bit one, on 32-bit hosts too, reads them unsigned (the true time
-// until 2106), and only it holds a mktime result past 2038.
-TEST_F(ClockTest, CurrentTimeAcross2038DependsOnTheWidthOfTimeT)
-{
+    // A 32-bit time_t keeps the platform's signed seconds (1901 after the 2038
+    // wrap); a 64-bit one, on 32-bit hosts too, reads them unsigned (the true time
+    // until 2106), and only it holds a mktime result past 2038.
     const bool wide = sizeof(time_t) > 4;
     const struct { int32_t platform; int64_t narrow, wide; const char *narrowText, *wideText; }
-        cases[] = {
+        readings[] = {
         {0, 0, 0, "Thu, 01 Jan 1970 00:00:00 GMT", nullptr}, // null: as narrow
         {INT32_MAX, INT32_MAX, INT32_MAX, "Tue, 19 Jan 2038 03:14:07 GMT", nullptr},
         {kWrap, kWrap, 2147483648LL, "Fri, 13 Dec 1901 20:45:52 GMT",
@@ -125,7 +122,7 @@ TEST_F(ClockTest, CurrentTimeAcross2038DependsOnTheWidthOfTimeT)
         {-1, -1, 4294967295LL, "Wed, 31 Dec 1969 23:59:59 GMT", "Sun, 07 Feb 2106 06:28:15 GMT"},
     };
     kutest::LogCapture log;
-    for (const auto &c : cases) {
+    for (const auto &c : readings) {
         SCOPED_TRACE(c.platform);
         clock.now = tv(c.platform, 999999);
         EXPECT_EQ(wide && c.wideText ? c.wideText : c.narrowText,

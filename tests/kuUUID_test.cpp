@@ -86,7 +86,7 @@ struct FakePlatform {
     }
 };
 
-TEST(kuUUID, FieldsOfTheFirstUUIDsAndTenPerMicrosecond)
+TEST(kuUUID, FieldsTenPerMicrosecondAndSequenceSteps)
 {
     inFreshProcess([] {
         FakePlatform p;
@@ -121,10 +121,7 @@ TEST(kuUUID, FieldsOfTheFirstUUIDsAndTenPerMicrosecond)
         p.macResult = 0;
         EXPECT_EQ("05080c101418", hex(generate()).substr(20));
     });
-}
 
-TEST(kuUUID, SequenceAdvancesWhenTheClockGoesBackOrStandsAndThe2038Wrap)
-{
     inFreshProcess([] {
         FakePlatform p;
         p.hooks->rand = [] { return 0xFFu; }; // sequence 0x1FFF
