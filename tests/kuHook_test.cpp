@@ -50,7 +50,7 @@ struct HookTest : ::testing::Test {
 
 } // namespace
 
-TEST_F(HookTest, RegistrationsUnknownIdsAndNull)
+TEST_F(HookTest, RegistrationsFlagsAndPropertiesByName)
 {
     kuHook_RegisterHook(hook, "event", first);
     kuHook_RegisterHook(hook, "event", second); // replaces
@@ -92,10 +92,7 @@ TEST_F(HookTest, RegistrationsUnknownIdsAndNull)
     EXPECT_EQ(nullptr, kuHook_GetStringProperty(nullptr, "a"));
     EXPECT_EQ(nullptr, kuHook_GetVoidPtrProperty(nullptr, "a"));
     EXPECT_TRUE(quiet.lines().empty());
-}
 
-TEST_F(HookTest, FlagsAndPropertiesByName)
-{
     // Any nonzero value sets a flag; set twice, it is stored once.
     for (auto [name, value] : {std::make_pair("seek", 0), {"seek", 1}, {"seek", 1}, {"pause", -5},
                                {"", 1}, {nullptr, 1}})
@@ -138,5 +135,5 @@ TEST_F(HookTest, FlagsAndPropertiesByName)
     EXPECT_EQ(0, kuHook_SupportFeature(hook, "x"));
     kuFree(block);
     kuHook_Hook(hook, "x");
-    EXPECT_EQ(Calls{"first:x"}, calls);
+    EXPECT_EQ("first:x", calls.back());
 }

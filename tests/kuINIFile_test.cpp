@@ -51,7 +51,7 @@ struct Ini {
 
 using kutest::orNull;
 
-TEST(INIFileParse, Lines)
+TEST(INIFileParse, LinesAndTheirLimits)
 {
     // Each text gives "default=|" and then these entries.
     const struct { std::string text, entries; } cases[] = {
@@ -81,10 +81,7 @@ TEST(INIFileParse, Lines)
     };
     for (const auto &c : cases)
         EXPECT_EQ("default=|" + c.entries, Ini(c.text).dump()) << c.text;
-}
 
-TEST(INIFileParse, CutsAtTheLimits)
-{
     // Names at 127 bytes, from a file and through the functions alike.
     std::string longSection(200, 'S'), longKey(300, 'K');
     Ini names("[" + longSection + "]\n" + longKey + "=v\n");

@@ -14,7 +14,7 @@
 
 using kutest::take;
 
-TEST(kuMemory, AllocationAndDuplicationFamily)
+TEST(kuMemory, AllocationDuplicationAndSlotReplacement)
 {
     EXPECT_EQ(nullptr, kuRealloc(nullptr, 0));
     kuRealloc(kuMalloc(16), 0); // not fatal even though the allocator may answer null
@@ -42,12 +42,9 @@ TEST(kuMemory, AllocationAndDuplicationFamily)
     wchar_t *whole = kuWcsdup(L"\x1F600z");
     EXPECT_STREQ(L"\x1F600z", whole);
     kuFree(whole);
-}
 
-// A null text empties the slot, except that kuStrcatReplace keeps a fresh
-// copy of what it holds.
-TEST(kuMemory, SlotReplacement)
-{
+    // A null text empties the slot, except that kuStrcatReplace keeps a fresh
+    // copy of what it holds.
     char *slot = nullptr;
     const struct { char f; const char *text, *after; } steps[] = {
         {'c', nullptr, "<null>"}, {'c', "ab", "ab"}, {'c', nullptr, "ab"}, {'c', "cd", "abcd"},

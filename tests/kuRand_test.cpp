@@ -28,7 +28,7 @@ struct ScriptedRand {
     }
 };
 
-TEST(kuRand, WordsRangesAndBytesAtTheirBounds)
+TEST(kuRand, WordsRangesBytesAndSeedingOnce)
 {
     ScriptedRand r({0xDEADBEEF, 0x80000001});
     EXPECT_EQ(0xDEADBEEFu, kuRand_UInt32());
@@ -55,10 +55,7 @@ TEST(kuRand, WordsRangesAndBytesAtTheirBounds)
         // max < min: the span wraps in 32 bits, the result is cut to 16
         EXPECT_EQ((uint16_t)(9 + w % 0xFFFFFFFFu), kuRand_MinMaxUInt16(9, 7));
     }
-}
 
-TEST(kuRand, SeedsOncePerProcess)
-{
     // the seeded flag is process-wide: look at it from a fresh child
     kutest::ChildResult child = kutest::runInChild([] {
         kutest::ScopedPlatformHooks hooks;
