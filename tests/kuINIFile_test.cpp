@@ -140,26 +140,7 @@ TEST(INIFileSave, Layout)
     EXPECT_EQ("1", back.value("default/after"));
 }
 
-TEST(INIFileAccess, ReadingAKeyCreatesItsSection)
-{
-    Ini ini("[net]\nhost=box\n");
-    int found = 1;
-    EXPECT_EQ("dflt", orNull(kuINIFile_ReadKeyAsString(ini, "Other", "x", "dflt", &found)));
-    EXPECT_EQ(0, found);
-    EXPECT_EQ(3u, kuINIFile_GetNumberOfSections(ini));
-    EXPECT_EQ("other", orNull(kuINIFile_GetSectionName(ini, 2)));
-    // A null key reads the section entry and creates nothing.
-    EXPECT_EQ("", orNull(kuINIFile_ReadKeyAsString(ini, "NET", nullptr, "d", &found)));
-    EXPECT_EQ(1, found);
-    EXPECT_EQ("d", orNull(kuINIFile_ReadKeyAsString(ini, "absent", nullptr, "d", &found)));
-    EXPECT_EQ(3u, kuINIFile_GetNumberOfSections(ini));
-    // Null, empty and "Default" name one section.
-    kuINIFile_WriteKeyAsString(ini, nullptr, "k", "1");
-    EXPECT_EQ("1", orNull(kuINIFile_ReadKeyAsString(ini, "", "K", nullptr, &found)));
-    EXPECT_EQ("1", orNull(kuINIFile_ReadKeyAsString(ini, "Default", "k", nullptr, &found)));
-}
-
-TEST(INIFileAccess, TypedValues)
+TEST(INIFileAccess, TypedValuesAndSectionsMadeByReading)
 {
     Ini ini("u=4294967295\nneg=-5\npart=12x\nd=2.5e3\nword=abc\n"
             "yes=yes\nTrue=True\nno=n\nzero=0\nminus=-1\nmaybe=maybe\nempty=\n");
@@ -204,6 +185,22 @@ TEST(INIFileAccess, TypedValues)
     kuINIFile_WriteKeyAsString(written, "n", "copy", own + 8);
     EXPECT_EQ("value", written.value("n/copy"));
     EXPECT_EQ("", written.value("n"));
+
+    // Reading a key creates its section.
+    Ini net("[net]\nhost=box\n");
+    EXPECT_EQ("dflt", orNull(kuINIFile_ReadKeyAsString(net, "Other", "x", "dflt", &found)));
+    EXPECT_EQ(0, found);
+    EXPECT_EQ(3u, kuINIFile_GetNumberOfSections(net));
+    EXPECT_EQ("other", orNull(kuINIFile_GetSectionName(net, 2)));
+    // A null key reads the section entry and creates nothing.
+    EXPECT_EQ("", orNull(kuINIFile_ReadKeyAsString(net, "NET", nullptr, "d", &found)));
+    EXPECT_EQ(1, found);
+    EXPECT_EQ("d", orNull(kuINIFile_ReadKeyAsString(net, "absent", nullptr, "d", &found)));
+    EXPECT_EQ(3u, kuINIFile_GetNumberOfSections(net));
+    // Null, empty and "Default" name one section.
+    kuINIFile_WriteKeyAsString(net, nullptr, "k", "1");
+    EXPECT_EQ("1", orNull(kuINIFile_ReadKeyAsString(net, "", "K", nullptr, &found)));
+    EXPECT_EQ("1", orNull(kuINIFile_ReadKeyAsString(net, "Default", "k", nullptr, &found)));
 }
 
 TEST(INIFileAccess, DeletionAndEnumeration)

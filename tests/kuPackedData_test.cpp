@@ -75,7 +75,7 @@ void expectBlock(const kuPackedData *data, const std::vector<Entry> &model)
 
 } // namespace
 
-TEST(kuPackedData, BlockLayoutOfOneTag)
+TEST(kuPackedData, BlockLayoutOfOneTagAndGrowth)
 {
     kuPackedData *data = kuPackedData_New(2);
     ASSERT_NE(nullptr, data);
@@ -108,11 +108,8 @@ TEST(kuPackedData, BlockLayoutOfOneTag)
     EXPECT_EQ(nullptr, kuPackedData_NewData(nullptr));
     EXPECT_EQ(nullptr, kuPackedData_Duplicate(nullptr));
     EXPECT_EQ(nullptr, kuPackedData_NewDataDuplicate(nullptr));
-}
 
-TEST(kuPackedData, GrowthAllowsForTheEntriesToCome)
-{
-    kuPackedData *data = build(3, {{}});
+    data = build(3, {{}});
     std::string big(600, 'b');
     // 22 used, 604 more: 512 + 128 + 604 + (3 + 1 - 1) x (512 / 1).
     kuPackedData_AddData(data, 1, big.data(), 600);
@@ -212,7 +209,7 @@ TEST(kuPackedData, TypedAndArrayReads)
     kuPackedData_Free(data);
 }
 
-TEST(kuPackedData, MoveDataKeepsOffsetsTrue)
+TEST(kuPackedData, MovesAndEditsKeepTheLayout)
 {
     kuPackedData *data = build(2, {{{1, "ab"}}, {{2, "cd"}}});
     uint32_t entry1 = le32(data->block + 12);
@@ -238,6 +235,32 @@ TEST(kuPackedData, MoveDataKeepsOffsetsTrue)
     EXPECT_EQ("xyz", read(data, 0, 5));
     EXPECT_EQ(38u, data->usedSize);
     kuPackedData_Free(data);
+
+    // Tags replaced in and added to an earlier entry move the later one; the
+    // block reads the same after being handed out and taken back, and in copies.
+    kutest::LogCapture log;
+    std::vector<Entry> model = {{{1, "ab"}, {2, "c"}}, {{3, "def"}}};
+    data = build(1, model); // the slot table grows to two
+    expectBlock(data, model);
+    EXPECT_EQ(1, kuPackedData_SetData(data, 0, 1, "longer", 6, 0));
+    EXPECT_EQ(1, kuPackedData_SetData(data, 0, 2, "", 0, 0));
+    EXPECT_EQ(1, kuPackedData_SetData(data, 0, 4, "new", 3, 1));
+    EXPECT_EQ(0, kuPackedData_SetData(data, 0, 5, "no", 2, 0));
+    EXPECT_EQ(1, kuPackedData_AddDataToEntry(data, 0, 1, "dup", 3)); // the first tag 1 reads
+    model[0] = {{1, "longer"}, {2, ""}, {4, "new"}, {1, "dup"}};
+    expectBlock(data, model);
+    kuPackedData_PutData(data, kuPackedData_TakeData(data));
+    kuPackedData *copy = kuPackedData_Duplicate(data);
+    kuPackedData *outside = kuPackedData_NewDataDuplicate(kuPackedData_PeekData(copy, nullptr));
+    kuPackedData_PutDataDuplicate(data, kuPackedData_PeekData(outside, nullptr));
+    for (kuPackedData *each : {data, copy, outside}) {
+        EXPECT_EQ(2u, each->currentEntry);
+        expectBlock(each, model);
+        EXPECT_EQ("longer", read(each, 0, 1));
+        kuPackedData_Dump(each);
+        kuPackedData_Free(each);
+    }
+    EXPECT_TRUE(log.lines().empty());
 }
 
 TEST(kuPackedData, CorruptedBlocksAreReportedNotFollowed)
@@ -283,33 +306,4 @@ TEST(kuPackedData, CorruptedBlocksAreReportedNotFollowed)
     EXPECT_EQ(0xFF000000u, kuPackedData_GetEntryCount(copy));
     kuPackedData_Free(copy);
     kuPackedData_Free(data);
-}
-
-// Tags replaced in and added to an earlier entry move the later one; the
-// block reads the same after being handed out and taken back, and in copies.
-TEST(kuPackedData, EditsOfAnEarlierEntryKeepTheLayout)
-{
-    kutest::LogCapture log;
-    std::vector<Entry> model = {{{1, "ab"}, {2, "c"}}, {{3, "def"}}};
-    kuPackedData *data = build(1, model); // the slot table grows to two
-    expectBlock(data, model);
-    EXPECT_EQ(1, kuPackedData_SetData(data, 0, 1, "longer", 6, 0));
-    EXPECT_EQ(1, kuPackedData_SetData(data, 0, 2, "", 0, 0));
-    EXPECT_EQ(1, kuPackedData_SetData(data, 0, 4, "new", 3, 1));
-    EXPECT_EQ(0, kuPackedData_SetData(data, 0, 5, "no", 2, 0));
-    EXPECT_EQ(1, kuPackedData_AddDataToEntry(data, 0, 1, "dup", 3)); // the first tag 1 reads
-    model[0] = {{1, "longer"}, {2, ""}, {4, "new"}, {1, "dup"}};
-    expectBlock(data, model);
-    kuPackedData_PutData(data, kuPackedData_TakeData(data));
-    kuPackedData *copy = kuPackedData_Duplicate(data);
-    kuPackedData *outside = kuPackedData_NewDataDuplicate(kuPackedData_PeekData(copy, nullptr));
-    kuPackedData_PutDataDuplicate(data, kuPackedData_PeekData(outside, nullptr));
-    for (kuPackedData *each : {data, copy, outside}) {
-        EXPECT_EQ(2u, each->currentEntry);
-        expectBlock(each, model);
-        EXPECT_EQ("longer", read(each, 0, 1));
-        kuPackedData_Dump(each);
-        kuPackedData_Free(each);
-    }
-    EXPECT_TRUE(log.lines().empty());
 }
