@@ -203,7 +203,7 @@ TEST(INIFileAccess, TypedValuesAndSectionsMadeByReading)
     EXPECT_EQ("1", orNull(kuINIFile_ReadKeyAsString(net, "Default", "k", nullptr, &found)));
 }
 
-TEST(INIFileAccess, DeletionAndEnumeration)
+TEST(INIFileAccess, DeletionEnumerationAndNullHandles)
 {
     Ini ini("top=0\n[Net]\na=1\nb=2\n[network]\na=3\n[net2]\na=4\n[other]\nnet/a=5\n[net]\nc=6\n");
     ASSERT_EQ(5u, kuINIFile_GetNumberOfSections(ini));
@@ -230,10 +230,7 @@ TEST(INIFileAccess, DeletionAndEnumeration)
     EXPECT_EQ(1, kuINIFile_DeleteKey(ini, "net2", nullptr));
     EXPECT_EQ("4", ini.value("net2/a"));
     EXPECT_EQ("top=0\n\n[network]\nnew=v\n\n[other]\nnet/a=5\n", ini.saved());
-}
 
-TEST(INIFileAccess, NullHandlesLowerCaseAndLocale)
-{
     // A null text parses as empty; a null dictionary is refused.
     Ini empty;
     EXPECT_EQ(1, kuINIFile_LoadINIFileFromBuffer(nullptr, 10, empty));
@@ -254,9 +251,6 @@ TEST(INIFileAccess, NullHandlesLowerCaseAndLocale)
     EXPECT_EQ(buffer + 10, kuINIFile_S_ToLower(buffer, buffer));
     EXPECT_STREQ("mixed 1/\xC3\x89", buffer);
 
-    char mine[32], platform[32];
-    EXPECT_EQ(orNull(kuLocale_Get(platform, sizeof platform)),
-              orNull(GetLocaleAsString(mine, sizeof mine)));
     EXPECT_EQ(nullptr, GetLocaleAsString(nullptr, 10));
 }
 

@@ -86,7 +86,7 @@ struct FakePlatform {
     }
 };
 
-TEST(kuUUID, FieldsTenPerMicrosecondAndSequenceSteps)
+TEST(kuUUID, FieldsSequenceStepsAndUniqueRealClockRun)
 {
     inFreshProcess([] {
         FakePlatform p;
@@ -160,12 +160,9 @@ TEST(kuUUID, FieldsTenPerMicrosecondAndSequenceSteps)
         p.now = kuTimeVal{0, 0};
         EXPECT_EQ((sequence(last) + 1) & 0x1FFF, sequence(generate()));
     });
-}
 
-// On the real clock, a run fast enough to meet the counter: all unique, one
-// node for the process.
-TEST(kuUUID, ARunOnTheRealClockIsUnique)
-{
+    // On the real clock, a run fast enough to meet the counter: all unique, one
+    // node for the process.
     inFreshProcess([] {
         std::vector<Uuid> all(2000);
         for (Uuid &u : all)
