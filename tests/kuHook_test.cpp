@@ -132,7 +132,6 @@ TEST_F(HookTest, RegistrationsFlagsAndPropertiesByName)
     EXPECT_STREQ("text", kuHook_GetStringProperty(hook, "x"));
     EXPECT_EQ(block, kuHook_GetVoidPtrProperty(hook, "x"));
     EXPECT_EQ(nullptr, kuHook_GetVoidPtrProperty(hook, ""));
-    EXPECT_EQ(0, kuHook_SupportFeature(hook, "x"));
     kuFree(block);
     kuHook_Hook(hook, "x");
     EXPECT_EQ("first:x", calls.back());

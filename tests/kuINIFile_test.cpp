@@ -254,8 +254,19 @@ TEST(INIFileAccess, DeletionEnumerationAndNullHandles)
     EXPECT_EQ(nullptr, GetLocaleAsString(nullptr, 10));
 }
 
-TEST(INIFileFiles, LoadReadsInHundredByteChunksAndSaveFailures)
+TEST(INIFileFiles, NoInjectedLinesChunkedLoadsAndFailures)
 {
+    // A name or value from outside must not be able to add sections or keys: a
+    // line break is written as a space, so it quotes the value as a space does.
+    Ini injected;
+    kuINIFile_WriteKeyAsString(injected, "net", "name", "x\n[evil]\nroot=1");
+    kuINIFile_WriteKeyAsString(injected, "a\nb", "c\rd", "kept");
+    std::string saved = injected.saved();
+    EXPECT_EQ("[net]\nname=\"x [evil] root=1\"\n\n[a b]\nc d=kept\n", saved);
+    Ini back(saved);
+    EXPECT_EQ("default=|net=|net/name=x [evil] root=1|a b=|a b/c d=kept|", back.dump());
+    EXPECT_EQ(saved, back.saved());
+
     kutest::TempDir dir;
     std::string path = dir.file("in.ini");
     kutest::ScopedPlatformHooks hooks;
@@ -297,20 +308,6 @@ TEST(INIFileFiles, LoadReadsInHundredByteChunksAndSaveFailures)
     hooks->fileWrite = [](kuFile *, const void *, size_t) -> ptrdiff_t { return -1; };
     hooks->fileClose = [](kuFile *f) { return kutest::real::fileClose(f), -1; };
     EXPECT_EQ(1, kuINIFile_SaveINIFile(dir.file("w.ini").c_str(), ini));
-}
-
-// A name or value from outside must not be able to add sections or keys: a
-// line break is written as a space, so it quotes the value as a space does.
-TEST(INIFileSave, SavedLineBreaksCannotInjectLines)
-{
-    Ini ini;
-    kuINIFile_WriteKeyAsString(ini, "net", "name", "x\n[evil]\nroot=1");
-    kuINIFile_WriteKeyAsString(ini, "a\nb", "c\rd", "kept");
-    std::string saved = ini.saved();
-    EXPECT_EQ("[net]\nname=\"x [evil] root=1\"\n\n[a b]\nc d=kept\n", saved);
-    Ini back(saved);
-    EXPECT_EQ("default=|net=|net/name=x [evil] root=1|a b=|a b/c d=kept|", back.dump());
-    EXPECT_EQ(saved, back.saved());
 }
 
 } // namespace

@@ -142,7 +142,7 @@ TEST(kuPackedData, BlockLayoutOfOneTagAndGrowth)
     }
 }
 
-TEST(kuPackedData, TypedAndArrayReads)
+TEST(kuPackedData, TypedReadsAndCorruptedBlocks)
 {
     kuArray *names = kuArray_New();
     kuArray_SetFreeFunc(names, kuStringArray_FreeFunc);
@@ -207,6 +207,47 @@ TEST(kuPackedData, TypedAndArrayReads)
     EXPECT_EQ(0u, kuPackedData_AddData(data, 1, nullptr, 0));
     EXPECT_EQ(0, kuPackedData_AddDataToEntry(data, 0, 1, nullptr, 0));
     kuPackedData_Free(data);
+
+    kutest::LogCapture log;
+    kuPackedData *sound = build(2, {{{1, "abc"}}});
+    kuPackedData *header = kuPackedData_NewData(kuPackedData_S_TakeEmptyData());
+    for (kuPackedData *each : {sound, header, (kuPackedData *)nullptr})
+        kuPackedData_Dump(each); // the header alone is sound too
+    EXPECT_TRUE(log.lines().empty());
+    kuPackedData_Free(sound);
+    kuPackedData_Free(header);
+
+    const std::vector<std::vector<uint32_t>> blocks = {
+        {20, 1, 400},                        // entry offset past the end
+        {14, 1, 13, 0},                      // tag count straddles the end
+        {20, 1, 12, 0x00020003, 0x00010002}, // 3 tags claimed, 1 present
+        {20, 1, 12, 0x01000001, 0x00000001}, // tag data past the end
+        {12, 1000000, 12},                   // slot table past the end
+    };
+    for (const auto &words : blocks) {
+        uint8_t *block = (uint8_t *)kuMallocZeroed(words[0]);
+        for (size_t k = 0; k < std::min<size_t>(words[0], 4 * words.size()); k++)
+            block[k] = (uint8_t)(words[k / 4] >> 8 * (k % 4)); // little-endian words
+        kuPackedData *damaged = kuPackedData_NewData(block);
+        EXPECT_EQ(nullptr, kuPackedData_GetData(damaged, 0, 1, nullptr));
+        kuPackedData_Dump(damaged);
+        kuPackedData_Free(damaged);
+    }
+    auto lines = log.lines();
+    ASSERT_EQ(blocks.size(), lines.size());
+    EXPECT_EQ(0u, lines.back().find("KU 1 99 kuvanaTools/kuPackedData:")) << lines.back();
+    EXPECT_NE(std::string::npos, lines[0].find(": kuPackedData corrupted !"));
+
+    // Found by fuzzing: a block whose word 0 is below the header size made
+    // Duplicate copy fewer bytes than it then wrote.
+    const uint8_t bytes[8] = {7, 0, 0, 0, 0, 0, 0, 0xFF};
+    data = adopt(bytes, sizeof bytes);
+    kuPackedData *copy = kuPackedData_Duplicate(data);
+    EXPECT_EQ(8u, kuPackedData_GetMemoryUsage(data));
+    EXPECT_EQ(8u, le32(copy->block));
+    EXPECT_EQ(0xFF000000u, kuPackedData_GetEntryCount(copy));
+    kuPackedData_Free(copy);
+    kuPackedData_Free(data);
 }
 
 TEST(kuPackedData, MovesAndEditsKeepTheLayout)
@@ -228,8 +269,8 @@ TEST(kuPackedData, MovesAndEditsKeepTheLayout)
 
     // Slots out of order: entry 0 ends the block and its next slot is not
     // started, so a tag added to it goes at the very end.
-    const uint8_t outOfOrder[] = {30, 0, 0, 0, 3, 0, 0, 0, 22, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 20, 0, 0, 0,
-                                  0, 0, 1, 0, 2, 0, 1, 0, 'a', 'b'};
+    const uint8_t outOfOrder[] = {30, 0, 0, 0, 3, 0, 0, 0, 22, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF,
+                                  20, 0, 0, 0, 0, 0, 1, 0, 2, 0, 1, 0, 'a', 'b'};
     data = adopt(outOfOrder, sizeof outOfOrder);
     ASSERT_EQ(1, kuPackedData_AddDataToEntry(data, 0, 5, "xyz", 3));
     EXPECT_EQ("xyz", read(data, 0, 5));
@@ -261,49 +302,4 @@ TEST(kuPackedData, MovesAndEditsKeepTheLayout)
         kuPackedData_Free(each);
     }
     EXPECT_TRUE(log.lines().empty());
-}
-
-TEST(kuPackedData, CorruptedBlocksAreReportedNotFollowed)
-{
-    kutest::LogCapture log;
-    kuPackedData *sound = build(2, {{{1, "abc"}}});
-    kuPackedData *header = kuPackedData_NewData(kuPackedData_S_TakeEmptyData());
-    for (kuPackedData *each : {sound, header, (kuPackedData *)nullptr})
-        kuPackedData_Dump(each); // the header alone is sound too
-    EXPECT_TRUE(log.lines().empty());
-    kuPackedData_Free(sound);
-    kuPackedData_Free(header);
-
-    const std::vector<std::vector<uint32_t>> blocks = {
-        {20, 1, 400},                        // entry offset past the end
-        {14, 1, 13, 0},                      // tag count straddles the end
-        {20, 1, 12, 0x00020003, 0x00010002}, // 3 tags claimed, 1 present
-        {20, 1, 12, 0x01000001, 0x00000001}, // tag data past the end
-        {12, 1000000, 12},                   // slot table past the end
-    };
-    for (const auto &words : blocks) {
-        uint8_t *block = (uint8_t *)kuMallocZeroed(words[0]);
-        for (size_t k = 0; k < std::min<size_t>(words[0], 4 * words.size()); k++)
-            block[k] = (uint8_t)(words[k / 4] >> 8 * (k % 4)); // little-endian words
-        kuPackedData *data = kuPackedData_NewData(block);
-        EXPECT_EQ(nullptr, kuPackedData_GetData(data, 0, 1, nullptr));
-        kuPackedData_Dump(data);
-        kuPackedData_Free(data);
-    }
-    auto lines = log.lines();
-    ASSERT_EQ(blocks.size(), lines.size());
-    for (const std::string &line : lines)
-        EXPECT_EQ(0u, line.find("KU 1 99 kuvanaTools/kuPackedData:")) << line;
-    EXPECT_NE(std::string::npos, lines[0].find(": kuPackedData corrupted !"));
-
-    // Found by fuzzing: a block whose word 0 is below the header size made
-    // Duplicate copy fewer bytes than it then wrote.
-    const uint8_t bytes[8] = {7, 0, 0, 0, 0, 0, 0, 0xFF};
-    kuPackedData *data = adopt(bytes, sizeof bytes);
-    kuPackedData *copy = kuPackedData_Duplicate(data);
-    EXPECT_EQ(8u, kuPackedData_GetMemoryUsage(data));
-    EXPECT_EQ(8u, le32(copy->block));
-    EXPECT_EQ(0xFF000000u, kuPackedData_GetEntryCount(copy));
-    kuPackedData_Free(copy);
-    kuPackedData_Free(data);
 }

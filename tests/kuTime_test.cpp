@@ -1,4 +1,3 @@
-#include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuTime.h>
 
 #include "support/OwnedText.h"
@@ -7,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <limits.h>
 #include <stdlib.h>
 #include <string>
 #include <vector>
@@ -41,7 +39,7 @@ struct ClockTest : ::testing::Test {
     void SetUp() override { clock.install(hooks); }
 };
 
-TEST(kuTimeVal, CompareSubtractAdd)
+TEST(kuTime, TimeValArithmeticAndBrokenDownFields)
 {
     kuTimeVal a = tv(5, 10), b = tv(5, 9), c = tv(-1, 999999); // signed seconds: c is earliest
     EXPECT_EQ((Fields{1, -1, 0, 0, 1}),
@@ -87,6 +85,44 @@ TEST(kuTimeVal, CompareSubtractAdd)
         kuTimeVal_Add(&s.v, s.ms);
         EXPECT_EQ(fields(s.sum), fields(s.v));
     }
+
+    time_t t = 784111777; // Sun, 06 Nov 1994 08:49:37 UTC
+    kuTm f;
+    f.tm_reserved = 77;
+    ASSERT_EQ(&f, kuTime_gmtime(&t, &f));
+    EXPECT_EQ((Fields{37, 49, 8, 6, 10, 94, 0, 0, 309, 77}), fields(f)); // tenth untouched
+
+    setZone("CET-1CEST,M3.5.0,M10.5.0/3");
+    time_t summer = 1593561600; // 2020-07-01 00:00:00 UTC
+    ASSERT_EQ(&f, kuTime_localtime(&summer, &f));
+    EXPECT_EQ((Fields{0, 0, 2, 1, 6, 120, 1, 3, 182, 0}), fields(f));
+    setZone("JST-9"); // a zone changed after the first conversion is seen
+    ASSERT_EQ(&f, kuTime_localtime(&t, &f));
+    EXPECT_EQ(17, f.tm_hour);
+    EXPECT_EQ(t, kuTime_mktime(&f));
+
+    EXPECT_EQ(nullptr, kuTime_gmtime(nullptr, &f));
+    EXPECT_EQ(nullptr, kuTime_localtime(&t, nullptr));
+    if (sizeof(time_t) > 4) {
+        time_t huge = (time_t)(INT64_MAX / 2); // beyond any year of the runtime
+        EXPECT_EQ(nullptr, kuTime_gmtime(&huge, &f));
+    }
+
+    // mktime normalises the fields only when it succeeds.
+    setZone("UTC0");
+    f = {0, 0, 12, 32, 0, 100, 0, 6, 200, 0}; // 31 January 2000 plus one day
+    EXPECT_EQ((time_t)949406400, kuTime_mktime(&f));
+    EXPECT_EQ((Fields{0, 0, 12, 1, 1, 100, 0, 2, 31, 0}), fields(f));
+
+    kuTm early = {60, 58, 23, 31, 11, 69, 0, 0, 0, 0}; // 1969-12-31 23:58:60
+    EXPECT_EQ((time_t)-60, kuTime_mktime(&early));
+    EXPECT_EQ((Fields{60, 58, 23, 31, 11, 69, 0, 0, 0, 0}), fields(early));
+
+    kuTm bad = {0, 0, 0, 32, 11, INT32_MAX, 0, 9, 0, 0}; // December carries past the field
+    EXPECT_EQ((time_t)-1, kuTime_mktime(&bad));
+    EXPECT_EQ(9, bad.tm_wday);
+    EXPECT_EQ((time_t)-1, kuTime_mktime(nullptr));
+    setZone(nullptr);
 }
 
 TEST_F(ClockTest, TimeOutsAndCurrentTimeAcrossThe2038Wrap)
@@ -138,47 +174,6 @@ TEST_F(ClockTest, TimeOutsAndCurrentTimeAcrossThe2038Wrap)
     kuTm f = {8, 14, 3, 19, 0, 138, 0, 0, 0, 0}; // 2038-01-19 03:14:08
     EXPECT_EQ(wide ? (time_t)2147483648LL : (time_t)-1, kuTime_mktime(&f));
     EXPECT_EQ(wide ? 2 : 0, f.tm_wday);
-    setZone(nullptr);
-}
-
-TEST(kuTime, BrokenDownFieldsAndMktime)
-{
-    time_t t = 784111777; // Sun, 06 Nov 1994 08:49:37 UTC
-    kuTm f;
-    f.tm_reserved = 77;
-    ASSERT_EQ(&f, kuTime_gmtime(&t, &f));
-    EXPECT_EQ((Fields{37, 49, 8, 6, 10, 94, 0, 0, 309, 77}), fields(f)); // tenth untouched
-
-    setZone("CET-1CEST,M3.5.0,M10.5.0/3");
-    time_t summer = 1593561600; // 2020-07-01 00:00:00 UTC
-    ASSERT_EQ(&f, kuTime_localtime(&summer, &f));
-    EXPECT_EQ((Fields{0, 0, 2, 1, 6, 120, 1, 3, 182, 0}), fields(f));
-    setZone("JST-9"); // a zone changed after the first conversion is seen
-    ASSERT_EQ(&f, kuTime_localtime(&t, &f));
-    EXPECT_EQ(17, f.tm_hour);
-    EXPECT_EQ(t, kuTime_mktime(&f));
-
-    EXPECT_EQ(nullptr, kuTime_gmtime(nullptr, &f));
-    EXPECT_EQ(nullptr, kuTime_localtime(&t, nullptr));
-    if (sizeof(time_t) > 4) {
-        time_t huge = (time_t)(INT64_MAX / 2); // beyond any year of the runtime
-        EXPECT_EQ(nullptr, kuTime_gmtime(&huge, &f));
-    }
-
-    // mktime normalises the fields only when it succeeds.
-    setZone("UTC0");
-    f = {0, 0, 12, 32, 0, 100, 0, 6, 200, 0}; // 31 January 2000 plus one day
-    EXPECT_EQ((time_t)949406400, kuTime_mktime(&f));
-    EXPECT_EQ((Fields{0, 0, 12, 1, 1, 100, 0, 2, 31, 0}), fields(f));
-
-    kuTm early = {60, 58, 23, 31, 11, 69, 0, 0, 0, 0}; // 1969-12-31 23:58:60
-    EXPECT_EQ((time_t)-60, kuTime_mktime(&early));
-    EXPECT_EQ((Fields{60, 58, 23, 31, 11, 69, 0, 0, 0, 0}), fields(early));
-
-    kuTm bad = {0, 0, 0, 32, 11, INT32_MAX, 0, 9, 0, 0}; // December carries past the field
-    EXPECT_EQ((time_t)-1, kuTime_mktime(&bad));
-    EXPECT_EQ(9, bad.tm_wday);
-    EXPECT_EQ((time_t)-1, kuTime_mktime(nullptr));
     setZone(nullptr);
 }
 
