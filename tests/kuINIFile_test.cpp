@@ -1,6 +1,5 @@
 #include <kuvanaTools/kuDictionary.h>
 #include <kuvanaTools/kuINIFile.h>
-#include <kuvanaTools/kuMemory.h>
 
 #include "support/OwnedText.h"
 #include "support/PlatformFake.h"
@@ -8,12 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <string.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -22,17 +17,15 @@ namespace {
 struct Ini {
     kuDictionary *d = kuDictionary_New(0);
     Ini() = default;
-    explicit Ini(const std::string &text) { load(text); }
+    // From a block of exactly the text's size, so that reading past it shows.
+    explicit Ini(const std::string &text)
+    {
+        std::vector<char> exact(text.begin(), text.end());
+        EXPECT_EQ(1, kuINIFile_LoadINIFileFromBuffer(exact.data(), exact.size(), d));
+    }
     ~Ini() { kuDictionary_Delete(d); }
     Ini(const Ini &) = delete;
     operator kuDictionary *() const { return d; }
-
-    // From a block of exactly the text's size, so that reading past it shows.
-    void load(const std::string &text)
-    {
-        std::vector<char> exact(text.begin(), text.end());
-        ASSERT_EQ(1, kuINIFile_LoadINIFileFromBuffer(exact.data(), exact.size(), d));
-    }
     // Every entry as "key=value|", in order.
     std::string dump() const
     {
@@ -58,51 +51,42 @@ struct Ini {
 
 using kutest::orNull;
 
-TEST(INIFileParse, Lines)
+TEST(INIFileParse, LinesAndTheirLimits)
 {
     // Each text gives "default=|" and then these entries.
-    struct Case {
-        std::string text, entries;
-    } cases[] = {
+    const struct { std::string text, entries; } cases[] = {
         // values
         {"a=1\n[Net]\nHost = box ; comment\nName=\"x \\\"y\\\"\"\n",
          "default/a=1|net=|net/host=box|net/name=x \"y\"|"},
         {"k=v#w", "default/k=v|"}, {"k='v#w'", "default/k=v#w|"}, {"k", "default/k=|"},
-        {"=ignored\nK=MixedCase", "default/k=MixedCase|"}, {"k = a b ;c", "default/k=a b|"},
-        {"k=\"open \\\"q", "default/k=open \"q|"}, {"k=\"ends in backslash\\", "default/k=ends in backslash|"},
-        {"k='it''s'", "default/k=it|"}, {"k=\"a'b\" trailing", "default/k=a'b|"},
-        {"k=\"\\a\\\\b\"", "default/k=a\\b|"}, {"k=x=y", "default/k=x=y|"}, {"k=  ", "default/k=|"},
-        {"k= \"  padded  \"", "default/k=  padded  |"},
+        {"=ignored\nK=MixedCase", "default/k=MixedCase|"}, {"k='it''s'", "default/k=it|"},
+        {"k=\"open \\\"q", "default/k=open \"q|"}, {"k=\"a'b\" trailing", "default/k=a'b|"},
+        {"k=\"ends in backslash\\", "default/k=ends in backslash|"}, {"k=  ", "default/k=|"},
+        {"k=\"\\a\\\\b\"", "default/k=a\\b|"}, {"k=x=y", "default/k=x=y|"},
+        {"k= \"  padded  \"", "default/k=  padded  |"}, {"[open=4", "default/[open=4|"},
         // headers
-        {"[ Big Section ]\na=1", "big section=|big section/a=1|"}, {"[tail]junk = 3\nb=2", "tail=|tail/b=2|"},
-        {"[open=4", "default/[open=4|"}, {"[s]\n[]\nc=5\n[ DEFAULT ]\nd=6", "s=|default/c=5|default/d=6|"},
-        {"\t[spaced]\t\ne=7", "spaced=|spaced/e=7|"},
+        {"[ Big Section ]\na=1", "big section=|big section/a=1|"},
+        {"[tail]junk = 3\nb=2", "tail=|tail/b=2|"}, {"\t[spaced]\t\ne=7", "spaced=|spaced/e=7|"},
+        {"[s]\n[]\nc=5\n[ DEFAULT ]\nd=6", "s=|default/c=5|default/d=6|"},
         // line ends, comments, white space, byte order mark, zero bytes
         {"a=1\r\nb=2\rc=3\n\n\r\n  ; note\n\t# note\nd=4",
          "default/a=1|default/b=2|default/c=3|default/d=4|"},
-        {"\xEF\xBB\xBF"
-         "a=1",
-         "default/a=1|"},
+        {"\xEF\xBB\xBF" "a=1", "default/a=1|"},
         {"x=1\n\xEF\xBB\xBFy=2", "default/x=1|default/\xEF\xBB\xBFy=2|"},
         {"\n\xEF\xBB\xBFz=3", "default/\xEF\xBB\xBFz=3|"}, {"\xEF\xBB\xBF", ""},
         {std::string("a=1\0junk=9\nb=2\n\0\nc=3", 21), "default/a=1|default/b=2|default/c=3|"},
         // unterminated at the very end of the buffer
-        {"[", "default/[=|"}, {"[sec", "default/[sec=|"}, {"k=\"", "default/k=|"}, {"\xEF\xBB", "default/\xEF\xBB=|"},
+        {"[", "default/[=|"}, {"[sec", "default/[sec=|"}, {"k=\"", "default/k=|"},
+        {"\xEF\xBB", "default/\xEF\xBB=|"},
     };
-    for (const Case &c : cases)
+    for (const auto &c : cases)
         EXPECT_EQ("default=|" + c.entries, Ini(c.text).dump()) << c.text;
-}
 
-TEST(INIFileParse, CutsAtTheLimits)
-{
     // Names at 127 bytes, from a file and through the functions alike.
     std::string longSection(200, 'S'), longKey(300, 'K');
     Ini names("[" + longSection + "]\n" + longKey + "=v\n");
     std::string entry = std::string(127, 's') + "/" + std::string(127, 'k');
     EXPECT_EQ("v", names.value(entry));
-    int found = 0;
-    EXPECT_EQ("v", orNull(kuINIFile_ReadKeyAsString(names, longSection.c_str(), longKey.c_str(),
-                                                 nullptr, &found)));
     kuINIFile_WriteKeyAsString(names, longSection.c_str(), (longKey + "X").c_str(), "w");
     EXPECT_EQ("w", names.value(entry));
 
@@ -116,54 +100,6 @@ TEST(INIFileParse, CutsAtTheLimits)
     Ini exact("k=" + std::string(1021, 'x') + "\nn=2\n");
     EXPECT_EQ(std::string(1021, 'x'), exact.value("default/k"));
     EXPECT_EQ(3u, kuDictionary_GetEntryCount(exact));
-}
-
-TEST(INIFileParse, HostileInputStaysInBounds)
-{
-    std::mt19937 rng(7);
-    const std::string alphabet = std::string("[]=;#\"'\\ \t\r\n\0\xEF\xBB\xBF\xff\x80", 19) + "aZ/";
-    for (int round = 0; round < 300; round++) {
-        std::string text(rng() % 3000, '\0');
-        for (char &c : text)
-            c = rng() % 4 == 0 ? (char)(rng() & 0xff) : alphabet[rng() % alphabet.size()];
-        Ini ini(text);
-        if (round % 25 == 0) // saving syncs to disk: now and then is enough
-            ini.saved();
-    }
-    // A null text parses as empty; a null dictionary is refused.
-    Ini empty;
-    EXPECT_EQ(1, kuINIFile_LoadINIFileFromBuffer(nullptr, 10, empty));
-    EXPECT_EQ("default=|", empty.dump());
-    EXPECT_EQ(0, kuINIFile_LoadINIFileFromBuffer("a=1", 3, nullptr));
-}
-
-// Values holding every byte a line may hold, and keys the parser can
-// produce, survive a save and a load.
-TEST(INIFileSave, RandomFilesSurviveSaveAndLoad)
-{
-    std::mt19937 rng(11);
-    auto randomText = [&](const std::string &chars, size_t maxLength) {
-        std::string t(rng() % (maxLength + 1), 'x');
-        for (char &c : t)
-            c = chars[rng() % chars.size()];
-        return t;
-    };
-    for (int round = 0; round < 40; round++) {
-        Ini original;
-        kuINIFile_WriteKeyAsString(original, nullptr, nullptr, nullptr);
-        for (int s = 0, sections = 1 + rng() % 8; s < sections; s++) {
-            std::string section = s == 0 ? "" : "Sec" + randomText("a b", 3) + std::to_string(s);
-            for (int k = rng() % 6; k > 0; k--)
-                kuINIFile_WriteKeyAsString(
-                    original, section.c_str(),
-                    ("K" + randomText("abZ9_.-/\"'\\[ \xc3\xa9", 20) + "e").c_str(),
-                    randomText("ab Z9 \t\"'\\#;=[]/%\x01\x7f\xc3\xa9\xff", 120).c_str());
-        }
-        std::string text = original.saved();
-        Ini reloaded(text);
-        EXPECT_EQ(original.dump(), reloaded.dump());
-        EXPECT_EQ(text, reloaded.saved());
-    }
 }
 
 TEST(INIFileSave, Layout)
@@ -194,51 +130,17 @@ TEST(INIFileSave, Layout)
     kuINIFile_WriteKeyAsString(longValue, nullptr, "k", std::string(1500, 'v').c_str());
     kuINIFile_WriteKeyAsString(longValue, nullptr, "q", (std::string(1100, 'w') + " ").c_str());
     kuINIFile_WriteKeyAsString(longValue, nullptr, "after", "1");
-    kuINIFile_WriteKeyAsString(longValue, nullptr, "e", std::string(1020, 'x').c_str()); // fits exactly
+    std::string x(1020, 'x'); // fits exactly
+    kuINIFile_WriteKeyAsString(longValue, nullptr, "e", x.c_str());
     std::string text = longValue.saved();
-    EXPECT_EQ("k=" + std::string(1021, 'v') + "q=\"" + std::string(1020, 'w') + "after=1\ne=" + std::string(1020, 'x') +
-                  "\n",
-              text);
+    std::string cut = "k=" + std::string(1021, 'v') + "q=\"" + std::string(1020, 'w');
+    EXPECT_EQ(cut + "after=1\ne=" + x + "\n", text);
     Ini back(text);
     EXPECT_EQ(std::string(1020, 'w'), back.value("default/q"));
     EXPECT_EQ("1", back.value("default/after"));
 }
 
-// A name or value from outside must not be able to add sections or keys; a
-// line break inside a value is written as a space, so it makes the value
-// quoted as a space does (fuzzing found a file that changed on every save).
-TEST(INIFileSave, SavedLineBreaksCannotInjectLines)
-{
-    Ini ini;
-    kuINIFile_WriteKeyAsString(ini, "net", "name", "x\n[evil]\nroot=1");
-    kuINIFile_WriteKeyAsString(ini, "a\nb", "c\rd", "kept");
-    std::string saved = ini.saved();
-    EXPECT_EQ("[net]\nname=\"x [evil] root=1\"\n\n[a b]\nc d=kept\n", saved);
-    Ini back(saved);
-    EXPECT_EQ("default=|net=|net/name=x [evil] root=1|a b=|a b/c d=kept|", back.dump());
-    EXPECT_EQ(saved, back.saved());
-}
-
-TEST(INIFileAccess, ReadingAKeyCreatesItsSection)
-{
-    Ini ini("[net]\nhost=box\n");
-    int found = 1;
-    EXPECT_EQ("dflt", orNull(kuINIFile_ReadKeyAsString(ini, "Other", "x", "dflt", &found)));
-    EXPECT_EQ(0, found);
-    EXPECT_EQ(3u, kuINIFile_GetNumberOfSections(ini));
-    EXPECT_EQ("other", orNull(kuINIFile_GetSectionName(ini, 2)));
-    // A null key reads the section entry and creates nothing.
-    EXPECT_EQ("", orNull(kuINIFile_ReadKeyAsString(ini, "NET", nullptr, "d", &found)));
-    EXPECT_EQ(1, found);
-    EXPECT_EQ("d", orNull(kuINIFile_ReadKeyAsString(ini, "absent", nullptr, "d", &found)));
-    EXPECT_EQ(3u, kuINIFile_GetNumberOfSections(ini));
-    // Null, empty and "Default" name one section.
-    kuINIFile_WriteKeyAsString(ini, nullptr, "k", "1");
-    EXPECT_EQ("1", orNull(kuINIFile_ReadKeyAsString(ini, "", "K", nullptr, &found)));
-    EXPECT_EQ("1", orNull(kuINIFile_ReadKeyAsString(ini, "Default", "k", nullptr, &found)));
-}
-
-TEST(INIFileAccess, TypedValues)
+TEST(INIFileAccess, TypedValuesAndSectionsMadeByReading)
 {
     Ini ini("u=4294967295\nneg=-5\npart=12x\nd=2.5e3\nword=abc\n"
             "yes=yes\nTrue=True\nno=n\nzero=0\nminus=-1\nmaybe=maybe\nempty=\n");
@@ -251,7 +153,6 @@ TEST(INIFileAccess, TypedValues)
     EXPECT_EQ(9, kuINIFile_ReadKeyAsInt32(ini, nullptr, "missing", 9, &found));
     EXPECT_EQ(0, found);
     EXPECT_DOUBLE_EQ(2500.0, kuINIFile_ReadKeyAsDouble(ini, nullptr, "d", 1.0, &found));
-    EXPECT_DOUBLE_EQ(0.0, kuINIFile_ReadKeyAsDouble(ini, nullptr, "word", 1.0, &found));
     EXPECT_DOUBLE_EQ(1.5, kuINIFile_ReadKeyAsDouble(ini, nullptr, "missing", 1.5, &found));
 
     kutest::LogCapture log;
@@ -284,28 +185,25 @@ TEST(INIFileAccess, TypedValues)
     kuINIFile_WriteKeyAsString(written, "n", "copy", own + 8);
     EXPECT_EQ("value", written.value("n/copy"));
     EXPECT_EQ("", written.value("n"));
-}
 
-TEST(INIFileAccess, Substitution)
-{
-    Ini ini("[s]\npath=%root%/x/%env.KU_INI_TEST_VAR%/%unknown%\n");
-    setenv("KU_INI_TEST_VAR", "fromenv", 1);
-    int found = 1;
-    auto read = [&](const char *key, const char *dflt) {
-        return kutest::take(kuINIFile_ReadKeyAsStringWithSubstitution(
-            ini, "s", key, dflt, &found, [](const char *name, void *context) -> char * {
-                EXPECT_EQ(nullptr, context);
-                return strcmp(name, "root") == 0 ? kuStrdup("/data") : nullptr;
-            }));
-    };
-    EXPECT_EQ("/data/x/fromenv/", read("path", nullptr));
-    EXPECT_EQ("/data!", read("none", "%root%!"));
+    // Reading a key creates its section.
+    Ini net("[net]\nhost=box\n");
+    EXPECT_EQ("dflt", orNull(kuINIFile_ReadKeyAsString(net, "Other", "x", "dflt", &found)));
     EXPECT_EQ(0, found);
-    EXPECT_EQ("<null>", read("none", nullptr));
-    unsetenv("KU_INI_TEST_VAR");
+    EXPECT_EQ(3u, kuINIFile_GetNumberOfSections(net));
+    EXPECT_EQ("other", orNull(kuINIFile_GetSectionName(net, 2)));
+    // A null key reads the section entry and creates nothing.
+    EXPECT_EQ("", orNull(kuINIFile_ReadKeyAsString(net, "NET", nullptr, "d", &found)));
+    EXPECT_EQ(1, found);
+    EXPECT_EQ("d", orNull(kuINIFile_ReadKeyAsString(net, "absent", nullptr, "d", &found)));
+    EXPECT_EQ(3u, kuINIFile_GetNumberOfSections(net));
+    // Null, empty and "Default" name one section.
+    kuINIFile_WriteKeyAsString(net, nullptr, "k", "1");
+    EXPECT_EQ("1", orNull(kuINIFile_ReadKeyAsString(net, "", "K", nullptr, &found)));
+    EXPECT_EQ("1", orNull(kuINIFile_ReadKeyAsString(net, "Default", "k", nullptr, &found)));
 }
 
-TEST(INIFileAccess, DeletionAndEnumeration)
+TEST(INIFileAccess, DeletionEnumerationAndNullHandles)
 {
     Ini ini("top=0\n[Net]\na=1\nb=2\n[network]\na=3\n[net2]\na=4\n[other]\nnet/a=5\n[net]\nc=6\n");
     ASSERT_EQ(5u, kuINIFile_GetNumberOfSections(ini));
@@ -323,7 +221,6 @@ TEST(INIFileAccess, DeletionAndEnumeration)
     EXPECT_EQ(1, kuINIFile_DeleteSection(ini, "Net"));
     EXPECT_EQ("default=|default/top=0|network=|network/a=3|net2=|net2/a=4|other=|other/net/a=5|",
               ini.dump());
-    EXPECT_EQ(4u, kuINIFile_GetNumberOfSections(ini));
     EXPECT_EQ("network", orNull(kuINIFile_GetSectionName(ini, 1)));
     EXPECT_EQ(1, kuINIFile_DeleteKey(ini, "NETWORK", "A"));
     EXPECT_EQ(0u, kuINIFile_GetNumberOfKeys(ini, "network"));
@@ -334,26 +231,11 @@ TEST(INIFileAccess, DeletionAndEnumeration)
     EXPECT_EQ("4", ini.value("net2/a"));
     EXPECT_EQ("top=0\n\n[network]\nnew=v\n\n[other]\nnet/a=5\n", ini.saved());
 
-    // A whole-file walk sees every key once, in order, while reading them.
-    std::string text;
-    for (int s = 0; s < 300; s++)
-        for (int k = 0; k < 10; k++)
-            text += (k == 0 ? "[S" + std::to_string(s) + "]\n" : "") + "K" + std::to_string(k) +
-                    "=" + std::to_string(s * 10 + k) + "\n";
-    Ini big(text);
-    int expected = 0, found = 0;
-    for (uint32_t s = 1; s < kuINIFile_GetNumberOfSections(big); s++) {
-        std::string section = kuINIFile_GetSectionName(big, s);
-        for (uint32_t k = 0; k < kuINIFile_GetNumberOfKeys(big, section.c_str()); k++) {
-            const char *key = kuINIFile_GetKeyName(big, section.c_str(), k);
-            EXPECT_EQ(expected++, kuINIFile_ReadKeyAsInt32(big, section.c_str(), key, -1, &found));
-        }
-    }
-    EXPECT_EQ(3000, expected);
-}
-
-TEST(INIFileAccess, NullHandlesLowerCaseAndLocale)
-{
+    // A null text parses as empty; a null dictionary is refused.
+    Ini empty;
+    EXPECT_EQ(1, kuINIFile_LoadINIFileFromBuffer(nullptr, 10, empty));
+    EXPECT_EQ("default=|", empty.dump());
+    EXPECT_EQ(0, kuINIFile_LoadINIFileFromBuffer("a=1", 3, nullptr));
     int found = 1;
     EXPECT_EQ(0, kuINIFile_WriteKeyAsString(nullptr, "a", "b", "c"));
     EXPECT_EQ(nullptr, kuINIFile_ReadKeyAsString(nullptr, "a", "b", "c", &found));
@@ -369,14 +251,22 @@ TEST(INIFileAccess, NullHandlesLowerCaseAndLocale)
     EXPECT_EQ(buffer + 10, kuINIFile_S_ToLower(buffer, buffer));
     EXPECT_STREQ("mixed 1/\xC3\x89", buffer);
 
-    char mine[32], platform[32];
-    EXPECT_EQ(orNull(kuLocale_Get(platform, sizeof platform)),
-              orNull(GetLocaleAsString(mine, sizeof mine)));
     EXPECT_EQ(nullptr, GetLocaleAsString(nullptr, 10));
 }
 
-TEST(INIFileFiles, LoadReadsInHundredByteChunksAndSaveFailures)
+TEST(INIFileFiles, NoInjectedLinesChunkedLoadsAndFailures)
 {
+    // A name or value from outside must not be able to add sections or keys: a
+    // line break is written as a space, so it quotes the value as a space does.
+    Ini injected;
+    kuINIFile_WriteKeyAsString(injected, "net", "name", "x\n[evil]\nroot=1");
+    kuINIFile_WriteKeyAsString(injected, "a\nb", "c\rd", "kept");
+    std::string saved = injected.saved();
+    EXPECT_EQ("[net]\nname=\"x [evil] root=1\"\n\n[a b]\nc d=kept\n", saved);
+    Ini back(saved);
+    EXPECT_EQ("default=|net=|net/name=x [evil] root=1|a b=|a b/c d=kept|", back.dump());
+    EXPECT_EQ(saved, back.saved());
+
     kutest::TempDir dir;
     std::string path = dir.file("in.ini");
     kutest::ScopedPlatformHooks hooks;
@@ -414,39 +304,10 @@ TEST(INIFileFiles, LoadReadsInHundredByteChunksAndSaveFailures)
     EXPECT_EQ(0, kuINIFile_SaveINIFile(dir.file("no/such/dir.ini").c_str(), ini));
     EXPECT_EQ(0, kuINIFile_SaveINIFile(dir.file("x.ini").c_str(), nullptr));
 
-    // The path is normalised, a relative one from the current directory.
-    char *here = getcwd(nullptr, 0);
-    ASSERT_EQ(0, chdir(dir.path().c_str()));
-    EXPECT_EQ(1, kuINIFile_SaveINIFile("./missing/../rel.ini", ini));
-    ASSERT_EQ(0, chdir(here));
-    free(here);
-    EXPECT_EQ("a=1\n", kutest::readFile(dir.file("rel.ini")));
-
     // Write and close failures are not reported by the plain save.
     hooks->fileWrite = [](kuFile *, const void *, size_t) -> ptrdiff_t { return -1; };
     hooks->fileClose = [](kuFile *f) { return kutest::real::fileClose(f), -1; };
     EXPECT_EQ(1, kuINIFile_SaveINIFile(dir.file("w.ini").c_str(), ini));
-}
-
-// Found by fuzzing: files that changed on every save and load. A key whose
-// name begins with the bytes of a byte order mark, saved as the file's first
-// line, lost them on loading; a name cut to 127 bytes could end in a blank.
-TEST(INIFileFuzzFound, SavedFilesLoadBackUnchanged)
-{
-    const std::string k(126, 'k'), s(126, 's');
-    const struct { std::string text, entries; } cases[] = {
-        {";a\n\n\n\n\n\n\n\n\n\xef\xbb\xbf", "default=|default/\xef\xbb\xbf=|"},
-        {k + " x=1\n[" + s + " t]\nk=2\n",
-         "default=|default/" + k + "=1|" + s + "=|" + s + "/k=2|"},
-    };
-    for (const auto &c : cases) {
-        Ini ini(c.text);
-        EXPECT_EQ(c.entries, ini.dump());
-        std::string saved = ini.saved();
-        Ini back(saved);
-        EXPECT_EQ(c.entries, back.dump());
-        EXPECT_EQ(saved, back.saved());
-    }
 }
 
 } // namespace

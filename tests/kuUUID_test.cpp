@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <limits.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -86,19 +85,16 @@ struct FakePlatform {
     }
 };
 
-TEST(kuUUID, FieldsOfTheFirstUUIDsAndTenPerMicrosecond)
+TEST(kuUUID, FieldsSequenceStepsAndUniqueRealClockRun)
 {
     inFreshProcess([] {
         FakePlatform p;
         p.now = kuTimeVal{784111777, 123456};
-        Uuid first = generate();
         // sequence: random bytes 4 and 8; node: the MAC address of interface 0
-        EXPECT_EQ("92e6bd00f94611cd8408001a2b3c4d5e", hex(first));
+        EXPECT_EQ("92e6bd00f94611cd8408001a2b3c4d5e", hex(generate()));
         EXPECT_EQ(0, p.macIndex);
-        Uuid second = generate(); // the same microsecond: the counter goes in
-        EXPECT_EQ(timestamp(first) + 1, timestamp(second));
-        EXPECT_EQ(hex(first).substr(16), hex(second).substr(16));
-        EXPECT_EQ(8u, p.randCalls);
+        // the same microsecond: the counter goes in
+        EXPECT_EQ("92e6bd01f94611cd8408001a2b3c4d5e", hex(generate()));
         kuUUID_Generate(nullptr);
 
         // Ten per microsecond, then the next waits for the clock.
@@ -108,26 +104,22 @@ TEST(kuUUID, FieldsOfTheFirstUUIDsAndTenPerMicrosecond)
         std::vector<Uuid> all;
         for (int i = 0; i < 12; ++i)
             all.push_back(generate());
-        for (uint32_t i = 0; i < 10; ++i)
-            EXPECT_EQ(expectedTime(kuTimeVal{1000, 999999}, i), timestamp(all[i])) << i;
         EXPECT_EQ(16, p.reads); // the eleventh read the clock five times
-        EXPECT_EQ(expectedTime(kuTimeVal{1001, 0}, 0), timestamp(all[10]));
-        EXPECT_EQ(expectedTime(kuTimeVal{1001, 0}, 1), timestamp(all[11]));
-        for (const Uuid &u : all)
-            EXPECT_EQ(sequence(all[0]), sequence(u));
+        for (uint32_t i = 0; i < 12; ++i) {
+            kuTimeVal t = i < 10 ? kuTimeVal{1000, 999999} : kuTimeVal{1001, 0};
+            EXPECT_EQ(expectedTime(t, i % 10), timestamp(all[i])) << i;
+            EXPECT_EQ(sequence(all[0]), sequence(all[i])) << i;
+        }
     });
     inFreshProcess([] {
         FakePlatform p;
         p.macResult = -1; // no MAC address: a random multicast node
-        Uuid u = generate(); // sequence: bytes 28 and 32, masked to 13 bits
-        EXPECT_EQ("9c20" "05080c101418", hex(u).substr(16));
+        // sequence: bytes 28 and 32, masked to 13 bits
+        EXPECT_EQ("9c20" "05080c101418", hex(generate()).substr(16));
         p.macResult = 0;
         EXPECT_EQ("05080c101418", hex(generate()).substr(20));
     });
-}
 
-TEST(kuUUID, SequenceAdvancesWhenTheClockGoesBackOrStandsAndThe2038Wrap)
-{
     inFreshProcess([] {
         FakePlatform p;
         p.hooks->rand = [] { return 0xFFu; }; // sequence 0x1FFF
@@ -166,21 +158,16 @@ TEST(kuUUID, SequenceAdvancesWhenTheClockGoesBackOrStandsAndThe2038Wrap)
         p.now = kuTimeVal{0, 0};
         EXPECT_EQ((sequence(last) + 1) & 0x1FFF, sequence(generate()));
     });
-}
 
-// On the real clock, a run fast enough to meet the counter and the sequence:
-// all unique, one node for the process.
-TEST(kuUUID, ARunOnTheRealClockIsUnique)
-{
+    // On the real clock, a run fast enough to meet the counter: all unique, one
+    // node for the process.
     inFreshProcess([] {
-        std::vector<Uuid> all(20000);
+        std::vector<Uuid> all(2000);
         for (Uuid &u : all)
             kuUUID_Generate(u.data());
-        for (const Uuid &u : all)
-            ASSERT_TRUE(version1(u) && memcmp(all[0].data() + 10, u.data() + 10, 6) == 0) << hex(u);
+        EXPECT_EQ(hex(all[0]).substr(20), hex(all.back()).substr(20));
         std::sort(all.begin(), all.end());
-        auto same = std::adjacent_find(all.begin(), all.end());
-        EXPECT_EQ(all.end(), same) << (same != all.end() ? hex(*same) : "");
+        EXPECT_EQ(all.end(), std::adjacent_find(all.begin(), all.end()));
     });
 }
 
