@@ -102,27 +102,23 @@ bool logged(const kutest::LogCapture &log, const char *format, const void *point
 TEST(kuTelnet, ListenAcceptAndCloseFailures)
 {
     kutest::LogCapture log;
-    {
-        Listening l;
-        ASSERT_NE(0, l.port);
-        // A second listen is refused and leaves the first socket listening.
-        EXPECT_EQ(1, kuTelnet_Listen(l.server, "127.0.0.1", freePort()));
-        EXPECT_TRUE(logged(log, "kuTelnet_Listen: [%p] Already listening. Ccurrent kuTelnet "
-                                "implementation can listen on one ip/port only.", l.server));
-        int c = kutest::connectToLoopback(l.port);
-        kuTelnetConnection *connection = kuTelnet_AcceptConnection(l.server);
-        EXPECT_NE(nullptr, connection);
-        kuTelnet_ConnectionDelete(connection);
-        close(c);
+    Listening l;
+    ASSERT_NE(0, l.port);
+    // A second listen is refused and leaves the first socket listening.
+    EXPECT_EQ(1, kuTelnet_Listen(l.server, "127.0.0.1", freePort()));
+    EXPECT_TRUE(logged(log, "kuTelnet_Listen: [%p] Already listening. Ccurrent kuTelnet "
+                            "implementation can listen on one ip/port only.", l.server));
+    int c = kutest::connectToLoopback(l.port);
+    kuTelnetConnection *connection = kuTelnet_AcceptConnection(l.server);
+    ASSERT_NE(nullptr, connection);
 
-        // The port is taken: bind fails and leaves the server free to listen elsewhere.
-        kuTelnet *other = kuTelnet_New();
-        EXPECT_EQ(1, kuTelnet_Listen(other, "127.0.0.1", l.port));
-        EXPECT_TRUE(logged(log, "kuTelnet_Listen: [%p] Could not bind listen socket to "
-                                "addr='127.0.0.1' port=%d", other, l.port));
-        EXPECT_EQ(0, kuTelnet_Listen(other, "localhost", freePort()));
-        kuTelnet_Delete(other);
-    }
+    // The port is taken: bind fails and leaves the server free to listen elsewhere.
+    kuTelnet *other = kuTelnet_New();
+    EXPECT_EQ(1, kuTelnet_Listen(other, "127.0.0.1", l.port));
+    EXPECT_TRUE(logged(log, "kuTelnet_Listen: [%p] Could not bind listen socket to "
+                            "addr='127.0.0.1' port=%d", other, l.port));
+    EXPECT_EQ(0, kuTelnet_Listen(other, "localhost", freePort()));
+    kuTelnet_Delete(other);
 
     kuTelnet *server = kuTelnet_New();
     EXPECT_EQ(1, kuTelnet_Listen(server, "no.such.host.invalid", 0));
@@ -141,29 +137,28 @@ TEST(kuTelnet, ListenAcceptAndCloseFailures)
     EXPECT_EQ(1, kuTelnet_Listen(nullptr, nullptr, 0));
 
     // A close from another thread ends a blocked accept or receive quietly.
-    Listening l;
-    ASSERT_NE(0, l.port);
     kuTelnetConnection *accepted = reinterpret_cast<kuTelnetConnection *>(1);
+    int received = 99;
     std::thread acceptor([&] { accepted = kuTelnet_AcceptConnection(l.server); });
-    // Whether the accept is already blocked or not yet called, it must fail.
+    std::thread reader([&] {
+        unsigned char byte = 0;
+        received = kuTelnet_RecvChar(connection, &byte);
+    });
+    // Whether the calls are already blocked or not yet made, they must fail.
     usleep(50000);
     EXPECT_EQ(-1, kuTelnet_Close(l.server));
+    EXPECT_EQ(-1, kuTelnet_ConnectionClose(connection));
     acceptor.join();
-    EXPECT_EQ(nullptr, accepted);
-
-    Session s;
-    ASSERT_NE(nullptr, s.connection);
-    int result = 99;
-    std::thread reader([&] { result = s.recvChar(); });
-    usleep(50000);
-    EXPECT_EQ(-1, kuTelnet_ConnectionClose(s.connection));
     reader.join();
-    EXPECT_EQ(-100, result);
-    EXPECT_EQ("", recvUpTo(s.client, 1));
+    EXPECT_EQ(nullptr, accepted);
+    EXPECT_EQ(0, received);
+    EXPECT_EQ("", recvUpTo(c, 1));
     EXPECT_EQ(records, log.lines().size());
+    kuTelnet_ConnectionDelete(connection);
+    close(c);
 }
 
-TEST(kuTelnet, OutputCommandsAndRefusedOptions)
+TEST(kuTelnet, OutputCommandsRefusedOptionsAndLines)
 {
     kutest::LogCapture log;
     Session s;
@@ -198,43 +193,37 @@ TEST(kuTelnet, OutputCommandsAndRefusedOptions)
     EXPECT_EQ('c', s.recvChar());
     EXPECT_EQ(bytes({kIAC, kWONT, 34}), recvUpTo(s.client, 3));
 
-    // Interrupt Process closes the connection: 0 now, -1 afterwards.
-    sendAll(s.client, bytes({kIAC, kIP}) + "never read");
-    EXPECT_EQ(-100, s.recvChar());
-    EXPECT_EQ("", recvUpTo(s.client, 1));
-    EXPECT_EQ(-101, s.recvChar());
-    EXPECT_EQ(-1, kuTelnet_Print(s.connection, "x"));
-    EXPECT_EQ(-1, kuTelnet_SendTelnetCommand(s.connection, kAYT));
-}
-
-TEST(kuTelnet, LinesEndAtLineFeedOrNul)
-{
-    Session s;
-    ASSERT_NE(nullptr, s.connection);
+    // Lines end at a line feed or NUL, a CR before the line feed dropped; a long line comes
+    // in terminated pieces; size 1 has room for the terminator only, size 0 touches nothing.
     char line[8] = "";
     auto recvLine = [&](size_t size) { // the result and the text
+        strcpy(line, "q");
         int n = kuTelnet_RecvLine(s.connection, line, size);
         return std::to_string(n) + ":" + line;
     };
     sendAll(s.client, std::string("ls\r\nabcdefghij\nx\0y\n\n", 20));
-    EXPECT_EQ("2:ls", recvLine(sizeof line));
-    EXPECT_EQ("4:abcd", recvLine(5)); // a long line comes in terminated pieces
     EXPECT_EQ(line, kuTelnet_Gets(s.connection, line, 5));
-    EXPECT_STREQ("efgh", line);
-    EXPECT_EQ("2:ij", recvLine(sizeof line));
-    EXPECT_EQ("1:x", recvLine(sizeof line)); // NUL ends a line like a line feed
-    EXPECT_EQ("1:y", recvLine(sizeof line));
-    EXPECT_EQ("0:", recvLine(sizeof line));
-    strcpy(line, "q"); // size 1 has room for the terminator only; size 0 touches nothing
-    EXPECT_EQ("0:", recvLine(1));
-    strcpy(line, "q");
-    EXPECT_EQ("0:q", recvLine(0));
+    EXPECT_STREQ("ls", line);
+    const std::pair<size_t, const char *> reads[] = {
+        {5, "4:abcd"}, {8, "6:efghij"}, {8, "1:x"}, {8, "1:y"}, {8, "0:"}, {1, "0:"}, {0, "0:q"},
+    };
+    for (auto &r : reads)
+        EXPECT_EQ(r.second, recvLine(r.first)) << r.first;
 
     sendAll(s.client, "part"); // the peer ends the connection in the middle of a line
     shutdown(s.client, SHUT_WR);
     EXPECT_EQ("-1:part", recvLine(sizeof line));
     EXPECT_EQ(nullptr, kuTelnet_Gets(s.connection, line, sizeof line));
     EXPECT_EQ(-100, s.recvChar());
+
+    // Interrupt Process closes the connection: 0 now, -1 afterwards.
+    Session t;
+    sendAll(t.client, bytes({kIAC, kIP}) + "never read");
+    EXPECT_EQ(-100, t.recvChar());
+    EXPECT_EQ("", recvUpTo(t.client, 1));
+    EXPECT_EQ(-101, t.recvChar());
+    EXPECT_EQ(-1, kuTelnet_Print(t.connection, "x"));
+    EXPECT_EQ(-1, kuTelnet_SendTelnetCommand(t.connection, kAYT));
 }
 
 // A console serving connections one after the other survives every command
