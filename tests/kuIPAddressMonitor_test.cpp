@@ -15,7 +15,6 @@ namespace {
 
 const uint32_t kA = 0x0A000002, kB = 0xC0A80105, kC = 0xAC100001;
 using List = std::vector<uint32_t>;
-struct Step { List list; bool fail; int changed; List stored; };
 
 List cloned(kuIPAddressMonitor *monitor)
 {
@@ -42,7 +41,7 @@ TEST(IPAddressMonitor, ReportsEachChangeOnceWhileOthersCloneAndFailsOnNoMutex)
     // Each list in turn, whether polling reports a change and what a clone
     // holds then: a reordering and one address differing are changes; losing
     // every address is one, and with nothing stored the monitor stops comparing.
-    const Step steps[] = {
+    const struct { List list; bool fail; int changed; List stored; } steps[] = {
         {{kA, kB}, false, 0, {kA, kB}},         {{kA, kB, kC}, false, 1, {kA, kB, kC}},
         {{kA, kB, kC}, false, 0, {kA, kB, kC}}, {{kA, kC, kB}, false, 1, {kA, kC, kB}},
         {{kA, kC, kA ^ 1}, false, 1, {kA, kC, kA ^ 1}}, {{kA}, true, 1, {}}, {{kA}, false, 0, {}},

@@ -49,9 +49,8 @@ TEST(kuSocketTracker, FirstUseMakesOneMutexSharedBetweenThreadsOrEndsTheProcess)
         std::vector<std::thread> threads;
         for (int t = 0; t < 8; t++)
             threads.emplace_back([&, t] {
-                int pair[2];
-                socketpair(AF_UNIX, SOCK_STREAM, 0, pair);
-                auto handle = [&](int i) { return i == 0 ? pair[0] : kFake + t * 8 + i; };
+                int real = socket(AF_INET, SOCK_STREAM, 0);
+                auto handle = [&](int i) { return i == 0 ? real : kFake + t * 8 + i; };
                 while (!go)
                     std::this_thread::yield();
                 for (int round = 0; round < 200; round++) {
@@ -66,8 +65,7 @@ TEST(kuSocketTracker, FirstUseMakesOneMutexSharedBetweenThreadsOrEndsTheProcess)
                     for (int i = 0; i < 8; i++)
                         kuSocketTracker_Remove(handle(i));
                 }
-                close(pair[0]);
-                close(pair[1]);
+                close(real);
             });
         go = true;
         for (std::thread &t : threads)
@@ -85,8 +83,7 @@ TEST(kuSocketTracker, FirstUseMakesOneMutexSharedBetweenThreadsOrEndsTheProcess)
 
 TEST(kuSocketTracker, TableCountsStatesAndPorts)
 {
-    SocketTable table;
-    table.clear();
+    SocketTable table{};
     for (int32_t s = 1; s <= 51; s++)
         table.add(kFake + s, 100 + s, 200 + s);
     EXPECT_EQ(nullptr, table.find(kFake + 51)); // the 51st is dropped
@@ -99,8 +96,8 @@ TEST(kuSocketTracker, TableCountsStatesAndPorts)
 
     // Sockets that cannot be tracked leave the table alone.
     SocketTable before = table;
-    table.add(0, 1, 1);
-    table.add(-1, 1, 1);
+    for (int32_t s : {0, -1})
+        table.add(s, 1, 1);
     table.remove(kFake + 51);
     table.count<&SocketTrackerEntry::received>(kFake + 999, 50);
     table.setState(0, ku::kSocketConnected);
