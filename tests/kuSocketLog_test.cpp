@@ -6,12 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <tuple>
@@ -45,12 +45,9 @@ struct InTempDir {
     std::set<std::string> files() const
     {
         std::set<std::string> names;
-        if (DIR *d = opendir("socket")) {
-            while (dirent *e = readdir(d))
-                if (e->d_name[0] != '.')
-                    names.insert(std::string("socket/") + e->d_name);
-            closedir(d);
-        }
+        std::error_code none;
+        for (auto &entry : std::filesystem::directory_iterator("socket", none))
+            names.insert("socket/" + entry.path().filename().string());
         return names;
     }
 };
@@ -82,7 +79,7 @@ TEST(kuSocketLog, ConversationIsLoggedByteForByte)
         _Log_Buffer_Open(100);
         _Log_Buffer_Send(100, "lost", 4);
         _Log_Buffer_Close(100);
-        EXPECT_EQ(nullptr, opendir("socket"));
+        EXPECT_FALSE(std::filesystem::exists("socket"));
     }
     InTempDir dir;
     _Log_Buffer_Open(100);
