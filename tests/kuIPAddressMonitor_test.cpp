@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <atomic>
 #include <thread>
-#include <vector>
 
 namespace {
 

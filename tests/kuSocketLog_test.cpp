@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <set>
-#include <string>
 #include <tuple>
 
 namespace {

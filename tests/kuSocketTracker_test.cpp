@@ -12,7 +12,6 @@
 
 #include <atomic>
 #include <thread>
-#include <vector>
 
 using ku::SocketTable;
 using ku::SocketTrackerEntry;

@@ -9,9 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <string>
 #include <thread>
-#include <vector>
 
 #if defined(__has_feature)
 #if __has_feature(thread_sanitizer)
