@@ -146,7 +146,7 @@ TEST(kuTelnet, ListenAcceptAndCloseFailures)
     close(c);
 }
 
-TEST(kuTelnet, OutputCommandsLinesAndInterrupt)
+TEST(kuTelnet, OutputCommandsLinesInterruptAndReset)
 {
     kutest::LogCapture log;
     Session s;
@@ -187,36 +187,16 @@ TEST(kuTelnet, OutputCommandsLinesAndInterrupt)
     EXPECT_EQ(-1, kuTelnet_RecvChar(t.connection, &byte));
     EXPECT_EQ(-1, kuTelnet_Print(t.connection, "x"));
     EXPECT_EQ(-1, kuTelnet_SendTelnetCommand(t.connection, kAYT));
-}
 
-// Every command with every option, sequences cut short by the end of the
-// connection, an overlong line and odd line endings, each ended by a FIN or a
-// reset: the console reads each connection to its end and accepts the next.
-TEST(kuTelnet, SurvivesHostilePeers)
-{
-    Listening l;
-    ASSERT_NE(0, l.port);
-    std::vector<std::string> payloads(256);
-    for (int command = 0; command < 256; command++)
-        for (int option = 0; option < 256; option++)
-            payloads[command] += bytes({kIAC, command, option});
-    for (const std::string &cut : {bytes({kIAC}), bytes({kIAC, kWILL}), bytes({kIAC, kDO}),
-                                   bytes({kIAC, 250}), "half a line" + bytes({kIAC}), {},
-                                   std::string(1000, 'x'), std::string("a\0b\r\r\n\r", 7)})
-        payloads.insert(payloads.end(), 2, cut);
-    bool reset = false;
-    for (const std::string &payload : payloads) {
-        int c = kutest::connectToLoopback(l.port);
-        kuTelnetConnection *connection = kuTelnet_AcceptConnection(l.server);
-        ASSERT_NE(nullptr, connection) << "the console stopped accepting";
-        sendAll(c, payload);
-        linger hard{1, 0};
-        if ((reset = !reset))
-            setsockopt(c, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-        close(c);
-        char line[32];
-        while (kuTelnet_RecvLine(connection, line, sizeof line) >= 0)
-            continue;
-        kuTelnet_ConnectionDelete(connection);
-    }
+    // A peer that resets the connection: sends fail without a signal, the
+    // receive ends. (Every byte sequence, cut short or failing: the console's
+    // fuzz target; over-long lines and peers stopping mid-line: the tool's suite.)
+    Session r;
+    linger hard{1, 0};
+    setsockopt(r.client, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    close(r.client);
+    r.client = -1;
+    kuTelnet_Print(r.connection, "x");
+    EXPECT_EQ(-1, kuTelnet_Print(r.connection, "x"));
+    EXPECT_GE(0, kuTelnet_RecvChar(r.connection, &byte));
 }
