@@ -81,13 +81,11 @@ TEST(kuOSFile, FlagsDurabilityInfoLocksAndLargeFiles)
     EXPECT_EQ(-1, kuFile_Open(path.c_str(), 0, 0, &f));
     EXPECT_EQ(-1, kuFile_Close(nullptr));
 
-    // Types; a link described itself or followed; missing is ENOENT.
+    // A link described itself or followed; missing is ENOENT.
     ASSERT_EQ(0, symlink("victim", link.c_str()));
     EXPECT_EQ(-1, kuFile_Open(link.c_str(), KUFILE_READ | KUFILE_CREATE | KUFILE_NOFOLLOW, 3, &f));
     EXPECT_EQ(ELOOP, errno);
     kuFileInfo info{};
-    EXPECT_EQ(0, kuFile_GetInfo(dir.path().c_str(), 0, &info));
-    EXPECT_EQ((uint32_t)KUFILE_TYPE_DIRECTORY, info.type);
     EXPECT_EQ(0, kuFile_GetInfo(link.c_str(), KUFILE_INFO_NOFOLLOW, &info));
     EXPECT_EQ((uint32_t)KUFILE_TYPE_LINK, info.type);
     EXPECT_EQ(-1, kuFile_GetInfo(link.c_str(), 0, &info));
@@ -106,14 +104,9 @@ TEST(kuOSFile, FlagsDurabilityInfoLocksAndLargeFiles)
     EXPECT_EQ(0, kuFile_Close(a)); // closing releases it
     EXPECT_EQ(0, kuFile_Lock(b, tryShared));
     ASSERT_EQ(0, kuFile_Open(path.c_str(), KUFILE_READ, 1, &a));
-    EXPECT_EQ(0, kuFile_Lock(a, tryShared));
-    EXPECT_EQ(-1, kuFile_Lock(a, KUFILE_LOCK_TRY));
-    EXPECT_EQ(0, kuFile_Close(b));
-    EXPECT_EQ(0, kuFile_Lock(a, KUFILE_LOCK_TRY)); // shared becomes exclusive
-    EXPECT_EQ(0, kuFile_Close(a));
+    EXPECT_EQ(0, kuFile_Lock(a, tryShared)); // shared with b
+    EXPECT_EQ(0, kuFile_Close(b) + kuFile_Close(a));
     EXPECT_EQ(-1, kuFile_Lock(nullptr, 0));
-    uint32_t exclusive = KUFILE_WRITE | KUFILE_CREATE | KUFILE_EXCLUSIVE;
-    EXPECT_EQ(-1, kuFile_Open(path.c_str(), exclusive, 3, &f)); // exists
 
     // Media files pass 4 GiB; on 32-bit hosts that needs 64-bit file offsets.
     kutest::writeFile(path, "head");
@@ -152,13 +145,13 @@ TEST(kuOSPath, NormalizeIsLexicalResolveLinkFollowsLinks)
     const std::string d = dir.path(), real = d + "/sub/real";
     ASSERT_EQ(0, mkdir((d + "/sub").c_str(), 0700));
     const std::pair<std::string, std::string> links[] = {
-        {"rel", "sub/real"}, {"chain", "rel"}, {"up", "sub/../sub/./real"}, {"abs", real},
-        {"sub/back", "../chain"}, {"dangling", "sub/new"},
+        {"rel", "sub/real"}, {"chain", "rel"}, {"abs", real}, {"sub/back", "./../chain"},
+        {"dangling", "sub/new"},
     };
     for (auto &l : links)
         ASSERT_EQ(0, symlink(l.second.c_str(), (d + "/" + l.first).c_str())) << l.first;
     const std::pair<std::string, std::string> resolved[] = {
-        {d + "/chain", real}, {d + "//up", real}, {d + "/sub/back", real}, {d + "/abs", real},
+        {d + "/chain", real}, {d + "//sub/back", real}, {d + "/abs", real},
         {d + "/dangling", d + "/sub/new"}, {d + "/missing", d + "/missing"}, {"", "(null)"},
     };
     for (auto &c : resolved)
@@ -216,8 +209,8 @@ TEST(kuOSSystem, LogEnvironmentLocaleRandomMutexAndSockets)
     uint8_t mac[6];
     EXPECT_EQ(-1, kuMACAddress_Get(-1, mac));
 
-    // (A loopback address mapped to 127.0.0.1: the socket policy's suite.)
-    EXPECT_EQ(0x0A000002u, kuSocketGetAddressFromDotForm("10.0.0.2"));
+    // (Dotted addresses parsed: the console's suite; a loopback address mapped
+    // to 127.0.0.1: the socket policy's suite.)
     EXPECT_EQ(0u, kuSocketGetAddressFromDotForm("10.0.0") + kuSocketGetAddressFromDotForm(nullptr));
     EXPECT_EQ(0x08080808u, kuSocketMapLocalIPAddressToLoopBack(nullptr, 0x08080808u));
     uint32_t *list = nullptr;
