@@ -52,7 +52,7 @@ struct Listening {
     {
         for (int tries = 0; tries < 20 && port == 0; tries++) {
             uint16_t candidate = freePort();
-            if (kuTelnet_Listen(server, "127.0.0.1", candidate) == 0)
+            if (kuTelnet_Listen(server, "localhost", candidate) == 0)
                 port = candidate;
         }
     }
@@ -100,15 +100,11 @@ TEST(kuTelnet, ListenAcceptAndCloseFailures)
     kuTelnetConnection *connection = kuTelnet_AcceptConnection(l.server);
     ASSERT_NE(nullptr, connection);
 
-    // The port is taken: bind fails and leaves the server free to listen elsewhere.
-    kuTelnet *other = kuTelnet_New();
-    EXPECT_EQ(1, kuTelnet_Listen(other, "127.0.0.1", l.port));
-    EXPECT_TRUE(logged(log, "kuTelnet_Listen: [%p] Could not bind listen socket to "
-                            "addr='127.0.0.1' port=%d", other, l.port));
-    EXPECT_EQ(0, kuTelnet_Listen(other, "localhost", freePort()));
-    kuTelnet_Delete(other);
-
+    // The port is taken: bind fails and leaves the server free to listen again.
     kuTelnet *server = kuTelnet_New();
+    EXPECT_EQ(1, kuTelnet_Listen(server, "127.0.0.1", l.port));
+    EXPECT_TRUE(logged(log, "kuTelnet_Listen: [%p] Could not bind listen socket to "
+                            "addr='127.0.0.1' port=%d", server, l.port));
     EXPECT_EQ(1, kuTelnet_Listen(server, "no.such.host.invalid", 0));
     EXPECT_TRUE(logged(log, "kuTelnet_Listen: [%p] Could not resolve address "
                             "'no.such.host.invalid'", server));
