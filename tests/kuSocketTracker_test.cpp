@@ -37,36 +37,30 @@ kutest::ChildResult firstUse(std::function<kuMutex *()> mutexNew, std::function<
 
 } // namespace
 
-// Threads start together on the unused tracker, each with its own sockets,
-// one of them real; 8 x 8 exceed the 50 entries, so adds are dropped and
-// entries recycled while others count. The table cannot be read from here:
+// Threads use the unused tracker at once, each with its own sockets; 8 x 8
+// exceed the 50 entries, so adds are dropped and entries recycled while
+// others count. The table cannot be read from here:
 // a race shows under the thread sanitizer, a broken lock as a hang or a crash.
 TEST(kuSocketTracker, FirstUseMakesOneMutexSharedBetweenThreadsOrEndsTheProcess)
 {
     kutest::ChildResult racing = firstUse(kutest::real::mutexNew, [] {
-        std::atomic<bool> go{false};
         std::vector<std::thread> threads;
         for (int t = 0; t < 8; t++)
-            threads.emplace_back([&, t] {
-                int real = socket(AF_INET, SOCK_STREAM, 0);
-                auto handle = [&](int i) { return i == 0 ? real : kFake + t * 8 + i; };
-                while (!go)
-                    std::this_thread::yield();
+            threads.emplace_back([t] {
+                const int32_t first = kFake + t * 8;
                 for (int round = 0; round < 200; round++) {
-                    for (int i = 0; i < 8; i++) {
-                        kuSocketTracker_Add(handle(i), t, i);
-                        kuSocketTracker_Connect(handle(i));
-                        kuSocketTracker_Send(handle(i), 10);
-                        kuSocketTracker_Recv(handle(i), 5);
-                        kuSocketTracker_Listen(handle(i));
+                    for (int32_t s = first; s < first + 8; s++) {
+                        kuSocketTracker_Add(s, t, round);
+                        kuSocketTracker_Connect(s);
+                        kuSocketTracker_Send(s, 10);
+                        kuSocketTracker_Recv(s, 5);
+                        kuSocketTracker_Listen(s);
                     }
                     kuSocketTracker_Dump();
-                    for (int i = 0; i < 8; i++)
-                        kuSocketTracker_Remove(handle(i));
+                    for (int32_t s = first; s < first + 8; s++)
+                        kuSocketTracker_Remove(s);
                 }
-                close(real);
             });
-        go = true;
         for (std::thread &t : threads)
             t.join();
     });
