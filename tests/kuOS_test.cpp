@@ -229,6 +229,6 @@ TEST(kuOSSystem, LogEnvironmentLocaleRandomMutexAndSockets)
     EXPECT_EQ(0, getsockopt(udp, SOL_SOCKET, SO_TYPE, &type, &size));
     EXPECT_EQ(SOCK_DGRAM, type);
     EXPECT_EQ(0, kuSocketClose_Debug(udp, "test"));
-    // (binding, accepting and a close waking a blocked accept: the console's suite)
-    kuSocketQOS_Delete(kuSocketQOS_New(nullptr));
+    // (Binding, accepting and a close waking a blocked accept: the console's
+    // suite; QoS objects: the socket policy's.)
 }

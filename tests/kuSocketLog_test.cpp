@@ -52,17 +52,6 @@ struct InTempDir {
     }
 };
 
-// The socket log's records, as "<line>: <text>".
-std::vector<std::string> records(const kutest::LogCapture &log)
-{
-    std::vector<std::string> found;
-    const std::string prefix = "KU 1 55 kuvanaTools/kuSocketLog:";
-    for (const std::string &line : log.lines())
-        if (line.rfind(prefix, 0) == 0)
-            found.push_back(line.substr(prefix.size()));
-    return found;
-}
-
 } // namespace
 
 // Each side logs what it sent and, in pieces, what it received; the close
@@ -130,7 +119,8 @@ TEST(kuSocketLog, ConversationIsLoggedByteForByteAndMisuseIsLogged)
     // Lengths below -1 and null data write nothing and are not looked up.
     _Log_Buffer_Send(42, "x", -2);
     _Log_Buffer_Data(42, nullptr, 5);
-    EXPECT_EQ((std::set<std::string>{"socket/10.0.0.2-8100-[100].txt", "socket/10.0.0.2-8200-[200].txt",
+    EXPECT_EQ((std::set<std::string>{"socket/10.0.0.2-8100-[100].txt",
+                                     "socket/10.0.0.2-8200-[200].txt",
                                      "socket/255.255.255.255-65535-[200000000",
                                      "socket/10.0.0.2-8007-[7].txt"}),
               dir.files());
@@ -138,10 +128,11 @@ TEST(kuSocketLog, ConversationIsLoggedByteForByteAndMisuseIsLogged)
               kutest::readFile("socket/10.0.0.2-8200-[200].txt"));
     EXPECT_EQ(request + response + "\r\nERROR", kutest::readFile("socket/10.0.0.2-8100-[100].txt"));
     EXPECT_EQ("late\r\n*** CLOSED ***\r\n", kutest::readFile("socket/10.0.0.2-8007-[7].txt"));
+    const std::string at = "KU 1 55 kuvanaTools/kuSocketLog:";
     EXPECT_EQ((std::vector<std::string>{
-                  "108: _Log_Buffer_Close Error", "205: _Log_Buffer_Send Error 2",
-                  "205: _Log_Buffer_Send Error 2", "164: _Log_Buffer Error 2",
-                  "76: _Log_Buffer_Open Error", "164: _Log_Buffer Error 2",
-                  "108: _Log_Buffer_Close Error"}),
-              records(log));
+                  at + "108: _Log_Buffer_Close Error", at + "205: _Log_Buffer_Send Error 2",
+                  at + "205: _Log_Buffer_Send Error 2", at + "164: _Log_Buffer Error 2",
+                  at + "76: _Log_Buffer_Open Error", at + "164: _Log_Buffer Error 2",
+                  at + "108: _Log_Buffer_Close Error"}),
+              log.lines());
 }
