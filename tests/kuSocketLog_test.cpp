@@ -23,14 +23,13 @@ bool gPeerKnown = false;
 // (the largest handle 255.255.255.255:65535).
 struct InTempDir {
     kutest::TempDir dir;
-    char saved[4096];
+    std::filesystem::path saved = std::filesystem::current_path();
     kutest::ScopedPlatformHooks hooks;
     explicit InTempDir(bool withSocketDir = true)
     {
-        EXPECT_NE(nullptr, getcwd(saved, sizeof saved));
         if (withSocketDir)
             mkdir(dir.file("socket").c_str(), 0755);
-        EXPECT_EQ(0, chdir(dir.path().c_str()));
+        std::filesystem::current_path(dir.path());
         hooks->peerName = [](int32_t s, uint32_t *a, uint16_t *p, const char *label) {
             EXPECT_STREQ("_Log_Buffer_GetFileName", label);
             if (s == 7 && !gPeerKnown)
@@ -40,7 +39,7 @@ struct InTempDir {
             return 0;
         };
     }
-    ~InTempDir() { EXPECT_EQ(0, chdir(saved)); }
+    ~InTempDir() { std::filesystem::current_path(saved); }
 
     std::set<std::string> files() const
     {
