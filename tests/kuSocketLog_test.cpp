@@ -18,17 +18,16 @@ namespace {
 // Whether handle 7 has a peer yet.
 bool gPeerKnown = false;
 
-// Runs the test in a fresh working directory, with a socket/ subdirectory
-// unless asked not to; made-up socket handles have peers 10.0.0.2:8000+s
+// Runs the test in a fresh working directory with a socket/ subdirectory;
+// made-up socket handles have peers 10.0.0.2:8000+s
 // (the largest handle 255.255.255.255:65535).
 struct InTempDir {
     kutest::TempDir dir;
     std::filesystem::path saved = std::filesystem::current_path();
     kutest::ScopedPlatformHooks hooks;
-    explicit InTempDir(bool withSocketDir = true)
+    InTempDir()
     {
-        if (withSocketDir)
-            mkdir(dir.file("socket").c_str(), 0755);
+        mkdir(dir.file("socket").c_str(), 0755);
         std::filesystem::current_path(dir.path());
         hooks->peerName = [](int32_t s, uint32_t *a, uint16_t *p, const char *label) {
             EXPECT_STREQ("_Log_Buffer_GetFileName", label);
@@ -62,14 +61,12 @@ TEST(kuSocketLog, ConversationIsLoggedByteForByteAndMisuseIsLogged)
 {
     kutest::LogCapture log;
     _kuLog_Level.level = 5;
-    {
-        InTempDir none(false);
-        _Log_Buffer_Open(100);
-        _Log_Buffer_Send(100, "lost", 4);
-        _Log_Buffer_Close(100);
-        EXPECT_FALSE(std::filesystem::exists("socket"));
-    }
     InTempDir dir;
+    ASSERT_EQ(0, rmdir("socket"));
+    _Log_Buffer_Open(100);
+    _Log_Buffer_Send(100, "lost", 4);
+    _Log_Buffer_Close(100);
+    ASSERT_EQ(0, mkdir("socket", 0755)); // nothing was written in its absence
     _Log_Buffer_Open(100);
     _Log_Buffer_Open(200);
     const std::string request = "GET /a HTTP/1.1\r\nHost: x\r\n\r\n";

@@ -23,7 +23,7 @@ constexpr int32_t kFake = 1 << 24;
 
 // Runs body in a child whose kuMutex_New answers with mutexNew, and reports
 // how many mutexes the child asked for. Only meaningful while the tracker is
-// unused in this process, so these tests come first.
+// unused in this process: the table is driven directly, never the tracker.
 kutest::ChildResult firstUse(std::function<kuMutex *()> mutexNew, std::function<void()> body)
 {
     return kutest::runInChild([&] {
@@ -37,44 +37,7 @@ kutest::ChildResult firstUse(std::function<kuMutex *()> mutexNew, std::function<
 
 } // namespace
 
-// Threads use the unused tracker at once, each with its own sockets; 8 x 8
-// exceed the 50 entries, so adds are dropped and entries recycled while
-// others count. The table cannot be read from here:
-// a race shows under the thread sanitizer, a broken lock as a hang or a crash.
-TEST(kuSocketTracker, FirstUseMakesOneMutexSharedBetweenThreadsOrEndsTheProcess)
-{
-    kutest::ChildResult racing = firstUse(kutest::real::mutexNew, [] {
-        std::vector<std::thread> threads;
-        for (int t = 0; t < 8; t++)
-            threads.emplace_back([t] {
-                const int32_t first = kFake + t * 8;
-                for (int round = 0; round < 200; round++) {
-                    for (int32_t s = first; s < first + 8; s++) {
-                        kuSocketTracker_Add(s, t, round);
-                        kuSocketTracker_Connect(s);
-                        kuSocketTracker_Send(s, 10);
-                        kuSocketTracker_Recv(s, 5);
-                        kuSocketTracker_Listen(s);
-                    }
-                    kuSocketTracker_Dump();
-                    for (int32_t s = first; s < first + 8; s++)
-                        kuSocketTracker_Remove(s);
-                }
-            });
-        for (std::thread &t : threads)
-            t.join();
-    });
-    if (racing.out.find("mutexes asked: 0") != std::string::npos)
-        GTEST_SKIP() << "the tracker was already in use in this process";
-    EXPECT_EQ(0, racing.exitStatus) << racing.err;
-    EXPECT_NE(std::string::npos, racing.out.find("mutexes asked: 1\n")) << racing.err;
-
-    kutest::ChildResult failing = firstUse([] { return nullptr; }, [] { kuSocketTracker_Dump(); });
-    EXPECT_EQ(255, failing.exitStatus);
-    EXPECT_NE(std::string::npos, failing.out.find("kuFatalError: os:mutex")) << failing.out;
-}
-
-TEST(kuSocketTracker, TableCountsStatesAndPorts)
+TEST(kuSocketTracker, TableCountsStatesAndPortsFirstUseMakesOneMutexOrEndsTheProcess)
 {
     SocketTable table{};
     for (int32_t s = 1; s <= 51; s++)
@@ -134,4 +97,38 @@ TEST(kuSocketTracker, TableCountsStatesAndPorts)
     table.count<&SocketTrackerEntry::received>(client, 1);
     EXPECT_EQ(listenPort, table.entries[1].peerPort);
     close(listener);
+
+    // Threads use the unused tracker at once, each with its own sockets; 8 x 8
+    // exceed the 50 entries, so adds are dropped and entries recycled while
+    // others count. The table cannot be read from here:
+    // a race shows under the thread sanitizer, a broken lock as a hang or a crash.
+    kutest::ChildResult racing = firstUse(kutest::real::mutexNew, [] {
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 8; t++)
+            threads.emplace_back([t] {
+                const int32_t first = kFake + t * 8;
+                for (int round = 0; round < 200; round++) {
+                    for (int32_t s = first; s < first + 8; s++) {
+                        kuSocketTracker_Add(s, t, round);
+                        kuSocketTracker_Connect(s);
+                        kuSocketTracker_Send(s, 10);
+                        kuSocketTracker_Recv(s, 5);
+                        kuSocketTracker_Listen(s);
+                    }
+                    kuSocketTracker_Dump();
+                    for (int32_t s = first; s < first + 8; s++)
+                        kuSocketTracker_Remove(s);
+                }
+            });
+        for (std::thread &t : threads)
+            t.join();
+    });
+    if (racing.out.find("mutexes asked: 0") != std::string::npos)
+        GTEST_SKIP() << "the tracker was already in use in this process";
+    EXPECT_EQ(0, racing.exitStatus) << racing.err;
+    EXPECT_NE(std::string::npos, racing.out.find("mutexes asked: 1\n")) << racing.err;
+
+    kutest::ChildResult failing = firstUse([] { return nullptr; }, [] { kuSocketTracker_Dump(); });
+    EXPECT_EQ(255, failing.exitStatus);
+    EXPECT_NE(std::string::npos, failing.out.find("kuFatalError: os:mutex")) << failing.out;
 }
