@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -29,7 +28,7 @@ using kutest::sendAll;
 
 namespace {
 
-const int kIAC = 255, kDONT = 254, kDO = 253, kWONT = 252, kWILL = 251, kAYT = 246;
+const int kIAC = 255, kDO = 253, kWONT = 252, kWILL = 251, kAYT = 246;
 
 std::string bytes(std::initializer_list<int> list)
 {
@@ -45,7 +44,7 @@ struct Listening {
         for (int tries = 0; tries < 20 && port == 0; tries++) {
             uint16_t candidate = 0; // a port that nothing listens on right now
             close(kutest::listenOnLoopback(&candidate));
-            if (kuTelnet_Listen(server, "localhost", candidate) == 0)
+            if (kuTelnet_Listen(server, "127.0.0.1", candidate) == 0)
                 port = candidate;
         }
     }
@@ -116,6 +115,7 @@ TEST(kuTelnet, ListenAcceptOutputLinesAndFailures)
     EXPECT_EQ(nullptr, kuTelnet_AcceptConnection(server));
     EXPECT_TRUE(logged(log, "kuTelnet_AcceptConnection: [%p] Listen socket error, can not "
                             "accept connections", server));
+    EXPECT_EQ(0, kuTelnet_Listen(server, "localhost", 0)); // by name, on any port
     // Closed on purpose: it is not.
     EXPECT_EQ(-1, kuTelnet_Close(server));
     size_t records = log.lines().size();
