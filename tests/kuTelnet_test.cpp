@@ -102,7 +102,6 @@ TEST(kuTelnet, ListenAcceptOutputLinesAndFailures)
     EXPECT_TRUE(logged(log, "kuTelnet_VPrintf: Could not allocate memory for a string"));
     EXPECT_EQ(-1, kuTelnet_Send(nullptr, "x", 1));
 
-
     // The port is taken: bind fails and leaves the server free to listen again.
     kuTelnet *server = kuTelnet_New();
     EXPECT_EQ(1, kuTelnet_Listen(server, "127.0.0.1", l.port));
