@@ -21,8 +21,9 @@ void configure(kuSocketPolicy *policy, const std::string &section)
     kuConfigFile_Delete(config);
 }
 
-TEST(SocketPolicy, ExcludeListAndQoSFromTheConfiguration)
+TEST(SocketPolicy, ConfigurationModesAcceptanceAndReplacedFunctions)
 {
+    kutest::FakeAddressList host, localHost;
     kutest::ScopedPlatformHooks hooks;
     int qosMade = 0;
     hooks->qosNew = [&](void *owner) { return qosMade++, kutest::real::qosNew(owner); };
@@ -30,10 +31,9 @@ TEST(SocketPolicy, ExcludeListAndQoSFromTheConfiguration)
 
     configure(policy, "exclude-if = eth1, \"wlan*\"\n");
     EXPECT_EQ(1, qosMade);
-    for (const char *name : {"eth1", "eTH1", "wlan0"})
-        EXPECT_EQ(0, kuSocketPolicy_IsValidIF(policy, name)) << name;
-    for (const char *name : {"eth0", "ETH1", "eth10"})
-        EXPECT_EQ(1, kuSocketPolicy_IsValidIF(policy, name)) << name;
+    // (How a pattern matches: the string parser's suite.)
+    for (auto [name, valid] : {std::make_pair("eth1", 0), {"wlan0", 0}, {"eth0", 1}, {"eth10", 1}})
+        EXPECT_EQ(valid, kuSocketPolicy_IsValidIF(policy, name)) << name;
     EXPECT_EQ(0, kuSocketPolicy_IsValidIF(policy, nullptr));
 
     // Each configuration replaces the last; no or empty patterns keep all.
@@ -45,14 +45,9 @@ TEST(SocketPolicy, ExcludeListAndQoSFromTheConfiguration)
     EXPECT_EQ(3, qosMade);
     kuSocketPolicy_Configure(policy, nullptr, "net");
     kuSocketPolicy_Delete(policy);
-}
 
-TEST(SocketPolicy, ModeDefaultAcceptanceAndReplacedFunctions)
-{
-    kutest::FakeAddressList host, localHost;
     host.set({kOwn});
     localHost.set({kLoopBack});
-    kutest::ScopedPlatformHooks hooks;
     hooks->ipAddressList = host.hook();
     hooks->localHostIPAddressList = localHost.hook();
 
@@ -60,24 +55,23 @@ TEST(SocketPolicy, ModeDefaultAcceptanceAndReplacedFunctions)
     const struct { uint32_t mode; int flags; } cases[] = {{0, 1}, {1, 1}, {2, 0}, {3, -1},
                                                           {0x102, 0}, {7, -1}};
     for (const auto &c : cases) {
-        kuSocketPolicy *policy = kuSocketPolicy_New(c.mode, nullptr);
+        SCOPED_TRACE(c.mode);
+        policy = kuSocketPolicy_New(c.mode, nullptr);
         host.flags = localHost.flags = -1;
         uint32_t *list = nullptr;
         ASSERT_EQ(1, kuSocketPolicy_GetIPAddressList(policy, &list, 1));
-        EXPECT_EQ(c.flags < 0 ? kLoopBack : kOwn, list[0]) << c.mode;
-        EXPECT_EQ(c.flags, host.flags) << c.mode;
-        EXPECT_EQ(c.flags < 0 ? 1 : -1, localHost.flags) << c.mode;
         kuFree(list);
+        EXPECT_EQ(c.flags, host.flags);
+        EXPECT_EQ(c.flags < 0 ? 1 : -1, localHost.flags);
         // The platform maps any loopback address to 127.0.0.1.
-        EXPECT_EQ(c.flags < 0 ? kLoopBack : 0x7F000005u,
-                  kuSocketPolicy_MapLocalIPAddressToLoopBack(policy, 0x7F000005))
-            << c.mode;
+        uint32_t mapped = kuSocketPolicy_MapLocalIPAddressToLoopBack(policy, 0x7F000005);
+        EXPECT_EQ(c.flags < 0 ? kLoopBack : 0x7F000005u, mapped);
         kuSocketPolicy_Delete(policy);
     }
 
     host.set({kOther, kOwn});
     int data = 0;
-    kuSocketPolicy *policy = kuSocketPolicy_New(0, &data);
+    policy = kuSocketPolicy_New(0, &data);
     EXPECT_EQ(&data, kuSocketPolicy_GetUserData(policy));
 
     // By default only the host's own addresses (loopback included) are taken.

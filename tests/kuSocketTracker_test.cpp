@@ -12,7 +12,6 @@
 
 #include <atomic>
 #include <thread>
-#include <vector>
 
 using ku::SocketTable;
 using ku::SocketTrackerEntry;
@@ -24,7 +23,7 @@ constexpr int32_t kFake = 1 << 24;
 
 // Runs body in a child whose kuMutex_New answers with mutexNew, and reports
 // how many mutexes the child asked for. Only meaningful while the tracker is
-// unused in this process, so these tests come first.
+// unused in this process: the table is driven directly, never the tracker.
 kutest::ChildResult firstUse(std::function<kuMutex *()> mutexNew, std::function<void()> body)
 {
     return kutest::runInChild([&] {
@@ -38,55 +37,9 @@ kutest::ChildResult firstUse(std::function<kuMutex *()> mutexNew, std::function<
 
 } // namespace
 
-// Threads start together on the unused tracker, each with its own sockets,
-// one of them real; 8 x 8 exceed the 50 entries, so adds are dropped and
-// entries recycled while others count. The table cannot be read from here:
-// a race shows under the thread sanitizer, a broken lock as a hang or a crash.
-TEST(kuSocketTracker, FirstUseMakesOneMutexSharedBetweenThreadsOrEndsTheProcess)
+TEST(kuSocketTracker, TableCountsStatesAndPortsFirstUseMakesOneMutexOrEndsTheProcess)
 {
-    kutest::ChildResult racing = firstUse(kutest::real::mutexNew, [] {
-        std::atomic<bool> go{false};
-        std::vector<std::thread> threads;
-        for (int t = 0; t < 8; t++)
-            threads.emplace_back([&, t] {
-                int pair[2];
-                socketpair(AF_UNIX, SOCK_STREAM, 0, pair);
-                auto handle = [&](int i) { return i == 0 ? pair[0] : kFake + t * 8 + i; };
-                while (!go)
-                    std::this_thread::yield();
-                for (int round = 0; round < 200; round++) {
-                    for (int i = 0; i < 8; i++) {
-                        kuSocketTracker_Add(handle(i), t, i);
-                        kuSocketTracker_Connect(handle(i));
-                        kuSocketTracker_Send(handle(i), 10);
-                        kuSocketTracker_Recv(handle(i), 5);
-                        kuSocketTracker_Listen(handle(i));
-                    }
-                    kuSocketTracker_Dump();
-                    for (int i = 0; i < 8; i++)
-                        kuSocketTracker_Remove(handle(i));
-                }
-                close(pair[0]);
-                close(pair[1]);
-            });
-        go = true;
-        for (std::thread &t : threads)
-            t.join();
-    });
-    if (racing.out.find("mutexes asked: 0") != std::string::npos)
-        GTEST_SKIP() << "the tracker was already in use in this process";
-    EXPECT_EQ(0, racing.exitStatus) << racing.err;
-    EXPECT_NE(std::string::npos, racing.out.find("mutexes asked: 1\n")) << racing.err;
-
-    kutest::ChildResult failing = firstUse([] { return nullptr; }, [] { kuSocketTracker_Dump(); });
-    EXPECT_EQ(255, failing.exitStatus);
-    EXPECT_NE(std::string::npos, failing.out.find("kuFatalError: os:mutex")) << failing.out;
-}
-
-TEST(kuSocketTracker, TableCountsStatesAndPorts)
-{
-    SocketTable table;
-    table.clear();
+    SocketTable table{};
     for (int32_t s = 1; s <= 51; s++)
         table.add(kFake + s, 100 + s, 200 + s);
     EXPECT_EQ(nullptr, table.find(kFake + 51)); // the 51st is dropped
@@ -99,8 +52,8 @@ TEST(kuSocketTracker, TableCountsStatesAndPorts)
 
     // Sockets that cannot be tracked leave the table alone.
     SocketTable before = table;
-    table.add(0, 1, 1);
-    table.add(-1, 1, 1);
+    for (int32_t s : {0, -1})
+        table.add(s, 1, 1);
     table.remove(kFake + 51);
     table.count<&SocketTrackerEntry::received>(kFake + 999, 50);
     table.setState(0, ku::kSocketConnected);
@@ -130,12 +83,10 @@ TEST(kuSocketTracker, TableCountsStatesAndPorts)
     table.add(listener, 0, 0);
     table.add(client, 0, 0);
     table.setState(listener, ku::kSocketListening);
-    EXPECT_EQ(listenPort, table.entries[0].localPort);
-    EXPECT_EQ(0, table.entries[0].peerPort);
+    EXPECT_TRUE(table.entries[0].localPort == listenPort && table.entries[0].peerPort == 0);
 
     // Not bound yet: both ports stay 0 and are asked again later.
     table.count<&SocketTrackerEntry::sent>(client, 1);
-    EXPECT_EQ(0, table.entries[1].localPort);
     ASSERT_TRUE(kutest::connectLoopback(client, listenPort));
     table.setState(client, ku::kSocketConnected);
     EXPECT_EQ(kutest::localPort(client), table.entries[1].localPort);
@@ -146,4 +97,38 @@ TEST(kuSocketTracker, TableCountsStatesAndPorts)
     table.count<&SocketTrackerEntry::received>(client, 1);
     EXPECT_EQ(listenPort, table.entries[1].peerPort);
     close(listener);
+
+    // Threads use the unused tracker at once, each with its own sockets; 8 x 8
+    // exceed the 50 entries, so adds are dropped and entries recycled while
+    // others count. The table cannot be read from here:
+    // a race shows under the thread sanitizer, a broken lock as a hang or a crash.
+    kutest::ChildResult racing = firstUse(kutest::real::mutexNew, [] {
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 8; t++)
+            threads.emplace_back([t] {
+                const int32_t first = kFake + t * 8;
+                for (int round = 0; round < 200; round++) {
+                    for (int32_t s = first; s < first + 8; s++) {
+                        kuSocketTracker_Add(s, t, round);
+                        kuSocketTracker_Connect(s);
+                        kuSocketTracker_Send(s, 10);
+                        kuSocketTracker_Recv(s, 5);
+                        kuSocketTracker_Listen(s);
+                    }
+                    kuSocketTracker_Dump();
+                    for (int32_t s = first; s < first + 8; s++)
+                        kuSocketTracker_Remove(s);
+                }
+            });
+        for (std::thread &t : threads)
+            t.join();
+    });
+    if (racing.out.find("mutexes asked: 0") != std::string::npos)
+        GTEST_SKIP() << "the tracker was already in use in this process";
+    EXPECT_EQ(0, racing.exitStatus) << racing.err;
+    EXPECT_NE(std::string::npos, racing.out.find("mutexes asked: 1\n")) << racing.err;
+
+    kutest::ChildResult failing = firstUse([] { return nullptr; }, [] { kuSocketTracker_Dump(); });
+    EXPECT_EQ(255, failing.exitStatus);
+    EXPECT_NE(std::string::npos, failing.out.find("kuFatalError: os:mutex")) << failing.out;
 }

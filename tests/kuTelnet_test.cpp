@@ -5,13 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <string.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <string>
 #include <thread>
-#include <vector>
 
 #if defined(__has_feature)
 #if __has_feature(thread_sanitizer)
@@ -31,22 +28,11 @@ using kutest::sendAll;
 
 namespace {
 
-const int kIAC = 255, kDONT = 254, kDO = 253, kWONT = 252, kWILL = 251, kAYT = 246, kIP = 244;
+const int kIAC = 255, kDO = 253, kWONT = 252, kWILL = 251, kAYT = 246;
 
 std::string bytes(std::initializer_list<int> list)
 {
-    std::string s;
-    for (int b : list)
-        s.push_back((char)b);
-    return s;
-}
-
-// A loopback port that nothing listens on right now.
-uint16_t freePort()
-{
-    uint16_t port = 0;
-    close(kutest::listenOnLoopback(&port));
-    return port;
+    return std::string(list.begin(), list.end());
 }
 
 // A server listening on a fresh loopback port.
@@ -56,7 +42,8 @@ struct Listening {
     Listening()
     {
         for (int tries = 0; tries < 20 && port == 0; tries++) {
-            uint16_t candidate = freePort();
+            uint16_t candidate = 0; // a port that nothing listens on right now
+            close(kutest::listenOnLoopback(&candidate));
             if (kuTelnet_Listen(server, "127.0.0.1", candidate) == 0)
                 port = candidate;
         }
@@ -73,13 +60,6 @@ struct Session {
     {
         kuTelnet_ConnectionDelete(connection);
         close(client);
-    }
-    // The data byte, or -100 plus kuTelnet_RecvChar's result.
-    int recvChar()
-    {
-        unsigned char c = 0;
-        int r = kuTelnet_RecvChar(connection, &c);
-        return r == 1 ? c : -100 + r;
     }
 };
 
@@ -99,32 +79,34 @@ bool logged(const kutest::LogCapture &log, const char *format, const void *point
 
 } // namespace
 
-TEST(kuTelnet, ListenAcceptAndCloseFailures)
+TEST(kuTelnet, ListenAcceptOutputLinesAndFailures)
 {
     kutest::LogCapture log;
-    {
-        Listening l;
-        ASSERT_NE(0, l.port);
-        // A second listen is refused and leaves the first socket listening.
-        EXPECT_EQ(1, kuTelnet_Listen(l.server, "127.0.0.1", freePort()));
-        EXPECT_TRUE(logged(log, "kuTelnet_Listen: [%p] Already listening. Ccurrent kuTelnet "
-                                "implementation can listen on one ip/port only.", l.server));
-        int c = kutest::connectToLoopback(l.port);
-        kuTelnetConnection *connection = kuTelnet_AcceptConnection(l.server);
-        EXPECT_NE(nullptr, connection);
-        kuTelnet_ConnectionDelete(connection);
-        close(c);
+    Listening l;
+    ASSERT_NE(0, l.port);
+    // A second listen is refused and leaves the first socket listening.
+    EXPECT_EQ(1, kuTelnet_Listen(l.server, "127.0.0.1", 0));
+    EXPECT_TRUE(logged(log, "kuTelnet_Listen: [%p] Already listening. Ccurrent kuTelnet "
+                            "implementation can listen on one ip/port only.", l.server));
+    int c = kutest::connectToLoopback(l.port);
+    kuTelnetConnection *connection = kuTelnet_AcceptConnection(l.server);
+    ASSERT_NE(nullptr, connection);
+    EXPECT_EQ(3, kuTelnet_Send(connection, "abc", 3));
+    EXPECT_EQ(4, kuTelnet_Print(connection, "de\r\n"));
+    EXPECT_EQ(9, kuTelnet_Printf(connection, "n=%d %s\r\n", 42, "ok"));
+    EXPECT_EQ(0, kuTelnet_SendTelnetCommand(connection, kAYT));
+    EXPECT_EQ(0, kuTelnet_SendTelnetCommandOption(connection, kWILL, 1));
+    EXPECT_EQ("abcde\r\nn=42 ok\r\n" + bytes({kIAC, kAYT, kIAC, kWILL, 1}),
+              recvUpTo(c, 21));
+    EXPECT_EQ(-1, kuTelnet_Printf(connection, nullptr));
+    EXPECT_TRUE(logged(log, "kuTelnet_VPrintf: Could not allocate memory for a string"));
+    EXPECT_EQ(-1, kuTelnet_Send(nullptr, "x", 1));
 
-        // The port is taken: bind fails and leaves the server free to listen elsewhere.
-        kuTelnet *other = kuTelnet_New();
-        EXPECT_EQ(1, kuTelnet_Listen(other, "127.0.0.1", l.port));
-        EXPECT_TRUE(logged(log, "kuTelnet_Listen: [%p] Could not bind listen socket to "
-                                "addr='127.0.0.1' port=%d", other, l.port));
-        EXPECT_EQ(0, kuTelnet_Listen(other, "localhost", freePort()));
-        kuTelnet_Delete(other);
-    }
-
+    // The port is taken: bind fails and leaves the server free to listen again.
     kuTelnet *server = kuTelnet_New();
+    EXPECT_EQ(1, kuTelnet_Listen(server, "127.0.0.1", l.port));
+    EXPECT_TRUE(logged(log, "kuTelnet_Listen: [%p] Could not bind listen socket to "
+                            "addr='127.0.0.1' port=%d", server, l.port));
     EXPECT_EQ(1, kuTelnet_Listen(server, "no.such.host.invalid", 0));
     EXPECT_TRUE(logged(log, "kuTelnet_Listen: [%p] Could not resolve address "
                             "'no.such.host.invalid'", server));
@@ -132,6 +114,7 @@ TEST(kuTelnet, ListenAcceptAndCloseFailures)
     EXPECT_EQ(nullptr, kuTelnet_AcceptConnection(server));
     EXPECT_TRUE(logged(log, "kuTelnet_AcceptConnection: [%p] Listen socket error, can not "
                             "accept connections", server));
+    EXPECT_EQ(0, kuTelnet_Listen(server, "localhost", 0)); // by name, on any port
     // Closed on purpose: it is not.
     EXPECT_EQ(-1, kuTelnet_Close(server));
     size_t records = log.lines().size();
@@ -141,141 +124,56 @@ TEST(kuTelnet, ListenAcceptAndCloseFailures)
     EXPECT_EQ(1, kuTelnet_Listen(nullptr, nullptr, 0));
 
     // A close from another thread ends a blocked accept or receive quietly.
-    Listening l;
-    ASSERT_NE(0, l.port);
     kuTelnetConnection *accepted = reinterpret_cast<kuTelnetConnection *>(1);
+    int received = 99;
     std::thread acceptor([&] { accepted = kuTelnet_AcceptConnection(l.server); });
-    // Whether the accept is already blocked or not yet called, it must fail.
+    std::thread reader([&] {
+        unsigned char byte = 0;
+        received = kuTelnet_RecvChar(connection, &byte);
+    });
+    // Whether the calls are already blocked or not yet made, they must fail.
     usleep(50000);
     EXPECT_EQ(-1, kuTelnet_Close(l.server));
+    EXPECT_EQ(-1, kuTelnet_ConnectionClose(connection));
     acceptor.join();
-    EXPECT_EQ(nullptr, accepted);
-
-    Session s;
-    ASSERT_NE(nullptr, s.connection);
-    int result = 99;
-    std::thread reader([&] { result = s.recvChar(); });
-    usleep(50000);
-    EXPECT_EQ(-1, kuTelnet_ConnectionClose(s.connection));
     reader.join();
-    EXPECT_EQ(-100, result);
-    EXPECT_EQ("", recvUpTo(s.client, 1));
+    EXPECT_EQ(nullptr, accepted);
+    EXPECT_EQ(0, received);
+    EXPECT_EQ("", recvUpTo(c, 1));
+    EXPECT_EQ(-1, kuTelnet_Print(connection, "x"));
     EXPECT_EQ(records, log.lines().size());
-}
-
-TEST(kuTelnet, OutputCommandsAndRefusedOptions)
-{
-    kutest::LogCapture log;
-    Session s;
-    ASSERT_NE(nullptr, s.connection);
-    EXPECT_EQ(3, kuTelnet_Send(s.connection, "abc", 3));
-    EXPECT_EQ(4, kuTelnet_Print(s.connection, "de\r\n"));
-    EXPECT_EQ(9, kuTelnet_Printf(s.connection, "n=%d %s\r\n", 42, "ok"));
-    EXPECT_EQ(0, kuTelnet_SendTelnetCommand(s.connection, kAYT));
-    EXPECT_EQ(0, kuTelnet_SendTelnetCommandOption(s.connection, kWILL, 1));
-    EXPECT_EQ("abcde\r\nn=42 ok\r\n" + bytes({kIAC, kAYT, kIAC, kWILL, 1}),
-              recvUpTo(s.client, 21));
-    EXPECT_EQ(-1, kuTelnet_Printf(s.connection, nullptr));
-    EXPECT_TRUE(logged(log, "kuTelnet_VPrintf: Could not allocate memory for a string"));
-    EXPECT_EQ(-1, kuTelnet_Send(nullptr, "x", 1));
-
-    // Refused options, Are You There, NOP ignored, subnegotiation bytes as data.
-    sendAll(s.client, "a" +
-                          bytes({kIAC, kIAC, kIAC, kDO, 1, kIAC, kWILL, 3, kIAC, kWONT, 5, kIAC,
-                                 kDONT, 6, kIAC, kAYT, kIAC, 241, kIAC, 250, 24, 1, kIAC, 240}) +
-                          "b");
-    std::string data;
-    for (int i = 0; i < 5; i++)
-        data += (char)s.recvChar();
-    EXPECT_EQ("a\xFF\x18\x01" "b", data);
-    EXPECT_EQ(bytes({kIAC, kWONT, 1, kIAC, kDONT, 3, kIAC, kDONT, 5, kIAC, kWONT, 6}) +
-                  "kuTelnet: I'm here\r\n",
-              recvUpTo(s.client, 32));
-
-    // A command split across packets is still one command.
-    sendAll(s.client, bytes({kIAC}));
-    sendAll(s.client, bytes({kDO, 34, 'c'}));
-    EXPECT_EQ('c', s.recvChar());
-    EXPECT_EQ(bytes({kIAC, kWONT, 34}), recvUpTo(s.client, 3));
-
-    // Interrupt Process closes the connection: 0 now, -1 afterwards.
-    sendAll(s.client, bytes({kIAC, kIP}) + "never read");
-    EXPECT_EQ(-100, s.recvChar());
-    EXPECT_EQ("", recvUpTo(s.client, 1));
-    EXPECT_EQ(-101, s.recvChar());
-    EXPECT_EQ(-1, kuTelnet_Print(s.connection, "x"));
-    EXPECT_EQ(-1, kuTelnet_SendTelnetCommand(s.connection, kAYT));
-}
-
-TEST(kuTelnet, LinesEndAtLineFeedOrNul)
-{
-    Session s;
-    ASSERT_NE(nullptr, s.connection);
-    char line[8] = "";
-    auto recvLine = [&](size_t size) { // the result and the text
-        int n = kuTelnet_RecvLine(s.connection, line, size);
-        return std::to_string(n) + ":" + line;
-    };
-    sendAll(s.client, std::string("ls\r\nabcdefghij\nx\0y\n\n", 20));
-    EXPECT_EQ("2:ls", recvLine(sizeof line));
-    EXPECT_EQ("4:abcd", recvLine(5)); // a long line comes in terminated pieces
-    EXPECT_EQ(line, kuTelnet_Gets(s.connection, line, 5));
-    EXPECT_STREQ("efgh", line);
-    EXPECT_EQ("2:ij", recvLine(sizeof line));
-    EXPECT_EQ("1:x", recvLine(sizeof line)); // NUL ends a line like a line feed
-    EXPECT_EQ("1:y", recvLine(sizeof line));
-    EXPECT_EQ("0:", recvLine(sizeof line));
-    strcpy(line, "q"); // size 1 has room for the terminator only; size 0 touches nothing
-    EXPECT_EQ("0:", recvLine(1));
-    strcpy(line, "q");
-    EXPECT_EQ("0:q", recvLine(0));
-
-    sendAll(s.client, "part"); // the peer ends the connection in the middle of a line
-    shutdown(s.client, SHUT_WR);
-    EXPECT_EQ("-1:part", recvLine(sizeof line));
-    EXPECT_EQ(nullptr, kuTelnet_Gets(s.connection, line, sizeof line));
-    EXPECT_EQ(-100, s.recvChar());
-}
-
-// A console serving connections one after the other survives every command
-// with every option and sequences cut short by the end of the connection,
-// each ending with a FIN or, every other time, a reset; then it still answers.
-TEST(kuTelnet, SurvivesHostilePeers)
-{
-    Listening l;
-    ASSERT_NE(0, l.port);
-    std::thread console([&] {
-        while (kuTelnetConnection *c = kuTelnet_AcceptConnection(l.server)) {
-            char line[32];
-            while (kuTelnet_RecvLine(c, line, sizeof line) >= 0)
-                if (strcmp(line, "ping") == 0)
-                    kuTelnet_Print(c, "pong\r\n");
-            kuTelnet_ConnectionDelete(c);
-        }
-    });
-    std::vector<std::string> payloads(256);
-    for (int command = 0; command < 256; command++)
-        for (int option = 0; option < 256; option++)
-            payloads[command] += bytes({kIAC, command, option});
-    for (const std::string &cut : {bytes({kIAC}), bytes({kIAC, kWILL}), bytes({kIAC, kDO}),
-                                   bytes({kIAC, 250}), "half a line" + bytes({kIAC}), {}})
-        payloads.insert(payloads.end(), 2, cut);
-    bool reset = false;
-    for (const std::string &payload : payloads) {
-        int c = kutest::connectToLoopback(l.port);
-        sendAll(c, payload);
-        linger hard{1, 0};
-        if ((reset = !reset))
-            setsockopt(c, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-        shutdown(c, SHUT_WR);
-        if (!reset)
-            recvUpTo(c, SIZE_MAX); // until the console ends the connection
-        close(c);
-    }
-    int c = kutest::connectToLoopback(l.port);
-    sendAll(c, "ping\r\n");
-    EXPECT_EQ("pong\r\n", recvUpTo(c, 6)) << "the console hung";
+    kuTelnet_ConnectionDelete(connection);
     close(c);
-    kuTelnet_Close(l.server);
-    console.join();
+
+    Session s;
+    ASSERT_NE(nullptr, s.connection);
+    // A line ends at a line feed (a CR before it dropped) or a NUL; an option is refused; the
+    // peer ends the connection in the middle of a line. (The command table, Interrupt Process
+    // and line rules byte by byte: the console's fuzz target.)
+    char line[8] = "";
+    sendAll(s.client, "ls\r\n" + bytes({kIAC, kDO, 1}) + std::string("x\0part", 6));
+    EXPECT_EQ(2, kuTelnet_RecvLine(s.connection, line, sizeof line));
+    EXPECT_STREQ("ls", line);
+    EXPECT_EQ(line, kuTelnet_Gets(s.connection, line, sizeof line));
+    EXPECT_STREQ("x", line);
+    EXPECT_EQ(bytes({kIAC, kWONT, 1}), recvUpTo(s.client, 3));
+    shutdown(s.client, SHUT_WR);
+    EXPECT_EQ(-1, kuTelnet_RecvLine(s.connection, line, sizeof line));
+    EXPECT_STREQ("part", line);
+    EXPECT_EQ(nullptr, kuTelnet_Gets(s.connection, line, sizeof line));
+    unsigned char byte = 0;
+    EXPECT_EQ(0, kuTelnet_RecvChar(s.connection, &byte));
+
+    // A peer that resets the connection: sends fail without a signal, the
+    // receive ends. (Every byte sequence, cut short or failing: the console's
+    // fuzz target; over-long lines and peers stopping mid-line: the tool's suite.)
+    Session r;
+    linger hard{1, 0};
+    setsockopt(r.client, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    close(r.client);
+    r.client = -1;
+    kuTelnet_Print(r.connection, "x");
+    EXPECT_EQ(-1, kuTelnet_Print(r.connection, "x"));
+    EXPECT_GE(0, kuTelnet_RecvChar(r.connection, &byte));
 }
+
