@@ -12,10 +12,7 @@
 
 namespace {
 
-void *ptr(uintptr_t n)
-{
-    return (void *)n;
-}
+void *ptr(uintptr_t n) { return (void *)n; }
 
 std::vector<void *> itemsOf(const kuArray *array)
 {
@@ -32,16 +29,10 @@ int compareSlots(const void *a, const void *b)
     return compareValues(*(void *const *)a, *(void *const *)b);
 }
 
-int sameItem(const void *item, const void *key)
-{
-    return item == key;
-}
+int sameItem(const void *item, const void *key) { return item == key; }
 
 std::vector<void *> released;
-void recordFree(void *item)
-{
-    released.push_back(item);
-}
+void recordFree(void *item) { released.push_back(item); }
 
 // Flattens an array of strings, reads it back (with the size or with 0: it is
 // not consulted) and checks the copy flattens alike, so a null string comes

@@ -26,6 +26,8 @@ TEST(kuSHA1, PublishedDigestsCountCarryAndWipe)
     kuSHA1_Init(&c);
     kuSHA1_Update(&c, nullptr, 5); // no data: nothing counted
     EXPECT_EQ(0u, c.count[0]);
+    kuSHA1_HMAC(std::string(20, '\x0b').data(), 20, "Hi There", 8, out);
+    EXPECT_EQ("b617318655057264e28bc0b6fb378c8ef146be00", toHex(out, 20));
 
     kuSHA1_Init(&c);
     c.count[0] = 0xFFFFFE00u; // the bit count carries into the high word
