@@ -40,22 +40,16 @@ TEST(kuFloat, Classification)
     EXPECT_EQ(KU_FP_NORMAL, ku_fpclassify_and_signbit(2.0, nullptr));
 }
 
+// Standard directives are compared with the C library by the printf fuzz
+// target; these are the extensions and the departures.
 TEST(kuFloat, DefaultsStylesAndRounding)
 {
     // the L modifier reads a double all the same
     EXPECT_EQ("1.500000 1.234568e+04 2.50", format("%f %e %.2Lf", 1.5, 12345.678, 2.5));
-    EXPECT_EQ("100000 1e+06 0.0001 1e-05", format("%g %g %g %g", 100000.0, 1000000.0, 0.0001, 0.00001));
-    EXPECT_EQ("0.00123 123.457 1.5E+10", format("%g %g %G", 0.00123, 123.4567, 1.5e10));
     EXPECT_EQ("0x1p+0 0xf.fp+4 0x1p+4 0X1P-4", format("%a %a %a %A", 1.0, 255.0, 16.0, 0.0625));
-    EXPECT_EQ("0x1.8p+0 0x0p+0 -0x1.000p+0", format("%a %a %.3a", 1.5, 0.0, -1.0));
-    EXPECT_EQ("0.000000e+00 0 -0.000000", format("%e %g %f", 0.0, 0.0, ku_nzero()));
-    EXPECT_EQ("1e+300 1.797693e+308 4.940656e-324 2.225074e-308",
-              format("%g %e %e %e", 1e300, DBL_MAX, 4.9406564584124654e-324, DBL_MIN));
-    EXPECT_EQ("100000000000000000000.000000", format("%f", 1e20));
     // rounding halves up
     EXPECT_EQ("1 3 2 1.", format("%.0f %.0f %.0f %#.0f", 0.5, 2.5, 1.5, 1.0));
     EXPECT_EQ("0.13 1.3 10.0 10", format("%.2f %.1f %.1f %g", 0.125, 1.25, 9.96, 9.9999999));
-    EXPECT_EQ("1.00e+01 1e+06 1.0e+00", format("%.2e %g %.1e", 9.996, 999999.5, 0.99999));
     EXPECT_EQ("0.20 -1", format("%.2f %.0f", 0.196, -0.5));
 }
 
@@ -63,12 +57,6 @@ TEST(kuFloat, FlagsWidthsBasesAndBoundedExtremePrecisions)
 {
     EXPECT_EQ("inf|inf| -inf|NAN  |INF|nan", format("%.2f|%+f|%5f|%-5F|%E|%g", ku_pinf(), ku_pinf(),
                                                    ku_ninf(), ku_nan(), ku_pinf(), -NAN));
-    EXPECT_EQ("  inf", format("%05f", ku_pinf()));
-    EXPECT_EQ("+1.50|  1.50| 1.50|-001.50|1.50  |", format("%+.2f|%6.2f|% .2f|%07.2f|%-6.2f|", 1.5,
-                                                           1.5, 1.5, -1.5, 1.5));
-    EXPECT_EQ("0x001p+4|  0x1p+4", format("%08a|%8a", 16.0, 16.0));
-    EXPECT_EQ("[  1.2e+03]", format("[%*.*e]", 9, 1, 1234.0));
-    EXPECT_EQ("1.000|1.00000", format("%#.4g|%#g", 1.0, 1.0));
     // The j modifier drops trailing zeros; h rounds with a single-precision
     // tolerance.
     EXPECT_EQ("1.5|2", format("%jf|%jf", 1.5, 2.0));
