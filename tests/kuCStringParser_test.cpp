@@ -1,11 +1,9 @@
 #include <kuvanaTools/kuCStringParser.h>
-#include <kuvanaTools/kuMemory.h>
 
 #include "support/OwnedText.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <string.h>
 #include <vector>
 
@@ -15,30 +13,27 @@ using kutest::take;
 
 using Tokens = std::vector<std::string>;
 
-// The token texts; also checks that the chain agrees with first, last and
-// count, and that every token is a view into source.
-Tokens texts(kuCStringTokenList *list, const char *source)
+// The token texts; also checks that the chain ends at the last token (the
+// fuzz target checks the count and that tokens lie inside their range).
+Tokens texts(kuCStringTokenList *list)
 {
     Tokens out;
     const kuCStringToken *last = nullptr;
-    for (const kuCStringToken *t = list->first; t != nullptr; last = t, t = t->next) {
-        EXPECT_TRUE(t->text >= source && t->text + t->length <= source + strlen(source));
+    for (const kuCStringToken *t = list->first; t != nullptr; last = t, t = t->next)
         out.emplace_back(t->text, t->length);
-    }
     EXPECT_EQ(list->last, last);
-    EXPECT_EQ(list->count, out.size());
     kuCStringParser_Delete(list);
     return out;
 }
 
 Tokens split(const char *s, const char *delimiter = ",", char escape = '\0')
 {
-    return texts(kuCStringParser_TokenizeEscaped(s, 0, strlen(s), delimiter, strlen(delimiter), escape), s);
+    return texts(kuCStringParser_TokenizeEscaped(s, 0, strlen(s), delimiter, strlen(delimiter), escape));
 }
 
 Tokens splitQuoted(const char *s, const char *delimiter = ",")
 {
-    return texts(kuCStringParser_TokenizeQuoted(s, 0, strlen(s), delimiter, strlen(delimiter)), s);
+    return texts(kuCStringParser_TokenizeQuoted(s, 0, strlen(s), delimiter, strlen(delimiter)));
 }
 
 } // namespace
@@ -54,9 +49,9 @@ TEST(kuCStringParser, Tokenizers)
     // Escapes stay in the text; an escape at the end, or before the range, is harmless.
     EXPECT_EQ((Tokens{"a\\,b", "c\\"}), split("a\\,b,c\\", ",", '\\'));
     const char *s = "x\\,a,b,yy";
-    EXPECT_EQ((Tokens{"", "a", ""}), texts(kuCStringParser_TokenizeEscaped(s, 2, 5, ",", 1, '\\'), s));
-    EXPECT_EQ((Tokens{"a", "b"}), texts(kuCStringParser_TokenizeQuoted(s, 3, 3, ",", 1), s));
-    EXPECT_EQ((Tokens{""}), texts(kuCStringParser_Tokenize(s, 5, 3, ",", 1), s));
+    EXPECT_EQ((Tokens{"", "a", ""}), texts(kuCStringParser_TokenizeEscaped(s, 2, 5, ",", 1, '\\')));
+    EXPECT_EQ((Tokens{"a", "b"}), texts(kuCStringParser_TokenizeQuoted(s, 3, 3, ",", 1)));
+    EXPECT_EQ((Tokens{""}), texts(kuCStringParser_Tokenize(s, 5, 3, ",", 1)));
 
     // Quotes: only the first quote character met quotes; unclosed runs to the end.
     EXPECT_EQ((Tokens{"'a'", "\"b", "c\""}), splitQuoted("'a',\"b,c\""));
@@ -69,7 +64,7 @@ TEST(kuCStringParser, Tokenizers)
     kuCStringParser_Delete(none);
     kuCStringParser_Delete(nullptr);
 
-    auto quotedList = [](const char *s) { return texts(kuCStringParser_TokenizeQuotedList(s, 0, strlen(s)), s); };
+    auto quotedList = [](const char *s) { return texts(kuCStringParser_TokenizeQuotedList(s, 0, strlen(s))); };
     EXPECT_EQ((Tokens{"a", "b", "c"}), quotedList(" 'a' ,\t\"b\" , c "));
     EXPECT_EQ((Tokens{"'x'y\"", "z"}), quotedList("'x'y\", z"));
     EXPECT_EQ((Tokens{"", "", "'"}), quotedList(" ,'', ' "));

@@ -9,7 +9,6 @@
 #include <float.h>
 #include <math.h>
 
-#include <string>
 #include <type_traits>
 #include <utility>
 

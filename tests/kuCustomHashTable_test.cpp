@@ -21,6 +21,9 @@ std::vector<std::string> keysInOrder(kuCustomHashTable *t)
 // Value functions that count what the table copies and releases.
 int dups, frees;
 
+// What a walk saw: each key and its value.
+std::string walked;
+
 void *countingDup(const void *v)
 {
     if (v == nullptr)
@@ -200,13 +203,6 @@ TEST(kuCustomHashTable, TypedTables)
     EXPECT_EQ(0, wcscmp(L"\x1F600", (const wchar_t *)kuCustomHashTable_Get(wide, L"\x1F600")));
     kuCustomHashTable_Delete(wide);
 }
-
-namespace {
-
-// What a walk saw: each key and its value.
-std::string walked;
-
-} // namespace
 
 TEST(kuCustomHashTable, ForEachToleratesRemovalsAndNullHandles)
 {

@@ -1,5 +1,4 @@
 #include <kuvanaTools/kuFloat.h>
-#include <kuvanaTools/kuPrintf.h>
 
 #include "support/PrintfCheck.h"
 
@@ -9,8 +8,6 @@
 #include <math.h>
 #include <stdint.h>
 #include <string.h>
-
-#include <vector>
 
 using kutest::format;
 

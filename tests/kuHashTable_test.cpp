@@ -38,6 +38,47 @@ Entries enumerate(kuHashTable *t)
 
 int a, b, c;
 
+using Change = void (*)(kuHashTable *, const char *key, uint32_t length);
+
+// What ForEach visited ("^" for the head), with `change` applied to the table
+// after each entry.
+std::string walked;
+Change change;
+
+void record(const char *key, uint32_t length, void *value, void *table)
+{
+    kuHashTable *t = (kuHashTable *)table;
+    EXPECT_EQ(key != nullptr ? kuHashTable_GetEntry(t, key, length) : nullptr, value);
+    walked += key != nullptr ? std::string(key, length) : "^";
+    if (key != nullptr && change != nullptr)
+        change(t, key, length);
+}
+
+std::string walk(kuHashTable *t, Change onEach)
+{
+    walked.clear();
+    change = onEach;
+    kuHashTable_ForEach(t, record, t);
+    return walked;
+}
+
+// Moves the enumerator on; its new entry as "key:value", "-" for none (and
+// the move's result must agree).
+std::string next(kuHashTableEnumerator *e)
+{
+    int moved = kuHashTableEnumerator_MoveNext(e);
+    const char *key = "unset";
+    uint32_t length = 9;
+    void *value = &a;
+    kuHashTableEnumerator_GetValue(e, &key, &length, &value);
+    kuHashTableEnumerator_GetValue(e, nullptr, nullptr, nullptr);
+    if (key == nullptr)
+        return moved != 0 && length == 0 && value == nullptr ? "-" : "?";
+    std::string entry = std::string(key, length) + (value == &a ? ":a" : value == &b ? ":b" : ":c");
+    return moved == 0 ? entry : "?";
+}
+
+
 } // namespace
 
 TEST(kuHashTable, DigestsKeyCopiesEmptyKeysAndClear)
@@ -80,49 +121,6 @@ TEST(kuHashTable, DigestsKeyCopiesEmptyKeysAndClear)
     EXPECT_NE(0, kuHashTableEnumerator_MoveNext(none));
     kuHashTableEnumerator_Delete(none);
 }
-namespace {
-
-using Change = void (*)(kuHashTable *, const char *key, uint32_t length);
-
-// What ForEach visited ("^" for the head), with `change` applied to the table
-// after each entry.
-std::string walked;
-Change change;
-
-void record(const char *key, uint32_t length, void *value, void *table)
-{
-    kuHashTable *t = (kuHashTable *)table;
-    EXPECT_EQ(key != nullptr ? kuHashTable_GetEntry(t, key, length) : nullptr, value);
-    walked += key != nullptr ? std::string(key, length) : "^";
-    if (key != nullptr && change != nullptr)
-        change(t, key, length);
-}
-
-std::string walk(kuHashTable *t, Change onEach)
-{
-    walked.clear();
-    change = onEach;
-    kuHashTable_ForEach(t, record, t);
-    return walked;
-}
-
-// Moves the enumerator on; its new entry as "key:value", "-" for none (and
-// the move's result must agree).
-std::string next(kuHashTableEnumerator *e)
-{
-    int moved = kuHashTableEnumerator_MoveNext(e);
-    const char *key = "unset";
-    uint32_t length = 9;
-    void *value = &a;
-    kuHashTableEnumerator_GetValue(e, &key, &length, &value);
-    kuHashTableEnumerator_GetValue(e, nullptr, nullptr, nullptr);
-    if (key == nullptr)
-        return moved != 0 && length == 0 && value == nullptr ? "-" : "?";
-    std::string entry = std::string(key, length) + (value == &a ? ":a" : value == &b ? ":b" : ":c");
-    return moved == 0 ? entry : "?";
-}
-
-} // namespace
 
 TEST(kuHashTable, ForEachStartsAtHeadAndSurvivesChanges)
 {

@@ -7,7 +7,6 @@
 #include <math.h>
 #include <stdint.h>
 
-#include <string>
 #include <type_traits>
 #include <utility>
 

@@ -1,4 +1,3 @@
-#include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuPrintf.h>
 
 #include "support/PrintfCheck.h"
@@ -8,9 +7,6 @@
 #include <limits.h>
 #include <stdint.h>
 #include <string.h>
-
-#include <string>
-#include <vector>
 
 using kutest::format;
 using kutest::wformat;

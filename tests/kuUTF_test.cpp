@@ -1,4 +1,3 @@
-#include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuUTF.h>
 
 #include "support/OwnedText.h"
@@ -8,7 +7,6 @@
 #include <string.h>
 
 #include <algorithm>
-#include <string>
 
 using kutest::take;
 using namespace std::string_literals;
@@ -24,7 +22,6 @@ std::string convert(bool toModified, const char *text, int length, size_t size)
     return std::to_string(r) + " " + std::string(out, std::find(out, out + 16, '#'));
 }
 char *toLatin1(const void *data, size_t n) { return kuUTF_UTF8ToISO88591((const char *)data, n); }
-char *fromLatin1(const void *data, size_t n) { return kuUTF_ISO88591ToUTF8((const char *)data, n); }
 } // namespace
 
 // With a length, C0 80 is a zero byte; with -1 it ends the text. A lone high
@@ -58,24 +55,19 @@ TEST(kuUTF, ModifiedUTF8Latin1AndUTF16BothWays)
     for (const auto &c : sizes)
         EXPECT_EQ(c.size, kuUTF_ModifiedUTF8LengthOfUTF8(c.text, c.length)) << c.text << c.length;
 
-    // A stray byte is copied; a cut sequence is not read past. UTF-16: the byte
-    // order mark is skipped even when it is none; big-endian units: pairs at the
-    // surrogate bounds; an odd byte, a high unit at the end, lone halves.
+    // A stray byte is copied; a cut sequence is not read past. UTF-16 (well-formed
+    // pairs and marks are compared with iconv by the fuzz target): the byte order
+    // mark is skipped even when it is none; an odd byte, a high unit at the end,
+    // lone halves.
     auto *const be = kuUTF_UTF16BEToUTF8, *const le = kuUTF_UTF16LEToUTF8;
     auto *const bom = kuUTF_UTF16BOMToUTF8;
     const struct { char *(*to)(const void *, size_t); const char *in; size_t n; const char *out; }
         others[] = {
         {toLatin1, "\xC3\xA9\xE2\x82\xAC" "a", 6, "\xE9?a"}, {toLatin1, "\xC4\x80", 2, "?"},
         {toLatin1, "\x80x", 2, "\x80x"}, {toLatin1, "\xF0\x9F\x98\x80", 4, "?"},
-        {toLatin1, "\xF0\x9F", 2, "?"}, {toLatin1, "abc", 0, ""},
-        {fromLatin1, "a\x80\xBF\xC0\xFF", 5, "a\xC2\x80\xC2\xBF\xC3\x80\xC3\xBF"},
-        {bom, "\xFE\xFF\x00\x41", 4, "A"}, {bom, "\xFF", 1, ""}, {bom, "\xFF\xFE\x41\x00", 4, "A"},
-        {bom, "\x00\x00\x41\x00", 4, "A"},
-        {le, "\x3D\xD8\x00\xDE\x41\x00", 6, "\xF0\x9F\x98\x80" "A"},
-        {le, "\xE9\x00\xAC\x20", 4, "\xC3\xA9\xE2\x82\xAC"},
-        {be, "\xD8\x3D\xDE\x00\x00\x41", 6, "\xF0\x9F\x98\x80" "A"},
-        {be, "\xD8\x00\xDC\x00", 4, "\xF0\x90\x80\x80"},
-        {be, "\xDB\xFF\xDF\xFF", 4, "\xF4\x8F\xBF\xBF"},
+        {toLatin1, "\xF0\x9F", 2, "?"}, {toLatin1, "abc", 0, ""}, {bom, "\xFF", 1, ""},
+        {bom, "\xFF\xFE\x41\x00", 4, "A"}, {bom, "\x00\x00\x41\x00", 4, "A"},
+        {le, "\x00\xDC\x41\x00", 4, "\xED\xB0\x80" "A"},
         {be, "\xD7\xFF\xDC\x00", 4, "\xED\x9F\xBF\xED\xB0\x80"},
         {be, "\xDC\x00\xDC\x00", 4, "\xED\xB0\x80\xED\xB0\x80"},
         {be, "\xD8\x00\xDB\xFF", 4, "\xED\xA0\x80"},

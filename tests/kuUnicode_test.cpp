@@ -1,4 +1,3 @@
-#include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuUnicode.h>
 
 #include <gtest/gtest.h>
