@@ -3,11 +3,8 @@
 
 #include <gtest/gtest.h>
 
-
 #include <algorithm>
 #include <random>
-#include <string>
-#include <vector>
 
 namespace {
 

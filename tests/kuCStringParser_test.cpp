@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <string.h>
-#include <vector>
 
 namespace {
 
@@ -125,9 +124,9 @@ TEST(kuCStringParser, MatchAndManyStarsStayCheap)
     for (const auto &c : cases) {
         const int r = kuCStringParser_MatchEx(c.pattern, c.text, c.ignoreCase, c.stop);
         EXPECT_EQ(c.match, r) << c.pattern << " " << c.text;
-        if (c.ignoreCase && c.stop == 0) {
-            EXPECT_EQ(r, kuCStringParser_Match(c.pattern, c.text)) << c.pattern;
-        }
+        // the plain form is the case-insensitive one without a stop
+        EXPECT_TRUE(!c.ignoreCase || c.stop != 0 || r == kuCStringParser_Match(c.pattern, c.text))
+            << c.pattern;
     }
 
     // Many stars against a text that almost matches: exponential time or deep

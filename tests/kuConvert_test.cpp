@@ -9,9 +9,6 @@
 #include <float.h>
 #include <math.h>
 
-#include <type_traits>
-#include <utility>
-
 namespace {
 
 // Parsers run on a fresh out-variable, so that one that leaves it alone shows.
@@ -101,8 +98,7 @@ TEST(kuConvert, IntegerBoundariesAndStatus)
 {
     const int64_t max = UINT32_MAX;
     static const char exact[3] = {'0', 'x', 'f'}, minus9[2] = {'-', '9'};
-    static const char digits[20] = {'9', '9', '9', '9', '9', '9', '9', '9', '9', '9',
-                                    '9', '9', '9', '9', '9', '9', '9', '9', '9', '9'};
+    static const std::vector<char> nines(20, '9'); // unterminated
     const Case<int64_t> cases[] = {
         {u32, "\t\n\v\f\r 42", 10, 0, 42}, {u32, "42abc", 10, 2, 42}, {u32, "  42 ", 10, 4, 42},
         {u32, "", 10, -3, 0}, {u32, "   ", 10, -3, 0}, {u32, "+", 10, -3, 0},
@@ -129,7 +125,7 @@ TEST(kuConvert, IntegerBoundariesAndStatus)
         {nu32, "12345", 2, 0, 12}, {nu32, "12345", 0, -3, 0}, {nu32, nullptr, 3, -3, 0},
         {nu32, "12x45", 4, 2, 12}, {nu32, "12\0" "45", 5, 0, 12},
         {nu32, "42949672951", 10, 0, UINT32_MAX}, {nu32, "42949672951", 11, -1, UINT32_MAX},
-        {nhex, exact, 3, 0, 15}, {nu32, digits, 3, 0, 999}, {nu16, exact, 2, 1, 0},
+        {nhex, exact, 3, 0, 15}, {nu32, nines.data(), 3, 0, 999}, {nu16, exact, 2, 1, 0},
         {nhex, exact, 2, 1, 0}, {nhex, "ff", 0, -3, 0}, {ni32, minus9, 2, 0, -9},
         {nu16, "70000", 5, -1, 65535},
         // 64 bits; the setters return 1 for a number that fits, else 0
@@ -145,7 +141,8 @@ TEST(kuConvert, IntegerBoundariesAndStatus)
         {setU64, "18446744073709551615", 0, 1, (int64_t)UINT64_MAX},
         {setNU64, nullptr, 3, 0, kUntouched}, {setNU64, "12", 0, 0, kUntouched},
         {setNU64, "123456", 3, 1, 123}, {setNU64, "12x", 3, 0, 0},
-        {setNU64, digits, 19, 1, (int64_t)9999999999999999999u}, {setNU64, digits, 20, 0, 0},
+        {setNU64, nines.data(), 19, 1, (int64_t)9999999999999999999u},
+        {setNU64, nines.data(), 20, 0, 0},
     };
     expectOutcomes(cases);
 }
@@ -210,8 +207,7 @@ TEST(kuConvert, HexadecimalBuffersBothWays)
         const std::string bytes = buffer ? std::string((const char *)buffer, count)
                                          : "<" + std::to_string(status + (int)count) + ">";
         EXPECT_EQ(c.bytes, bytes) << c.text;
-        if (buffer != nullptr)
-            EXPECT_EQ(0, status) << c.text;
+        EXPECT_TRUE(buffer == nullptr || status == 0) << c.text;
         kuFree(buffer);
     }
     static const unsigned char bytes[] = {1, 2, 3, 4, 0xab, 0xcd, 0xef, 0x10};

@@ -16,7 +16,6 @@
 #include <openssl/hmac.h>
 
 #include <algorithm>
-#include <tuple>
 
 using kutest::toHex;
 using Bytes = std::vector<uint8_t>;

@@ -6,10 +6,6 @@
 
 #include <algorithm>
 #include <random>
-#include <set>
-#include <string>
-#include <utility>
-#include <vector>
 
 namespace {
 

@@ -6,18 +6,11 @@
 
 #include <float.h>
 #include <math.h>
-#include <stdint.h>
-#include <string.h>
 
 using kutest::format;
 
 TEST(kuFloat, Classification)
 {
-    const double specials[] = {ku_nan(), ku_pinf(), ku_ninf(), ku_nzero()};
-    const uint64_t bits[] = {0x7FF7FFFFFFFFFFFFull, 0x7FF0000000000000ull, 0xFFF0000000000000ull,
-                             0x8000000000000000ull};
-    EXPECT_EQ(0, memcmp(bits, specials, sizeof bits));
-
     const struct { double x; int cls; int sign; } cases[] = {
         {0.0, KU_FP_ZERO, 0}, {ku_nzero(), KU_FP_ZERO, 128}, {ku_nan(), KU_FP_NAN, 0},
         {-NAN, KU_FP_NAN, 0}, {ku_pinf(), KU_FP_INFINITE, 0}, {ku_ninf(), KU_FP_INFINITE, 1},
