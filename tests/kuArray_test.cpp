@@ -50,7 +50,7 @@ std::string expectRoundTrip(kuArray *array, bool giveSize)
 
 } // namespace
 
-TEST(kuArray, GrowthSteps)
+TEST(kuArray, GrowthStepsAndInsertModes)
 {
     kuArray *array = kuArray_New();
     std::vector<uint32_t> capacities; // from 512
@@ -71,11 +71,8 @@ TEST(kuArray, GrowthSteps)
     kuArray_Grow(array, array->capacity - array->count); // exactly the free slots: nothing
     EXPECT_EQ(11976u + 2048 + 100000, array->capacity);
     kuArray_Delete(array);
-}
 
-TEST(kuArray, InsertModes)
-{
-    kuArray *array = kuArray_New();
+    array = kuArray_New();
     kuArray_Append(array, ptr(5));
     EXPECT_EQ(1u, kuArray_Insert(array, ptr(1))); // no comparison: at the end
     kuArray_SetSortFunc(array, compareSlots, 0);  // sorts once, then appends

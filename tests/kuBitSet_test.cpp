@@ -34,7 +34,7 @@ void expectModel(const kuBitSet *set, const std::vector<bool> &model)
 
 } // namespace
 
-TEST(kuBitSet, FullSetsEqualityAndClones)
+TEST(kuBitSet, FullSetsEqualityClonesAndRandomOperationsMatchModel)
 {
     kuBitSet *set = withBits(12, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
     for (uint32_t origin : {kNone, 0u, 11u, 100u})
@@ -52,16 +52,13 @@ TEST(kuBitSet, FullSetsEqualityAndClones)
     EXPECT_EQ(kNone, kuBitSet_GetNextUnSet(nullptr, 0));
     for (kuBitSet *s : {a, longer, clone, (kuBitSet *)nullptr})
         kuBitSet_Delete(s);
-}
 
-// Random sets, clears, inserts and removes against a vector<bool> model, with
-// both searches checked from a random origin after each step.
-TEST(kuBitSet, RandomOperationsMatchModel)
-{
+    // Random sets, clears, inserts and removes against a vector<bool> model, with
+    // both searches checked from a random origin after each step.
     std::mt19937 rng(2024);
     for (int round = 0; round < 60; round++) {
         uint32_t length = rng() % 70;
-        kuBitSet *set = kuBitSet_New(length);
+        set = kuBitSet_New(length);
         std::vector<bool> model(length);
         for (int step = 0; step < 150; step++) {
             uint32_t size = (uint32_t)model.size(), at = rng() % (size + 3), n = rng() % 12;

@@ -37,7 +37,7 @@ Tokens splitQuoted(const char *s, const char *delimiter = ",")
 
 } // namespace
 
-TEST(kuCStringParser, Tokenizers)
+TEST(kuCStringParser, TokenizersAndTheirDelimiterQuoteAndTrimHelpers)
 {
     EXPECT_EQ((Tokens{"a", "", "b", ""}), split("a,,b,"));
     EXPECT_EQ((Tokens{""}), split(""));
@@ -72,10 +72,7 @@ TEST(kuCStringParser, Tokenizers)
         {"a; b", "; ", "b", 1}, {"a,,b", ",", "", 1}, {nullptr, ",", "a", 0}};
     for (const auto &l : lists)
         EXPECT_EQ(l.expected, kuCStringParser_ListContains(l.list, l.delimiter, l.item)) << l.item;
-}
 
-TEST(kuCStringParser, DelimiterSurroundTrimAndSets)
-{
     // {position, end, delimiter length, result} on "a::b"
     const size_t delimiters[][4] = {{1, 4, 2, 1}, {1, 2, 2, 0}, {4, 4, 0, 1}, {5, 4, 0, 0}, {3, SIZE_MAX, SIZE_MAX, 0}};
     for (const auto &d : delimiters)
@@ -83,8 +80,8 @@ TEST(kuCStringParser, DelimiterSurroundTrimAndSets)
     const struct { const char *text; size_t length; int skipInner, result; } surrounded[] = {
         {"\"a\"b\"", 5, 0, 0}, {"\"a\"b\"", 5, 1, 1}, {"\"ab\"", 4, 0, 1}, {"\"\"", 2, 0, 1},
         {"\"", 1, 1, 0}, {nullptr, 2, 1, 0}};
-    for (const auto &s : surrounded)
-        EXPECT_EQ(s.result, kuCStringParser_IsSurrounded(s.text, s.length, '"', '"', s.skipInner)) << s.length;
+    for (const auto &c : surrounded)
+        EXPECT_EQ(c.result, kuCStringParser_IsSurrounded(c.text, c.length, '"', '"', c.skipInner)) << c.length;
 
     EXPECT_EQ(1, kuCStringParser_ContainsOneOf("ab c", 4, " #"));
     EXPECT_EQ(0, kuCStringParser_ContainsOneOf("ab c", 2, " #"));

@@ -9,7 +9,7 @@
 
 using kutest::format;
 
-TEST(kuFloat, Classification)
+TEST(kuFloat, ClassificationStylesRoundingFlagsBasesAndExtremePrecisions)
 {
     const struct { double x; int cls; int sign; } cases[] = {
         {0.0, KU_FP_ZERO, 0}, {ku_nzero(), KU_FP_ZERO, 128}, {ku_nan(), KU_FP_NAN, 0},
@@ -28,23 +28,17 @@ TEST(kuFloat, Classification)
             << c.x;
     }
     EXPECT_EQ(KU_FP_NORMAL, ku_fpclassify_and_signbit(2.0, nullptr));
-}
 
-// Standard directives are compared with the C library by the printf fuzz
-// target; these are the extensions and the departures.
-TEST(kuFloat, DefaultsStylesAndRounding)
-{
+    // Standard directives are compared with the C library by the printf fuzz
+    // target; these are the extensions and the departures.
     // the L modifier reads a double all the same
     EXPECT_EQ("1.500000 1.234568e+04 2.50", format("%f %e %.2Lf", 1.5, 12345.678, 2.5));
+    EXPECT_EQ("0.0001 1e-05", format("%g %g", 0.0001, 0.00001));
     EXPECT_EQ("0x1p+0 0xf.fp+4 0x1p+4 0X1P-4", format("%a %a %a %A", 1.0, 255.0, 16.0, 0.0625));
     // rounding halves up
     EXPECT_EQ("1 3 2 1.", format("%.0f %.0f %.0f %#.0f", 0.5, 2.5, 1.5, 1.0));
     EXPECT_EQ("0.13 1.3 10.0 10", format("%.2f %.1f %.1f %g", 0.125, 1.25, 9.96, 9.9999999));
     EXPECT_EQ("0.20 -1", format("%.2f %.0f", 0.196, -0.5));
-}
-
-TEST(kuFloat, FlagsWidthsBasesAndBoundedExtremePrecisions)
-{
     EXPECT_EQ("inf|inf| -inf|NAN  |INF|nan", format("%.2f|%+f|%5f|%-5F|%E|%g", ku_pinf(), ku_pinf(),
                                                    ku_ninf(), ku_nan(), ku_pinf(), -NAN));
     // The j modifier drops trailing zeros; h rounds with a single-precision

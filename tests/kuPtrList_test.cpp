@@ -34,7 +34,7 @@ int stopAtTwo(kuPtrListNode *node, void *seen)
 
 } // namespace
 
-TEST(kuPtrList, ForeignAndDetachedNodesWalksAndRelease)
+TEST(kuPtrList, ForeignAndDetachedNodesWalksReleaseAndRandomOperations)
 {
     kuPtrList *list = kuPtrList_NewCount(1); // one null item
     kuPtrList_SetFreeFunc(list, countingFree);
@@ -79,15 +79,12 @@ TEST(kuPtrList, ForeignAndDetachedNodesWalksAndRelease)
     kuPtrList_Append(list, nullptr);
     kuPtrList_Delete(list); // the sanitizer build checks the string went
     kuPtrList_Delete(nullptr);
-}
 
-// Random operations against a vector model; values repeat, so lookups must
-// find the first of equal pointers.
-TEST(kuPtrList, RandomOperationsMatchModel)
-{
+    // Random operations against a vector model; values repeat, so lookups must
+    // find the first of equal pointers.
     std::mt19937 rng(1234);
     for (int round = 0; round < 50; round++) {
-        kuPtrList *list = kuPtrList_New();
+        list = kuPtrList_New();
         std::vector<void *> model;
         for (int step = 0; step < 200; step++) {
             void *value = ptr(rng() % 16);
