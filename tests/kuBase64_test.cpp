@@ -1,5 +1,6 @@
 #include <kuvanaTools/kuBase64.h>
-#include <kuvanaTools/kuMemory.h>
+
+#include "support/OwnedText.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +12,8 @@ std::string encode(const char *data, size_t length)
 {
     char *text = (char *)1;
     size_t n = kuBase64_Encode((const unsigned char *)data, length, &text);
-    std::string r = text ? text : "<null>";
+    const std::string r = kutest::take(text);
     EXPECT_EQ(r.size(), n);
-    kuFree(text);
     return r;
 }
 
