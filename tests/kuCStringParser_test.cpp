@@ -27,7 +27,8 @@ Tokens texts(kuCStringTokenList *list)
 
 Tokens split(const char *s, const char *delimiter = ",", char escape = '\0')
 {
-    return texts(kuCStringParser_TokenizeEscaped(s, 0, strlen(s), delimiter, strlen(delimiter), escape));
+    return texts(kuCStringParser_TokenizeEscaped(s, 0, strlen(s), delimiter, strlen(delimiter),
+                                                 escape));
 }
 
 Tokens splitQuoted(const char *s, const char *delimiter = ",")
@@ -63,7 +64,9 @@ TEST(kuCStringParser, TokenizersAndTheirDelimiterQuoteAndTrimHelpers)
     kuCStringParser_Delete(none);
     kuCStringParser_Delete(nullptr);
 
-    auto quotedList = [](const char *s) { return texts(kuCStringParser_TokenizeQuotedList(s, 0, strlen(s))); };
+    auto quotedList = [](const char *s) {
+        return texts(kuCStringParser_TokenizeQuotedList(s, 0, strlen(s)));
+    };
     EXPECT_EQ((Tokens{"a", "b", "c"}), quotedList(" 'a' ,\t\"b\" , c "));
     EXPECT_EQ((Tokens{"'x'y\"", "z"}), quotedList("'x'y\", z"));
     EXPECT_EQ((Tokens{"", "", "'"}), quotedList(" ,'', ' "));
@@ -81,7 +84,8 @@ TEST(kuCStringParser, TokenizersAndTheirDelimiterQuoteAndTrimHelpers)
         {"\"a\"b\"", 5, 0, 0}, {"\"a\"b\"", 5, 1, 1}, {"\"ab\"", 4, 0, 1}, {"\"\"", 2, 0, 1},
         {"\"", 1, 1, 0}, {nullptr, 2, 1, 0}};
     for (const auto &c : surrounded)
-        EXPECT_EQ(c.result, kuCStringParser_IsSurrounded(c.text, c.length, '"', '"', c.skipInner)) << c.length;
+        EXPECT_EQ(c.result, kuCStringParser_IsSurrounded(c.text, c.length, '"', '"', c.skipInner))
+            << c.length;
 
     EXPECT_EQ(1, kuCStringParser_ContainsOneOf("ab c", 4, " #"));
     EXPECT_EQ(0, kuCStringParser_ContainsOneOf("ab c", 2, " #"));
