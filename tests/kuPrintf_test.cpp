@@ -30,6 +30,8 @@ TEST(kuPrintf, IntegerCharacterStringAndPointerDirectivesAndCounts)
     // bases that make no sense print in base 10; "." alone gives no base
     EXPECT_EQ("12 12 12 12", format("%..*u %..*u %..*u %..1u", 0, 12, 1, 12, 99, 12, 12));
     EXPECT_EQ(" 01.x", format("%3.2.d.x", 1));
+    // zero with and without a precision
+    EXPECT_EQ("0||0|0|[   ]", format("%#o|%.0d|%#.0o|%#x|[%3.0d]", 0, 0, 0, 0, 0));
     // flags together as in C, but unsigned conversions keep the space flag
     EXPECT_EQ("     007|7    | 5|5", format("%08.3d|%-05d|% u|%+u", 7, 7, 5, 5));
     // the octal "0" is the first precision zero when right-justified only

@@ -61,6 +61,7 @@ TEST(kuPtrList, ForeignAndDetachedNodesWalksReleaseAndRandomOperations)
     EXPECT_EQ(nullptr, kuPtrList_PopData(list));
     EXPECT_EQ(ptr(1), kuPtrList_PopData(list));
     EXPECT_EQ(0, freedCount); // none of these release data
+    EXPECT_EQ(nullptr, kuPtrList_PopData(list)); // empty
 
     // walks stop at the first nonzero answer
     std::vector<void *> seen;

@@ -22,6 +22,7 @@ std::string convert(bool toModified, const char *text, int length, size_t size)
     return std::to_string(r) + " " + std::string(out, std::find(out, out + 16, '#'));
 }
 char *toLatin1(const void *data, size_t n) { return kuUTF_UTF8ToISO88591((const char *)data, n); }
+char *fromLatin1(const void *data, size_t n) { return kuUTF_ISO88591ToUTF8((const char *)data, n); }
 } // namespace
 
 // With a length, C0 80 is a zero byte; with -1 it ends the text. A lone high
@@ -66,6 +67,8 @@ TEST(kuUTF, ModifiedUTF8Latin1AndUTF16BothWays)
         {toLatin1, "\xC3\xA9\xE2\x82\xAC" "a", 6, "\xE9?a"}, {toLatin1, "\xC4\x80", 2, "?"},
         {toLatin1, "\x80x", 2, "\x80x"}, {toLatin1, "\xF0\x9F\x98\x80", 4, "?"},
         {toLatin1, "\xF0\x9F", 2, "?"}, {toLatin1, "abc", 0, ""}, {bom, "\xFF", 1, ""},
+        {fromLatin1, "a\x80\xBF\xC0\xFF", 5, "a\xC2\x80\xC2\xBF\xC3\x80\xC3\xBF"},
+        {be, "\xDB\xFF\xDF\xFF", 4, "\xF4\x8F\xBF\xBF"},
         {bom, "\xFF\xFE\x41\x00", 4, "A"}, {bom, "\x00\x00\x41\x00", 4, "A"},
         {le, "\x00\xDC\x41\x00", 4, "\xED\xB0\x80" "A"},
         {be, "\xD7\xFF\xDC\x00", 4, "\xED\x9F\xBF\xED\xB0\x80"},

@@ -18,8 +18,8 @@ std::wstring state(kuWString s)
 } // namespace
 
 // Appending grows exactly, truncating keeps the capacity; a truncated string
-// is not empty. The plain-string converters are checked by the unicode fuzz
-// target.
+// is not empty. The plain-string converters are checked once here and by
+// the unicode fuzz target.
 TEST(kuWString, AllocAppendTruncateConvertAndCompare)
 {
     kuWString s = kuWString_New(L"abc");
@@ -52,6 +52,10 @@ TEST(kuWString, AllocAppendTruncateConvertAndCompare)
     kuWString_Free(u);
     EXPECT_EQ(nullptr, kuWString_NewFromUTF8("bad\xC0\x80"));
     EXPECT_EQ(nullptr, kuWString_NewFromUTF8(nullptr));
+    wchar_t *plain = kuWString_S_FromUTF8("h\xC3\xA9");
+    EXPECT_STREQ(L"h\xE9", plain);
+    EXPECT_EQ("h\xC3\xA9", take(kuWString_S_ToUTF8(plain)));
+    kuFree(plain);
 
     EXPECT_GT(0, kuWString_Compare(L"ab", L"ac"));
     EXPECT_EQ(0, kuWString_CompareN(L"abX", L"abY", 2));
