@@ -38,7 +38,7 @@ Tokens splitQuoted(const char *s, const char *delimiter = ",")
 
 } // namespace
 
-TEST(kuCStringParser, TokenizersAndTheirDelimiterQuoteAndTrimHelpers)
+TEST(kuCStringParser, TokenizersTheirHelpersAndMatchingThatStaysCheap)
 {
     EXPECT_EQ((Tokens{"a", "", "b", ""}), split("a,,b,"));
     EXPECT_EQ((Tokens{""}), split(""));
@@ -101,13 +101,10 @@ TEST(kuCStringParser, TokenizersAndTheirDelimiterQuoteAndTrimHelpers)
     EXPECT_EQ("ab", take(kuCStringParser_Trim(" ab cd", 3, 1, 1))); // only the length is read
     EXPECT_EQ("\xa0x", take(kuCStringParser_Trim("\xa0x", 2, 1, 1)));
     EXPECT_EQ("<null>", take(kuCStringParser_Trim(nullptr, 3, 1, 1)));
-}
 
-// Case-insensitive but for the first byte; a trailing '\' never matches; a
-// trailing star matches past the stop; an unclosed class never matches and
-// nothing past the pattern is read; classes compare exactly.
-TEST(kuCStringParser, MatchAndManyStarsStayCheap)
-{
+    // Case-insensitive but for the first byte; a trailing '\' never matches; a
+    // trailing star matches past the stop; an unclosed class never matches and
+    // nothing past the pattern is read; classes compare exactly.
     const struct { const char *pattern, *text; int ignoreCase; char stop; int match; } cases[] = {
         {"*.MP3", "song.mp3", 1, 0, 1}, {"Song*", "song.mp3", 1, 0, 0},
         {"?ong*", "song.mp3", 1, 0, 1}, {"a\\", "a\\", 1, 0, 0}, {"a\\*", "a*", 1, 0, 1},

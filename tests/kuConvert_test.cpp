@@ -76,7 +76,7 @@ template <typename V, size_t N> void expectOutcomes(const Case<V> (&cases)[N])
 
 } // namespace
 
-TEST(kuConvert, CharacterClassesAreAsciiOnlyAndStrCompareTakesNullAsEmpty)
+TEST(kuConvert, CharacterClassesNumberBoundariesAndStatus)
 {
     for (int c = -1; c < 300; c++) {
         bool ascii = c >= 0 && c < 128;
@@ -86,18 +86,15 @@ TEST(kuConvert, CharacterClassesAreAsciiOnlyAndStrCompareTakesNullAsEmpty)
         EXPECT_EQ(ascii && isxdigit(c) != 0, kuConvert_isxdigit(c) != 0) << c;
     }
 
-    const struct { const char *a, *b; int sign; } cases[] = {
+    const struct { const char *a, *b; int sign; } compares[] = {
         {nullptr, nullptr, 0}, {nullptr, "", 0}, {nullptr, "a", -1}, {"a", nullptr, 1},
         {"a", "b", -1}, {"\xff", "a", 1},
     };
-    for (const auto &c : cases) {
+    for (const auto &c : compares) {
         const int r = kuUtil_StrCompare(c.a, c.b);
         EXPECT_EQ(c.sign, (r > 0) - (r < 0)) << kutest::orNull(c.a) << kutest::orNull(c.b);
     }
-}
 
-TEST(kuConvert, NumberBoundariesAndStatus)
-{
     const int64_t max = UINT32_MAX;
     static const char minus9[2] = {'-', '9'};
     static const std::vector<char> nines(20, '9'); // unterminated

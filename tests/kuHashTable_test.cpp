@@ -76,7 +76,7 @@ std::string next(kuHashTableEnumerator *e)
 
 } // namespace
 
-TEST(kuHashTable, DigestsKeyCopiesEmptyKeysClearAndEqualDigests)
+TEST(kuHashTable, DigestsKeysClearEqualDigestsAndWalksThatSurviveChanges)
 {
     kuHashTable *t = kuHashTable_New();
     // bytes above 0x7f are taken unsigned
@@ -85,10 +85,10 @@ TEST(kuHashTable, DigestsKeyCopiesEmptyKeysClearAndEqualDigests)
         EXPECT_EQ(digest, add(t, key, &a)->digest) << key;
     // the stored key is a copy ending in a zero byte
     std::string key = "text";
-    kuHashTableEntry *e = add(t, key, &b);
+    kuHashTableEntry *entry = add(t, key, &b);
     key[0] = 'X';
-    EXPECT_STREQ("text", e->key);
-    EXPECT_EQ(4u, e->keyLength);
+    EXPECT_STREQ("text", entry->key);
+    EXPECT_EQ(4u, entry->keyLength);
     EXPECT_EQ(&b, get(t, "text"));
     kuHashTable_Clear(t);
 
@@ -128,11 +128,8 @@ TEST(kuHashTable, DigestsKeyCopiesEmptyKeysClearAndEqualDigests)
     kuHashTableEnumerator *none = kuHashTableEnumerator_New(nullptr);
     EXPECT_NE(0, kuHashTableEnumerator_MoveNext(none));
     kuHashTableEnumerator_Delete(none);
-}
 
-TEST(kuHashTable, WalksStartAtHeadAndSurviveChangesToTheirTable)
-{
-    kuHashTable *t = kuHashTable_New();
+    t = kuHashTable_New();
     auto fill = [&] {
         for (const char *k : {"x", "y", "z"})
             add(t, k, &a);

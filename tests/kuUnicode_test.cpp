@@ -46,10 +46,17 @@ TEST(kuUnicode, CodersAndConvertersAtEveryBoundary)
     EXPECT_EQ(1, kuUnicode_WriteWideChar(nullptr, 1, 'z'));
     EXPECT_EQ(L"zb", std::wstring(w, 2));
     EXPECT_EQ(1, kuUnicode_WideCharLength(0x1F600));
-    // the encoder stops before a character that does not fit whole
-    char cut[4] = {'#', '#', '#', '#'};
-    EXPECT_EQ(1u, kuUnicode_WideToUTF8(cut, L"a\x20AC", 3));
-    EXPECT_EQ(std::string("a\0##", 4), std::string(cut, 4));
+    // the encoder stops before a character that does not fit whole, and
+    // writes the terminator only where there is room
+    const std::string utf8 = "a\xC3\xA9\xE2\x82\xAC";
+    for (size_t size = 0; size <= 7; size++) {
+        const size_t fits = size < 1 ? 0 : size < 3 ? 1 : size < 6 ? 3 : 6;
+        std::string out(8, '#');
+        EXPECT_EQ(fits, kuUnicode_WideToUTF8(&out[0], L"a\xE9\x20AC", size)) << size;
+        std::string kept = utf8.substr(0, fits) + std::string(fits < size, '\0');
+        kept.resize(8, '#');
+        EXPECT_EQ(kept, out) << size;
+    }
 
     // The first and last code point of each sequence length.
     const std::pair<uint32_t, int> lengths[] = {{0x7F, 1}, {0x80, 2}, {0x7FF, 2}, {0x800, 3},
