@@ -235,6 +235,7 @@ TEST(kuCustomHashTable, TypedTablesWalksThatChangeTheTableAndNullHandles)
 
     EXPECT_EQ(nullptr, kuCustomHashTable_New(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(0, kuCustomHashTable_Add(nullptr, "k", "v"));
+    EXPECT_EQ(0, kuCustomHashTable_AddAllocated(nullptr, (void *)"k", nullptr));
     EXPECT_EQ(0, kuCustomHashTable_Lookup(nullptr, "k", nullptr));
     kuCustomHashTable_Delete(nullptr);
     EXPECT_EQ(nullptr, kuCustomHashTable_GetKeyAtIndex(nullptr, 0));
