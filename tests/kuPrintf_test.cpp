@@ -97,7 +97,7 @@ TEST(kuPrintf, IntegerCharacterStringAndPointerDirectivesAndCounts)
 }
 
 // k is the kind of error, p an offset or a position.
-TEST(kuPrintf, PositionalArgumentsAndFormatErrors)
+TEST(kuPrintf, PositionalArgumentsFormatErrorsWideFamilyAndInterfaceEdges)
 {
     // any order from one va_list, mixed sizes
     EXPECT_EQ("x 7|2.5 9000000000 c 1", format("%2$s %1$d|%6$.1f %4$lld %5$c %3$d", 7, "x", 1,
@@ -148,10 +148,7 @@ TEST(kuPrintf, PositionalArgumentsAndFormatErrors)
     EXPECT_EQ(-(256 * 8 + 2), ku_snprintf(buffer, sizeof buffer, "abc%n %!", &count));
     EXPECT_EQ(-7, count);
     EXPECT_STREQ("", buffer);
-}
 
-TEST(kuPrintf, WideFamilyAndInterfaceEdges)
-{
     EXPECT_EQ(L"n=42 s=\u00E9t\u00E9 w=\u20AC",
               wformat(L"n=%d s=%s w=%ls", 42, "\xC3\xA9t\xC3\xA9", L"\u20AC"));
     // width and precision count characters in both string forms

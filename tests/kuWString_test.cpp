@@ -56,6 +56,9 @@ TEST(kuWString, AllocAppendTruncateConvertAndCompare)
     EXPECT_STREQ(L"h\xE9", plain);
     EXPECT_EQ("h\xC3\xA9", take(kuWString_S_ToUTF8(plain)));
     kuFree(plain);
+    plain = kuWString_S_FromUTF8("");
+    EXPECT_STREQ(L"", plain);
+    kuFree(plain);
 
     EXPECT_GT(0, kuWString_Compare(L"ab", L"ac"));
     EXPECT_EQ(0, kuWString_CompareN(L"abX", L"abY", 2));
