@@ -13,12 +13,11 @@ TEST(kuAES128, ExampleVectorsKeySchedulesAndCBCChaining)
 {
     const std::vector<uint8_t> key = fromHex("2b7e151628aed2a6abf7158809cf4f3c");
     const std::string plain = "3243f6a8885a308d313198a2e0370734";
+    const std::string cipher = "3925841d02dc09fbdc118597196a0b32";
     kuAES128 *aes = kuAES128_NewECB(key.data());
     std::vector<uint8_t> data = fromHex(plain + plain);
     EXPECT_EQ(0, kuAES128_Encrypt(aes, data.data(), data.size())); // each block alone
-    EXPECT_EQ("3925841d02dc09fbdc118597196a0b32"
-              "3925841d02dc09fbdc118597196a0b32",
-              toHex(data));
+    EXPECT_EQ(cipher + cipher, toHex(data));
     EXPECT_EQ(0, kuAES128_Decrypt(aes, data.data(), data.size()));
     EXPECT_EQ(plain + plain, toHex(data));
     kuAES128_Delete(aes);

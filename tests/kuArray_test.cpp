@@ -3,19 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <string.h>
-
 #include <algorithm>
 #include <random>
-#include <string>
-#include <vector>
 
 namespace {
 
-void *ptr(uintptr_t n)
-{
-    return (void *)n;
-}
+void *ptr(uintptr_t n) { return (void *)n; }
 
 std::vector<void *> itemsOf(const kuArray *array)
 {
@@ -32,16 +25,10 @@ int compareSlots(const void *a, const void *b)
     return compareValues(*(void *const *)a, *(void *const *)b);
 }
 
-int sameItem(const void *item, const void *key)
-{
-    return item == key;
-}
+int sameItem(const void *item, const void *key) { return item == key; }
 
 std::vector<void *> released;
-void recordFree(void *item)
-{
-    released.push_back(item);
-}
+void recordFree(void *item) { released.push_back(item); }
 
 // Flattens an array of strings, reads it back (with the size or with 0: it is
 // not consulted) and checks the copy flattens alike, so a null string comes
@@ -63,7 +50,7 @@ std::string expectRoundTrip(kuArray *array, bool giveSize)
 
 } // namespace
 
-TEST(kuArray, GrowthSteps)
+TEST(kuArray, GrowthStepsAndInsertModes)
 {
     kuArray *array = kuArray_New();
     std::vector<uint32_t> capacities; // from 512
@@ -84,11 +71,8 @@ TEST(kuArray, GrowthSteps)
     kuArray_Grow(array, array->capacity - array->count); // exactly the free slots: nothing
     EXPECT_EQ(11976u + 2048 + 100000, array->capacity);
     kuArray_Delete(array);
-}
 
-TEST(kuArray, InsertModes)
-{
-    kuArray *array = kuArray_New();
+    array = kuArray_New();
     kuArray_Append(array, ptr(5));
     EXPECT_EQ(1u, kuArray_Insert(array, ptr(1))); // no comparison: at the end
     kuArray_SetSortFunc(array, compareSlots, 0);  // sorts once, then appends

@@ -1,10 +1,10 @@
 #include <kuvanaTools/kuBase64.h>
-#include <kuvanaTools/kuMemory.h>
+
+#include "support/OwnedText.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
 
 namespace {
 
@@ -12,9 +12,8 @@ std::string encode(const char *data, size_t length)
 {
     char *text = (char *)1;
     size_t n = kuBase64_Encode((const unsigned char *)data, length, &text);
-    std::string r = text ? text : "<null>";
+    const std::string r = kutest::take(text);
     EXPECT_EQ(r.size(), n);
-    kuFree(text);
     return r;
 }
 
@@ -38,7 +37,7 @@ void expectDecoded(const char *source, long result, const std::string &bytes)
 
 } // namespace
 
-TEST(kuBase64, EncodesRoundTripsAndDecodesTheSignificantPart)
+TEST(kuBase64, EncodesAndDecodesTheSignificantPart)
 {
     // length 0: the string's own length
     const struct { const char *data; size_t length; const char *text; } cases[] = {
@@ -47,12 +46,6 @@ TEST(kuBase64, EncodesRoundTripsAndDecodesTheSignificantPart)
     };
     for (const auto &c : cases)
         EXPECT_EQ(c.text, encode(c.data, c.length)) << c.text;
-
-    std::string data;
-    for (int i = 0; i < 600; i++)
-        data.push_back((char)(i * 167 + (i >> 3)));
-    for (size_t n = 1; n < data.size(); n += (n < 20 ? 1 : 37))
-        expectDecoded(encode(data.data(), n).c_str(), (long)n, data.substr(0, n));
 
     // Text after the padding run is ignored; a last group of padding gives no
     // bytes (but may be written); foreign characters hold a place but add no

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 TEST(kuBuffer, GrowsToTwiceTheNewSizeOnReachingCapacity)
 {
     kuBuffer *buffer = kuBuffer_New(4);

@@ -1,13 +1,10 @@
 #include <kuvanaTools/kuCStringParser.h>
-#include <kuvanaTools/kuMemory.h>
 
 #include "support/OwnedText.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <string.h>
-#include <vector>
 
 namespace {
 
@@ -15,53 +12,48 @@ using kutest::take;
 
 using Tokens = std::vector<std::string>;
 
-// The token texts; also checks that the chain agrees with first, last and
-// count, and that every token is a view into source.
-Tokens texts(kuCStringTokenList *list, const char *source)
+// The token texts; also checks that the chain ends at the last token (the
+// fuzz target checks the count and that tokens lie inside their range).
+Tokens texts(kuCStringTokenList *list)
 {
     Tokens out;
     const kuCStringToken *last = nullptr;
-    for (const kuCStringToken *t = list->first; t != nullptr; last = t, t = t->next) {
-        EXPECT_TRUE(t->text >= source && t->text + t->length <= source + strlen(source));
+    for (const kuCStringToken *t = list->first; t != nullptr; last = t, t = t->next)
         out.emplace_back(t->text, t->length);
-    }
     EXPECT_EQ(list->last, last);
-    EXPECT_EQ(list->count, out.size());
     kuCStringParser_Delete(list);
     return out;
 }
 
 Tokens split(const char *s, const char *delimiter = ",", char escape = '\0')
 {
-    return texts(kuCStringParser_TokenizeEscaped(s, 0, strlen(s), delimiter, strlen(delimiter), escape), s);
+    return texts(kuCStringParser_TokenizeEscaped(s, 0, strlen(s), delimiter, strlen(delimiter),
+                                                 escape));
 }
 
 Tokens splitQuoted(const char *s, const char *delimiter = ",")
 {
-    return texts(kuCStringParser_TokenizeQuoted(s, 0, strlen(s), delimiter, strlen(delimiter)), s);
+    return texts(kuCStringParser_TokenizeQuoted(s, 0, strlen(s), delimiter, strlen(delimiter)));
 }
 
 } // namespace
 
-TEST(kuCStringParser, Tokenizers)
+TEST(kuCStringParser, TokenizersTheirHelpersAndMatchingThatStaysCheap)
 {
-    EXPECT_EQ((Tokens{"a", "", "b"}), split("a,,b"));
-    EXPECT_EQ((Tokens{"a", ""}), split("a,"));
+    EXPECT_EQ((Tokens{"a", "", "b", ""}), split("a,,b,"));
     EXPECT_EQ((Tokens{""}), split(""));
     EXPECT_EQ((Tokens{"a", "b", "c"}), split("a::b::c", "::"));
     EXPECT_EQ((Tokens{"a:"}), split("a:", "::")); // cut by the end of the range
     EXPECT_EQ((Tokens{"a,b"}), split("a,b", ""));  // an empty delimiter never cuts
 
     // Escapes stay in the text; an escape at the end, or before the range, is harmless.
-    EXPECT_EQ((Tokens{"a\\,b", "c"}), split("a\\,b,c", ",", '\\'));
-    EXPECT_EQ((Tokens{"a\\,"}), split("a\\,", ",", '\\'));
+    EXPECT_EQ((Tokens{"a\\,b", "c\\"}), split("a\\,b,c\\", ",", '\\'));
     const char *s = "x\\,a,b,yy";
-    EXPECT_EQ((Tokens{"", "a", ""}), texts(kuCStringParser_TokenizeEscaped(s, 2, 5, ",", 1, '\\'), s));
-    EXPECT_EQ((Tokens{"a", "b"}), texts(kuCStringParser_TokenizeQuoted(s, 3, 3, ",", 1), s));
-    EXPECT_EQ((Tokens{""}), texts(kuCStringParser_Tokenize(s, 5, 3, ",", 1), s));
+    EXPECT_EQ((Tokens{"", "a", ""}), texts(kuCStringParser_TokenizeEscaped(s, 2, 5, ",", 1, '\\')));
+    EXPECT_EQ((Tokens{"a", "b"}), texts(kuCStringParser_TokenizeQuoted(s, 3, 3, ",", 1)));
+    EXPECT_EQ((Tokens{""}), texts(kuCStringParser_Tokenize(s, 5, 3, ",", 1)));
 
     // Quotes: only the first quote character met quotes; unclosed runs to the end.
-    EXPECT_EQ((Tokens{"x=\"1,2\"", "y"}), splitQuoted("x=\"1,2\",y"));
     EXPECT_EQ((Tokens{"'a'", "\"b", "c\""}), splitQuoted("'a',\"b,c\""));
     EXPECT_EQ((Tokens{"a", "'b,c"}), splitQuoted("a,'b,c"));
     EXPECT_EQ((Tokens{"'a", ""}), splitQuoted("'a'", "'")); // a closing quote can cut
@@ -72,7 +64,9 @@ TEST(kuCStringParser, Tokenizers)
     kuCStringParser_Delete(none);
     kuCStringParser_Delete(nullptr);
 
-    auto quotedList = [](const char *s) { return texts(kuCStringParser_TokenizeQuotedList(s, 0, strlen(s)), s); };
+    auto quotedList = [](const char *s) {
+        return texts(kuCStringParser_TokenizeQuotedList(s, 0, strlen(s)));
+    };
     EXPECT_EQ((Tokens{"a", "b", "c"}), quotedList(" 'a' ,\t\"b\" , c "));
     EXPECT_EQ((Tokens{"'x'y\"", "z"}), quotedList("'x'y\", z"));
     EXPECT_EQ((Tokens{"", "", "'"}), quotedList(" ,'', ' "));
@@ -81,10 +75,7 @@ TEST(kuCStringParser, Tokenizers)
         {"a; b", "; ", "b", 1}, {"a,,b", ",", "", 1}, {nullptr, ",", "a", 0}};
     for (const auto &l : lists)
         EXPECT_EQ(l.expected, kuCStringParser_ListContains(l.list, l.delimiter, l.item)) << l.item;
-}
 
-TEST(kuCStringParser, DelimiterSurroundTrimAndSets)
-{
     // {position, end, delimiter length, result} on "a::b"
     const size_t delimiters[][4] = {{1, 4, 2, 1}, {1, 2, 2, 0}, {4, 4, 0, 1}, {5, 4, 0, 0}, {3, SIZE_MAX, SIZE_MAX, 0}};
     for (const auto &d : delimiters)
@@ -92,32 +83,28 @@ TEST(kuCStringParser, DelimiterSurroundTrimAndSets)
     const struct { const char *text; size_t length; int skipInner, result; } surrounded[] = {
         {"\"a\"b\"", 5, 0, 0}, {"\"a\"b\"", 5, 1, 1}, {"\"ab\"", 4, 0, 1}, {"\"\"", 2, 0, 1},
         {"\"", 1, 1, 0}, {nullptr, 2, 1, 0}};
-    for (const auto &s : surrounded)
-        EXPECT_EQ(s.result, kuCStringParser_IsSurrounded(s.text, s.length, '"', '"', s.skipInner)) << s.length;
+    for (const auto &c : surrounded)
+        EXPECT_EQ(c.result, kuCStringParser_IsSurrounded(c.text, c.length, '"', '"', c.skipInner))
+            << c.length;
 
     EXPECT_EQ(1, kuCStringParser_ContainsOneOf("ab c", 4, " #"));
     EXPECT_EQ(0, kuCStringParser_ContainsOneOf("ab c", 2, " #"));
-    EXPECT_EQ(0, kuCStringParser_ContainsOneOf("a\0b", 3, "x"));
 
     auto quote = [](const char *text, char open, char close) {
         return take(kuCStringParser_EscapeAndSurround(text, strlen(text), "\"'\\", '\\', open, close));
     };
-    EXPECT_EQ("\"a\\\"b\"", quote("a\"b", '"', '"'));
-    EXPECT_EQ("[\\\\x\\']", quote("\\x'", '[', ']'));
+    EXPECT_EQ("[\\\\x\\'\\\"]", quote("\\x'\"", '[', ']'));
     EXPECT_EQ("\"\"", quote("", '"', '"'));
 
-    EXPECT_EQ("a b", take(kuCStringParser_Trim(" \t a b\r\n ", 9, 1, 1)));
-    EXPECT_EQ("", take(kuCStringParser_Trim(" \v\f ", 4, 1, 1)));
+    EXPECT_EQ("a b", take(kuCStringParser_Trim(" \t\v a b\r\n\f ", 11, 1, 1)));
+    EXPECT_EQ("", take(kuCStringParser_Trim("  ", 2, 1, 1)));
     EXPECT_EQ("ab", take(kuCStringParser_Trim(" ab cd", 3, 1, 1))); // only the length is read
     EXPECT_EQ("\xa0x", take(kuCStringParser_Trim("\xa0x", 2, 1, 1)));
     EXPECT_EQ("<null>", take(kuCStringParser_Trim(nullptr, 3, 1, 1)));
-}
 
-// Case-insensitive but for the first byte; a trailing '\' never matches; a
-// trailing star matches past the stop; an unclosed class never matches and
-// nothing past the pattern is read; classes compare exactly.
-TEST(kuCStringParser, MatchAndManyStarsStayCheap)
-{
+    // Case-insensitive but for the first byte; a trailing '\' never matches; a
+    // trailing star matches past the stop; an unclosed class never matches and
+    // nothing past the pattern is read; classes compare exactly.
     const struct { const char *pattern, *text; int ignoreCase; char stop; int match; } cases[] = {
         {"*.MP3", "song.mp3", 1, 0, 1}, {"Song*", "song.mp3", 1, 0, 0},
         {"?ong*", "song.mp3", 1, 0, 1}, {"a\\", "a\\", 1, 0, 0}, {"a\\*", "a*", 1, 0, 1},
@@ -135,9 +122,9 @@ TEST(kuCStringParser, MatchAndManyStarsStayCheap)
     for (const auto &c : cases) {
         const int r = kuCStringParser_MatchEx(c.pattern, c.text, c.ignoreCase, c.stop);
         EXPECT_EQ(c.match, r) << c.pattern << " " << c.text;
-        if (c.ignoreCase && c.stop == 0) {
-            EXPECT_EQ(r, kuCStringParser_Match(c.pattern, c.text)) << c.pattern;
-        }
+        // the plain form is the case-insensitive one without a stop
+        EXPECT_TRUE(!c.ignoreCase || c.stop != 0 || r == kuCStringParser_Match(c.pattern, c.text))
+            << c.pattern;
     }
 
     // Many stars against a text that almost matches: exponential time or deep

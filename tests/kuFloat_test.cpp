@@ -1,5 +1,4 @@
 #include <kuvanaTools/kuFloat.h>
-#include <kuvanaTools/kuPrintf.h>
 
 #include "support/PrintfCheck.h"
 
@@ -7,21 +6,11 @@
 
 #include <float.h>
 #include <math.h>
-#include <stdint.h>
-#include <string.h>
-
-#include <vector>
 
 using kutest::format;
 
-TEST(kuFloat, Classification)
+TEST(kuFloat, ClassificationStylesRoundingFlagsBasesAndExtremePrecisions)
 {
-    const double specials[] = {ku_nan(), ku_pinf(), ku_ninf(), ku_nzero()};
-    std::vector<uint64_t> bits(4);
-    memcpy(bits.data(), specials, sizeof specials);
-    EXPECT_EQ((std::vector<uint64_t>{0x7FF7FFFFFFFFFFFFull, 0x7FF0000000000000ull,
-                                     0xFFF0000000000000ull, 0x8000000000000000ull}), bits);
-
     const struct { double x; int cls; int sign; } cases[] = {
         {0.0, KU_FP_ZERO, 0}, {ku_nzero(), KU_FP_ZERO, 128}, {ku_nan(), KU_FP_NAN, 0},
         {-NAN, KU_FP_NAN, 0}, {ku_pinf(), KU_FP_INFINITE, 0}, {ku_ninf(), KU_FP_INFINITE, 1},
@@ -39,37 +28,19 @@ TEST(kuFloat, Classification)
             << c.x;
     }
     EXPECT_EQ(KU_FP_NORMAL, ku_fpclassify_and_signbit(2.0, nullptr));
-}
 
-TEST(kuFloat, DefaultsStylesAndRounding)
-{
+    // Standard directives are compared with the C library by the printf fuzz
+    // target; these are the extensions and the departures.
     // the L modifier reads a double all the same
     EXPECT_EQ("1.500000 1.234568e+04 2.50", format("%f %e %.2Lf", 1.5, 12345.678, 2.5));
-    EXPECT_EQ("100000 1e+06 0.0001 1e-05", format("%g %g %g %g", 100000.0, 1000000.0, 0.0001, 0.00001));
-    EXPECT_EQ("0.01 0.00123 123.457 1.5E+10", format("%g %g %g %G", 0.01, 0.00123, 123.4567, 1.5e10));
+    EXPECT_EQ("0.0001 1e-05", format("%g %g", 0.0001, 0.00001));
     EXPECT_EQ("0x1p+0 0xf.fp+4 0x1p+4 0X1P-4", format("%a %a %a %A", 1.0, 255.0, 16.0, 0.0625));
-    EXPECT_EQ("0x1.8p+0 0x0p+0 -0x1.000p+0", format("%a %a %.3a", 1.5, 0.0, -1.0));
-    EXPECT_EQ("0.000000e+00 0 -0.000000", format("%e %g %f", 0.0, 0.0, ku_nzero()));
-    EXPECT_EQ("1e+300 1.797693e+308 4.940656e-324 2.225074e-308",
-              format("%g %e %e %e", 1e300, DBL_MAX, 4.9406564584124654e-324, DBL_MIN));
-    EXPECT_EQ("100000000000000000000.000000", format("%f", 1e20));
     // rounding halves up
     EXPECT_EQ("1 3 2 1.", format("%.0f %.0f %.0f %#.0f", 0.5, 2.5, 1.5, 1.0));
     EXPECT_EQ("0.13 1.3 10.0 10", format("%.2f %.1f %.1f %g", 0.125, 1.25, 9.96, 9.9999999));
-    EXPECT_EQ("1.00e+01 1e+06 1.0e+00", format("%.2e %g %.1e", 9.996, 999999.5, 0.99999));
     EXPECT_EQ("0.20 -1", format("%.2f %.0f", 0.196, -0.5));
-}
-
-TEST(kuFloat, FlagsWidthsBasesAndBoundedExtremePrecisions)
-{
     EXPECT_EQ("inf|inf| -inf|NAN  |INF|nan", format("%.2f|%+f|%5f|%-5F|%E|%g", ku_pinf(), ku_pinf(),
                                                    ku_ninf(), ku_nan(), ku_pinf(), -NAN));
-    EXPECT_EQ("  inf|-inf ", format("%05f|%-5e", ku_pinf(), ku_ninf()));
-    EXPECT_EQ("+1.50|  1.50| 1.50|-001.50|1.50  |", format("%+.2f|%6.2f|% .2f|%07.2f|%-6.2f|", 1.5,
-                                                           1.5, 1.5, -1.5, 1.5));
-    EXPECT_EQ("0x001p+4|  0x1p+4", format("%08a|%8a", 16.0, 16.0));
-    EXPECT_EQ("[  1.2e+03]", format("[%*.*e]", 9, 1, 1234.0));
-    EXPECT_EQ("1.000|1.00000", format("%#.4g|%#g", 1.0, 1.0));
     // The j modifier drops trailing zeros; h rounds with a single-precision
     // tolerance.
     EXPECT_EQ("1.5|2", format("%jf|%jf", 1.5, 2.0));
@@ -82,9 +53,8 @@ TEST(kuFloat, FlagsWidthsBasesAndBoundedExtremePrecisions)
     EXPECT_EQ("1.000000e+10 12.5", format("%..*e %.*.*f", 2, 4.0, 1, 99, 12.5));
 
     // Digits beyond a double's precision are not exact, but the lengths are.
-    const std::string text = format("%.300f", 1e-5);
-    EXPECT_EQ("0.00001", text.substr(0, 7));
-    EXPECT_EQ(302u, text.size());
+    EXPECT_EQ("0.00001", format("%.300f", 1e-5).substr(0, 7));
+    EXPECT_EQ(302u, format("%.300f", 1e-5).size());
     EXPECT_EQ(306u, format("%.300e", 1.0).size());
     EXPECT_EQ(309u + 1 + 3, format("%.3f", DBL_MAX).size());
     EXPECT_EQ(1024u, format("%.0.2f", DBL_MAX).size());

@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <utility>
-#include <vector>
-
 namespace {
 
 kuHashTableEntry *add(kuHashTable *t, const std::string &key, void *value)
@@ -37,53 +33,6 @@ Entries enumerate(kuHashTable *t)
 }
 
 int a, b, c;
-
-} // namespace
-
-TEST(kuHashTable, DigestsKeyCopiesEmptyKeysAndClear)
-{
-    kuHashTable *t = kuHashTable_New();
-    // bytes above 0x7f are taken unsigned
-    for (auto [key, digest] : {std::pair<std::string, uint32_t>("ab", 0x00006261u),
-                               {"0123456789", 0x323d3033u},
-                               {"\xff\xfe", 0x0000feffu},
-                               {"\xff\xfe\xfd\xfc\xfb", 0x07010301u}})
-        EXPECT_EQ(digest, add(t, key, &a)->digest) << key;
-    // the stored key is a copy ending in a zero byte
-    std::string key = "text";
-    kuHashTableEntry *e = add(t, key, &b);
-    key[0] = 'X';
-    EXPECT_STREQ("text", e->key);
-    EXPECT_EQ(4u, e->keyLength);
-    EXPECT_EQ(&b, get(t, "text"));
-    kuHashTable_Clear(t);
-
-    EXPECT_EQ(nullptr, kuHashTable_AddEntry(t, "x", 0, &a));
-    EXPECT_EQ(nullptr, kuHashTable_GetEntry(t, "x", 0));
-    EXPECT_EQ(0, kuHashTable_HasEntry(t, "x", 0));
-    EXPECT_EQ(nullptr, kuHashTable_AddEntry(t, nullptr, 3, &a));
-    kuHashTable_DeleteEntry(t, "x", 0);
-    kuHashTable_DeleteEntry(t, "absent", 6);
-    EXPECT_EQ(1, kuHashTable_IsEmpty(t));
-    EXPECT_TRUE(enumerate(t).empty());
-
-    add(t, "a", &a);
-    add(t, "b", &b);
-    EXPECT_EQ(0, kuHashTable_IsEmpty(t));
-    EXPECT_EQ(1, kuHashTable_HasEntry(t, "b", 1));
-    kuHashTable_Clear(t);
-    EXPECT_EQ(1, kuHashTable_IsEmpty(t));
-    add(t, "c", &c);
-    EXPECT_EQ((Entries{{"c", &c}}), enumerate(t));
-    kuHashTable_Delete(t);
-
-    kuHashTable_Delete(nullptr);
-    EXPECT_EQ(nullptr, kuHashTable_AddEntry(nullptr, "k", 1, &a));
-    kuHashTableEnumerator *none = kuHashTableEnumerator_New(nullptr);
-    EXPECT_NE(0, kuHashTableEnumerator_MoveNext(none));
-    kuHashTableEnumerator_Delete(none);
-}
-namespace {
 
 using Change = void (*)(kuHashTable *, const char *key, uint32_t length);
 
@@ -127,13 +76,63 @@ std::string next(kuHashTableEnumerator *e)
 
 } // namespace
 
-TEST(kuHashTable, ForEachStartsAtHeadAndSurvivesChanges)
+TEST(kuHashTable, DigestsKeysClearEqualDigestsAndWalksThatSurviveChanges)
 {
     kuHashTable *t = kuHashTable_New();
+    // bytes above 0x7f are taken unsigned
+    for (auto [key, digest] : {std::pair<std::string, uint32_t>("0123456789", 0x323d3033u),
+                               {"\xff\xfe", 0x0000feffu}, {"\xff\xfe\xfd\xfc\xfb", 0x07010301u}})
+        EXPECT_EQ(digest, add(t, key, &a)->digest) << key;
+    // the stored key is a copy ending in a zero byte
+    std::string key = "text";
+    kuHashTableEntry *entry = add(t, key, &b);
+    key[0] = 'X';
+    EXPECT_STREQ("text", entry->key);
+    EXPECT_EQ(4u, entry->keyLength);
+    EXPECT_EQ(&b, get(t, "text"));
+    kuHashTable_Clear(t);
+
+    EXPECT_EQ(nullptr, kuHashTable_AddEntry(t, "x", 0, &a));
+    EXPECT_EQ(nullptr, kuHashTable_GetEntry(t, "x", 0));
+    EXPECT_EQ(0, kuHashTable_HasEntry(t, "x", 0));
+    EXPECT_EQ(nullptr, kuHashTable_AddEntry(t, nullptr, 3, &a));
+    kuHashTable_DeleteEntry(t, "x", 0);
+    kuHashTable_DeleteEntry(t, "absent", 6);
+    EXPECT_EQ(1, kuHashTable_IsEmpty(t));
+
+    add(t, "a", &a);
+    EXPECT_EQ(0, kuHashTable_IsEmpty(t));
+    EXPECT_EQ(1, kuHashTable_HasEntry(t, "a", 1));
+    kuHashTable_Clear(t);
+    add(t, "c", &c);
+
+    // Keys of equal digests, of equal length ("bbbba", "aaaab") and of others
+    // ("a", "a\0"), stay apart; a re-add keeps its place and deleting one of
+    // them leaves the others.
+    const std::string a0("a\0", 2);
+    uint32_t digest = add(t, "bbbba", &a)->digest;
+    EXPECT_EQ(digest, add(t, "aaaab", &b)->digest);
+    digest = add(t, "a", &a)->digest;
+    EXPECT_EQ(digest, add(t, a0, &b)->digest);
+    add(t, "aaaab", &c);
+    add(t, "a", &c);
+    EXPECT_EQ((Entries{{"c", &c}, {"bbbba", &a}, {"aaaab", &c}, {"a", &c}, {a0, &b}}),
+              enumerate(t));
+    kuHashTable_DeleteEntry(t, "aaaab", 5);
+    kuHashTable_DeleteEntry(t, a0.data(), 2);
+    EXPECT_EQ((Entries{{"c", &c}, {"bbbba", &a}, {"a", &c}}), enumerate(t));
+    kuHashTable_Delete(t);
+
+    kuHashTable_Delete(nullptr);
+    EXPECT_EQ(nullptr, kuHashTable_AddEntry(nullptr, "k", 1, &a));
+    kuHashTableEnumerator *none = kuHashTableEnumerator_New(nullptr);
+    EXPECT_NE(0, kuHashTableEnumerator_MoveNext(none));
+    kuHashTableEnumerator_Delete(none);
+
+    t = kuHashTable_New();
     auto fill = [&] {
-        add(t, "x", &a);
-        add(t, "y", &b);
-        add(t, "z", &c);
+        for (const char *k : {"x", "y", "z"})
+            add(t, k, &a);
     };
     fill();
     EXPECT_EQ("^xyz", walk(t, nullptr));
@@ -149,14 +148,10 @@ TEST(kuHashTable, ForEachStartsAtHeadAndSurvivesChanges)
     EXPECT_EQ("^x", walk(t, [](kuHashTable *t, const char *, uint32_t) { kuHashTable_Clear(t); }));
     fill();
     EXPECT_EQ("^x", walk(t, [](kuHashTable *t, const char *, uint32_t) { kuHashTable_Delete(t); }));
-}
 
-TEST(kuHashTable, EnumeratorSurvivesChangesToItsTable)
-{
-    kuHashTable *t = kuHashTable_New();
-    add(t, "p", &a);
-    add(t, "q", &b);
-    add(t, "r", &c);
+    t = kuHashTable_New();
+    for (auto [key, value] : {std::pair<const char *, int *>{"p", &a}, {"q", &b}, {"r", &c}})
+        add(t, key, value);
     kuHashTableEnumerator *e = kuHashTableEnumerator_New(t);
     EXPECT_EQ("p:a", next(e));
     // deleting the current entry: the next move gives the one that followed
@@ -184,24 +179,4 @@ TEST(kuHashTable, EnumeratorSurvivesChangesToItsTable)
     EXPECT_EQ("-", next(third));
     kuHashTableEnumerator_Delete(third);
     kuHashTableEnumerator_Delete(e);
-}
-
-// Keys of equal digests, of equal length ("bbbba", "aaaab") and of others
-// ("a", "a\0"), stay apart; a re-add keeps its place and deleting one of them
-// leaves the others.
-TEST(kuHashTable, EqualDigestsStayApart)
-{
-    kuHashTable *t = kuHashTable_New();
-    const std::string a0("a\0", 2);
-    uint32_t digest = add(t, "bbbba", &a)->digest;
-    EXPECT_EQ(digest, add(t, "aaaab", &b)->digest);
-    digest = add(t, "a", &a)->digest;
-    EXPECT_EQ(digest, add(t, a0, &b)->digest);
-    add(t, "aaaab", &c);
-    add(t, "a", &c);
-    EXPECT_EQ((Entries{{"bbbba", &a}, {"aaaab", &c}, {"a", &c}, {a0, &b}}), enumerate(t));
-    kuHashTable_DeleteEntry(t, "aaaab", 5);
-    kuHashTable_DeleteEntry(t, a0.data(), 2);
-    EXPECT_EQ((Entries{{"bbbba", &a}, {"a", &c}}), enumerate(t));
-    kuHashTable_Delete(t);
 }

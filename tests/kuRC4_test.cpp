@@ -6,7 +6,7 @@
 
 using kutest::toHex;
 
-// Pieces at every length are compared with a reference in kuCryptoDifferential.
+// Published streams; the key schedule at the key lengths that matter.
 TEST(kuRC4, PublishedKeyStreamsAndKeyLengths)
 {
     std::string text = "Plaintext";

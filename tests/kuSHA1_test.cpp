@@ -6,7 +6,7 @@
 
 using kutest::toHex;
 
-// Lengths and pieces are compared with a reference in kuCryptoDifferential.
+// Lengths, pieces and the HMAC are compared with a reference in kuCryptoDifferential.
 TEST(kuSHA1, PublishedDigestsCountCarryAndWipe)
 {
     const std::pair<std::string, const char *> plain[] = {
@@ -16,11 +16,6 @@ TEST(kuSHA1, PublishedDigestsCountCarryAndWipe)
     };
     kuSHA1 c;
     uint8_t out[20];
-    auto hmac = [](const std::string &key, const std::string &message) {
-        uint8_t out[20];
-        kuSHA1_HMAC(key.data(), key.size(), message.data(), message.size(), out);
-        return toHex(out, 20);
-    };
     for (const auto &[message, digest] : plain) {
         kuSHA1_Init(&c);
         kuSHA1_Update(&c, message.data(), message.size());
@@ -31,12 +26,8 @@ TEST(kuSHA1, PublishedDigestsCountCarryAndWipe)
     kuSHA1_Init(&c);
     kuSHA1_Update(&c, nullptr, 5); // no data: nothing counted
     EXPECT_EQ(0u, c.count[0]);
-    EXPECT_EQ("b617318655057264e28bc0b6fb378c8ef146be00",
-              hmac(std::string(20, '\x0b'), "Hi There"));
-    EXPECT_EQ("aa4ae5e15272d00e95705637ce8a3b55ed402112", // a key over one block is hashed first
-              hmac(std::string(80, '\xaa'),
-                   "Test Using Larger Than Block-Size Key - Hash Key First"));
-    EXPECT_EQ("fbdb1d1b18aa6c08324b7d64b71fb76370690e1d", hmac("", "")); // all pad bytes
+    kuSHA1_HMAC(std::string(20, '\x0b').data(), 20, "Hi There", 8, out);
+    EXPECT_EQ("b617318655057264e28bc0b6fb378c8ef146be00", toHex(out, 20));
 
     kuSHA1_Init(&c);
     c.count[0] = 0xFFFFFE00u; // the bit count carries into the high word

@@ -1,4 +1,3 @@
-#include <kuvanaTools/kuMemory.h>
 #include <kuvanaTools/kuUTF.h>
 
 #include "support/OwnedText.h"
@@ -8,7 +7,6 @@
 #include <string.h>
 
 #include <algorithm>
-#include <string>
 
 using kutest::take;
 using namespace std::string_literals;
@@ -58,24 +56,21 @@ TEST(kuUTF, ModifiedUTF8Latin1AndUTF16BothWays)
     for (const auto &c : sizes)
         EXPECT_EQ(c.size, kuUTF_ModifiedUTF8LengthOfUTF8(c.text, c.length)) << c.text << c.length;
 
-    // A stray byte is copied; a cut sequence is not read past. UTF-16: the byte
-    // order mark is skipped even when it is none; big-endian units: pairs at the
-    // surrogate bounds; an odd byte, a high unit at the end, lone halves.
+    // A stray byte is copied; a cut sequence is not read past. UTF-16 (well-formed
+    // pairs and marks are compared with iconv by the fuzz target): the byte order
+    // mark is skipped even when it is none; an odd byte, a high unit at the end,
+    // lone halves.
     auto *const be = kuUTF_UTF16BEToUTF8, *const le = kuUTF_UTF16LEToUTF8;
     auto *const bom = kuUTF_UTF16BOMToUTF8;
     const struct { char *(*to)(const void *, size_t); const char *in; size_t n; const char *out; }
         others[] = {
         {toLatin1, "\xC3\xA9\xE2\x82\xAC" "a", 6, "\xE9?a"}, {toLatin1, "\xC4\x80", 2, "?"},
         {toLatin1, "\x80x", 2, "\x80x"}, {toLatin1, "\xF0\x9F\x98\x80", 4, "?"},
-        {toLatin1, "\xF0\x9F", 2, "?"}, {toLatin1, "abc", 0, ""},
+        {toLatin1, "\xF0\x9F", 2, "?"}, {toLatin1, "abc", 0, ""}, {bom, "\xFF", 1, ""},
         {fromLatin1, "a\x80\xBF\xC0\xFF", 5, "a\xC2\x80\xC2\xBF\xC3\x80\xC3\xBF"},
-        {bom, "\xFE\xFF\x00\x41", 4, "A"}, {bom, "\xFF", 1, ""}, {bom, "\xFF\xFE\x41\x00", 4, "A"},
-        {bom, "\x00\x00\x41\x00", 4, "A"},
-        {le, "\x3D\xD8\x00\xDE\x41\x00", 6, "\xF0\x9F\x98\x80" "A"},
-        {le, "\xE9\x00\xAC\x20", 4, "\xC3\xA9\xE2\x82\xAC"},
-        {be, "\xD8\x3D\xDE\x00\x00\x41", 6, "\xF0\x9F\x98\x80" "A"},
-        {be, "\xD8\x00\xDC\x00", 4, "\xF0\x90\x80\x80"},
         {be, "\xDB\xFF\xDF\xFF", 4, "\xF4\x8F\xBF\xBF"},
+        {bom, "\xFF\xFE\x41\x00", 4, "A"}, {bom, "\x00\x00\x41\x00", 4, "A"},
+        {le, "\x00\xDC\x41\x00", 4, "\xED\xB0\x80" "A"},
         {be, "\xD7\xFF\xDC\x00", 4, "\xED\x9F\xBF\xED\xB0\x80"},
         {be, "\xDC\x00\xDC\x00", 4, "\xED\xB0\x80\xED\xB0\x80"},
         {be, "\xD8\x00\xDB\xFF", 4, "\xED\xA0\x80"},
@@ -85,12 +80,5 @@ TEST(kuUTF, ModifiedUTF8Latin1AndUTF16BothWays)
     };
     for (const auto &c : others)
         EXPECT_EQ(c.out, take(c.to(c.in, c.n))) << c.in << " " << c.n;
-
-    // Every Latin-1 byte survives the trip through UTF-8.
-    std::string all;
-    for (int b = 1; b < 256; b++)
-        all.push_back((char)b);
-    std::string utf8 = take(kuUTF_ISO88591ToUTF8(all.data(), all.size()));
-    EXPECT_EQ(all, take(kuUTF_UTF8ToISO88591(utf8.data(), utf8.size())));
 }
 
