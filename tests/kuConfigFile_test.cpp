@@ -8,11 +8,19 @@
 #include <gtest/gtest.h>
 
 #include <errno.h>
+#include <signal.h>
 #include <string.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <random>
 #include <string>
+#include <thread>
 
 // A kill loses nothing the page cache holds: flushing to the disk guards
 // against power loss only (the platform layer's suite checks that it is
@@ -403,5 +411,119 @@ TEST(ConfigFileRecovery, InterruptedSavesAndFailures)
     }
 }
 
+// Generations of a configuration: every value names its generation, so a
+// file mixed from two saves, cut short or empty is told from a whole one.
+std::string valueOf(int generation, int s, int k)
+{
+    return "g" + std::to_string(generation) + " \"" + std::to_string(s) + "\" #;\\ " +
+           std::string((size_t)(generation * 7 + s * 3 + k) % 40, 'x');
+}
+
+// Sets generation set, or (set -1) returns the generation c holds
+// completely, or -1.
+int generation(kuConfigFile *c, int set = -1)
+{
+    if (set >= 0)
+        kuConfigFile_SetInt32(c, "meta", "gen", set);
+    int g = kuConfigFile_GetInt32(c, "meta", "gen", -1);
+    for (int s = 0; s < 4; s++)
+        for (int k = 0; k < 6; k++) {
+            std::string sn = "s" + std::to_string(s);
+            std::string kn = "k" + std::to_string(k);
+            if (set >= 0)
+                kuConfigFile_SetString(c, sn.c_str(), kn.c_str(), valueOf(g, s, k).c_str());
+            else if (kuConfigFile_GetString(c, sn.c_str(), kn.c_str(), "") != valueOf(g, s, k))
+                return -1;
+        }
+    return g;
+}
+
+int loadGeneration(const std::string &path) { return generation(Config("", path)); }
+
+// What the saver, the reader and the test share across their processes.
+struct Shared {
+    std::atomic<int> ready, stop, lastSaved, loads, lost;
+};
+
+// A child saves generation after generation and is killed at a random moment,
+// round after round, while another process keeps creating configurations of
+// the same file, as a program starting up while another saves. After each
+// kill a creation loads the last generation saved or the one being saved,
+// whole; the reader never loads less than the last generation saved before
+// it began (nor a partial or empty file).
+TEST(ConfigFileCrash, KilledSaverAndConcurrentReader)
+{
+#if defined(__arm__)
+    const int rounds = 20; // under an emulator: fewer rounds
+#else
+    const int rounds = 60;
+#endif
+    Files f;
+    // Kill within the time of about two saves, so that kills land in every
+    // step of a save and between saves.
+    auto start = std::chrono::steady_clock::now();
+    Config c("", f.p);
+    for (int g = 1; g <= 3; g++) {
+        generation(c, g);
+        ASSERT_EQ(1, kuConfigFile_Save(c));
+    }
+    std::chrono::duration<double, std::micro> took = std::chrono::steady_clock::now() - start;
+    unsigned maxDelayMicroseconds = 1000 + (unsigned)(took.count() * 2 / 3);
+    auto *shared = (Shared *)mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE,
+                                  MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(MAP_FAILED, (void *)shared);
+    new (shared) Shared{{0}, {0}, {3}, {0}, {0}};
+    std::mt19937 rng(20240601);
+    int saves = 0;
+    pid_t reader = fork();
+    ASSERT_GE(reader, 0);
+    if (reader == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL); // should an assertion end the test
+        for (; !shared->stop; shared->loads++) {
+            int floor = shared->lastSaved;
+            shared->lost += loadGeneration(f.p) < floor;
+        }
+        _exit(0);
+    }
+    for (int round = 0; round < rounds; round++) {
+        shared->ready = 0;
+        int before = shared->lastSaved;
+        pid_t saver = fork();
+        ASSERT_GE(saver, 0);
+        if (saver == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            kuConfigFile *mine = kuConfigFile_New(nullptr, f.p.c_str());
+            shared->ready = 1; // the kill is timed from here, not from the fork
+            for (int g = generation(mine) + 1;; g++) {
+                generation(mine, g);
+                if (kuConfigFile_Save(mine) == 1)
+                    shared->lastSaved = g;
+            }
+        }
+        while (!shared->ready)
+            std::this_thread::yield();
+        usleep(rng() % maxDelayMicroseconds);
+        kill(saver, SIGKILL);
+        int status = 0;
+        waitpid(saver, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        int last = shared->lastSaved;
+        saves += last - before;
+        // A loaded machine saves slower than the measured saves: let the
+        // saver run longer until it gets saves done.
+        if (saves == 0 && maxDelayMicroseconds < 4000000)
+            maxDelayMicroseconds *= 2;
+        int loaded = loadGeneration(f.p);
+        ASSERT_TRUE(loaded == last || loaded == last + 1)
+            << "round " << round << ": loaded " << loaded << ", last saved " << last;
+        shared->lastSaved = loaded;
+    }
+    shared->stop = 1;
+    waitpid(reader, nullptr, 0);
+    EXPECT_EQ(0, shared->lost.load()) << "of " << shared->loads.load() << " loads";
+    EXPECT_GT(shared->loads.load(), 0);
+    EXPECT_GT(saves, 0) << "the saver never got to save";
+    munmap(shared, sizeof(Shared));
+}
 
 } // namespace
