@@ -1,4 +1,3 @@
-#include <kuvanaTools/kuCStringParser.h>
 #include <kuvanaTools/kuDLNAProtocolInfoList.h>
 #include <kuvanaTools/kuMemory.h>
 
@@ -179,30 +178,26 @@ TEST(kuDLNAProtocolInfoList, Merging)
     EXPECT_EQ(1u, kuDLNAProtocolInfo_GetPlaySpeedCount(target.at(5)));
 }
 
-// Real sink lists: every entry parses back from its composition to the same
-// object; merged into one list, the entries collapse to one per profile,
-// protocol and format, named ones first, merging the same text again changes
-// nothing, and every entry still finds a place.
+// Real sink lists: merged into one list, the entries collapse to one per
+// profile, protocol and format, named ones first; merging the same text again
+// changes nothing, and every entry still finds a place. (Round trips of
+// entries are the fuzz target's part.)
 TEST(kuDLNAProtocolInfoList, RealLists)
 {
     const uint32_t expected[] = {392, 428, 59, 21, 15};
     for (size_t f = 0; f < kutest::listFiles().size(); f++) {
         const std::string &file = kutest::listFiles()[f];
         std::string text = kutest::listText(file);
-        List list(text), merged(""), again(list.str(5));
+        List list(text), merged("");
         EXPECT_EQ(expected[f], list.count()) << file;
-        EXPECT_EQ(list.str(5), again.str(5)) << file;
         kuDLNAProtocolInfoList_MergeStr(merged.get(), text.c_str());
         uint32_t count = merged.count();
         kuDLNAProtocolInfoList_MergeStr(merged.get(), text.c_str());
         EXPECT_EQ(count, merged.count()) << file;
         for (int32_t i = 1; i < (int32_t)count; i++)
             EXPECT_FALSE(merged.at(i - 1)->profileName == nullptr && merged.at(i)->profileName != nullptr);
-        ASSERT_EQ(list.count(), again.count()) << file;
-        for (int32_t i = 0; i < (int32_t)list.count(); i++) {
-            EXPECT_EQ(kutest::fields(list.at(i)), kutest::fields(again.at(i))) << file << " " << i;
+        for (int32_t i = 0; i < (int32_t)list.count(); i++)
             EXPECT_EQ(1, kuDLNAProtocolInfoList_Match(merged.get(), list.at(i))) << file << " " << i;
-        }
     }
     // The MP3 entry of a server against a television's sink list.
     List tv(kutest::listText("sink-tv.txt"));
@@ -295,30 +290,6 @@ TEST(kuDLNAProtocolInfoList, SharedBetweenThreads)
     }
     adder.join();
     walk();
-}
-
-// Lists and fields are cut without token lists; the cuts must be those of the
-// C string parser's tokeniser.
-TEST(kuDLNAProtocolInfoList, CutsLikeTheTokenizer)
-{
-    std::mt19937 random(7);
-    for (int round = 0; round < 3000; round++) {
-        std::string text;
-        for (size_t n = random() % 12; n > 0; n--)
-            text += ",\\ab"[random() % 4];
-        char escape = round % 2 == 0 ? '\\' : '\0';
-        std::vector<std::string> expected, pieces;
-        kuCStringTokenList *tokens =
-            kuCStringParser_TokenizeEscaped(text.data(), 0, text.size(), ",", 1, escape);
-        for (const kuCStringToken *t = tokens->first; t != nullptr; t = t->next)
-            expected.emplace_back(t->text, t->length);
-        kuCStringParser_Delete(tokens);
-        ku::forEachPiece(text.data(), text.size(), ',', escape, [&](const char *p, size_t n) {
-            pieces.emplace_back(p, n);
-            return true;
-        });
-        EXPECT_EQ(expected, pieces) << text;
-    }
 }
 
 // Strict matches are looked for over the whole list first, then under each
