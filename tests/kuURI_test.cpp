@@ -316,25 +316,23 @@ TEST(kuURI, HostAddressesPathsExtensionsAndLifetime)
     EXPECT_EQ(htonl(0xC0A80A01u), kuURI_GetHostIP(uri.get()));
     kuURI_SetHostName(uri.get(), "localhost");
     EXPECT_EQ(htonl(0x7F000001u), kuURI_GetHostIP(uri.get()));
-    for (const char *host : {"LocalHost", "media.local", "::1", "1.2.3.4.5", "1.2.3.256"}) {
+    for (const char *host : {"LocalHost", "media.local", "1.2.3.4.5", "1.2.3.256"}) {
         kuURI_SetHostName(uri.get(), host);
         EXPECT_EQ(0xFFFFFFFFu, kuURI_GetHostIP(uri.get())) << host;
     }
 
-    for (const char *path : std::initializer_list<const char *>{"/a.b/c", "/a\\b.c\\d", "/a/b.", nullptr}) {
-        kuURI_SetPath(uri.get(), path);
-        EXPECT_STREQ("", kuURI_GetExtension(uri.get())) << orNull(path);
-    }
-    kuURI_SetPath(uri.get(), "/a/c.tar.gz");
-    EXPECT_STREQ("gz", kuURI_GetExtension(uri.get()));
-
-    // The last segment is replaced; the segment is escaped.
-    const char *appends[][3] = {{"/a/b", "c d", "/a/c%20d"}, {"/a/b/", "c", "/a/b/c"}, {"b", "c/d", "/c/d"},
-                                {nullptr, "x?y", "x%3fy"},    {"/a/b", nullptr, "/a/b"}};
-    for (const auto &a : appends) {
-        kuURI_SetPath(uri.get(), a[0]);
-        kuURI_AppendToPath(uri.get(), a[1]);
-        EXPECT_EQ(a[2], orNull(uri->path)) << orNull(a[0]) << " + " << orNull(a[1]);
+    // The extension of the last segment only; the appended segment replaces
+    // the last one and is escaped.
+    const char *paths[][4] = {
+        {"/a.b/c", "", "x y", "/a.b/x%20y"}, {"/a\\b.c\\d", "", nullptr, "/a\\b.c\\d"},
+        {"/a/b.", "", "c", "/a/c"}, {"/a/c.tar.gz", "gz", nullptr, "/a/c.tar.gz"},
+        {"/a/b/", "", "c", "/a/b/c"}, {"b", "", "c/d", "/c/d"}, {nullptr, "", "x?y", "x%3fy"},
+    };
+    for (const auto &p : paths) {
+        kuURI_SetPath(uri.get(), p[0]);
+        EXPECT_STREQ(p[1], kuURI_GetExtension(uri.get())) << orNull(p[0]);
+        kuURI_AppendToPath(uri.get(), p[2]);
+        EXPECT_EQ(p[3], orNull(uri->path)) << orNull(p[0]) << " + " << orNull(p[2]);
     }
 
     // Emptiness ignores the port and empty strings.
@@ -355,27 +353,24 @@ TEST(kuURI, ResolvesAsRFC3986)
 {
     // Examples of RFC 3986 section 5.4, one of each kind.
     const char *cases[][2] = {
-        {"g:h", "g:h"}, {"./g", "http://a/b/c/g"}, {"g/", "http://a/b/c/g/"}, {"/g", "http://a/g"},
-        {"//g", "http://g"}, {"?y", "http://a/b/c/d;p?y"}, {"#s", "http://a/b/c/d;p?q#s"},
-        {"g?y#s", "http://a/b/c/g?y#s"}, {";x", "http://a/b/c/;x"}, {"g;x?y#s", "http://a/b/c/g;x?y#s"},
-        {"", "http://a/b/c/d;p?q"}, {".", "http://a/b/c/"}, {"..", "http://a/b/"}, {"../", "http://a/b/"},
-        {"../g", "http://a/b/g"}, {"../..", "http://a/"}, {"../../g", "http://a/g"},
-        {"../../../../g", "http://a/g"}, {"/./g", "http://a/g"}, {"/../g", "http://a/g"},
-        {"g.", "http://a/b/c/g."}, {".g", "http://a/b/c/.g"}, {"..g", "http://a/b/c/..g"},
-        {"./../g", "http://a/b/g"}, {"./g/.", "http://a/b/c/g/"}, {"g/./h", "http://a/b/c/g/h"},
-        {"g/../h", "http://a/b/c/h"}, {"g;x=1/../y", "http://a/b/c/y"},
-        {"g?y/../x", "http://a/b/c/g?y/../x"}, {"g#s/../x", "http://a/b/c/g#s/../x"}, {"http:g", "http:g"},
+        {"g:h", "g:h"}, {"./g", "http://a/b/c/g"}, {"/g", "http://a/g"}, {"//g", "http://g"},
+        {"?y", "http://a/b/c/d;p?y"}, {"#s", "http://a/b/c/d;p?q#s"}, {"http:g", "http:g"},
+        {"g?y#s", "http://a/b/c/g?y#s"},
+        {";x", "http://a/b/c/;x"}, {"", "http://a/b/c/d;p?q"}, {".", "http://a/b/c/"},
+        {"../", "http://a/b/"}, {"../..", "http://a/"}, {"../../../../g", "http://a/g"},
+        {"/./g", "http://a/g"}, {"/../g", "http://a/g"}, {"g.", "http://a/b/c/g."},
+        {"..g", "http://a/b/c/..g"}, {"./g/.", "http://a/b/c/g/"}, {"g;x=1/../y", "http://a/b/c/y"},
+        {"g?y/../x", "http://a/b/c/g?y/../x"}, {"g#s/../x", "http://a/b/c/g#s/../x"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(c[1], take(kuURI_ResolveRFC3986("http://a/b/c/d;p?q", c[0]))) << c[0];
     // An authority with an empty path merges under "/"; the base's fragment
     // never carries over; a base that is no absolute URI gives null.
-    EXPECT_EQ("http://a/g", take(kuURI_ResolveRFC3986("http://a", "g")));
-    EXPECT_EQ("urn:g", take(kuURI_ResolveRFC3986("urn:x", "g"))); // no '/' in the base path
-    EXPECT_EQ("x1+.-:g", take(kuURI_ResolveRFC3986("x1+.-:x", "g")));
-    EXPECT_EQ("urn:x:y", take(kuURI_ResolveRFC3986("urn:x:y#f", "")));
-    EXPECT_EQ("<null>", take(kuURI_ResolveRFC3986("/relative", "g")));
-    EXPECT_EQ("<null>", take(kuURI_ResolveRFC3986(nullptr, "g")));
+    const char *bases[][3] = {{"http://a", "g", "http://a/g"}, {"urn:x", "g", "urn:g"},
+                              {"x1+.-:x", "g", "x1+.-:g"},     {"urn:x:y#f", "", "urn:x:y"},
+                              {"/relative", "g", "<null>"},    {nullptr, "g", "<null>"}};
+    for (const auto &b : bases)
+        EXPECT_EQ(b[2], take(kuURI_ResolveRFC3986(b[0], b[1]))) << orNull(b[0]);
 }
 
 // 60,000 query parts walked by index (also from two threads at once) and a
