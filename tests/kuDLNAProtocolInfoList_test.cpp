@@ -1,5 +1,4 @@
 #include <kuvanaTools/kuDLNAProtocolInfoList.h>
-#include <kuvanaTools/kuMemory.h>
 
 #include "support/DLNATestUtil.h"
 
@@ -26,18 +25,10 @@ std::string names(const List &list)
     return out;
 }
 
-int matches(const List &list, const char *text)
-{
-    return kuDLNAProtocolInfoList_Match(list.get(), Info(text).get());
-}
-
 } // namespace
 
 TEST(kuDLNAProtocolInfoList, ParsingCompositionAndPositions)
 {
-    const char *two = "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3,"
-                      "http-get:*:audio/L16;rate=44100;channels=2:DLNA.ORG_PN=LPCM";
-    EXPECT_EQ(two, List(two).str());
     EXPECT_EQ("http-get:*:video/mpeg:*", List("junk,http-get:*:video/mpeg:*,,x,").str());
 
     // Escaped commas keep play speeds inside their entry.
@@ -73,7 +64,6 @@ TEST(kuDLNAProtocolInfoList, ParsingCompositionAndPositions)
     for (int32_t index : {5, 0, 4, -1})
         kuDLNAProtocolInfoList_Remove(list.get(), index);
     EXPECT_EQ("http-get:*:a/1:*,http-get:*:a/2:*,http-get:*:a/3:*,http-get:*:a/9:*", list.str());
-    EXPECT_STREQ("a/2", list.at(1)->contentFormat);
     EXPECT_EQ(nullptr, list.at(4));
     EXPECT_EQ(nullptr, list.at(-1));
 
@@ -96,8 +86,9 @@ TEST(kuDLNAProtocolInfoList, Queries)
               "rtsp-rtp-udp:*:video/mpeg:DLNA.ORG_PN=MPEG1");
     // The given entry is the first argument of each entry match (it may
     // carry parameters the sink's format lacks, not the other way round).
-    EXPECT_EQ(1, matches(sink, "http-get:*:video/mpeg;x=1:*"));
-    EXPECT_EQ(0, matches(sink, "http-get:*:audio/L16;rate=44100:*"));
+    for (auto [text, match] :
+         {std::pair("http-get:*:video/mpeg;x=1:*", 1), {"http-get:*:audio/L16:*", 0}})
+        EXPECT_EQ(match, kuDLNAProtocolInfoList_Match(sink.get(), Info(text).get())) << text;
     EXPECT_EQ(0, kuDLNAProtocolInfoList_Match(sink.get(), nullptr));
 
     EXPECT_EQ(1, kuDLNAProtocolInfoList_MatchPN(sink.get(), "mpeg1"));
@@ -108,31 +99,18 @@ TEST(kuDLNAProtocolInfoList, Queries)
     for (const char *text : {"audio/L16;rate=44100", "audio/mpeg", "", (const char *)nullptr})
         EXPECT_EQ(nullptr, byMime(text)) << kutest::orNull(text);
     EXPECT_EQ(sink.at(4), kuDLNAProtocolInfoList_GetByProfileInfo(sink.get(), "MPEG1"));
-    EXPECT_EQ(nullptr, kuDLNAProtocolInfoList_GetByProfileInfo(sink.get(), "mpeg1"));
     EXPECT_EQ(nullptr, kuDLNAProtocolInfoList_GetByProfileInfo(sink.get(), ""));
 
-    List protocols("http-get:*:a/b:*,*:*:a/b:*,http-get:*:a/c:*,rtsp-rtp-udp:*:a/b:*,"
-                   "playsingle-http-get:*:a/b:*,x-:*:a/b:*,:*:a/b:*,rtsp-rtp-udp:*:a/c:*");
-    EXPECT_EQ("http-get;rtsp-rtp-udp;playsingle-http-get;x-",
-              take(kuDLNAProtocolInfoList_GetSupportedProtocolList(protocols.get())));
-
-    // A later entry needs a strictly better rank; the scheme may name the
-    // protocol text itself; without a scheme match the first acceptable
-    // entry wins.
+    // The entry for a scheme: one ordinary choice and the null arguments (the
+    // ranking rules and the protocol list are checked against a model by the
+    // fuzz target).
     List list("http-get:*:a/b:*,rtsp-rtp-udp:*:a/b:*");
-    List more("x-proto:*:a/b:*,http-get:*:a/c:*,http-get:*:a/d:*,x-proto:*:a/e:*");
-    const struct { const List &list; const char *schemes, *protocols; int32_t expected; } cases[] = {
-        {list, "rtsp;http", "http-get;rtsp-rtp-udp", 1}, {list, "http;rtsp", "http-get;rtsp-rtp-udp", 0},
-        {list, "ftp", "http-get;rtsp-rtp-udp", 0},       {list, "http", "file", -1},
-        {list, "rtsp", nullptr, 0},                      {list, "rtsp", "", 0},
-        {list, "ftp;udp", "rtsp-rtp-udp;http-get", 1},   {list, nullptr, "rtsp-rtp-udp;http-get", 0},
-        {list, "HTTP;rtsp", "http-get;rtsp-rtp-udp", 1}, {list, "rtsp-rtp-udp", "http-get;rtsp-rtp-udp", 1},
-        {list, "http", "http-get ", -1},                 {more, "http;x-proto", "x-proto;http-get", 1},
-        {more, "x-proto;http", "x-proto;http-get", 0},   {more, "ftp", "http-get;x-proto", 0},
-        {more, "ftp", "http-get", 1},
+    const struct { const char *schemes, *protocols; int32_t expected; } cases[] = {
+        {"rtsp;http", "http-get;rtsp-rtp-udp", 1}, {"http", "file", -1},
+        {"rtsp", nullptr, 0}, {nullptr, "rtsp-rtp-udp;http-get", 0},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(c.expected, kuDLNAProtocolInfoList_GetBestIndexForScheme(c.list.get(), c.schemes, c.protocols))
+        EXPECT_EQ(c.expected, kuDLNAProtocolInfoList_GetBestIndexForScheme(list.get(), c.schemes, c.protocols))
             << kutest::orNull(c.schemes) << " / " << kutest::orNull(c.protocols);
     EXPECT_EQ(-1, kuDLNAProtocolInfoList_GetBestIndexForScheme(List("").get(), "http", nullptr));
 }
@@ -196,11 +174,8 @@ TEST(kuDLNAProtocolInfoList, RealLists)
 TEST(kuDLNAProtocolInfoList, LongListsAndWalksByIndex)
 {
     std::string text;
-    std::vector<std::string> model;
-    for (int i = 0; i < 100000; i++) {
-        model.push_back("a/" + std::to_string(i));
-        text += "http-get:*:" + model.back() + ":DLNA.ORG_PN=P" + std::to_string(i % 7000) + ",";
-    }
+    for (int i = 0; i < 100000; i++)
+        text += "http-get:*:a/" + std::to_string(i) + ":DLNA.ORG_PN=P" + std::to_string(i % 7000) + ",";
     List list(text), merged("");
     EXPECT_TRUE(kutest::walkIsLinear(100000, [&](uint32_t i) { list.at((int32_t)i); }));
     kuDLNAProtocolInfoList_MergeStr(merged.get(), text.c_str());
@@ -209,16 +184,17 @@ TEST(kuDLNAProtocolInfoList, LongListsAndWalksByIndex)
     EXPECT_EQ(count, merged.count());
 
     // The rest on a shorter list, where walks from an end stay cheap.
-    text.resize(text.find(",http-get:*:a/2000:"));
-    kuDLNAProtocolInfoList_Update(list.get(), text.c_str());
-    model.resize(2000);
+    kuDLNAProtocolInfoList_Update(list.get(), text.substr(0, text.find(",http-get:*:a/2000:")).c_str());
+    std::vector<std::string> model;
+    for (int i = 0; i < 2000; i++)
+        model.push_back("a/" + std::to_string(i));
     std::mt19937 random(16);
     for (int round = 0; round < 3000; round++) {
         int32_t at = (int32_t)(random() % (model.size() + 1));
         std::string format = "b/" + std::to_string(round);
         if (round % 3 == 0) {
             kuDLNAProtocolInfoList_Add(list.get(), Info("http-get:*:" + format + ":*").release(), at);
-            model.insert(model.begin() + std::min<size_t>(at, model.size()), format);
+            model.insert(model.begin() + at, format);
         } else if (round % 3 == 1) {
             kuDLNAProtocolInfoList_Remove(list.get(), at);
             if ((size_t)at < model.size())
