@@ -347,8 +347,8 @@ TEST(kuURI, ResolvesAsRFC3986)
         EXPECT_EQ(b[2], take(kuURI_ResolveRFC3986(b[0], b[1]))) << orNull(b[0]);
 }
 
-// 60,000 query parts walked by index (also from two threads at once) and a
-// long path: linear, as a quadratic pass would take minutes.
+// 60,000 query parts walked by index (also from two threads at once): linear,
+// as a quadratic pass would take minutes.
 TEST(kuURI, LongInputs)
 {
     const uint32_t n = 60000;
@@ -359,6 +359,4 @@ TEST(kuURI, LongInputs)
     std::thread reader([&uri] { EXPECT_EQ("k59999= ", partAt(uri.get(), n - 1)); });
     EXPECT_TRUE(kutest::walkIsLinear(n, [&](uint32_t i) { partAt(uri.get(), i); }));
     reader.join();
-    std::string dots(100000, '.');
-    EXPECT_EQ(dots, storedPath(dots.c_str(), true));
 }
