@@ -92,8 +92,6 @@ TEST(kuStringSubstitution, ReferencesAndReexpansion)
     gCalls = 0;
     EXPECT_EQ(nested + "-%b%<%a%>", substitute("%a%-%b%%a%", {{"a", "<%a%>"}, {"b", "%b%"}}, 1));
     EXPECT_EQ(levels + 2, gCalls);
-    // A value that doubles itself grows only as far as the bound allows.
-    EXPECT_LT(substitute("%a%", {{"a", "%a%%a%"}}, 1).size(), 16u * KU_SUBSTITUTION_MAX_REEXPANSIONS);
 
     // Many references in a long text stay linear.
     std::string text;
