@@ -364,21 +364,6 @@ TEST(kuDLNAProtocolInfo, Merging)
     kuDLNAProtocolInfo_Delete(nullptr);
 }
 
-// Long fields from a misbehaving device stay linear: thousands of speeds and
-// vendor parameters, some repeated. (Round trips and reads within the given
-// length are the fuzz target's part.)
-TEST(kuDLNAProtocolInfo, LongFieldsStayLinear)
-{
-    std::string text = "http-get:*:a/b:DLNA.ORG_PS=";
-    for (int i = 20000; i > 0; i--)
-        text += std::to_string(i % 7 == 0 ? -i : i) + "/" + std::to_string(1 + i % 3) + ",";
-    for (int i = 0; i < 20000; i++)
-        text += ";V_" + std::to_string(i % 15000) + "=" + std::to_string(i);
-    Info info(text);
-    EXPECT_EQ(20000u, kuDLNAProtocolInfo_GetPlaySpeedCount(info.get()));
-    EXPECT_STREQ("19999", kuDLNAProtocolInfo_Get4thFieldValue(info.get(), "V_4999"));
-}
-
 TEST(kuDLNAProtocolInfo, MatchingWithRulesAndNames)
 {
     enum : uint32_t {
