@@ -36,11 +36,6 @@ std::string parsed(const char *text, bool unescape = false)
     return describe(parse(text, unescape).get());
 }
 
-std::string recomposed(const char *text)
-{
-    return take(kuURI_GetStr(parse(text).get()));
-}
-
 std::string storedPath(const char *text, bool unescape)
 {
     return orNull(parse(text, unescape)->path);
@@ -97,7 +92,7 @@ TEST(kuURI, ParsesAndComposes)
         {"mailto:a", "mailto://a"}, {"//h/p", "h/p"}, {":x", "://x"},
     };
     for (const auto &c : composed)
-        EXPECT_EQ(c[1] != nullptr ? c[1] : c[0], recomposed(c[0])) << c[0];
+        EXPECT_EQ(c[1] != nullptr ? c[1] : c[0], take(kuURI_GetStr(parse(c[0]).get()))) << c[0];
 
     // Built from parts: a path without '/' gains one after a host; without
     // a host there is no port.
@@ -120,12 +115,10 @@ TEST(kuURI, UnescapesAndEscapes)
     EXPECT_EQ("http://h/a%2520b", take(kuURI_S_Encode("http://h/a%20b")));
     EXPECT_EQ("http://u@h:81/a b", take(kuURI_S_RemoveQueryAndFragment("http://u@h:81/a%20b?x#y")));
 
-    // Each class's own characters; the whole byte range per class is the
-    // fuzz target's part.
+    // Two classes' own characters; every byte in every class is the fuzz
+    // target's part.
     EXPECT_EQ("a%2fb%40%3f", stored(kuURI_SetUserInfo, &kuURI::userInfo, "a/b@?"));
-    EXPECT_EQ("/a@b%3f%23", stored(kuURI_SetPath, &kuURI::path, "/a@b?#"));
-    EXPECT_EQ("a/?%23%80", stored(kuURI_SetQuery, &kuURI::query, "a/?#\x80"));
-    EXPECT_EQ("a/?%23%25", stored(kuURI_SetFragment, &kuURI::fragment, "a/?#%"));
+    EXPECT_EQ("a/?%23%80%25", stored(kuURI_SetQuery, &kuURI::query, "a/?#\x80%"));
     EXPECT_EQ("<null>", stored(kuURI_SetPath, &kuURI::path, ""));
     EXPECT_EQ("a b", stored(kuURI_SetHostName, &kuURI::host, "a b"));
 }
@@ -161,7 +154,7 @@ TEST(kuURI, PathGuardRefusesTraversal)
         EXPECT_EQ(path, storedPath(path, false)) << path;
 
     // The guarded path is written back as present but empty.
-    EXPECT_EQ("http://h/?q#f", recomposed("http://h/../x?q#f"));
+    EXPECT_EQ("http://h/?q#f", take(kuURI_GetStr(parse("http://h/../x?q#f").get())));
     URI uri(kuURI_New1("http", "h", 0, "/a/b"), kuURI_Delete);
     kuURI_AppendToPath(uri.get(), "../x");
     EXPECT_STREQ("", uri->path);
@@ -248,11 +241,9 @@ TEST(kuURI, Combines)
 {
     const char *base = "http://h/dir/page.html?x=1", *media = "file:///media/";
     const char *cases[][3] = {
-        {base, "img.png", "http://h/dir/img.png"}, {base, "/top.png?y=2", "http://h/top.png?y=2"},
+        {base, "/top.png?y=2", "http://h/top.png?y=2"}, {base, "rtsp://o/p", "rtsp://o/p"},
         {base, "sub/a%20b.png#frag", "http://h/dir/sub/a%20b.png"}, {base, "?y", "http://h/dir/page.html?y"},
-        {base, "#f", "http://h/dir/page.html"}, {base, "rtsp://o/p", "rtsp://o/p"},
         {"HTTPS://u@h:8443/v/a.mp4?old#keep", "b.mp4?t=a+b", "HTTPS://u@h:8443/v/b.mp4?t=a%20b#keep"},
-        {"Http://h:80/y", "x", "Http://h:80/x"},
         // Traversal in the reference, plain or escaped, never reaches the result.
         {base, "%2e%2e/secret", "http://h/dir/page.html"}, {base, "..", "http://h/dir/page.html"},
         {media, "../etc/passwd", media}, {media, "?x", media},
@@ -315,10 +306,9 @@ TEST(kuURI, HostAddressesPathsExtensionsAndLifetime)
     kuURI_SetFragment(empty.get(), "f");
     EXPECT_EQ(0, kuURI_IsEmpty(empty.get()));
 
-    kuURI *original = kuURI_New2("http", "u", "h", 8080, "/p", "q=1", "f");
-    URI copy(kuURI_Clone(original), kuURI_Delete);
-    kuURI_Delete(original);
-    kuURI_SetPath(copy.get(), copy->path); // a field set from itself
+    // A field set from itself (clones are compared by the fuzz target).
+    URI copy(kuURI_New2("http", "u", "h", 8080, "/p", "q=1", "f"), kuURI_Delete);
+    kuURI_SetPath(copy.get(), copy->path);
     EXPECT_EQ("http|u|h|8080|/p|q=1|f", describe(copy.get()));
 }
 
