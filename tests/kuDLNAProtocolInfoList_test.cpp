@@ -37,10 +37,8 @@ TEST(kuDLNAProtocolInfoList, ParsingCompositionAndPositions)
     EXPECT_EQ("", List("").str());
 
     // Profile tables: content format and fourth field only.
-    List table(kuDLNAProtocolInfoList_NewFromProfileInfo(
-        "audio/mpeg:DLNA.ORG_PN=MP3,,video/mpeg:DLNA.ORG_PN=MPEG1;DLNA.ORG_PS=1/2\\,2,image/jpeg"));
-    EXPECT_EQ("http-get:*:audio/mpeg:DLNA.ORG_PN=MP3,"
-              "http-get:*:video/mpeg:DLNA.ORG_PN=MPEG1;DLNA.ORG_PS=1/2\\,2,http-get:*:image/jpeg:*",
+    List table(kuDLNAProtocolInfoList_NewFromProfileInfo("a/b:DLNA.ORG_PN=X,,c/d:DLNA.ORG_PS=1/2\\,2,e/f"));
+    EXPECT_EQ("http-get:*:a/b:DLNA.ORG_PN=X,http-get:*:c/d:DLNA.ORG_PS=1/2\\,2,http-get:*:e/f:*",
               table.str(5));
     kuDLNAProtocolInfoList_Update(table.get(), "http-get:*:a/b:*");
     // Entries that are not valid (added by hand) are left out of the text.

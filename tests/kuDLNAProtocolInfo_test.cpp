@@ -43,10 +43,10 @@ TEST(kuDLNAProtocolInfo, ReadsAndComposesInEachContext)
     // Empty fields read as "*"; the fourth field counts only as the last of
     // exactly four; an empty parameter ends the parameters.
     const char *texts[][2] = {
-        {"http-get:*:video/mpeg", "http-get:*:video/mpeg:*"}, {"http-get:*", "http-get:*:*:*"}, {"http-get", ""},
-        {"", ""}, {"http-get:*:video/mpeg:DLNA.ORG_PN=A:B", "http-get:*:video/mpeg:*"},
+        {"http-get:*:a/b", "http-get:*:a/b:*"}, {"http-get:*", "http-get:*:*:*"}, {"http-get", ""},
+        {"", ""}, {"http-get:*:a/b:DLNA.ORG_PN=A:B", "http-get:*:a/b:*"},
         {"HTTP-GET::a/b:", "HTTP-GET:*:a/b:*"}, {":*:*:*", "*:*:*:*"},
-        {"http-get:*:audio/mpeg:DLNA.ORG_PN=A;;DLNA.ORG_OP=01", "http-get:*:audio/mpeg:DLNA.ORG_PN=A"},
+        {"http-get:*:a/b:DLNA.ORG_PN=A;;DLNA.ORG_OP=01", "http-get:*:a/b:DLNA.ORG_PN=A"},
     };
     for (const auto &t : texts)
         EXPECT_EQ(t[1], composed(t[0])) << t[0];
