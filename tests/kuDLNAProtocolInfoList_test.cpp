@@ -6,22 +6,12 @@
 
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace {
 
 using kutest::Info;
 using kutest::List;
 using kutest::take;
-
-// The profile names (or "<null>") of the entries, in order.
-std::string names(const List &list)
-{
-    std::string out;
-    for (uint32_t i = 0; i < list.count(); i++)
-        out += (i > 0 ? " " : "") + kutest::orNull(list.at((int32_t)i)->profileName);
-    return out;
-}
 
 } // namespace
 
@@ -122,7 +112,10 @@ TEST(kuDLNAProtocolInfoList, Merging)
     kuDLNAProtocolInfoList_Merge(target.get(), source.get());
     EXPECT_EQ(0u, source.count());
     // New named entries in front, in reverse order; unnamed ones appended.
-    EXPECT_EQ("mp3 MP3 MP3 JPEG_SM AAC_ISO MP3 <null> <null> <null> <null> <null> <null>", names(target));
+    std::string names;
+    for (uint32_t i = 0; i < target.count(); i++)
+        names += kutest::orNull(target.at((int32_t)i)->profileName) + " ";
+    EXPECT_EQ("mp3 MP3 MP3 JPEG_SM AAC_ISO MP3 <null> <null> <null> <null> <null> <null> ", names);
     EXPECT_STREQ("rtsp-rtp-udp", kuDLNAProtocolInfo_S_GetProtocolStr(target.at(1)));
     EXPECT_STREQ("playsingle-http-get", kuDLNAProtocolInfo_S_GetProtocolStr(target.at(2)));
     // The same profile, protocol and format: capabilities merged in place.

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -21,11 +20,6 @@ std::string composed(const std::string &text, int context = 1)
 std::string flags(const std::string &hex)
 {
     return "DLNA.ORG_FLAGS=" + hex + std::string(32 - hex.size(), '0');
-}
-
-std::vector<uint32_t> words(const Info &info)
-{
-    return std::vector<uint32_t>(info->flagWords, info->flagWords + 4);
 }
 
 std::string speeds(const std::string &fourth)
@@ -345,7 +339,8 @@ TEST(kuDLNAProtocolInfo, Merging)
                 "DLNA.ORG_MAXSP=1.5;DLNA.ORG_FLAGS=00900000000000000000000000000004");
     kuDLNAProtocolInfo_MergeWithMediaMapper(mapped.get(), mapper.get());
     EXPECT_EQ(1u, mapped->isThumbnail);
-    EXPECT_EQ((std::vector<uint32_t>{0x00900000u, 0, 0, 3}), words(mapped));
+    EXPECT_EQ(0x00900000u, mapped->flagWords[0]);
+    EXPECT_EQ(3u, mapped->flagWords[3]);
     EXPECT_EQ("http-get:*:video/mpeg:DLNA.ORG_PN=MPEG1;DLNA.ORG_OP=10;DLNA.ORG_PS=-2,2;"
               "DLNA.ORG_FLAGS=00100000000000000000000000000003;V_X=1",
               mapped.str());
