@@ -27,8 +27,9 @@ TEST(kuDLNAProtocolInfoList, ParsingCompositionAndPositions)
     EXPECT_EQ("", List("").str());
 
     // Profile tables: content format and fourth field only.
-    List table(kuDLNAProtocolInfoList_NewFromProfileInfo("a/b:DLNA.ORG_PN=X,,c/d:DLNA.ORG_PS=1/2\\,2,e/f"));
-    EXPECT_EQ("http-get:*:a/b:DLNA.ORG_PN=X,http-get:*:c/d:DLNA.ORG_PS=1/2\\,2,http-get:*:e/f:*",
+    List table(
+        kuDLNAProtocolInfoList_NewFromProfileInfo("a/b:DLNA.ORG_PN=X,,c/d:DLNA.ORG_PS=1/2\\,2,e"));
+    EXPECT_EQ("http-get:*:a/b:DLNA.ORG_PN=X,http-get:*:c/d:DLNA.ORG_PS=1/2\\,2,http-get:*:e:*",
               table.str(5));
     kuDLNAProtocolInfoList_Update(table.get(), "http-get:*:a/b:*");
     // Entries that are not valid (added by hand) are left out of the text.
@@ -76,6 +77,7 @@ TEST(kuDLNAProtocolInfoList, Queries)
         EXPECT_EQ(match, kuDLNAProtocolInfoList_Match(sink.get(), Info(text).get())) << text;
     EXPECT_EQ(0, kuDLNAProtocolInfoList_Match(sink.get(), nullptr));
 
+    EXPECT_EQ(1, kuDLNAProtocolInfoList_MatchPN(sink.get(), "mpeg1"));
     EXPECT_EQ(0, kuDLNAProtocolInfoList_MatchPN(sink.get(), nullptr));
 
     auto byMime = [&sink](const char *text) { return kuDLNAProtocolInfoList_GetByMimeTypeWithoutPN(sink.get(), text); };

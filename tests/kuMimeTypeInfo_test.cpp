@@ -64,6 +64,7 @@ TEST(kuMimeTypeInfo, ParsingCompositionAndLookups)
         EXPECT_EQ(n[1][0] - '0', kuMimeTypeInfo_HasPart(info.get(), n[0])) << n[0];
         EXPECT_EQ(n[2], take(kuMimeTypeInfo_GetPartValueByName(info.get(), n[0]))) << n[0];
     }
+    EXPECT_EQ("<null>", take(kuMimeTypeInfo_GetPartValueByName(mime("a/b").get(), "x")));
     EXPECT_EQ(nullptr, kuMimeTypeInfo_GetPartValue(info.get(), 3));
     // The first parameter of the name decides, even without value.
     kuMimeTypeInfo_AddPart(info.get(), "flag", nullptr);

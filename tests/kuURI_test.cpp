@@ -109,6 +109,8 @@ TEST(kuURI, UnescapesAndEscapes)
     // a '%' without two hex digits stays.
     EXPECT_EQ("s%41|u s|h%41|0|/a+b|1+1=2 %|f g%", parsed("s%41://u%20s@h%41/a+b?1%2B1=2+%#f%20g%", true));
 
+    char text[] = "%41%zz%4";
+    EXPECT_STREQ("A%zz%4", kuURI_S_Unescape(text));
     EXPECT_EQ("http://h/a b?x=1 2#f g", take(kuURI_S_Decode("http://h/a%20b?x=1+2#f%20g")));
     EXPECT_EQ("http://h/a%20b?x=y%20z#f%20g%25", take(kuURI_S_Encode("http://h/a b?x=y z#f g%")));
     EXPECT_EQ("http://h/a%2520b", take(kuURI_S_Encode("http://h/a%20b")));
