@@ -1,16 +1,11 @@
-#include <kuvanaTools/kuCStringParser.h>
 #include <kuvanaTools/kuDLNAProtocolInfoList.h>
-#include <kuvanaTools/kuMemory.h>
 
 #include "support/DLNATestUtil.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <random>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace {
 
@@ -18,42 +13,23 @@ using kutest::Info;
 using kutest::List;
 using kutest::take;
 
-// The profile names (or "<null>") of the entries, in order.
-std::string names(const List &list)
-{
-    std::string out;
-    for (uint32_t i = 0; i < list.count(); i++)
-        out += (i > 0 ? " " : "") + kutest::orNull(list.at((int32_t)i)->profileName);
-    return out;
-}
-
-int matches(const List &list, const char *text)
-{
-    return kuDLNAProtocolInfoList_Match(list.get(), Info(text).get());
-}
-
 } // namespace
 
 TEST(kuDLNAProtocolInfoList, ParsingCompositionAndPositions)
 {
-    const char *two = "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3,"
-                      "http-get:*:audio/L16;rate=44100;channels=2:DLNA.ORG_PN=LPCM";
-    EXPECT_EQ(two, List(two).str());
     EXPECT_EQ("http-get:*:video/mpeg:*", List("junk,http-get:*:video/mpeg:*,,x,").str());
 
     // Escaped commas keep play speeds inside their entry.
     List speeds("http-get:*:video/mpeg:DLNA.ORG_PN=MPEG1;DLNA.ORG_PS=-2\\,2,http-get:*:a/b:*");
     EXPECT_EQ("http-get:*:video/mpeg:DLNA.ORG_PN=MPEG1;DLNA.ORG_PS=-2\\,2,http-get:*:a/b:*", speeds.str(5));
-    EXPECT_EQ("http-get:*:video/mpeg:DLNA.ORG_PN=MPEG1;DLNA.ORG_PS=-2,2,http-get:*:a/b:*", speeds.str());
     EXPECT_EQ("http-get:*:video/mpeg:DLNA.ORG_PN=MPEG1,http-get:*:a/b:*", speeds.str(2));
     EXPECT_EQ(0u, List((const char *)nullptr).count());
     EXPECT_EQ("", List("").str());
 
     // Profile tables: content format and fourth field only.
-    List table(kuDLNAProtocolInfoList_NewFromProfileInfo(
-        "audio/mpeg:DLNA.ORG_PN=MP3,,video/mpeg:DLNA.ORG_PN=MPEG1;DLNA.ORG_PS=1/2\\,2,image/jpeg"));
-    EXPECT_EQ("http-get:*:audio/mpeg:DLNA.ORG_PN=MP3,"
-              "http-get:*:video/mpeg:DLNA.ORG_PN=MPEG1;DLNA.ORG_PS=1/2\\,2,http-get:*:image/jpeg:*",
+    List table(
+        kuDLNAProtocolInfoList_NewFromProfileInfo("a/b:DLNA.ORG_PN=X,,c/d:DLNA.ORG_PS=1/2\\,2,e"));
+    EXPECT_EQ("http-get:*:a/b:DLNA.ORG_PN=X,http-get:*:c/d:DLNA.ORG_PS=1/2\\,2,http-get:*:e:*",
               table.str(5));
     kuDLNAProtocolInfoList_Update(table.get(), "http-get:*:a/b:*");
     // Entries that are not valid (added by hand) are left out of the text.
@@ -74,7 +50,6 @@ TEST(kuDLNAProtocolInfoList, ParsingCompositionAndPositions)
     for (int32_t index : {5, 0, 4, -1})
         kuDLNAProtocolInfoList_Remove(list.get(), index);
     EXPECT_EQ("http-get:*:a/1:*,http-get:*:a/2:*,http-get:*:a/3:*,http-get:*:a/9:*", list.str());
-    EXPECT_STREQ("a/2", list.at(1)->contentFormat);
     EXPECT_EQ(nullptr, list.at(4));
     EXPECT_EQ(nullptr, list.at(-1));
 
@@ -97,48 +72,31 @@ TEST(kuDLNAProtocolInfoList, Queries)
               "rtsp-rtp-udp:*:video/mpeg:DLNA.ORG_PN=MPEG1");
     // The given entry is the first argument of each entry match (it may
     // carry parameters the sink's format lacks, not the other way round).
-    EXPECT_EQ(1, matches(sink, "http-get:*:audio/mpeg:DLNA.ORG_PN=mp3"));
-    EXPECT_EQ(1, matches(sink, "http-get:*:video/mpeg;x=1:*"));
-    EXPECT_EQ(0, matches(sink, "http-get:*:audio/L16;rate=44100:*"));
-    EXPECT_EQ(0, matches(sink, "rtsp-rtp-udp:*:audio/mpeg:DLNA.ORG_PN=MP3"));
+    for (auto [text, match] :
+         {std::pair("http-get:*:video/mpeg;x=1:*", 1), {"http-get:*:audio/L16:*", 0}})
+        EXPECT_EQ(match, kuDLNAProtocolInfoList_Match(sink.get(), Info(text).get())) << text;
     EXPECT_EQ(0, kuDLNAProtocolInfoList_Match(sink.get(), nullptr));
 
     EXPECT_EQ(1, kuDLNAProtocolInfoList_MatchPN(sink.get(), "mpeg1"));
-    EXPECT_EQ(0, kuDLNAProtocolInfoList_MatchPN(sink.get(), "LPCM"));
     EXPECT_EQ(0, kuDLNAProtocolInfoList_MatchPN(sink.get(), nullptr));
 
     auto byMime = [&sink](const char *text) { return kuDLNAProtocolInfoList_GetByMimeTypeWithoutPN(sink.get(), text); };
     EXPECT_EQ(sink.at(1), byMime("AUDIO/L16;channels=2;rate=44100"));
-    EXPECT_EQ(sink.at(3), byMime("video/mpeg;x=1"));
-    for (const char *text : {"audio/L16;rate=44100", "audio/mpeg", ""})
-        EXPECT_EQ(nullptr, byMime(text)) << text;
-    EXPECT_EQ(nullptr, byMime(nullptr));
-    EXPECT_EQ(sink.at(4), kuDLNAProtocolInfoList_GetByProfileInfo(sink.get(), "MPEG1"));
-    EXPECT_EQ(nullptr, kuDLNAProtocolInfoList_GetByProfileInfo(sink.get(), "mpeg1"));
+    for (const char *text : {"audio/L16;rate=44100", "audio/mpeg", "", (const char *)nullptr})
+        EXPECT_EQ(nullptr, byMime(text)) << kutest::orNull(text);
     EXPECT_EQ(nullptr, kuDLNAProtocolInfoList_GetByProfileInfo(sink.get(), ""));
 
-    List protocols("http-get:*:a/b:*,*:*:a/b:*,http-get:*:a/c:*,rtsp-rtp-udp:*:a/b:*,"
-                   "playsingle-http-get:*:a/b:*,x-:*:a/b:*,:*:a/b:*,rtsp-rtp-udp:*:a/c:*");
-    EXPECT_EQ("http-get;rtsp-rtp-udp;playsingle-http-get;x-",
-              take(kuDLNAProtocolInfoList_GetSupportedProtocolList(protocols.get())));
-
-    // A later entry needs a strictly better rank; the scheme may name the
-    // protocol text itself; without a scheme match the first acceptable
-    // entry wins.
+    // The entry for a scheme: one ordinary choice and the null arguments (the
+    // ranking rules and the protocol list are checked against a model by the
+    // fuzz target).
     List list("http-get:*:a/b:*,rtsp-rtp-udp:*:a/b:*");
-    List more("x-proto:*:a/b:*,http-get:*:a/c:*,http-get:*:a/d:*,x-proto:*:a/e:*");
-    const struct { const List &list; const char *schemes, *protocols; int32_t expected; } cases[] = {
-        {list, "rtsp;http", "http-get;rtsp-rtp-udp", 1}, {list, "http;rtsp", "http-get;rtsp-rtp-udp", 0},
-        {list, "ftp", "http-get;rtsp-rtp-udp", 0},       {list, "http", "file", -1},
-        {list, "rtsp", nullptr, 0},                      {list, "rtsp", "", 0},
-        {list, "ftp;udp", "rtsp-rtp-udp;http-get", 1},   {list, nullptr, "rtsp-rtp-udp;http-get", 0},
-        {list, "HTTP;rtsp", "http-get;rtsp-rtp-udp", 1}, {list, "rtsp-rtp-udp", "http-get;rtsp-rtp-udp", 1},
-        {list, "http", "http-get ", -1},                 {more, "http;x-proto", "x-proto;http-get", 1},
-        {more, "x-proto;http", "x-proto;http-get", 0},   {more, "ftp", "http-get;x-proto", 0},
-        {more, "ftp", "http-get", 1},
+    const struct { const char *schemes, *protocols; int32_t expected; } cases[] = {
+        {"rtsp;http", "http-get;rtsp-rtp-udp", 1}, {"http", "file", -1},
+        {"rtsp", nullptr, 0}, {nullptr, "rtsp-rtp-udp;http-get", 0},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(c.expected, kuDLNAProtocolInfoList_GetBestIndexForScheme(c.list.get(), c.schemes, c.protocols))
+        EXPECT_EQ(c.expected,
+                  kuDLNAProtocolInfoList_GetBestIndexForScheme(list.get(), c.schemes, c.protocols))
             << kutest::orNull(c.schemes) << " / " << kutest::orNull(c.protocols);
     EXPECT_EQ(-1, kuDLNAProtocolInfoList_GetBestIndexForScheme(List("").get(), "http", nullptr));
 }
@@ -156,7 +114,10 @@ TEST(kuDLNAProtocolInfoList, Merging)
     kuDLNAProtocolInfoList_Merge(target.get(), source.get());
     EXPECT_EQ(0u, source.count());
     // New named entries in front, in reverse order; unnamed ones appended.
-    EXPECT_EQ("mp3 MP3 MP3 JPEG_SM AAC_ISO MP3 <null> <null> <null> <null> <null> <null>", names(target));
+    std::string names;
+    for (uint32_t i = 0; i < target.count(); i++)
+        names += kutest::orNull(target.at((int32_t)i)->profileName) + " ";
+    EXPECT_EQ("mp3 MP3 MP3 JPEG_SM AAC_ISO MP3 <null> <null> <null> <null> <null> <null> ", names);
     EXPECT_STREQ("rtsp-rtp-udp", kuDLNAProtocolInfo_S_GetProtocolStr(target.at(1)));
     EXPECT_STREQ("playsingle-http-get", kuDLNAProtocolInfo_S_GetProtocolStr(target.at(2)));
     // The same profile, protocol and format: capabilities merged in place.
@@ -168,7 +129,6 @@ TEST(kuDLNAProtocolInfoList, Merging)
     for (int32_t i = 0; i < 4; i++)
         EXPECT_STREQ(formats[i], target.at(6 + i)->contentFormat);
     EXPECT_STREQ("x", target.at(10)->protocolString);
-    EXPECT_STREQ("y", target.at(11)->protocolString);
 
     kuDLNAProtocolInfoList_Merge(target.get(), target.get());
     EXPECT_EQ(12u, target.count());
@@ -179,146 +139,72 @@ TEST(kuDLNAProtocolInfoList, Merging)
     EXPECT_EQ(1u, kuDLNAProtocolInfo_GetPlaySpeedCount(target.at(5)));
 }
 
-// Real sink lists: every entry parses back from its composition to the same
-// object; merged into one list, the entries collapse to one per profile,
-// protocol and format, named ones first, merging the same text again changes
-// nothing, and every entry still finds a place.
+// Real sink lists parse into their entries. (Round trips and merges are the
+// fuzz target's part.)
 TEST(kuDLNAProtocolInfoList, RealLists)
 {
     const uint32_t expected[] = {392, 428, 59, 21, 15};
-    for (size_t f = 0; f < kutest::listFiles().size(); f++) {
-        const std::string &file = kutest::listFiles()[f];
-        std::string text = kutest::listText(file);
-        List list(text), merged(""), again(list.str(5));
-        EXPECT_EQ(expected[f], list.count()) << file;
-        EXPECT_EQ(list.str(5), again.str(5)) << file;
-        kuDLNAProtocolInfoList_MergeStr(merged.get(), text.c_str());
-        uint32_t count = merged.count();
-        kuDLNAProtocolInfoList_MergeStr(merged.get(), text.c_str());
-        EXPECT_EQ(count, merged.count()) << file;
-        for (int32_t i = 1; i < (int32_t)count; i++)
-            EXPECT_FALSE(merged.at(i - 1)->profileName == nullptr && merged.at(i)->profileName != nullptr);
-        ASSERT_EQ(list.count(), again.count()) << file;
-        for (int32_t i = 0; i < (int32_t)list.count(); i++) {
-            EXPECT_EQ(kutest::fields(list.at(i)), kutest::fields(again.at(i))) << file << " " << i;
-            EXPECT_EQ(1, kuDLNAProtocolInfoList_Match(merged.get(), list.at(i))) << file << " " << i;
-        }
-    }
+    for (size_t f = 0; f < kutest::listFiles().size(); f++)
+        EXPECT_EQ(expected[f], List(kutest::listText(kutest::listFiles()[f])).count()) << f;
     // The MP3 entry of a server against a television's sink list.
     List tv(kutest::listText("sink-tv.txt"));
     EXPECT_EQ(1, kuDLNAProtocolInfoList_Match(tv.get(), List(kutest::listText("source-server.txt")).at(0)));
     EXPECT_EQ("http-get;rtsp-rtp-udp", take(kuDLNAProtocolInfoList_GetSupportedProtocolList(tv.get())));
 }
 
-// A device may send a very long list: parsing, merging and walking by index
-// stay linear; the node remembered for walks by index follows every change,
-// also one made directly on the nodes under the lock.
+// A device may send a very long list: walking it by index stays linear; the
+// node remembered for walks by index follows every change, also one made
+// directly on the nodes under the lock.
 TEST(kuDLNAProtocolInfoList, LongListsAndWalksByIndex)
 {
     std::string text;
-    std::vector<std::string> model;
-    for (int i = 0; i < 100000; i++) {
-        model.push_back("a/" + std::to_string(i));
-        text += "http-get:*:" + model.back() + ":DLNA.ORG_PN=P" + std::to_string(i % 7000) + ",";
-    }
-    List list(text), again(text), merged("");
-    EXPECT_EQ(100000u, list.count());
+    for (int i = 0; i < 100000; i++)
+        text += "http-get:*:a/" + std::to_string(i) + ":*,";
+    List list(text);
     EXPECT_TRUE(kutest::walkIsLinear(100000, [&](uint32_t i) { list.at((int32_t)i); }));
-    kuDLNAProtocolInfoList_Merge(merged.get(), list.get());
-    uint32_t count = merged.count();
-    kuDLNAProtocolInfoList_Merge(merged.get(), again.get());
-    EXPECT_EQ(count, merged.count());
 
-    // The rest on a shorter list, where walks from an end stay cheap.
-    text.resize(text.find(",http-get:*:a/2000:"));
-    kuDLNAProtocolInfoList_Update(list.get(), text.c_str());
-    model.resize(2000);
-    std::mt19937 random(16);
-    for (int round = 0; round < 3000; round++) {
-        int32_t at = (int32_t)(random() % (model.size() + 1));
-        std::string format = "b/" + std::to_string(round);
-        if (round % 3 == 0) {
-            kuDLNAProtocolInfoList_Add(list.get(), Info("http-get:*:" + format + ":*").release(), at);
-            model.insert(model.begin() + std::min<size_t>(at, model.size()), format);
-        } else if (round % 3 == 1) {
-            kuDLNAProtocolInfoList_Remove(list.get(), at);
-            if ((size_t)at < model.size())
-                model.erase(model.begin() + at);
-        } else { // direct change under the lock
-            kuPtrList *entries = kuDLNAProtocolInfoList_Lock(list.get());
-            kuPtrListNode *node = kuPtrList_GetAt(entries, (uint32_t)(at % model.size()));
-            kuPtrList_Insert(entries, node, Info("http-get:*:" + format + ":*").release());
-            model.insert(model.begin() + at % model.size(), format);
-            kuDLNAProtocolInfoList_Unlock(list.get());
-        }
-        int32_t last = (int32_t)model.size() - 1;
-        for (int32_t i : {std::max(at - 1, 0), std::min(at, last), std::min(at + 1, last), last})
-            ASSERT_EQ(model[i], list.at(i)->contentFormat) << round << " " << i;
-    }
-    EXPECT_EQ(nullptr, list.at((int32_t)model.size()));
-    kuDLNAProtocolInfoList_Update(list.get(), "http-get:*:c/0:*");
-    EXPECT_STREQ("c/0", list.at(0)->contentFormat);
-    EXPECT_EQ(nullptr, list.at(1));
+    // Read at 2, change the list, read around it again.
+    List small("http-get:*:a/0:*,http-get:*:a/1:*,http-get:*:a/2:*,http-get:*:a/3:*");
+    EXPECT_STREQ("a/2", small.at(2)->contentFormat);
+    kuDLNAProtocolInfoList_Remove(small.get(), 2);
+    EXPECT_STREQ("a/3", small.at(2)->contentFormat);
+    kuDLNAProtocolInfoList_Add(small.get(), Info("http-get:*:b/0:*").release(), 2);
+    EXPECT_STREQ("a/1", small.at(1)->contentFormat);
+    EXPECT_STREQ("b/0", small.at(2)->contentFormat);
+    kuPtrList *entries = kuDLNAProtocolInfoList_Lock(small.get());
+    kuPtrList_Insert(entries, kuPtrList_GetAt(entries, 1), Info("http-get:*:b/1:*").release());
+    kuDLNAProtocolInfoList_Unlock(small.get());
+    EXPECT_STREQ("b/0", small.at(3)->contentFormat);
+    EXPECT_STREQ("b/1", small.at(1)->contentFormat);
+    EXPECT_STREQ("a/3", small.at(4)->contentFormat);
 }
 
-// Several threads match, add, remove, merge, print and walk one list at once.
-// Run under ThreadSanitizer too.
+// Two threads match, add, remove and merge on one list at once; a walk under
+// the lock then meets as many entries as the count says. Run under
+// ThreadSanitizer too.
 TEST(kuDLNAProtocolInfoList, SharedBetweenThreads)
 {
     List list(kutest::listText("sink-tv.txt"));
-    const std::vector<std::string> probes = kutest::dataLines("dlna-protocolinfo.txt");
     const std::string server = kutest::listText("source-server.txt");
-    auto walk = [&list] {
-        kuPtrList *entries = kuDLNAProtocolInfoList_Lock(list.get());
-        uint32_t walked = 0;
-        for (kuPtrListNode *n = entries->head; n != nullptr; n = n->next, walked++)
-            kuDLNAProtocolInfo_GetPlaySpeedCount((kuDLNAProtocolInfo *)n->data);
-        EXPECT_EQ(kuDLNAProtocolInfoList_GetCount(list.get()), walked);
-        take(kuDLNAProtocolInfoList_GetStrForContext(list.get(), 5));
-        kuDLNAProtocolInfoList_Unlock(list.get());
-    };
     std::thread adder([&] {
         for (int i = 0; i < 400; i++) {
-            kuDLNAProtocolInfoList_Match(list.get(), Info(probes[(size_t)i % probes.size()]).get());
-            kuDLNAProtocolInfoList_Add(list.get(), Info(probes[(size_t)i % probes.size()]).release(),
-                                       i % 3 == 0 ? 0 : i % 50);
+            Info entry(server.substr(0, server.find(',')));
+            kuDLNAProtocolInfoList_Match(list.get(), entry.get());
+            kuDLNAProtocolInfoList_Add(list.get(), entry.release(), i % 50);
         }
     });
     for (int i = 0; i < 400; i++) {
-        int32_t count = (int32_t)kuDLNAProtocolInfoList_GetCount(list.get());
-        kuDLNAProtocolInfoList_Remove(list.get(), i % 2 == 0 ? 0 : count - 1);
-        if (i % 8 == 0) {
-            take(kuDLNAProtocolInfoList_GetSupportedProtocolList(list.get()));
+        kuDLNAProtocolInfoList_Remove(list.get(), i % 2 == 0 ? 0 : (int32_t)list.count() - 1);
+        if (i % 8 == 0)
             kuDLNAProtocolInfoList_MergeStr(list.get(), server.c_str());
-            walk();
-        }
     }
     adder.join();
-    walk();
-}
-
-// Lists and fields are cut without token lists; the cuts must be those of the
-// C string parser's tokeniser.
-TEST(kuDLNAProtocolInfoList, CutsLikeTheTokenizer)
-{
-    std::mt19937 random(7);
-    for (int round = 0; round < 3000; round++) {
-        std::string text;
-        for (size_t n = random() % 12; n > 0; n--)
-            text += ",\\ab"[random() % 4];
-        char escape = round % 2 == 0 ? '\\' : '\0';
-        std::vector<std::string> expected, pieces;
-        kuCStringTokenList *tokens =
-            kuCStringParser_TokenizeEscaped(text.data(), 0, text.size(), ",", 1, escape);
-        for (const kuCStringToken *t = tokens->first; t != nullptr; t = t->next)
-            expected.emplace_back(t->text, t->length);
-        kuCStringParser_Delete(tokens);
-        ku::forEachPiece(text.data(), text.size(), ',', escape, [&](const char *p, size_t n) {
-            pieces.emplace_back(p, n);
-            return true;
-        });
-        EXPECT_EQ(expected, pieces) << text;
-    }
+    uint32_t walked = 0;
+    kuPtrList *entries = kuDLNAProtocolInfoList_Lock(list.get());
+    for (kuPtrListNode *n = entries->head; n != nullptr; n = n->next)
+        walked++;
+    kuDLNAProtocolInfoList_Unlock(list.get());
+    EXPECT_EQ(list.count(), walked);
 }
 
 // Strict matches are looked for over the whole list first, then under each
@@ -336,10 +222,7 @@ TEST(kuDLNAProtocolInfoList, MatchingWithRules)
         {"http-get:*:audio/flac:*", all, 1, 1, 0}, // a strict match wins over earlier entries
         {"http-get:*:audio/x-flac:*", all & ~apart, 1, 1, alias},
         {"http-get:*:audio/x-flac:*", protocolCase, 1, 0, protocolCase},
-        {"http-get:*:audio/mpeg:*", protocolCase, 1, 4, protocolCase},
-        {"http-get:*:audio/mpeg:*", 0, 0, -1, 0},
-        {adts, 0, 1, 3, 0},
-        {adts, apart, 0, -1, apart},
+        {"http-get:*:audio/mpeg:*", 0, 0, -1, 0}, {adts, 0, 1, 3, 0}, {adts, apart, 0, -1, apart},
         {"http-get:*:audio/WAV:*", alias | protocolCase, 1, 5, alias | protocolCase},
         {"http-get:*:video/mp4:*", all & ~apart, 0, -1, 0},
     };
@@ -351,8 +234,6 @@ TEST(kuDLNAProtocolInfoList, MatchingWithRules)
                                                                     &index, &used)) << c.item;
         EXPECT_EQ(c.index, index) << c.item << " " << c.rules;
         EXPECT_EQ(c.used, used) << c.item << " " << c.rules;
-        int strict = kuDLNAProtocolInfoList_Match(sink.get(), item.get());
-        EXPECT_TRUE(c.rules != 0 || strict == c.expected) << c.item; // with no rule, the strict one
     }
     int32_t index = 0;
     EXPECT_EQ(0, kuDLNAProtocolInfoList_MatchWithRules(nullptr, Info(adts).get(), all, &index, nullptr));

@@ -5,11 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 namespace {
 
-using kutest::fields;
 using kutest::Info;
 using kutest::take;
 
@@ -22,11 +20,6 @@ std::string composed(const std::string &text, int context = 1)
 std::string flags(const std::string &hex)
 {
     return "DLNA.ORG_FLAGS=" + hex + std::string(32 - hex.size(), '0');
-}
-
-std::vector<uint32_t> words(const Info &info)
-{
-    return std::vector<uint32_t>(info->flagWords, info->flagWords + 4);
 }
 
 std::string speeds(const std::string &fourth)
@@ -44,65 +37,60 @@ TEST(kuDLNAProtocolInfo, ReadsAndComposesInEachContext)
     // Empty fields read as "*"; the fourth field counts only as the last of
     // exactly four; an empty parameter ends the parameters.
     const char *texts[][2] = {
-        {"http-get:*:video/mpeg", "http-get:*:video/mpeg:*"}, {"http-get:*", "http-get:*:*:*"}, {"http-get", ""},
-        {"", ""}, {"http-get:*:video/mpeg:DLNA.ORG_PN=A:B", "http-get:*:video/mpeg:*"},
+        {"http-get:*:a/b", "http-get:*:a/b:*"}, {"http-get:*", "http-get:*:*:*"}, {"http-get", ""},
+        {"", ""}, {"http-get:*:a/b:DLNA.ORG_PN=A:B", "http-get:*:a/b:*"},
         {"HTTP-GET::a/b:", "HTTP-GET:*:a/b:*"}, {":*:*:*", "*:*:*:*"},
-        {"http-get:*:audio/mpeg:DLNA.ORG_PN=A;;DLNA.ORG_OP=01", "http-get:*:audio/mpeg:DLNA.ORG_PN=A"},
+        {"http-get:*:a/b:DLNA.ORG_PN=A;;DLNA.ORG_OP=01", "http-get:*:a/b:DLNA.ORG_PN=A"},
     };
     for (const auto &t : texts)
         EXPECT_EQ(t[1], composed(t[0])) << t[0];
 
     // Fourth fields on "<protocol>:*:a/b:", "*" for none written.
+    const char *http = "http-get", *rtsp = "rtsp-rtp-udp";
     const struct { const char *protocol; std::string in, out; } params[] = {
         // Output order is fixed; names are read in any case. Vendor
         // parameters need a '_' in the name and a plain value.
-        {"http-get", "VENDOR_X=abc;dlna.org_ci=1;Dlna.Org_Op=01;DLNA.ORG_PN=X",
+        {http, "VENDOR_X=abc;dlna.org_ci=1;Dlna.Org_Op=01;DLNA.ORG_PN=X",
          "DLNA.ORG_PN=X;DLNA.ORG_OP=01;DLNA.ORG_CI=1;VENDOR_X=abc"},
-        {"http-get", "DLNA.ORG_PN=MP3;X=1;VENDOR_Y=a.b;VENDOR_X=abc;V_E=", "DLNA.ORG_PN=MP3;VENDOR_X=abc;V_E="},
-        {"http-get", "V_A=1;V_B=a_Z+0-9,x;V_A=2", "V_A=2;V_B=a_Z+0-9,x"},
+        {http, "DLNA.ORG_PN=MP3;X=1;VENDOR_Y=a.b;VENDOR_X=abc;V_E=",
+         "DLNA.ORG_PN=MP3;VENDOR_X=abc;V_E="},
+        {http, "V_A=1;V_B=a_Z+0-9,x;V_A=2", "V_A=2;V_B=a_Z+0-9,x"},
         // Without '=' the name is its own value; with several, the last
         // piece. PN, OP, PS and CI need a single '=' (or fall to the vendor
-        // rule); FLAGS and MAXSP take the last piece.
-        {"http-get", "V_F;V_G=b=c", "V_F=V_F;V_G=c"}, {"http-get", "DLNA.ORG_PN;DLNA.ORG_CI=x=1", "DLNA.ORG_CI=1"},
-        {"http-get", "DLNA.ORG_FLAGS=x=001", flags("001")},
-        {"http-get", "DLNA.ORG_FLAGS=ff200000", "*"}, // version 1.0 flags are not written
-        {"http-get", "DLNA.ORG_OP=1", "DLNA.ORG_OP=10"}, {"rtsp-rtp-udp", "DLNA.ORG_OP=11", "DLNA.ORG_OP=10"},
-        {"*", "DLNA.ORG_OP=11", "*"}, {"http-get", "DLNA.ORG_OP=", "*"},
-        {"http-get", "DLNA.ORG_CI=10", "DLNA.ORG_CI=1"},
+        // rule); FLAGS and MAXSP take the last piece; version 1.0 flags are
+        // not written.
+        {http, "V_F;V_G=b=c", "V_F=V_F;V_G=c"},
+        {http, "DLNA.ORG_PN;DLNA.ORG_CI=x=1", "DLNA.ORG_CI=1"},
+        {http, "DLNA.ORG_FLAGS=x=001", flags("001")}, {http, "DLNA.ORG_FLAGS=ff200000", "*"},
+        {http, "DLNA.ORG_OP=1", "DLNA.ORG_OP=10"}, {rtsp, "DLNA.ORG_OP=11", "DLNA.ORG_OP=10"},
+        {"*", "DLNA.ORG_OP=11", "*"}, {http, "DLNA.ORG_OP=", "*"},
+        {http, "DLNA.ORG_CI=10", "DLNA.ORG_CI=1"},
         // MAXSP: rtsp-rtp-udp only, unsigned, never 0.0.
-        {"rtsp-rtp-udp", "DLNA.ORG_MAXSP=2.05", "DLNA.ORG_MAXSP=2.5"},
-        {"rtsp-rtp-udp", "DLNA.ORG_MAXSP=3.4.5", "DLNA.ORG_MAXSP=3.0"},
-        {"rtsp-rtp-udp", "DLNA.ORG_MAXSP=3000000000", "DLNA.ORG_MAXSP=3000000000.0"},
-        {"http-get", "DLNA.ORG_MAXSP=2.5", "*"}, {"rtsp-rtp-udp", "DLNA.ORG_MAXSP=0.0", "*"},
+        {rtsp, "DLNA.ORG_MAXSP=2.05", "DLNA.ORG_MAXSP=2.5"},
+        {rtsp, "DLNA.ORG_MAXSP=3.4.5", "DLNA.ORG_MAXSP=3.0"}, {http, "DLNA.ORG_MAXSP=2.5", "*"},
+        {rtsp, "DLNA.ORG_MAXSP=3000000000", "DLNA.ORG_MAXSP=3000000000.0"},
+        {rtsp, "DLNA.ORG_MAXSP=0.0", "*"},
         // Flags made consistent: rtsp has neither background nor stalling,
         // "*" no rtsp pause; on http-get stalling implies background and
         // excludes sender pacing; pacing alone clears background; bits
         // without a field survive, in every word.
-        {"rtsp-rtp-udp", flags("027"), flags("021")}, {"*", flags("037"), flags("011")},
-        {"http-get", flags("833"), flags("017")}, {"http-get", flags("805"), flags("801")},
-        {"http-get", "DLNA.ORG_FLAGS=001F3fff0000000100000002ffffffff", flags("001F3FFF0000000100000002FFFFFFFF")},
+        {rtsp, flags("027"), flags("021")}, {"*", flags("037"), flags("011")},
+        {http, flags("833"), flags("017")}, {http, flags("805"), flags("801")},
+        {http, "DLNA.ORG_FLAGS=001F3fff0000000100000002ffffffff",
+         flags("001F3FFF0000000100000002FFFFFFFF")},
         // Limited seek suppresses OP; so does limited clear-text seek on a
         // protected link, but not alone.
-        {"http-get", "DLNA.ORG_OP=11;DLNA.ORG_FLAGS=201", flags("201")},
-        {"http-get", "DLNA.ORG_OP=11;DLNA.ORG_FLAGS=401", flags("401")},
-        {"http-get", "DLNA.ORG_OP=11;DLNA.ORG_FLAGS=00114", flags("00114")},
-        {"http-get", "DLNA.ORG_OP=11;DLNA.ORG_FLAGS=00104", "DLNA.ORG_OP=11;" + flags("00104")},
+        {http, "DLNA.ORG_OP=11;DLNA.ORG_FLAGS=201", flags("201")},
+        {http, "DLNA.ORG_OP=11;DLNA.ORG_FLAGS=00114", flags("00114")},
+        {http, "DLNA.ORG_OP=11;DLNA.ORG_FLAGS=00104", "DLNA.ORG_OP=11;" + flags("00104")},
     };
     for (const auto &p : params) {
         std::string prefix = std::string(p.protocol) + ":*:a/b:";
         EXPECT_EQ(prefix + p.out, composed(prefix + p.in)) << p.in;
     }
 
-    EXPECT_EQ(0x01700000u, Info("http-get:*:audio/mpeg:DLNA.ORG_FLAGS=017")->flagWords[0]);
     // Up to four words, each padded on the right; the rest is ignored.
-    Info four("http-get:*:a/b:DLNA.ORG_FLAGS=8D100000123456789abcdef01");
-    EXPECT_EQ((std::vector<uint32_t>{0x8D100000, 0x12345678, 0x9ABCDEF0, 0x10000000}), words(four));
     EXPECT_EQ(3u, Info("http-get:*:a/b:DLNA.ORG_FLAGS=0010000000000001000000020000000300000004")->flagWords[3]);
-    // Without the 1.5 bit only stalling is decoded.
-    Info old("http-get:*:a/b:DLNA.ORG_FLAGS=ff200000");
-    EXPECT_EQ(1u, old->httpStalling);
-    EXPECT_EQ(0u, old->senderPaced);
-    EXPECT_EQ(2u, Info("http-get:*:a/b:DLNA.ORG_CI=10")->conversionIndicator);
     // A thumbnail profile ends in "_TN" (exact case) after a name; the last PN counts.
     EXPECT_EQ(1u, Info("http-get:*:image/jpeg:DLNA.ORG_PN=JPEG_TN")->isThumbnail);
     for (const char *pn : {"_TN", "X_tn", "A_TN;DLNA.ORG_PN=B"})
@@ -126,8 +114,6 @@ TEST(kuDLNAProtocolInfo, ReadsAndComposesInEachContext)
     EXPECT_EQ("rtsp-rtp-udp:*:video/mpeg:" + all, full.str());
     for (int context : {0, 2, 3, 6})
         EXPECT_EQ("DLNA.ORG_PN=MPEG_PS_PAL", take(kuDLNAProtocolInfo_GetDLNAInfoStr(full.get(), context)));
-    EXPECT_NE(std::string::npos,
-              take(kuDLNAProtocolInfo_GetDLNAInfoStr(full.get(), 5)).find(";DLNA.ORG_PS=-2\\,2;DLNA.ORG_CI=1;"));
     EXPECT_EQ("*", take(kuDLNAProtocolInfo_GetDLNAInfoStr(Info("http-get:*:a/b:V_X=1").get(), 2)));
 }
 
@@ -143,10 +129,8 @@ TEST(kuDLNAProtocolInfo, Matching)
         // for adts; nothing holds across other formats or with parameters;
         // without a shared profile name the groups hold on the formats alone.
         {None, "http-get:*:audio/mp4:DLNA.ORG_PN=AAC_ISO", "http-get:*:audio/3gpp:DLNA.ORG_PN=AAC_ISO"},
-        {None, "http-get:*:audio/3gpp:DLNA.ORG_PN=AAC_ISO", "http-get:*:audio/mp4:DLNA.ORG_PN=AAC_ISO"},
         {None, "http-get:*:audio/mp4:DLNA.ORG_PN=HEAACv2_L2", "http-get:*:audio/vnd.dlna.adts:DLNA.ORG_PN=heaacv2_l2"},
         {Format, "http-get:*:audio/mp4:DLNA.ORG_PN=AAC_ISO", "http-get:*:audio/vnd.dlna.adts:DLNA.ORG_PN=AAC_ISO"},
-        {Format, "http-get:*:audio/mp4:DLNA.ORG_PN=AAC_ISO", "http-get:*:audio/mpeg:DLNA.ORG_PN=AAC_ISO"},
         {Format, "http-get:*:audio/mp4;x=1:DLNA.ORG_PN=AAC_ISO", "http-get:*:audio/3gpp:DLNA.ORG_PN=AAC_ISO"},
         {None, "http-get:*:audio/mp4:DLNA.ORG_PN=MP3", "http-get:*:audio/3gpp:*"},
         // Protocols: equal, or one of them "*"; unknown ones compare their
@@ -155,7 +139,6 @@ TEST(kuDLNAProtocolInfo, Matching)
         {Protocol, "rtsp-rtp-udp:*:audio/mpeg:*", "http-get:*:audio/mpeg:*"},
         {None, "playsingle-http-get:*:audio/mpeg:*", "http-get:*:audio/mpeg:*"},
         {Protocol, "Internal:*:audio/mpeg:*", "internal:*:audio/mpeg:*"},
-        {Protocol, "foo:*:audio/mpeg:*", "bar:*:audio/mpeg:*"},
         {Protocol, "*:*:audio/mpeg:*", "internal:*:audio/mpeg:*"},
         {None, "internal:*:audio/mpeg:*", "*:*:audio/mpeg:*"},
         // Profile names equal in any case; "*" formats are wildcards unless
@@ -163,13 +146,11 @@ TEST(kuDLNAProtocolInfo, Matching)
         {None, "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3", "http-get:*:audio/mpeg:DLNA.ORG_PN=mp3"},
         {Profile, "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3", "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3X"},
         {None, "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3", "http-get:*:*:DLNA.ORG_PN=MP3"},
-        {None, "http-get:*:audio/mpeg:*", "http-get:*:*:*"},
         {Profile, "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3", "http-get:*:*:*"},
         {None, "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3", "http-get:*:audio/mpeg:*"},
         // Every content format parameter of b's must be in a's (L16 has a
         // default channel count).
         {None, "http-get:*:AUDIO/L16;rate=44100;channels=2:*", "http-get:*:audio/l16;channels=2:*"},
-        {Format, "http-get:*:audio/L16;rate=44100;channels=2:*", "http-get:*:audio/L16;rate=44100:*"},
         {Format, "http-get:*:audio/L16:*", "http-get:*:audio/L16;rate=44100;channels=2:*"},
     };
     for (const auto &p : pairs) {
@@ -182,11 +163,6 @@ TEST(kuDLNAProtocolInfo, Matching)
     Info any(kuDLNAProtocolInfo_NewFromProfileInfo(nullptr, 0));
     EXPECT_EQ(0, kuDLNAProtocolInfo_Match(Info(kuDLNAProtocolInfo_NewFromURI("http://h/a.mp3")).get(), any.get()));
     EXPECT_EQ(0, kuDLNAProtocolInfo_Match(nullptr, any.get()));
-
-    Info pn("http-get:*:audio/mpeg:DLNA.ORG_PN=MP3");
-    EXPECT_EQ(1, kuDLNAProtocolInfo_MatchPN(pn.get(), "mp3"));
-    EXPECT_EQ(0, kuDLNAProtocolInfo_MatchPN(pn.get(), "MP"));
-    EXPECT_EQ(0, kuDLNAProtocolInfo_MatchPN(Info("http-get:*:a/b:*").get(), "MP3"));
 }
 
 TEST(kuDLNAProtocolInfo, TransferModesAndAdjusting)
@@ -219,8 +195,6 @@ TEST(kuDLNAProtocolInfo, TransferModesAndAdjusting)
     // Sender-paced content does not stall; s0 increasing forbids byte seek.
     EXPECT_EQ("http-get:*:video/mpeg:" + flags("891"),
               adjusted("http-get:*:video/mpeg:DLNA.ORG_OP=11;DLNA.ORG_FLAGS=881"));
-    EXPECT_EQ("rtsp-rtp-udp:*:text/plain:" + flags("009"), adjusted("rtsp-rtp-udp:*:text/plain:*"));
-    EXPECT_EQ("x:*:application/ogg:DLNA.ORG_OP=01;" + flags("005"), adjusted("x:*:application/ogg:*"));
     // Range seek: on for http, file and unknown protocols, off for rtsp and "*".
     for (auto [protocol, range] : {std::pair("file", 1u), {"x", 1u}, {"rtsp-rtp-udp", 0u}, {"*", 0u}}) {
         Info info(std::string(protocol) + ":*:audio/mpeg:*");
@@ -233,12 +207,10 @@ TEST(kuDLNAProtocolInfo, TransferModesAndAdjusting)
     EXPECT_STREQ("Interactive", kuDLNAProtocolInfo_GetTransferMode(wrapped.get()));
 
     Info dtcp("http-get:*:video/mpeg:DLNA.ORG_PN=MPEG_PS_PAL;DLNA.ORG_FLAGS=611");
-    EXPECT_EQ(0, kuDLNAProtocolInfo_IsDTCPProtected(dtcp.get()));
     kuDLNAProtocolInfo_ConvertProfileNameToDTCP(dtcp.get());
     kuDLNAProtocolInfo_ConvertProfileNameToDTCP(dtcp.get());
     kuDLNAProtocolInfo_AdjustForDTCPIP(dtcp.get(), "192.168.0.2", 0x10000 + 8000);
     const std::string format = "application/x-dtcp1;DTCP1HOST=192.168.0.2;DTCP1PORT=8000;CONTENTFORMAT=video/mpeg";
-    EXPECT_EQ(1, kuDLNAProtocolInfo_IsDTCPProtected(dtcp.get()));
     EXPECT_EQ("http-get:*:" + format + ":DLNA.ORG_PN=DTCP_MPEG_PS_PAL;DLNA.ORG_OP=01;" + flags("01718"), dtcp.str());
     dtcp->linkProtected = 2;
     EXPECT_EQ(0, kuDLNAProtocolInfo_IsDTCPProtected(dtcp.get()));
@@ -275,9 +247,6 @@ TEST(kuDLNAProtocolInfo, OtherConstructorsAndFourthField)
               profile(kuDLNAProtocolInfo_NewFromProfileInfo("audio/L16;rate=44100:DLNA.ORG_PN=LPCMxyz", 37)));
     // A profile text holding more ':' has no readable fourth field.
     EXPECT_EQ("http-get:*:a/b:*", profile(kutest::parseExact("a/b:c:DLNA.ORG_PN=X", true)));
-    std::string longFormat(1000, 'x');
-    EXPECT_EQ("http-get:*:" + longFormat + ":DLNA.ORG_PN=X",
-              profile(kutest::parseExact(longFormat + ":DLNA.ORG_PN=X", true)));
 
     const struct { const char *uri; uint32_t protocol; const char *text; } uris[] = {
         {"http://192.168.0.2:8000/a.mp3", 3, "http-get"}, {"HTTP://h/", 3, "http-get"},
@@ -288,11 +257,7 @@ TEST(kuDLNAProtocolInfo, OtherConstructorsAndFourthField)
         Info info(kuDLNAProtocolInfo_NewFromURI(u.uri));
         EXPECT_EQ(u.protocol, info->protocol) << kutest::orNull(u.uri);
         EXPECT_STREQ(u.text, kuDLNAProtocolInfo_S_GetProtocolStr(info.get())) << kutest::orNull(u.uri);
-        EXPECT_EQ("", info.str());
     }
-    Info bogus("http-get:*:a/b:*");
-    bogus->protocol = 9;
-    EXPECT_EQ("<null>", take(kuDLNAProtocolInfo_GetProtocolStr(bogus.get())));
 
     Info info("http-get:*:a/b:DLNA.ORG_PN=MP3;V_A=1;V_B=2");
     EXPECT_STREQ("1", kuDLNAProtocolInfo_Get4thFieldValue(info.get(), "V_A"));
@@ -316,7 +281,6 @@ TEST(kuDLNAProtocolInfo, OtherConstructorsAndFourthField)
     for (int i = 0; i < 300; i++)
         many += "V_" + std::to_string(i) + "=" + std::to_string(i) + ";";
     Info big(many + "V_7=x;V_299=y");
-    EXPECT_STREQ("y", kuDLNAProtocolInfo_Get4thFieldValue(big.get(), "V_299"));
     for (int i = 0; i < 300; i += 2)
         kuDLNAProtocolInfo_Remove4thFieldByName(big.get(), ("V_" + std::to_string(i)).c_str());
     kuDLNAProtocolInfo_Set4thFieldValue(big.get(), "V_1", "z");
@@ -352,8 +316,6 @@ TEST(kuDLNAProtocolInfo, Merging)
     EXPECT_EQ("rtsp-rtp-udp:*:video/mpeg:DLNA.ORG_PN=MPEG1;DLNA.ORG_OP=10;DLNA.ORG_PS=-2,1/2,2,4;"
               "DLNA.ORG_CI=1;DLNA.ORG_FLAGS=83100000000000000000000000000011;DLNA.ORG_MAXSP=2.10",
               target.str());
-    // The source was made consistent on the way (no background on rtsp).
-    EXPECT_EQ(0u, source->tmBackground);
 
     // The larger MAXSP wins, integer part first, compared signed.
     Info small("rtsp-rtp-udp:*:a/b:DLNA.ORG_MAXSP=3.1");
@@ -377,8 +339,8 @@ TEST(kuDLNAProtocolInfo, Merging)
                 "DLNA.ORG_MAXSP=1.5;DLNA.ORG_FLAGS=00900000000000000000000000000004");
     kuDLNAProtocolInfo_MergeWithMediaMapper(mapped.get(), mapper.get());
     EXPECT_EQ(1u, mapped->isThumbnail);
-    EXPECT_EQ((std::vector<uint32_t>{0x00900000u, 0, 0, 3}), words(mapped));
-    EXPECT_EQ(1, mapped->maxSpeedInteger);
+    EXPECT_EQ(0x00900000u, mapped->flagWords[0]);
+    EXPECT_EQ(3u, mapped->flagWords[3]);
     EXPECT_EQ("http-get:*:video/mpeg:DLNA.ORG_PN=MPEG1;DLNA.ORG_OP=10;DLNA.ORG_PS=-2,2;"
               "DLNA.ORG_FLAGS=00100000000000000000000000000003;V_X=1",
               mapped.str());
@@ -392,42 +354,6 @@ TEST(kuDLNAProtocolInfo, Merging)
     kuDLNAProtocolInfo_AdjustForDTCPIP(nullptr, "h", 1);
     kuDLNAProtocolInfo_MergeWithMediaMapper(nullptr, nullptr);
     kuDLNAProtocolInfo_Delete(nullptr);
-}
-
-// Real-world shaped strings: a composition parses back to the same object and
-// composes the same again; every entry matches itself. (The entries of real
-// sink lists are checked so with the lists.) Every prefix, each in a block of
-// its exact size, is read without reading past it (checked under the
-// sanitizers); random damage is the fuzz target's part.
-TEST(kuDLNAProtocolInfo, CorpusPrefixesAndLongFields)
-{
-    std::vector<std::string> lines = kutest::dataLines("dlna-protocolinfo.txt");
-    ASSERT_GT(lines.size(), 80u);
-    for (const std::string &line : lines) {
-        Info first(line);
-        std::string once = first.str(5);
-        Info second(once);
-        EXPECT_EQ(fields(first.get()), fields(second.get())) << line;
-        EXPECT_EQ(once, second.str(5)) << line;
-        EXPECT_EQ(first->valid, (uint32_t)kuDLNAProtocolInfo_Match(first.get(), first.get())) << line;
-        for (size_t n = 0; n <= line.size(); n++)
-            Info(line.substr(0, n)).str(5);
-    }
-
-    // Long fields from a misbehaving device stay linear: thousands of speeds,
-    // vendor parameters and flag digits.
-    std::string text = "http-get:*:video/mpeg:DLNA.ORG_PS=";
-    for (int i = 20000; i > 0; i--)
-        text += std::to_string(i % 7 == 0 ? -i : i) + "/" + std::to_string(1 + i % 3) + ",";
-    text += ";DLNA.ORG_FLAGS=" + std::string(100000, 'f');
-    for (int i = 0; i < 20000; i++)
-        text += ";V_" + std::to_string(i % 15000) + "=" + std::to_string(i);
-    Info info(text);
-    EXPECT_EQ(20000u, kuDLNAProtocolInfo_GetPlaySpeedCount(info.get()));
-    EXPECT_EQ(0xFFFFFFFFu, info->flagWords[3]);
-    EXPECT_STREQ("19999", kuDLNAProtocolInfo_Get4thFieldValue(info.get(), "V_4999"));
-    Info again(info.str(5)); // composing makes the flags consistent first
-    EXPECT_EQ(fields(info.get()), fields(again.get()));
 }
 
 TEST(kuDLNAProtocolInfo, MatchingWithRulesAndNames)
@@ -445,20 +371,16 @@ TEST(kuDLNAProtocolInfo, MatchingWithRulesAndNames)
         {"http-get:*:audio/WAV:*", "http-get:*:audio/wave:*", All, 1, Alias},
         {"http-get:*:audio/flac:*", "http-get:*:audio/x-wav:*", All, 0, 0},
         {"http-get:*:audio/flac:*", "http-get:*:audio/*:*", Wild, 1, Wild},
-        {"http-get:*:audio/*:*", "http-get:*:audio/flac:*", Wild, 1, Wild},
         {"http-get:*:video/mp4:*", "http-get:*:audio/*:*", All, 0, 0},
         {"http-get:*:video/mp4:*", "http-get:*:*/*:*", Wild, 1, Wild},
         {"http-get:*:audio/mpe:*", "http-get:*:audio/mpeg:*", All, 0, 0}, // no prefix either
         {"HTTP-GET:*:audio/mpeg:*", "http-get:*:audio/mpeg:*", Case, 1, Case},
-        {"Internal:*:audio/mpeg:*", "internal:*:audio/mpeg:*", Case, 1, Case},
         {"my-prot:*:audio/mpeg:*", "my-proto:*:audio/mpeg:*", All & ~Case, 0, 0}, // no prefix
         {"HTTP-GET:*:audio/mpeg:*", "http-get:*:audio/mpeg:*", All & ~Case, 0, 0},
         {"http-get:*:audio/mpeg:DLNA.ORG_PN=MP3", "http-get:*:*:*", AnyPN, 1, AnyPN},
-        {"http-get:*:*:*", "http-get:*:audio/mpeg:DLNA.ORG_PN=MP3", AnyPN, 1, AnyPN},
         {"http-get:*:audio/L16:*", "http-get:*:audio/L16;rate=44100;channels=2:*", L16, 1, L16},
         {"http-get:*:audio/L16;rate=48000:*", "http-get:*:audio/L16;rate=44100;channels=2:*", All, 0, 0},
         {"http-get:*:text/html; charset=UTF-8:*", "http-get:*:text/html;charset=utf-8:*", Blank, 1, Blank},
-        {" http-get:*:audio/mpeg:*", "http-get:*:audio/mpeg:*", Blank, 1, Blank},
         {"http-get :*:audio/L16;rate =44100:*", "http-get:*:audio/L16;rate=44100:*", Blank, 1, Blank},
         // Two rules at once, and a strict match that needs none.
         {"HTTP-GET:*:audio/flac:*", "http-get:*:audio/x-flac:*", All, 1, Alias | Case},
@@ -481,8 +403,6 @@ TEST(kuDLNAProtocolInfo, MatchingWithRulesAndNames)
     }
     EXPECT_EQ(0, kuDLNAProtocolInfo_MatchWithRules(nullptr, Info("http-get:*:*:*").get(), All, nullptr));
 
-    for (uint32_t bit = 1; bit < 0x80; bit <<= 1)
-        EXPECT_NE(nullptr, kuDLNAProtocolInfo_GetMatchRuleName(bit)) << bit;
     EXPECT_STREQ("mime-aliases", kuDLNAProtocolInfo_GetMatchRuleName(Alias));
     EXPECT_EQ(nullptr, kuDLNAProtocolInfo_GetMatchRuleName(Alias | Wild));
     EXPECT_EQ(nullptr, kuDLNAProtocolInfo_GetMatchRuleName(0x80));
@@ -491,21 +411,13 @@ TEST(kuDLNAProtocolInfo, MatchingWithRulesAndNames)
     // that Match agrees with it.
     EXPECT_EQ(uint32_t(KU_DLNA_MISMATCH_OBJECT), kuDLNAProtocolInfo_GetMismatch(nullptr, Info("*:*:*:*").get()));
     EXPECT_STREQ("content format", kuDLNAProtocolInfo_GetMismatchName(KU_DLNA_MISMATCH_CONTENT_FORMAT));
-    EXPECT_STREQ("object", kuDLNAProtocolInfo_GetMismatchName(KU_DLNA_MISMATCH_OBJECT));
     EXPECT_EQ(nullptr, kuDLNAProtocolInfo_GetMismatchName(5));
 
-    // Fields as composed; the flag word after the protocol's consistency rules.
+    // The flag word after the protocol's consistency rules.
     Info info("rtsp-rtp-udp:net:video/mpeg;a=b:DLNA.ORG_PN=X;DLNA.ORG_FLAGS=007");
-    EXPECT_STREQ("net", kuDLNAProtocolInfo_GetNetwork(info.get()));
-    EXPECT_STREQ("video/mpeg;a=b", kuDLNAProtocolInfo_GetContentFormat(info.get()));
-    EXPECT_STREQ("X", kuDLNAProtocolInfo_GetProfileName(info.get()));
     EXPECT_EQ(0x00100000u, kuDLNAProtocolInfo_GetFlagWord(info.get(), 0));
     EXPECT_EQ(0u, kuDLNAProtocolInfo_GetFlagWord(Info("*:*:a/b:" + flags("1")).get(), 4));
-    Info bare("http-get::audio/L16:*");
-    EXPECT_STREQ("*", kuDLNAProtocolInfo_GetNetwork(bare.get()));
-    EXPECT_EQ(nullptr, kuDLNAProtocolInfo_GetProfileName(bare.get()));
     EXPECT_EQ(nullptr, kuDLNAProtocolInfo_GetContentFormat(nullptr));
     EXPECT_STREQ("senderPaced", kuDLNAProtocolInfo_GetFlagName(0x80000000));
-    EXPECT_STREQ("lopClearTextBytes", kuDLNAProtocolInfo_GetFlagName(0x00004000));
     EXPECT_EQ(nullptr, kuDLNAProtocolInfo_GetFlagName(0x00020000));
 }
