@@ -37,3 +37,26 @@ TEST(kuBuffer, GrowsToTwiceTheNewSizeOnReachingCapacity)
     kuBuffer_Delete(buffer);
     kuBuffer_Delete(nullptr);
 }
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KU_TEST_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(KU_TEST_ASAN)
+constexpr bool kSanitized = true; // its allocator fills the shadow of all 4 GiB
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// 4 GiB - 1 bytes is the most a buffer holds: reaching it exactly is no error.
+TEST(kuBuffer, FillsToTheLargestSize)
+{
+    if (sizeof(void *) < 8 || kSanitized)
+        GTEST_SKIP() << "needs a 64-bit address space and the plain allocator";
+    kuBuffer *buffer = kuBuffer_New(0);
+    kuBuffer_Realloc(buffer, UINT32_MAX); // pages are touched only where written
+    buffer->size = UINT32_MAX - 1;
+    EXPECT_EQ(UINT32_MAX, kuBuffer_Append(buffer, "!", 1));
+    kuBuffer_Delete(buffer);
+}

@@ -133,6 +133,7 @@ TEST(kuDLNAProtocolInfo, Matching)
         {Format, "http-get:*:audio/mp4:DLNA.ORG_PN=AAC_ISO", "http-get:*:audio/vnd.dlna.adts:DLNA.ORG_PN=AAC_ISO"},
         {Format, "http-get:*:audio/mp4;x=1:DLNA.ORG_PN=AAC_ISO", "http-get:*:audio/3gpp:DLNA.ORG_PN=AAC_ISO"},
         {None, "http-get:*:audio/mp4:DLNA.ORG_PN=MP3", "http-get:*:audio/3gpp:*"},
+        {Format, "http-get:*:audio/mp4:DLNA.ORG_PN=audio/mp4", "http-get:*:audio/3gpp:DLNA.ORG_PN=audio/mp4"},
         // Protocols: equal, or one of them "*"; unknown ones compare their
         // texts exactly; the network is not looked at.
         {None, "*:*:audio/mpeg:*", "http-get:x:audio/mpeg:*"},
@@ -288,6 +289,14 @@ TEST(kuDLNAProtocolInfo, OtherConstructorsAndFourthField)
     EXPECT_STREQ("x", kuDLNAProtocolInfo_Get4thFieldValue(big.get(), "V_7"));
     std::string rest = take(kuDLNAProtocolInfo_GetStrFor4thField(big.get()));
     EXPECT_EQ(";V_297=297;V_299=y;V_1=z", rest.substr(rest.size() - 24));
+    // A removed last field leaves no way to it, even once its name's freed
+    // memory holds the same text again.
+    Info nine("http-get:*:a/b:V_0=0;V_1=1;V_2=2;V_3=3;V_4=4;V_5=5;V_6=6;V_7=7;V_8=" +
+              std::string(40, 'v'));
+    kuDLNAProtocolInfo_Remove4thFieldByName(nine.get(), "V_8");
+    char *reused = kuStrdup("V_8");
+    EXPECT_EQ(nullptr, kuDLNAProtocolInfo_Get4thFieldValue(nine.get(), "V_8"));
+    kuFree(reused);
 
     const char *field = "DLNA.ORG_PN=MP3;dlna.org_op=01;DLNA.ORG_PS=1/2;V_A=a=b;V_B=x.y;V_B=ok;;V_C=1";
     const char *values[][2] = {{"dlna.org_pn", "MP3"}, {"DLNA.ORG_OP", "01"}, {"DLNA.ORG_PS", "<null>"},
