@@ -65,37 +65,54 @@ TEST(kuUnicode, CodersAndConvertersAtEveryBoundary)
     for (auto [cp, length] : lengths)
         EXPECT_EQ(length, kuUnicode_UTF8CharLength(cp)) << cp;
 
-    // The decoder takes shortcuts (eight ASCII bytes at a time, the common
-    // forms inline): around each block edge, a stop at the destination size or
-    // at a bad sequence must behave as the one-character path, and nothing is
-    // written past the result. After the run: nothing, a character, or a bad
-    // (stray, overlong, cut) sequence.
-    const struct { const char *bytes; const wchar_t *wide; } tails[] = {
+    // The decoder takes shortcuts (ASCII blocks; long texts read as four runs
+    // side by side, falling back to one character at a time): a stop at the
+    // destination size or at a bad sequence must behave as the one-character
+    // path, and nothing is written past the result. Between two copies of a
+    // text: nothing, a character, a 5-byte form, or a bad (stray, overlong,
+    // cut, unknown) sequence.
+    const struct { const char *bytes; const wchar_t *wide; } pieces[] = {
         {"", L""}, {"\xC3\xA9", L"\xE9"}, {"\xF0\x9F\x98\x80", L"\x1F600"}, {"\x80", nullptr},
-        {"\xC1\xBF", nullptr}, {"\xE2\x82", nullptr}, {"\xE2\x82\xAC", L"\x20AC"}};
-    const std::string alphabet = "abcdefghijklmnopqrstuvwxyz0123456789";
-    for (size_t length = 0; length <= 17; length++) {
-        const std::string run = alphabet.substr(0, length);
-        for (const auto &tail : tails) {
-            SCOPED_TRACE(testing::Message() << length << " " << tail.bytes);
-            const std::string text = run + tail.bytes;
-            const bool bad = tail.wide == nullptr;
-            const std::wstring want =
-                std::wstring(run.begin(), run.end()) + (bad ? L"" : tail.wide);
-            EXPECT_EQ(bad ? -1 : (ptrdiff_t)want.size(),
-                      kuUnicode_UTF8ToWide(nullptr, text.c_str(), 0));
-            for (size_t size = 0; size <= want.size() + 1; size++) {
-                std::wstring out(size + 2, L'#');
-                const ptrdiff_t n = kuUnicode_UTF8ToWide(&out[0], text.c_str(), size);
-                const size_t stored = std::min(size, want.size());
-                if (bad && size > length) {
-                    EXPECT_EQ(-1, n) << size;
-                    continue;
+        {"\xC1\xBF", nullptr}, {"\xE2\x82", nullptr}, {"\xE2\x82\xAC", L"\x20AC"}, {"\xE0\x9F\xBF", nullptr},
+        {"\xF0\x8F\xBF\xBF", nullptr}, {"\xF8\x88\x80\x80\x80", L"\x200000"}, {"\xFF", nullptr}};
+    const char *const units[] = {"a", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", " "};
+    const wchar_t *const wideUnits[] = {L"a", L"\xE9", L"\x20AC", L"\x1F600", L" "};
+    for (size_t length : {0, 1, 2, 3, 5, 7, 8, 9, 16, 17, 100, 101, 102, 103, 700, 2100}) {
+        for (int mixed = 0; mixed < 2; mixed++) {
+            std::string run;
+            std::wstring wideRun;
+            for (size_t i = 0; i < length; i++) {
+                run += mixed ? units[i * 7 % 5] : std::string(1, (char)('a' + i % 26));
+                wideRun += mixed ? wideUnits[i * 7 % 5] : std::wstring(1, (wchar_t)('a' + i % 26));
+            }
+            for (const auto &piece : pieces) {
+                SCOPED_TRACE(testing::Message() << length << " " << mixed << " " << piece.bytes);
+                const std::string text = run + piece.bytes + run;
+                const bool bad = piece.wide == nullptr;
+                const std::wstring want = bad ? wideRun : wideRun + piece.wide + wideRun;
+                EXPECT_EQ(bad ? -1 : (ptrdiff_t)want.size(), kuUnicode_UTF8ToWide(nullptr, text.c_str(), 0));
+                for (size_t size = 0; size <= want.size() + 1; size += size < 20 || want.size() - size < 20 ? 1 : 37) {
+                    std::wstring out(size + 2, L'#');
+                    const ptrdiff_t n = kuUnicode_UTF8ToWide(&out[0], text.c_str(), size);
+                    const size_t stored = std::min(size, want.size());
+                    if (bad && size > length) {
+                        EXPECT_EQ(-1, n) << size;
+                        continue;
+                    }
+                    EXPECT_EQ((ptrdiff_t)stored, n) << size;
+                    EXPECT_EQ(want.substr(0, stored) + (size > stored ? L'\0' : L'#') + L'#', out.substr(0, stored + 2))
+                        << size;
                 }
-                EXPECT_EQ((ptrdiff_t)stored, n) << size;
-                EXPECT_EQ(want.substr(0, stored) + (size > stored ? L'\0' : L'#') + L'#',
-                          out.substr(0, stored + 2))
-                    << size;
+                // and back: whole sequences only, nothing touched after the terminator
+                for (size_t size = 0; !bad && size <= text.size() + 40; size += size < 40 || size + 40 > text.size() ? 1 : 53) {
+                    size_t fits = std::min(size, text.size());
+                    while (fits > 0 && fits < text.size() && (text[fits] & 0xC0) == 0x80)
+                        fits--;
+                    std::string back(size + 4, '#');
+                    EXPECT_EQ(fits, kuUnicode_WideToUTF8(&back[0], want.c_str(), size)) << size;
+                    std::string kept = text.substr(0, fits) + std::string(fits < size, '\0');
+                    EXPECT_EQ(kept + std::string(size + 4 - kept.size(), '#'), back) << size;
+                }
             }
         }
     }
