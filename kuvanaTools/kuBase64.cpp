@@ -10,18 +10,6 @@ namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-struct PairTable {
-    char pair[4096][2];
-    constexpr PairTable() : pair()
-    {
-        for (int i = 0; i < 4096; i++) {
-            pair[i][0] = kAlphabet[i >> 6];
-            pair[i][1] = kAlphabet[i & 63];
-        }
-    }
-};
-constexpr PairTable kPairs;
-
 // Character values; '=' counts as 0, anything else outside the alphabet is
 // marked with the top bit.
 constexpr uint8_t kInvalid = 0x80;
@@ -37,6 +25,35 @@ struct ValueTable {
     }
 };
 constexpr ValueTable kValues;
+
+#ifdef KU_MINSIZE
+// Built for size: the alphabet alone, one character at a time.
+inline void encodeGroup(const unsigned char *in, char *out)
+{
+    uint32_t x = (uint32_t)in[0] << 16 | (uint32_t)in[1] << 8 | in[2];
+    for (int i = 0; i < 4; i++)
+        out[i] = kAlphabet[(x >> (18 - 6 * i)) & 63];
+}
+
+size_t encodeGroups(const unsigned char *in, size_t length, char *out)
+{
+    size_t done = 0;
+    for (; done + 3 <= length; done += 3, out += 4)
+        encodeGroup(in + done, out);
+    return done;
+}
+#else
+struct PairTable {
+    char pair[4096][2];
+    constexpr PairTable() : pair()
+    {
+        for (int i = 0; i < 4096; i++) {
+            pair[i][0] = kAlphabet[i >> 6];
+            pair[i][1] = kAlphabet[i & 63];
+        }
+    }
+};
+constexpr PairTable kPairs;
 
 inline void encodeGroup(const unsigned char *in, char *out)
 {
@@ -67,6 +84,7 @@ size_t encodeGroups(const unsigned char *in, size_t length, char *out)
         encodeGroup(in + done, out);
     return done;
 }
+#endif
 
 // The 24 bits of a group; characters outside the alphabet add no bits.
 uint32_t groupBits(const unsigned char *in)
@@ -87,7 +105,7 @@ inline void storeGroup(unsigned char *out, uint32_t bits)
     out[2] = (unsigned char)bits;
 }
 
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ && !defined(KU_MINSIZE)
 // For each of the four places, the character's bits already at their spot
 // in the three output bytes as a little-endian word; bit 24 marks a
 // character outside the alphabet.
