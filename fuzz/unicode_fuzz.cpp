@@ -11,6 +11,7 @@
 #include <iconv.h>
 
 #include <map>
+#include <vector>
 
 using namespace kufuzz;
 
@@ -114,6 +115,43 @@ bool wholeStrings(const std::string &text, FuzzedDataProvider &fdp)
     return strict;
 }
 
+// Long texts take the coders' fast paths: the text repeated past a few
+// kilobytes decodes as the one-character reader reads it, and encodes back
+// without touching the destination after the terminator.
+void longTexts(const std::string &text)
+{
+    if (text.empty())
+        return;
+    std::string longer;
+    while (longer.size() < 3000)
+        longer += text;
+    std::vector<wchar_t> expected;
+    bool valid = true, only31Bits = true;
+    for (size_t pos = 0; valid && pos < longer.size();) {
+        uint32_t cp = 0;
+        int used = kuUnicode_ReadUTF8Char(longer.data() + pos, longer.size() - pos, &cp);
+        valid = used > 0;
+        only31Bits = only31Bits && cp <= 0x7FFFFFFF;
+        expected.push_back((wchar_t)cp);
+        pos += valid ? (size_t)used : 0;
+    }
+    std::vector<wchar_t> out(longer.size() + 1);
+    ptrdiff_t n = kuUnicode_UTF8ToWide(out.data(), longer.c_str(), out.size());
+    KU_FUZZ_CHECK(kuUnicode_UTF8ToWide(nullptr, longer.c_str(), 0) == n);
+    if (!valid) {
+        KU_FUZZ_CHECK(n == -1);
+        return;
+    }
+    KU_FUZZ_CHECK(n == (ptrdiff_t)expected.size() &&
+                  memcmp(out.data(), expected.data(), expected.size() * sizeof(wchar_t)) == 0);
+    expected.push_back(L'\0');
+    std::string back(longer.size() + 64, '#');
+    size_t written = kuUnicode_WideToUTF8(&back[0], expected.data(), back.size());
+    KU_FUZZ_CHECK(written < back.size() && back[written] == '\0' &&
+                  back.find_first_not_of('#', written + 1) == std::string::npos);
+    KU_FUZZ_CHECK(!only31Bits || back.compare(0, written, longer) == 0);
+}
+
 // Modified UTF-8 has no zero byte and no 4-byte sequence, and well-formed
 // UTF-8 (zero bytes included) converts back to the same bytes.
 void modifiedUTF8(const Bytes &in, bool wellFormed, FuzzedDataProvider &fdp)
@@ -187,6 +225,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     readCharacters(in);
     std::string text = std::string((const char *)data, size);
     bool wellFormed = wholeStrings(kufuzz::upToZero(text), fdp);
+    longTexts(kufuzz::upToZero(text));
     if (text.find('\0') != std::string::npos)
         wellFormed = scalarValuesOnly(text);
     modifiedUTF8(in, wellFormed, fdp);
