@@ -321,16 +321,17 @@ ptrdiff_t readSegment(wchar_t *out, const uint8_t *p, size_t span, const uint8_t
     }
     const uint8_t *r0 = starts[0], *r1 = starts[1], *r2 = starts[2], *r3 = starts[3];
     uint32_t low = 0;
+    wchar_t *o0 = out, *o1 = kStore ? out + each : out, *o2 = kStore ? o1 + each : out, *o3 = kStore ? o2 + each : out;
     for (size_t j = 0; j < each; j++) {
         uint32_t v0 = readFast(r0, low);
         uint32_t v1 = readFast(r1, low);
         uint32_t v2 = readFast(r2, low);
         uint32_t v3 = readFast(r3, low);
         if (kStore) {
-            out[j] = (wchar_t)v0;
-            out[j + each] = (wchar_t)v1;
-            out[j + 2 * each] = (wchar_t)v2;
-            out[j + 3 * each] = (wchar_t)v3;
+            *o0++ = (wchar_t)v0;
+            *o1++ = (wchar_t)v1;
+            *o2++ = (wchar_t)v2;
+            *o3++ = (wchar_t)v3;
         }
     }
     for (size_t j = 4 * each; j < n; j++) {
