@@ -277,6 +277,7 @@ inline uint32_t readFast(const uint8_t *&p, uint32_t &low)
 // one run alone waits on memory at every character.
 constexpr size_t kSegmentMax = 16384;
 constexpr size_t kSegmentMin = 256;
+constexpr size_t kLookAhead = 2 * kSegmentMax + 8 + 64;
 
 // Decodes [p, p + span) extended to the next character start; returns the
 // characters stored (to out when kStore), or -1 when the segment holds
@@ -349,13 +350,20 @@ template <bool kStore>
 ptrdiff_t toWide(wchar_t *destination, const uint8_t *p, size_t size)
 {
     size_t count = 0;
-    // Knowing where the text ends (strlen is fast) lets the fast paths read
-    // ahead without passing the terminator.
-    const uint8_t *begin = p, *end = p + strlen((const char *)p);
+    // The fast paths read ahead, so the text is measured ahead of them (a
+    // piece at a time, which it then decodes from the cache).
+    const uint8_t *begin = p, *known = p;
+    bool ended = false;
     for (;;) {
-        size_t left = (size_t)(end - p);
+        while (!ended && (size_t)(known - p) < kLookAhead) {
+            size_t n = strnlen((const char *)known, kLookAhead);
+            known += n;
+            ended = n < kLookAhead;
+        }
+        size_t left = (size_t)(known - p);
         size_t room = kStore ? size - count : (size_t)-1;
-        const uint8_t *stop = end;
+        // without a fast path: to the terminator, or as far as measured
+        const uint8_t *stop = ended ? nullptr : known;
         if (left >= 72 && room >= 64) {
             uint64_t any = 0;
             for (int i = 0; i < 64; i += 8)
@@ -383,7 +391,7 @@ ptrdiff_t toWide(wchar_t *destination, const uint8_t *p, size_t size)
             stop = segmentEnd;
         }
         // One character at a time up to stop, or to the terminator.
-        while (stop == end || p < stop) {
+        while (stop == nullptr || p < stop) {
             if (kStore && count == size)
                 return (ptrdiff_t)count;
             uint8_t b = *p;
@@ -393,7 +401,7 @@ ptrdiff_t toWide(wchar_t *destination, const uint8_t *p, size_t size)
                 return (ptrdiff_t)count;
             }
             if (b < 0x80) {
-                if (end - p >= 8 && (!kStore || size - count >= 8) && !(loadWord(p) & kHighs)) {
+                if (known - p >= 8 && (!kStore || size - count >= 8) && !(loadWord(p) & kHighs)) {
                     if (kStore) {
                         for (int i = 0; i < 8; i++)
                             destination[count + i] = (wchar_t)p[i];
