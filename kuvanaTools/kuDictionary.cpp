@@ -130,6 +130,31 @@ void renumberAfter(kuDictionary *d, uint32_t removed)
         cells[i].slot1 -= cells[i].slot1 > limit ? 1 : 0;
 }
 
+// An entry's key and its first value share one block, the value right after
+// the key's terminator; a value written later gets a block of its own. The
+// block holds a pointer at least (see kuDictionary_Delete).
+char *newTexts(const char *key, size_t keyBytes, const char *value)
+{
+    size_t valueBytes = strlen(value) + 1;
+    size_t bytes = keyBytes + valueBytes;
+    char *block = (char *)kuMalloc(bytes > sizeof(char *) ? bytes : sizeof(char *));
+    memcpy(block, key, keyBytes);
+    memcpy(block + keyBytes, value, valueBytes);
+    return block;
+}
+
+inline bool ownsValueBlock(const Slot &s)
+{
+    return s.value != s.key + strlen(s.key) + 1;
+}
+
+void releaseTexts(const Slot &s)
+{
+    if (ownsValueBlock(s))
+        kuFree(s.value);
+    kuFree(s.key);
+}
+
 inline bool usableKey(const char *key)
 {
     return key != nullptr && key[0] != '\0';
@@ -160,14 +185,29 @@ void kuDictionary_Delete(kuDictionary *dictionary)
 {
     if (dictionary == nullptr)
         return;
+    // The large arrays go back before the many small text blocks: a large
+    // block freed after them makes the allocator merge them all and return
+    // the memory to the system, so that the next dictionary of the size
+    // would fault every page back in. Meanwhile the key blocks are chained
+    // through their own first bytes.
+    char *chain = nullptr;
     for (uint32_t i = 0; i < dictionary->entryCount; i++) {
-        kuFree(dictionary->slots[i].key);
-        kuFree(dictionary->slots[i].value);
+        Slot &s = dictionary->slots[i];
+        if (ownsValueBlock(s))
+            kuFree(s.value);
+        memcpy(s.key, &chain, sizeof chain);
+        chain = s.key;
     }
-    kuFree(dictionary->slots);
-    dictionary->index.release();
     if (dictionary->cache != nullptr)
         dictionary->cacheRelease(dictionary->cache);
+    dictionary->index.release();
+    kuFree(dictionary->slots);
+    while (chain != nullptr) {
+        char *next;
+        memcpy(&next, chain, sizeof next);
+        kuFree(chain);
+        chain = next;
+    }
     kuFree(dictionary);
 }
 
@@ -192,7 +232,8 @@ void kuDictionary_WriteKey(kuDictionary *dictionary, const char *key, const char
         // the new value may lie inside the old one: copy before releasing
         if (strcmp(s.value, value) != 0) {
             char *copy = kuStrdup(value);
-            kuFree(s.value);
+            if (ownsValueBlock(s))
+                kuFree(s.value);
             s.value = copy;
         }
         return;
@@ -204,7 +245,9 @@ void kuDictionary_WriteKey(kuDictionary *dictionary, const char *key, const char
     }
     uint32_t slot = d->entryCount++;
     d->layoutVersion++;
-    d->slots[slot] = Slot{kuStrdup(key), digest, kuStrdup(value)};
+    size_t keyBytes = strlen(key) + 1;
+    char *texts = newTexts(key, keyBytes, value);
+    d->slots[slot] = Slot{texts, digest, texts + keyBytes};
     if (overfull(d->entryCount, d->index.size()))
         resizeIndex(d, d->index.size() * 2);
     else
@@ -221,8 +264,7 @@ void kuDictionary_DeleteKey(kuDictionary *dictionary, const char *key)
         return;
     uint32_t slot = d->index.cells[cell].slot1 - 1;
     d->index.erase(cell, [](const Cell &c) { return c.digest; });
-    kuFree(d->slots[slot].key);
-    kuFree(d->slots[slot].value);
+    releaseTexts(d->slots[slot]);
     d->entryCount--;
     d->layoutVersion++;
     memmove(&d->slots[slot], &d->slots[slot + 1], (d->entryCount - slot) * sizeof(Slot));
