@@ -37,6 +37,7 @@ struct kuDictionary {
     uint32_t entryCount;
     ku::ProbeIndex<Cell> index; // at most half full
     uint64_t layoutVersion;
+    uint64_t changeCount;
     void *cache;
     void (*cacheRelease)(void *);
 };
@@ -56,15 +57,9 @@ using ku::arrayBytes;
 uint32_t digestOf(const char *key)
 {
     uint32_t h = 0;
-    for (const signed char *p = (const signed char *)key; *p != 0; p++) {
-        h += (uint32_t)(int32_t)*p;
-        h += h << 10;
-        h ^= h >> 6;
-    }
-    h += h << 3;
-    h ^= h >> 11;
-    h += h << 15;
-    return h;
+    for (const char *p = key; *p != 0; p++)
+        h = ku::digestStep(h, *p);
+    return ku::digestEnd(h);
 }
 
 // The slot array is followed, in its own allocation, by two zero bytes per
@@ -160,14 +155,6 @@ inline bool usableKey(const char *key)
     return key != nullptr && key[0] != '\0';
 }
 
-// The slot number of key, or -1.
-int64_t slotOf(const kuDictionary *d, const char *key)
-{
-    if (d == nullptr || !usableKey(key) || d->entryCount == 0)
-        return -1;
-    const Cell &c = d->index.cells[probe(d, key, digestOf(key))];
-    return c.slot1 != 0 ? (int64_t)c.slot1 - 1 : -1;
-}
 
 } // namespace
 
@@ -214,18 +201,30 @@ void kuDictionary_Delete(kuDictionary *dictionary)
 const char *kuDictionary_ReadKey(kuDictionary *dictionary, const char *key,
                                  const char *defaultValue)
 {
-    int64_t slot = slotOf(dictionary, key);
-    return slot >= 0 ? dictionary->slots[slot].value : defaultValue;
+    if (dictionary == nullptr || !usableKey(key))
+        return defaultValue;
+    return ku::dictionaryRead(dictionary, key, digestOf(key), defaultValue);
 }
 
 void kuDictionary_WriteKey(kuDictionary *dictionary, const char *key, const char *value)
 {
-    kuDictionary *d = dictionary;
-    if (d == nullptr || !usableKey(key))
-        return;
+    if (dictionary != nullptr && usableKey(key))
+        ku::dictionaryWrite(dictionary, key, digestOf(key), value);
+}
+
+const char *ku::dictionaryRead(kuDictionary *d, const char *key, uint32_t digest,
+                               const char *defaultValue)
+{
+    if (d->entryCount == 0)
+        return defaultValue;
+    const Cell &c = d->index.cells[probe(d, key, digest)];
+    return c.free() ? defaultValue : d->slots[c.slot1 - 1].value;
+}
+
+void ku::dictionaryWrite(kuDictionary *d, const char *key, uint32_t digest, const char *value)
+{
     if (value == nullptr)
         value = "";
-    uint32_t digest = digestOf(key);
     uint32_t cell = probe(d, key, digest);
     if (!d->index.cells[cell].free()) {
         Slot &s = d->slots[d->index.cells[cell].slot1 - 1];
@@ -235,6 +234,7 @@ void kuDictionary_WriteKey(kuDictionary *dictionary, const char *key, const char
             if (ownsValueBlock(s))
                 kuFree(s.value);
             s.value = copy;
+            d->changeCount++;
         }
         return;
     }
@@ -245,6 +245,7 @@ void kuDictionary_WriteKey(kuDictionary *dictionary, const char *key, const char
     }
     uint32_t slot = d->entryCount++;
     d->layoutVersion++;
+    d->changeCount++;
     size_t keyBytes = strlen(key) + 1;
     char *texts = newTexts(key, keyBytes, value);
     d->slots[slot] = Slot{texts, digest, texts + keyBytes};
@@ -267,6 +268,7 @@ void kuDictionary_DeleteKey(kuDictionary *dictionary, const char *key)
     releaseTexts(d->slots[slot]);
     d->entryCount--;
     d->layoutVersion++;
+    d->changeCount++;
     memmove(&d->slots[slot], &d->slots[slot + 1], (d->entryCount - slot) * sizeof(Slot));
     freeSlots(d, d->entryCount, d->entryCount + 1);
     renumberAfter(d, slot);
@@ -296,6 +298,11 @@ namespace ku {
 uint64_t dictionaryLayoutVersion(const kuDictionary *dictionary)
 {
     return dictionary->layoutVersion;
+}
+
+uint64_t dictionaryChangeCount(const kuDictionary *dictionary)
+{
+    return dictionary->changeCount;
 }
 
 void *dictionaryCache(const kuDictionary *dictionary)

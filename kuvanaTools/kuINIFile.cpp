@@ -39,14 +39,19 @@ inline char lowerByte(char c)
 }
 
 // Lower-cases the first min(length, 127) bytes of name into out (128 bytes)
-// and terminates it; returns the length written.
-size_t lowerName(const char *name, size_t length, char *out)
+// and terminates it; returns the length written. *digest goes on over the
+// bytes written (the dictionary's digest, not yet ended).
+size_t lowerName(const char *name, size_t length, char *out, uint32_t *digest)
 {
     if (length > kNameMax)
         length = kNameMax;
-    for (size_t i = 0; i < length; i++)
+    uint32_t h = *digest;
+    for (size_t i = 0; i < length; i++) {
         out[i] = lowerByte(name[i]);
+        h = ku::digestStep(h, out[i]);
+    }
     out[length] = '\0';
+    *digest = h;
     return length;
 }
 
@@ -56,10 +61,11 @@ size_t boundedLength(const char *text, size_t limit)
     return zero != nullptr ? (size_t)((const char *)zero - text) : limit + 1;
 }
 
-// The stored form of a section name the caller gave.
+// The stored form of a section name the caller gave, and its digest so far.
 struct SectionName {
     char text[kNameMax + 1];
     size_t length;
+    uint32_t digest;
 
     explicit SectionName(const char *name)
     {
@@ -72,20 +78,26 @@ struct SectionName {
             name = kDefaultSection;
             nameLength = sizeof kDefaultSection - 1;
         }
-        length = lowerName(name, nameLength, text);
+        digest = 0;
+        length = lowerName(name, nameLength, text, &digest);
     }
+
+    uint32_t entryDigest() const { return ku::digestEnd(digest); }
 };
 
 // "section/key" as stored: the lower-cased section, '/', the key lower-cased
 // and cut to 127 bytes.
 struct EntryName {
     char text[kEntryMax + 1];
+    uint32_t digest;
 
     EntryName(const SectionName &section, const char *key, size_t keyLength)
     {
         memcpy(text, section.text, section.length);
         text[section.length] = '/';
-        lowerName(key, keyLength, text + section.length + 1);
+        digest = ku::digestStep(section.digest, '/');
+        lowerName(key, keyLength, text + section.length + 1, &digest);
+        digest = ku::digestEnd(digest);
     }
     EntryName(const SectionName &section, const char *key)
         : EntryName(section, key, boundedLength(key, kNameMax))
@@ -94,9 +106,9 @@ struct EntryName {
 };
 
 // Makes sure the section entry exists with the empty text as its value.
-inline void touchSection(kuDictionary *ini, const char *section)
+inline void touchSection(kuDictionary *ini, const SectionName &section)
 {
-    kuDictionary_WriteKey(ini, section, nullptr);
+    ku::dictionaryWrite(ini, section.text, section.entryDigest(), nullptr);
 }
 
 // The stored value of key, or kMissing.
@@ -113,6 +125,8 @@ bool pointsIntoValue(kuDictionary *ini, const char *key, const char *text)
     return stored != kMissing && text >= stored && text <= stored + strlen(stored);
 }
 
+void touchSectionOnce(kuDictionary *ini, const SectionName &section);
+
 const char *readString(kuDictionary *ini, const char *section, const char *key,
                        const char *defaultValue, int *found)
 {
@@ -127,8 +141,9 @@ const char *readString(kuDictionary *ini, const char *section, const char *key,
     if (key == nullptr) {
         value = lookup(ini, name.text);
     } else {
-        touchSection(ini, name.text);
-        value = lookup(ini, EntryName(name, key).text);
+        touchSectionOnce(ini, name);
+        EntryName entry(name, key);
+        value = ku::dictionaryRead(ini, entry.text, entry.digest, kMissing);
     }
     if (value == kMissing)
         return defaultValue;
@@ -174,6 +189,12 @@ struct KeyGroup {
 };
 
 struct Layout {
+    // The section a read last wrote, while nothing in the dictionary changed
+    // since: writing it again would change nothing.
+    char touched[kNameMax + 1];
+    size_t touchedLength;
+    uint64_t touchedAt; // the dictionary's change count then
+
     bool valid;
     uint64_t version;
     uint32_t sectionCount;
@@ -252,16 +273,36 @@ void rebuild(Layout *layout, kuDictionary *ini)
     layout->valid = true;
 }
 
-const Layout *layoutOf(kuDictionary *ini)
+Layout *cacheOf(kuDictionary *ini)
 {
     Layout *layout = (Layout *)ku::dictionaryCache(ini);
     if (layout == nullptr) {
         layout = (Layout *)kuMallocZeroed(sizeof(Layout));
         ku::setDictionaryCache(ini, layout, releaseLayout);
     }
+    return layout;
+}
+
+const Layout *layoutOf(kuDictionary *ini)
+{
+    Layout *layout = cacheOf(ini);
     if (!layout->valid || layout->version != ku::dictionaryLayoutVersion(ini))
         rebuild(layout, ini);
     return layout;
+}
+
+// Reads of a section's keys in a row write its entry once.
+void touchSectionOnce(kuDictionary *ini, const SectionName &section)
+{
+    Layout *cache = cacheOf(ini);
+    if (cache->touchedAt == ku::dictionaryChangeCount(ini) &&
+        cache->touchedLength == section.length &&
+        memcmp(cache->touched, section.text, section.length) == 0)
+        return;
+    touchSection(ini, section);
+    memcpy(cache->touched, section.text, section.length);
+    cache->touchedLength = section.length;
+    cache->touchedAt = ku::dictionaryChangeCount(ini);
 }
 
 // The keys of a section (stored name), or null when it has none.
@@ -280,7 +321,7 @@ class Parser {
 public:
     explicit Parser(kuDictionary *ini) : ini_(ini), section_(nullptr)
     {
-        touchSection(ini_, section_.text);
+        touchSection(ini_, section_);
     }
 
     void parse(const char *text, size_t length)
@@ -380,7 +421,7 @@ private:
     {
         b = skipSpace(b, e);
         section_.assign(b, nameLength(b, dropSpace(b, e)));
-        touchSection(ini_, section_.text);
+        touchSection(ini_, section_);
     }
 
     // The value text of [b, e), trimmed, into value_.
@@ -412,7 +453,8 @@ private:
 
     void store(const char *key, size_t length, const char *value)
     {
-        kuDictionary_WriteKey(ini_, EntryName(section_, key, length).text, value);
+        EntryName entry(section_, key, length);
+        ku::dictionaryWrite(ini_, entry.text, entry.digest, value);
     }
 
     kuDictionary *ini_;
@@ -586,7 +628,7 @@ int kuINIFile_WriteKeyAsString(kuDictionary *ini, const char *section, const cha
     char *copy = nullptr;
     if (value != nullptr && pointsIntoValue(ini, name.text, value))
         value = copy = kuStrdup(value);
-    touchSection(ini, name.text);
+    touchSection(ini, name);
     kuDictionary_WriteKey(ini, EntryName(name, key).text, value);
     kuFree(copy);
     return 1;
