@@ -313,6 +313,30 @@ const KeyGroup *keysOf(const Layout *layout, const char *section, size_t length)
     return group.free() ? nullptr : &group;
 }
 
+// The next place of one byte in a text at or after a position, searched
+// again only once the position has passed it: whatever the lines, each byte
+// of the text is looked at once per kind of byte.
+class NextByte {
+public:
+    NextByte(char byte, const char *end) : byte_(byte), at_(nullptr), end_(end) {}
+
+    // The first place of the byte in [p, end), or end.
+    const char *from(const char *p)
+    {
+        if (at_ < p) {
+            at_ = (const char *)memchr(p, byte_, (size_t)(end_ - p));
+            if (at_ == nullptr)
+                at_ = end_;
+        }
+        return at_;
+    }
+
+private:
+    char byte_;
+    const char *at_;
+    const char *end_;
+};
+
 // The loading parser: one line at a time, with the section of the last
 // header. The section entry is written at its header, and no key line of the
 // section can change it (key entries all hold a '/' after the section
@@ -329,11 +353,12 @@ public:
         const char *p = text;
         const char *end = text + length;
         reserve(text, end);
+        Scan scan(end);
         while (p < end) {
             const char *limit = end - p > (ptrdiff_t)kLineMax ? p + kLineMax : end;
-            const char *q = firstOf(p, limit, '\n', '\r');
-            q = q != nullptr ? q + 1 : limit;
-            line(p, q);
+            const char *q = least(scan.lineFeed.from(p), scan.carriageReturn.from(p));
+            q = q < limit ? q + 1 : limit;
+            line(scan, p, q);
             p = q;
         }
     }
@@ -356,13 +381,17 @@ private:
         ku::dictionaryReserve(ini_, total < 0x100000 ? (uint32_t)total : 0x100000);
     }
 
-    // The first of two bytes in [b, e), or null.
-    static const char *firstOf(const char *b, const char *e, char one, char other)
-    {
-        const char *p = (const char *)memchr(b, one, (size_t)(e - b));
-        const char *q = (const char *)memchr(b, other, (size_t)((p != nullptr ? p : e) - b));
-        return q != nullptr ? q : p;
-    }
+    // The bytes the lines are searched for.
+    struct Scan {
+        explicit Scan(const char *end)
+            : lineFeed('\n', end), carriageReturn('\r', end), zero('\0', end),
+              equals('=', end), hash('#', end), semicolon(';', end)
+        {
+        }
+        NextByte lineFeed, carriageReturn, zero, equals, hash, semicolon;
+    };
+
+    static const char *least(const char *a, const char *b) { return a < b ? a : b; }
 
     static const char *skipSpace(const char *b, const char *e)
     {
@@ -386,15 +415,14 @@ private:
         return (size_t)(e - b);
     }
 
-    void line(const char *b, const char *e)
+    void line(Scan &scan, const char *b, const char *e)
     {
         if (first_) {
             first_ = false;
             if (e - b >= 3 && memcmp(b, kByteOrderMark, 3) == 0)
                 b += 3;
         }
-        if (const void *zero = memchr(b, 0, (size_t)(e - b)))
-            e = (const char *)zero;
+        e = least(e, scan.zero.from(b));
         while (e > b && (e[-1] == '\n' || e[-1] == '\r'))
             e--;
         b = skipSpace(b, e);
@@ -407,14 +435,14 @@ private:
                 return;
             }
         }
-        const char *equals = (const char *)memchr(b, '=', (size_t)(e - b));
-        if (equals == nullptr) {
+        const char *equals = scan.equals.from(b);
+        if (equals >= e) {
             store(b, nameLength(b, e), "");
             return;
         }
         if (equals == b)
             return;
-        store(b, nameLength(b, dropSpace(b, equals)), value(skipSpace(equals + 1, e), e));
+        store(b, nameLength(b, dropSpace(b, equals)), value(scan, skipSpace(equals + 1, e), e));
     }
 
     void header(const char *b, const char *e)
@@ -425,7 +453,7 @@ private:
     }
 
     // The value text of [b, e), trimmed, into value_.
-    const char *value(const char *b, const char *e)
+    const char *value(Scan &scan, const char *b, const char *e)
     {
         char *out = value_;
         if (b < e && (*b == '"' || *b == '\'')) {
@@ -442,8 +470,7 @@ private:
                 *out++ = c;
             }
         } else {
-            if (const char *comment = firstOf(b, e, '#', ';'))
-                e = dropSpace(b, comment);
+            e = dropSpace(b, least(e, least(scan.hash.from(b), scan.semicolon.from(b))));
             memcpy(out, b, (size_t)(e - b));
             out += e - b;
         }
