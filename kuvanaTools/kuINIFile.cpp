@@ -39,20 +39,23 @@ inline char lowerByte(char c)
 }
 
 // Lower-cases the first min(length, 127) bytes of name into out (128 bytes)
-// and terminates it; returns the length written. *digest goes on over the
-// bytes written (the dictionary's digest, not yet ended).
-size_t lowerName(const char *name, size_t length, char *out, uint32_t *digest)
+// and terminates it; returns the length written.
+size_t lowerName(const char *name, size_t length, char *out)
 {
     if (length > kNameMax)
         length = kNameMax;
-    uint32_t h = *digest;
-    for (size_t i = 0; i < length; i++) {
+    for (size_t i = 0; i < length; i++)
         out[i] = lowerByte(name[i]);
-        h = ku::digestStep(h, out[i]);
-    }
     out[length] = '\0';
-    *digest = h;
     return length;
+}
+
+// The dictionary's digest, not yet ended, continued from h over n bytes.
+uint32_t digestBytes(uint32_t h, const char *text, size_t n)
+{
+    for (size_t i = 0; i < n; i++)
+        h = ku::digestStep(h, text[i]);
+    return h;
 }
 
 size_t boundedLength(const char *text, size_t limit)
@@ -61,11 +64,10 @@ size_t boundedLength(const char *text, size_t limit)
     return zero != nullptr ? (size_t)((const char *)zero - text) : limit + 1;
 }
 
-// The stored form of a section name the caller gave, and its digest so far.
+// The stored form of a section name the caller gave.
 struct SectionName {
     char text[kNameMax + 1];
     size_t length;
-    uint32_t digest;
 
     explicit SectionName(const char *name)
     {
@@ -78,11 +80,30 @@ struct SectionName {
             name = kDefaultSection;
             nameLength = sizeof kDefaultSection - 1;
         }
-        digest = 0;
-        length = lowerName(name, nameLength, text, &digest);
+        length = lowerName(name, nameLength, text);
+        digested_ = false;
     }
 
-    uint32_t entryDigest() const { return ku::digestEnd(digest); }
+    // The digest of the text, not yet ended (taken once: the parser's
+    // section goes into every key entry of the section).
+    uint32_t digest() const
+    {
+        if (!digested_) {
+            digest_ = digestBytes(0, text, length);
+            digested_ = true;
+        }
+        return digest_;
+    }
+    uint32_t entryDigest() const { return ku::digestEnd(digest()); }
+    void knowDigest(uint32_t digest) const
+    {
+        digest_ = digest;
+        digested_ = true;
+    }
+
+private:
+    mutable bool digested_;
+    mutable uint32_t digest_;
 };
 
 // "section/key" as stored: the lower-cased section, '/', the key lower-cased
@@ -95,9 +116,9 @@ struct EntryName {
     {
         memcpy(text, section.text, section.length);
         text[section.length] = '/';
-        digest = ku::digestStep(section.digest, '/');
-        lowerName(key, keyLength, text + section.length + 1, &digest);
-        digest = ku::digestEnd(digest);
+        char *name = text + section.length + 1;
+        size_t nameLength = lowerName(key, keyLength, name);
+        digest = ku::digestEnd(digestBytes(ku::digestStep(section.digest(), '/'), name, nameLength));
     }
     EntryName(const SectionName &section, const char *key)
         : EntryName(section, key, boundedLength(key, kNameMax))
@@ -193,7 +214,8 @@ struct Layout {
     // since: writing it again would change nothing.
     char touched[kNameMax + 1];
     size_t touchedLength;
-    uint64_t touchedAt; // the dictionary's change count then
+    uint32_t touchedDigest; // SectionName::digest()
+    uint64_t touchedAt;     // the dictionary's change count then
 
     bool valid;
     uint64_t version;
@@ -295,13 +317,16 @@ const Layout *layoutOf(kuDictionary *ini)
 void touchSectionOnce(kuDictionary *ini, const SectionName &section)
 {
     Layout *cache = cacheOf(ini);
-    if (cache->touchedAt == ku::dictionaryChangeCount(ini) &&
-        cache->touchedLength == section.length &&
-        memcmp(cache->touched, section.text, section.length) == 0)
-        return;
+    if (cache->touchedLength == section.length &&
+        memcmp(cache->touched, section.text, section.length) == 0) {
+        section.knowDigest(cache->touchedDigest);
+        if (cache->touchedAt == ku::dictionaryChangeCount(ini))
+            return;
+    }
     touchSection(ini, section);
     memcpy(cache->touched, section.text, section.length);
     cache->touchedLength = section.length;
+    cache->touchedDigest = section.digest();
     cache->touchedAt = ku::dictionaryChangeCount(ini);
 }
 
