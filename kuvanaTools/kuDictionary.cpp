@@ -155,7 +155,6 @@ inline bool usableKey(const char *key)
     return key != nullptr && key[0] != '\0';
 }
 
-
 } // namespace
 
 kuDictionary *kuDictionary_New(uint32_t initialCapacity)
