@@ -410,10 +410,12 @@ private:
     struct Scan {
         explicit Scan(const char *end)
             : lineFeed('\n', end), carriageReturn('\r', end), zero('\0', end),
-              equals('=', end), hash('#', end), semicolon(';', end)
+              equals('=', end), hash('#', end), semicolon(';', end), doubleQuote('"', end),
+              singleQuote('\'', end), backslash('\\', end)
         {
         }
         NextByte lineFeed, carriageReturn, zero, equals, hash, semicolon;
+        NextByte doubleQuote, singleQuote, backslash;
     };
 
     static const char *least(const char *a, const char *b) { return a < b ? a : b; }
@@ -483,16 +485,16 @@ private:
         char *out = value_;
         if (b < e && (*b == '"' || *b == '\'')) {
             const char quote = *b++;
-            while (b < e) {
-                char c = *b++;
-                if (c == '\\') {
-                    if (b == e)
-                        break;
-                    c = *b++;
-                } else if (c == quote) {
+            NextByte &closing = quote == '"' ? scan.doubleQuote : scan.singleQuote;
+            for (;;) {
+                // the run up to the closing quote or a backslash
+                const char *stop = least(e, least(closing.from(b), scan.backslash.from(b)));
+                memcpy(out, b, (size_t)(stop - b));
+                out += stop - b;
+                if (stop == e || *stop == quote || stop + 1 == e)
                     break;
-                }
-                *out++ = c;
+                *out++ = stop[1]; // the backslash makes it literal
+                b = stop + 2;
             }
         } else {
             e = dropSpace(b, least(e, least(scan.hash.from(b), scan.semicolon.from(b))));
