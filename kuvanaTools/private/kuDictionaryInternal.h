@@ -1,5 +1,6 @@
-// What the INI module keeps beside a dictionary: a version of its key layout
-// and one cache that the dictionary releases with itself.
+// What the INI module keeps beside a dictionary: a version of its key layout,
+// a count of its changes and one cache that the dictionary releases with
+// itself; and lookups for keys whose digest the caller took on the way.
 #ifndef KUVANATOOLS_PRIVATE_KUDICTIONARYINTERNAL_H
 #define KUVANATOOLS_PRIVATE_KUDICTIONARYINTERNAL_H
 
