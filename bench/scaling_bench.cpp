@@ -295,6 +295,26 @@ static void INILookups(benchmark::State &state)
     kuDictionary_Delete(ini);
 }
 
+// n keys in one section: loaded, then each looked up.
+static void INIOneSection(benchmark::State &state)
+{
+    Text t(11);
+    std::string text = "[all]\n";
+    std::vector<std::string> keys;
+    for (int64_t i = 0; i < state.range(0); i++) {
+        keys.push_back(t.ascii(4) + std::to_string(i));
+        text += keys.back() + " = " + t.words(' ') + "\n";
+    }
+    t.shuffle(keys);
+    timed(state, [&] {
+        kuDictionary *ini = kuDictionary_New(0);
+        kuINIFile_LoadINIFileFromBuffer(text.data(), text.size(), ini);
+        for (const std::string &k : keys)
+            benchmark::DoNotOptimize(kuINIFile_ReadKeyAsString(ini, "all", k.c_str(), "", nullptr));
+        kuDictionary_Delete(ini);
+    });
+}
+
 // Wildcard patterns against a text of n words (cost per text byte grows
 // with the pattern only).
 static void WildcardMatch(benchmark::State &state)
@@ -510,6 +530,7 @@ KU_SCALING(URIQuerySortCopy, 250);
 KU_SCALING(MimeTypeParameters, 250);
 KU_SCALING(INILoad, 250);
 KU_SCALING(INILookups, 250);
+KU_SCALING(INIOneSection, 250);
 KU_SCALING(WildcardMatch, 250);
 KU_SCALING(StringSubstitution, 250);
 KU_SCALING(PrintfFormat, 250);

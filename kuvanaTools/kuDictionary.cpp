@@ -37,6 +37,7 @@ struct kuDictionary {
     uint32_t entryCount;
     ku::ProbeIndex<Cell> index; // at most half full
     uint64_t layoutVersion;
+    uint64_t changeCount;
     void *cache;
     void (*cacheRelease)(void *);
 };
@@ -56,15 +57,9 @@ using ku::arrayBytes;
 uint32_t digestOf(const char *key)
 {
     uint32_t h = 0;
-    for (const signed char *p = (const signed char *)key; *p != 0; p++) {
-        h += (uint32_t)(int32_t)*p;
-        h += h << 10;
-        h ^= h >> 6;
-    }
-    h += h << 3;
-    h ^= h >> 11;
-    h += h << 15;
-    return h;
+    for (const char *p = key; *p != 0; p++)
+        h = ku::digestStep(h, *p);
+    return ku::digestEnd(h);
 }
 
 // The slot array is followed, in its own allocation, by two zero bytes per
@@ -130,18 +125,34 @@ void renumberAfter(kuDictionary *d, uint32_t removed)
         cells[i].slot1 -= cells[i].slot1 > limit ? 1 : 0;
 }
 
+// An entry's key and its first value share one block, the value right after
+// the key's terminator; a value written later gets a block of its own. The
+// block holds a pointer at least (see kuDictionary_Delete).
+char *newTexts(const char *key, size_t keyBytes, const char *value)
+{
+    size_t valueBytes = strlen(value) + 1;
+    size_t bytes = keyBytes + valueBytes;
+    char *block = (char *)kuMalloc(bytes > sizeof(char *) ? bytes : sizeof(char *));
+    memcpy(block, key, keyBytes);
+    memcpy(block + keyBytes, value, valueBytes);
+    return block;
+}
+
+inline bool ownsValueBlock(const Slot &s)
+{
+    return s.value != s.key + strlen(s.key) + 1;
+}
+
+void releaseTexts(const Slot &s)
+{
+    if (ownsValueBlock(s))
+        kuFree(s.value);
+    kuFree(s.key);
+}
+
 inline bool usableKey(const char *key)
 {
     return key != nullptr && key[0] != '\0';
-}
-
-// The slot number of key, or -1.
-int64_t slotOf(const kuDictionary *d, const char *key)
-{
-    if (d == nullptr || !usableKey(key) || d->entryCount == 0)
-        return -1;
-    const Cell &c = d->index.cells[probe(d, key, digestOf(key))];
-    return c.slot1 != 0 ? (int64_t)c.slot1 - 1 : -1;
 }
 
 } // namespace
@@ -160,40 +171,69 @@ void kuDictionary_Delete(kuDictionary *dictionary)
 {
     if (dictionary == nullptr)
         return;
+    // The large arrays go back before the many small text blocks: a large
+    // block freed after them makes the allocator merge them all and return
+    // the memory to the system, so that the next dictionary of the size
+    // would fault every page back in. Meanwhile the key blocks are chained
+    // through their own first bytes.
+    char *chain = nullptr;
     for (uint32_t i = 0; i < dictionary->entryCount; i++) {
-        kuFree(dictionary->slots[i].key);
-        kuFree(dictionary->slots[i].value);
+        Slot &s = dictionary->slots[i];
+        if (ownsValueBlock(s))
+            kuFree(s.value);
+        memcpy(s.key, &chain, sizeof chain);
+        chain = s.key;
     }
-    kuFree(dictionary->slots);
-    dictionary->index.release();
     if (dictionary->cache != nullptr)
         dictionary->cacheRelease(dictionary->cache);
+    dictionary->index.release();
+    kuFree(dictionary->slots);
+    while (chain != nullptr) {
+        char *next;
+        memcpy(&next, chain, sizeof next);
+        kuFree(chain);
+        chain = next;
+    }
     kuFree(dictionary);
 }
 
 const char *kuDictionary_ReadKey(kuDictionary *dictionary, const char *key,
                                  const char *defaultValue)
 {
-    int64_t slot = slotOf(dictionary, key);
-    return slot >= 0 ? dictionary->slots[slot].value : defaultValue;
+    if (dictionary == nullptr || !usableKey(key))
+        return defaultValue;
+    return ku::dictionaryRead(dictionary, key, digestOf(key), defaultValue);
 }
 
 void kuDictionary_WriteKey(kuDictionary *dictionary, const char *key, const char *value)
 {
-    kuDictionary *d = dictionary;
-    if (d == nullptr || !usableKey(key))
-        return;
+    if (dictionary != nullptr && usableKey(key))
+        ku::dictionaryWrite(dictionary, key, digestOf(key), value);
+}
+
+const char *ku::dictionaryRead(kuDictionary *d, const char *key, uint32_t digest,
+                               const char *defaultValue)
+{
+    if (d->entryCount == 0)
+        return defaultValue;
+    const Cell &c = d->index.cells[probe(d, key, digest)];
+    return c.free() ? defaultValue : d->slots[c.slot1 - 1].value;
+}
+
+void ku::dictionaryWrite(kuDictionary *d, const char *key, uint32_t digest, const char *value)
+{
     if (value == nullptr)
         value = "";
-    uint32_t digest = digestOf(key);
     uint32_t cell = probe(d, key, digest);
     if (!d->index.cells[cell].free()) {
         Slot &s = d->slots[d->index.cells[cell].slot1 - 1];
         // the new value may lie inside the old one: copy before releasing
         if (strcmp(s.value, value) != 0) {
             char *copy = kuStrdup(value);
-            kuFree(s.value);
+            if (ownsValueBlock(s))
+                kuFree(s.value);
             s.value = copy;
+            d->changeCount++;
         }
         return;
     }
@@ -204,7 +244,10 @@ void kuDictionary_WriteKey(kuDictionary *dictionary, const char *key, const char
     }
     uint32_t slot = d->entryCount++;
     d->layoutVersion++;
-    d->slots[slot] = Slot{kuStrdup(key), digest, kuStrdup(value)};
+    d->changeCount++;
+    size_t keyBytes = strlen(key) + 1;
+    char *texts = newTexts(key, keyBytes, value);
+    d->slots[slot] = Slot{texts, digest, texts + keyBytes};
     if (overfull(d->entryCount, d->index.size()))
         resizeIndex(d, d->index.size() * 2);
     else
@@ -221,10 +264,10 @@ void kuDictionary_DeleteKey(kuDictionary *dictionary, const char *key)
         return;
     uint32_t slot = d->index.cells[cell].slot1 - 1;
     d->index.erase(cell, [](const Cell &c) { return c.digest; });
-    kuFree(d->slots[slot].key);
-    kuFree(d->slots[slot].value);
+    releaseTexts(d->slots[slot]);
     d->entryCount--;
     d->layoutVersion++;
+    d->changeCount++;
     memmove(&d->slots[slot], &d->slots[slot + 1], (d->entryCount - slot) * sizeof(Slot));
     freeSlots(d, d->entryCount, d->entryCount + 1);
     renumberAfter(d, slot);
@@ -254,6 +297,11 @@ namespace ku {
 uint64_t dictionaryLayoutVersion(const kuDictionary *dictionary)
 {
     return dictionary->layoutVersion;
+}
+
+uint64_t dictionaryChangeCount(const kuDictionary *dictionary)
+{
+    return dictionary->changeCount;
 }
 
 void *dictionaryCache(const kuDictionary *dictionary)

@@ -50,6 +50,14 @@ size_t lowerName(const char *name, size_t length, char *out)
     return length;
 }
 
+// The dictionary's digest, not yet ended, continued from h over n bytes.
+uint32_t digestBytes(uint32_t h, const char *text, size_t n)
+{
+    for (size_t i = 0; i < n; i++)
+        h = ku::digestStep(h, text[i]);
+    return h;
+}
+
 size_t boundedLength(const char *text, size_t limit)
 {
     const void *zero = memchr(text, 0, limit + 1);
@@ -73,19 +81,44 @@ struct SectionName {
             nameLength = sizeof kDefaultSection - 1;
         }
         length = lowerName(name, nameLength, text);
+        digested_ = false;
     }
+
+    // The digest of the text, not yet ended (taken once: the parser's
+    // section goes into every key entry of the section).
+    uint32_t digest() const
+    {
+        if (!digested_) {
+            digest_ = digestBytes(0, text, length);
+            digested_ = true;
+        }
+        return digest_;
+    }
+    uint32_t entryDigest() const { return ku::digestEnd(digest()); }
+    void knowDigest(uint32_t digest) const
+    {
+        digest_ = digest;
+        digested_ = true;
+    }
+
+private:
+    mutable bool digested_;
+    mutable uint32_t digest_;
 };
 
 // "section/key" as stored: the lower-cased section, '/', the key lower-cased
 // and cut to 127 bytes.
 struct EntryName {
     char text[kEntryMax + 1];
+    uint32_t digest;
 
     EntryName(const SectionName &section, const char *key, size_t keyLength)
     {
         memcpy(text, section.text, section.length);
         text[section.length] = '/';
-        lowerName(key, keyLength, text + section.length + 1);
+        char *name = text + section.length + 1;
+        size_t nameLength = lowerName(key, keyLength, name);
+        digest = ku::digestEnd(digestBytes(ku::digestStep(section.digest(), '/'), name, nameLength));
     }
     EntryName(const SectionName &section, const char *key)
         : EntryName(section, key, boundedLength(key, kNameMax))
@@ -94,9 +127,9 @@ struct EntryName {
 };
 
 // Makes sure the section entry exists with the empty text as its value.
-inline void touchSection(kuDictionary *ini, const char *section)
+inline void touchSection(kuDictionary *ini, const SectionName &section)
 {
-    kuDictionary_WriteKey(ini, section, nullptr);
+    ku::dictionaryWrite(ini, section.text, section.entryDigest(), nullptr);
 }
 
 // The stored value of key, or kMissing.
@@ -113,6 +146,8 @@ bool pointsIntoValue(kuDictionary *ini, const char *key, const char *text)
     return stored != kMissing && text >= stored && text <= stored + strlen(stored);
 }
 
+void touchSectionOnce(kuDictionary *ini, const SectionName &section);
+
 const char *readString(kuDictionary *ini, const char *section, const char *key,
                        const char *defaultValue, int *found)
 {
@@ -127,8 +162,9 @@ const char *readString(kuDictionary *ini, const char *section, const char *key,
     if (key == nullptr) {
         value = lookup(ini, name.text);
     } else {
-        touchSection(ini, name.text);
-        value = lookup(ini, EntryName(name, key).text);
+        touchSectionOnce(ini, name);
+        EntryName entry(name, key);
+        value = ku::dictionaryRead(ini, entry.text, entry.digest, kMissing);
     }
     if (value == kMissing)
         return defaultValue;
@@ -174,6 +210,13 @@ struct KeyGroup {
 };
 
 struct Layout {
+    // The section a read last wrote, while nothing in the dictionary changed
+    // since: writing it again would change nothing.
+    char touched[kNameMax + 1];
+    size_t touchedLength;
+    uint32_t touchedDigest; // SectionName::digest()
+    uint64_t touchedAt;     // the dictionary's change count then
+
     bool valid;
     uint64_t version;
     uint32_t sectionCount;
@@ -252,16 +295,39 @@ void rebuild(Layout *layout, kuDictionary *ini)
     layout->valid = true;
 }
 
-const Layout *layoutOf(kuDictionary *ini)
+Layout *cacheOf(kuDictionary *ini)
 {
     Layout *layout = (Layout *)ku::dictionaryCache(ini);
     if (layout == nullptr) {
         layout = (Layout *)kuMallocZeroed(sizeof(Layout));
         ku::setDictionaryCache(ini, layout, releaseLayout);
     }
+    return layout;
+}
+
+const Layout *layoutOf(kuDictionary *ini)
+{
+    Layout *layout = cacheOf(ini);
     if (!layout->valid || layout->version != ku::dictionaryLayoutVersion(ini))
         rebuild(layout, ini);
     return layout;
+}
+
+// Reads of a section's keys in a row write its entry once.
+void touchSectionOnce(kuDictionary *ini, const SectionName &section)
+{
+    Layout *cache = cacheOf(ini);
+    if (cache->touchedLength == section.length &&
+        memcmp(cache->touched, section.text, section.length) == 0) {
+        section.knowDigest(cache->touchedDigest);
+        if (cache->touchedAt == ku::dictionaryChangeCount(ini))
+            return;
+    }
+    touchSection(ini, section);
+    memcpy(cache->touched, section.text, section.length);
+    cache->touchedLength = section.length;
+    cache->touchedDigest = section.digest();
+    cache->touchedAt = ku::dictionaryChangeCount(ini);
 }
 
 // The keys of a section (stored name), or null when it has none.
@@ -272,6 +338,30 @@ const KeyGroup *keysOf(const Layout *layout, const char *section, size_t length)
     return group.free() ? nullptr : &group;
 }
 
+// The next place of one byte in a text at or after a position, searched
+// again only once the position has passed it: whatever the lines, each byte
+// of the text is looked at once per kind of byte.
+class NextByte {
+public:
+    NextByte(char byte, const char *end) : byte_(byte), at_(nullptr), end_(end) {}
+
+    // The first place of the byte in [p, end), or end.
+    const char *from(const char *p)
+    {
+        if (at_ < p) {
+            at_ = (const char *)memchr(p, byte_, (size_t)(end_ - p));
+            if (at_ == nullptr)
+                at_ = end_;
+        }
+        return at_;
+    }
+
+private:
+    char byte_;
+    const char *at_;
+    const char *end_;
+};
+
 // The loading parser: one line at a time, with the section of the last
 // header. The section entry is written at its header, and no key line of the
 // section can change it (key entries all hold a '/' after the section
@@ -280,7 +370,7 @@ class Parser {
 public:
     explicit Parser(kuDictionary *ini) : ini_(ini), section_(nullptr)
     {
-        touchSection(ini_, section_.text);
+        touchSection(ini_, section_);
     }
 
     void parse(const char *text, size_t length)
@@ -288,11 +378,12 @@ public:
         const char *p = text;
         const char *end = text + length;
         reserve(text, end);
+        Scan scan(end);
         while (p < end) {
             const char *limit = end - p > (ptrdiff_t)kLineMax ? p + kLineMax : end;
-            const char *q = firstOf(p, limit, '\n', '\r');
-            q = q != nullptr ? q + 1 : limit;
-            line(p, q);
+            const char *q = least(scan.lineFeed.from(p), scan.carriageReturn.from(p));
+            q = q < limit ? q + 1 : limit;
+            line(scan, p, q);
             p = q;
         }
     }
@@ -315,13 +406,19 @@ private:
         ku::dictionaryReserve(ini_, total < 0x100000 ? (uint32_t)total : 0x100000);
     }
 
-    // The first of two bytes in [b, e), or null.
-    static const char *firstOf(const char *b, const char *e, char one, char other)
-    {
-        const char *p = (const char *)memchr(b, one, (size_t)(e - b));
-        const char *q = (const char *)memchr(b, other, (size_t)((p != nullptr ? p : e) - b));
-        return q != nullptr ? q : p;
-    }
+    // The bytes the lines are searched for.
+    struct Scan {
+        explicit Scan(const char *end)
+            : lineFeed('\n', end), carriageReturn('\r', end), zero('\0', end),
+              equals('=', end), hash('#', end), semicolon(';', end), doubleQuote('"', end),
+              singleQuote('\'', end), backslash('\\', end)
+        {
+        }
+        NextByte lineFeed, carriageReturn, zero, equals, hash, semicolon;
+        NextByte doubleQuote, singleQuote, backslash;
+    };
+
+    static const char *least(const char *a, const char *b) { return a < b ? a : b; }
 
     static const char *skipSpace(const char *b, const char *e)
     {
@@ -345,15 +442,14 @@ private:
         return (size_t)(e - b);
     }
 
-    void line(const char *b, const char *e)
+    void line(Scan &scan, const char *b, const char *e)
     {
         if (first_) {
             first_ = false;
             if (e - b >= 3 && memcmp(b, kByteOrderMark, 3) == 0)
                 b += 3;
         }
-        if (const void *zero = memchr(b, 0, (size_t)(e - b)))
-            e = (const char *)zero;
+        e = least(e, scan.zero.from(b));
         while (e > b && (e[-1] == '\n' || e[-1] == '\r'))
             e--;
         b = skipSpace(b, e);
@@ -366,43 +462,42 @@ private:
                 return;
             }
         }
-        const char *equals = (const char *)memchr(b, '=', (size_t)(e - b));
-        if (equals == nullptr) {
+        const char *equals = scan.equals.from(b);
+        if (equals >= e) {
             store(b, nameLength(b, e), "");
             return;
         }
         if (equals == b)
             return;
-        store(b, nameLength(b, dropSpace(b, equals)), value(skipSpace(equals + 1, e), e));
+        store(b, nameLength(b, dropSpace(b, equals)), value(scan, skipSpace(equals + 1, e), e));
     }
 
     void header(const char *b, const char *e)
     {
         b = skipSpace(b, e);
         section_.assign(b, nameLength(b, dropSpace(b, e)));
-        touchSection(ini_, section_.text);
+        touchSection(ini_, section_);
     }
 
     // The value text of [b, e), trimmed, into value_.
-    const char *value(const char *b, const char *e)
+    const char *value(Scan &scan, const char *b, const char *e)
     {
         char *out = value_;
         if (b < e && (*b == '"' || *b == '\'')) {
             const char quote = *b++;
-            while (b < e) {
-                char c = *b++;
-                if (c == '\\') {
-                    if (b == e)
-                        break;
-                    c = *b++;
-                } else if (c == quote) {
+            NextByte &closing = quote == '"' ? scan.doubleQuote : scan.singleQuote;
+            for (;;) {
+                // the run up to the closing quote or a backslash
+                const char *stop = least(e, least(closing.from(b), scan.backslash.from(b)));
+                memcpy(out, b, (size_t)(stop - b));
+                out += stop - b;
+                if (stop == e || *stop == quote || stop + 1 == e)
                     break;
-                }
-                *out++ = c;
+                *out++ = stop[1]; // the backslash makes it literal
+                b = stop + 2;
             }
         } else {
-            if (const char *comment = firstOf(b, e, '#', ';'))
-                e = dropSpace(b, comment);
+            e = dropSpace(b, least(e, least(scan.hash.from(b), scan.semicolon.from(b))));
             memcpy(out, b, (size_t)(e - b));
             out += e - b;
         }
@@ -412,7 +507,8 @@ private:
 
     void store(const char *key, size_t length, const char *value)
     {
-        kuDictionary_WriteKey(ini_, EntryName(section_, key, length).text, value);
+        EntryName entry(section_, key, length);
+        ku::dictionaryWrite(ini_, entry.text, entry.digest, value);
     }
 
     kuDictionary *ini_;
@@ -586,7 +682,7 @@ int kuINIFile_WriteKeyAsString(kuDictionary *ini, const char *section, const cha
     char *copy = nullptr;
     if (value != nullptr && pointsIntoValue(ini, name.text, value))
         value = copy = kuStrdup(value);
-    touchSection(ini, name.text);
+    touchSection(ini, name);
     kuDictionary_WriteKey(ini, EntryName(name, key).text, value);
     kuFree(copy);
     return 1;

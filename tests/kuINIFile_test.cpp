@@ -192,6 +192,13 @@ TEST(INIFileAccess, TypedValuesAndSectionsMadeByReading)
     EXPECT_EQ(0, found);
     EXPECT_EQ(3u, kuINIFile_GetNumberOfSections(net));
     EXPECT_EQ("other", orNull(kuINIFile_GetSectionName(net, 2)));
+    // Again after its entry went, or took a value, since the last read.
+    kuINIFile_DeleteKey(net, "other", nullptr);
+    kuINIFile_ReadKeyAsString(net, "other", "x", nullptr, &found);
+    EXPECT_EQ("", net.value("other"));
+    kuINIFile_WriteKeyAsString(net, "other", nullptr, "v");
+    kuINIFile_ReadKeyAsString(net, "OTHER", "y", nullptr, &found);
+    EXPECT_EQ("", net.value("other"));
     // A null key reads the section entry and creates nothing.
     EXPECT_EQ("", orNull(kuINIFile_ReadKeyAsString(net, "NET", nullptr, "d", &found)));
     EXPECT_EQ(1, found);

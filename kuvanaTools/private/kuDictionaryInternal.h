@@ -1,5 +1,6 @@
-// What the INI module keeps beside a dictionary: a version of its key layout
-// and one cache that the dictionary releases with itself.
+// What the INI module keeps beside a dictionary: a version of its key layout,
+// a count of its changes and one cache that the dictionary releases with
+// itself; and lookups for keys whose digest the caller took on the way.
 #ifndef KUVANATOOLS_PRIVATE_KUDICTIONARYINTERNAL_H
 #define KUVANATOOLS_PRIVATE_KUDICTIONARYINTERNAL_H
 
@@ -18,6 +19,32 @@ uint64_t dictionaryLayoutVersion(const kuDictionary *dictionary);
 // cache; the dictionary calls release on the cache when it is deleted.
 void *dictionaryCache(const kuDictionary *dictionary);
 void setDictionaryCache(kuDictionary *dictionary, void *cache, void (*release)(void *));
+
+// Changes whenever anything stored changes: an entry added or removed, or a
+// value replaced by a different text.
+uint64_t dictionaryChangeCount(const kuDictionary *dictionary);
+
+// The digest of a key, taken a byte at a time (each byte as a signed char),
+// so that a caller building a key can digest it on the way.
+inline uint32_t digestStep(uint32_t h, char c)
+{
+    h += (uint32_t)(int32_t)(signed char)c;
+    h += h << 10;
+    return h ^ (h >> 6);
+}
+inline uint32_t digestEnd(uint32_t h)
+{
+    h += h << 3;
+    h ^= h >> 11;
+    return h + (h << 15);
+}
+
+// kuDictionary_ReadKey and kuDictionary_WriteKey for a usable key whose
+// digest the caller has.
+const char *dictionaryRead(kuDictionary *dictionary, const char *key, uint32_t digest,
+                           const char *defaultValue);
+void dictionaryWrite(kuDictionary *dictionary, const char *key, uint32_t digest,
+                     const char *value);
 
 // Makes room for entries in all, slots and index, so that a loader that knows
 // its size grows them once instead of step by step.
