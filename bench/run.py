@@ -68,6 +68,9 @@ def run(executable, env_extra, repetitions):
     env = dict(os.environ, **(env_extra or {}))
     out = subprocess.run([os.path.join(BIN, executable), '--benchmark_format=json',
                           '--benchmark_repetitions=%d' % repetitions,
+                          # repetitions of both sides take turns, so that a
+                          # busy spell of the machine falls on both
+                          '--benchmark_enable_random_interleaving=true',
                           '--benchmark_report_aggregates_only=true'],
                          env=env, capture_output=True, text=True, check=True).stdout
     times = {}
