@@ -1,5 +1,6 @@
 // UTF-8 and wide character coders.
 #include <kuvanaTools/kuUnicode.h>
+#include <kuvanaTools/private/kuBytes.h>
 
 #include <string.h>
 
@@ -167,23 +168,7 @@ constexpr uint64_t kHighs = 0x8080808080808080ull;
 // The eight bytes at p with p[0] in the low bits.
 inline uint64_t loadWord(const uint8_t *p)
 {
-    uint64_t w;
-    __builtin_memcpy(&w, p, 8);
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    w = __builtin_bswap64(w);
-#endif
-    return w;
-}
-
-// The four bytes at p with p[0] in the high bits.
-inline uint32_t loadBigEndian32(const uint8_t *p)
-{
-    uint32_t w;
-    __builtin_memcpy(&w, p, 4);
-#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    w = __builtin_bswap32(w);
-#endif
-    return w;
+    return ku::loadLE64(p);
 }
 
 inline bool isContinuation(uint8_t b)
@@ -263,7 +248,7 @@ inline uint32_t readFast(const uint8_t *&p, uint32_t &low)
 {
     uint32_t b = p[0];
     uint32_t n = kFast.length[b];
-    uint32_t y = loadBigEndian32(p + n - 4) & kFast.mask[b];
+    uint32_t y = ku::loadBE32(p + n - 4) & kFast.mask[b];
     // squeeze the 6-bit groups together: pairs first, then the two halves
     y = ((y & 0x3F003F00u) >> 2) | (y & 0x007F007Fu);
     y = ((y & 0x0FFF0000u) >> 4) | (y & 0x00000FFFu);
@@ -438,14 +423,6 @@ ptrdiff_t kuUnicode_UTF8ToWide(wchar_t *destination, const char *utf8, size_t si
 
 namespace {
 
-inline void store32(uint8_t *p, uint32_t v)
-{
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    v = __builtin_bswap32(v);
-#endif
-    __builtin_memcpy(p, &v, 4);
-}
-
 // The sequence of c (1 to 0x1FFFFF) as a word whose low byte is its first,
 // and its length in *length.
 inline uint32_t sequenceWord(uint32_t c, size_t *length)
@@ -492,10 +469,10 @@ inline size_t encodeGroup(uint8_t *out, __m128i c)
     __m128i n = _mm_sub_epi32(_mm_sub_epi32(_mm_sub_epi32(_mm_set1_epi32(1), two), three), four);
     n = _mm_packs_epi32(n, n);
     uint32_t sums = (uint32_t)_mm_cvtsi128_si32(_mm_packus_epi16(n, n)) * 0x01010101u;
-    store32(out, (uint32_t)_mm_cvtsi128_si32(w));
-    store32(out + (sums & 0xFF), (uint32_t)_mm_cvtsi128_si32(_mm_shuffle_epi32(w, 1)));
-    store32(out + ((sums >> 8) & 0xFF), (uint32_t)_mm_cvtsi128_si32(_mm_shuffle_epi32(w, 2)));
-    store32(out + ((sums >> 16) & 0xFF), (uint32_t)_mm_cvtsi128_si32(_mm_shuffle_epi32(w, 3)));
+    ku::storeLE32(out, (uint32_t)_mm_cvtsi128_si32(w));
+    ku::storeLE32(out + (sums & 0xFF), (uint32_t)_mm_cvtsi128_si32(_mm_shuffle_epi32(w, 1)));
+    ku::storeLE32(out + ((sums >> 8) & 0xFF), (uint32_t)_mm_cvtsi128_si32(_mm_shuffle_epi32(w, 2)));
+    ku::storeLE32(out + ((sums >> 16) & 0xFF), (uint32_t)_mm_cvtsi128_si32(_mm_shuffle_epi32(w, 3)));
     return sums >> 24;
 }
 #endif
@@ -531,7 +508,7 @@ size_t kuUnicode_WideToUTF8(char *destination, const wchar_t *wide, size_t size)
                     break;
                 if (ascii) {
                     __m128i b = _mm_packs_epi32(c, c);
-                    store32(out + bytes, (uint32_t)_mm_cvtsi128_si32(_mm_packus_epi16(b, b)));
+                    ku::storeLE32(out + bytes, (uint32_t)_mm_cvtsi128_si32(_mm_packus_epi16(b, b)));
                     bytes += 4;
                 } else {
                     bytes += encodeGroup(out + bytes, c);
@@ -549,7 +526,7 @@ size_t kuUnicode_WideToUTF8(char *destination, const wchar_t *wide, size_t size)
         // The word's zeros after the sequence are covered the same way.
         if (c < 0x200000 && room >= 32 && wide[1] != 0 && wide[2] != 0) {
             size_t n;
-            store32(out + bytes, sequenceWord(c, &n));
+            ku::storeLE32(out + bytes, sequenceWord(c, &n));
             bytes += n;
         } else {
             int length = utf8Length31(c);

@@ -25,6 +25,11 @@ inline uint32_t hostOrder(uint32_t v, bool big)
     return big == kBigEndianHost ? v : __builtin_bswap32(v);
 }
 
+inline uint64_t hostOrder(uint64_t v, bool big)
+{
+    return big == kBigEndianHost ? v : __builtin_bswap64(v);
+}
+
 template <typename T, bool Big>
 inline T load(const void *p)
 {
@@ -44,6 +49,7 @@ inline uint16_t loadLE16(const void *p) { return load<uint16_t, false>(p); }
 inline uint16_t loadBE16(const void *p) { return load<uint16_t, true>(p); }
 inline uint32_t loadLE32(const void *p) { return load<uint32_t, false>(p); }
 inline uint32_t loadBE32(const void *p) { return load<uint32_t, true>(p); }
+inline uint64_t loadLE64(const void *p) { return load<uint64_t, false>(p); }
 inline void storeLE16(void *p, uint16_t v) { store<uint16_t, false>(p, v); }
 inline void storeLE32(void *p, uint32_t v) { store<uint32_t, false>(p, v); }
 inline void storeBE32(void *p, uint32_t v) { store<uint32_t, true>(p, v); }
